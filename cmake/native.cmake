@@ -1,0 +1,43 @@
+# Native (Linux) build: the core, the simulated machine, netrevive-sim and the tests.
+set(NETREVIVE_WARNINGS -Wall -Wextra -Werror)
+if(NETREVIVE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+add_library(netrevive_core STATIC ${NETREVIVE_CORE_SOURCES})
+target_include_directories(netrevive_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(netrevive_core PRIVATE ${NETREVIVE_WARNINGS} -fno-exceptions -fno-rtti)
+
+file(GLOB NETREVIVE_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cc)
+list(FILTER NETREVIVE_SIM_SOURCES EXCLUDE REGEX "_test\\.cc$")
+add_library(netrevive_sim_platform STATIC ${NETREVIVE_SIM_SOURCES})
+target_include_directories(netrevive_sim_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(netrevive_sim_platform PRIVATE ${NETREVIVE_WARNINGS})
+target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
+
+file(GLOB NETREVIVE_SIM_APP_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
+list(FILTER NETREVIVE_SIM_APP_SOURCES EXCLUDE REGEX "_test\\.cc$")
+add_executable(netrevive-sim ${NETREVIVE_SIM_APP_SOURCES})
+target_compile_options(netrevive-sim PRIVATE ${NETREVIVE_WARNINGS})
+target_link_libraries(netrevive-sim PRIVATE netrevive_sim_platform)
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB_RECURSE NETREVIVE_TEST_SOURCES CONFIGURE_DEPENDS
+  tests/unit/*.cc tests/scenario/*.cc tests/sim/*.cc tests/reliability/*.cc)
+add_executable(netrevive_tests ${NETREVIVE_TEST_SOURCES})
+target_include_directories(netrevive_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_options(netrevive_tests PRIVATE ${NETREVIVE_WARNINGS})
+target_compile_definitions(netrevive_tests PRIVATE
+  NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  NETREVIVE_SIM_BINARY="$<TARGET_FILE:netrevive-sim>")
+target_link_libraries(netrevive_tests PRIVATE netrevive_sim_platform GTest::gtest GTest::gtest_main)
+add_dependencies(netrevive_tests netrevive-sim)
+gtest_discover_tests(netrevive_tests DISCOVERY_TIMEOUT 60)
+
+# Source-tree checks that do not depend on the build.
+add_test(NAME layering_check
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})

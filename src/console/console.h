@@ -1,0 +1,48 @@
+#ifndef NETREVIVE_CONSOLE_CONSOLE_H_
+#define NETREVIVE_CONSOLE_CONSOLE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace netrevive {
+
+// The device under the console: raw output bytes, a flush, and one key read
+// from the console itself (never from redirected standard input), unechoed.
+class Terminal {
+ public:
+  virtual void Write(const char* data, size_t size) = 0;
+  virtual void Flush() = 0;
+  virtual void WaitForKey() = 0;
+
+ protected:
+  ~Terminal() = default;
+};
+
+// The program's whole dialogue with the user. Texts are collected until a
+// PrintLine, which writes them with a line end and flushes.
+class Console {
+ public:
+  explicit Console(Terminal& terminal) : terminal_(terminal) {}
+
+  // Writes the text unchanged, without a line end.
+  void PrintText(const char* text);
+  // Writes the text and a line end, then flushes.
+  void PrintLine(const char* text);
+  // Writes a status as its signed decimal text.
+  void PrintCode(int32_t status);
+  // Waits for one key press. Callers print their prompt with PrintLine first.
+  void PauseForKey();
+  // Writes out whatever is still collected (at the end of the program).
+  void Flush();
+
+ private:
+  void Put(const char* data, size_t size);
+
+  Terminal& terminal_;
+  char pending_[256];
+  size_t pending_size_ = 0;
+};
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_CONSOLE_CONSOLE_H_

@@ -1,0 +1,106 @@
+#ifndef NETREVIVE_PLATFORM_PLATFORM_H_
+#define NETREVIVE_PLATFORM_PLATFORM_H_
+
+#include <stdint.h>
+
+namespace netrevive {
+
+// A registry status as the Win32 registry functions return it (a LONG).
+using RegStatus = int32_t;
+// An open registry key, or one of the predefined roots below.
+using RegKey = uintptr_t;
+// A kernel object handle (file, process, thread); kNoHandle when there is none.
+using Handle = uintptr_t;
+
+constexpr RegKey kHkeyClassesRoot = 0x80000000u;
+constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWrite = 0x20006;
+constexpr uint32_t kKeyAllAccess = 0xF003F;
+
+constexpr RegStatus kErrorSuccess = 0;
+constexpr RegStatus kErrorFileNotFound = 2;
+constexpr RegStatus kErrorAccessDenied = 5;
+constexpr RegStatus kErrorMoreData = 234;
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+constexpr uint32_t kPlatformWin32Windows = 1;
+constexpr uint32_t kStillActive = 259;
+
+constexpr Handle kNoHandle = 0;
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr uint32_t kWaitObject0 = 0;
+constexpr uint32_t kWaitFailed = 0xFFFFFFFFu;
+
+// The fields of OSVERSIONINFOA the program reads.
+struct OsVersion {
+  uint32_t major_version;
+  uint32_t minor_version;
+  uint32_t build_number;
+  uint32_t platform_id;
+  char csd_version[128];
+};
+
+// What CreateProcessA hands back (PROCESS_INFORMATION).
+struct ProcessInfo {
+  Handle process;
+  Handle thread;
+  uint32_t process_id;
+  uint32_t thread_id;
+};
+
+// Every contact the program has with the operating system. The operations keep
+// their Win32 names and statuses; on Windows each is a direct pass-through,
+// elsewhere a simulated Windows 9x machine answers them.
+class Platform {
+ public:
+  // Registry (advapi32). Statuses are Win32 error numbers, 0 for success.
+  virtual RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                  RegKey* result) = 0;
+  // Only the number of subkeys is asked for.
+  virtual RegStatus RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) = 0;
+  virtual RegStatus RegEnumKeyA(RegKey key, uint32_t index, char* name, uint32_t name_size) = 0;
+  // type may be null when the caller does not want it.
+  virtual RegStatus RegQueryValueExA(RegKey key, const char* name, uint32_t* type,
+                                     uint8_t* data, uint32_t* data_size) = 0;
+  virtual RegStatus RegSetValueExA(RegKey key, const char* name, uint32_t type,
+                                   const uint8_t* data, uint32_t data_size) = 0;
+  // Removes the subkey with every key below it, as Windows 9x does.
+  virtual RegStatus RegDeleteKeyA(RegKey key, const char* subkey) = 0;
+  virtual RegStatus RegDeleteValueA(RegKey key, const char* name) = 0;
+  virtual RegStatus RegCloseKey(RegKey key) = 0;
+
+  // Files and system information (kernel32).
+  // Returns the length written (without NUL), the size needed when the
+  // buffer is too small, or 0 on failure.
+  virtual uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) = 0;
+  virtual bool GetVersionExA(OsVersion* info) = 0;
+  virtual bool CopyFileA(const char* from, const char* to, bool fail_if_exists) = 0;
+  virtual bool DeleteFileA(const char* path) = 0;
+  // Opens an existing file for reading; never creates it. kNoHandle on failure.
+  virtual Handle OpenFileForRead(const char* path) = 0;
+  // Creates the file or truncates it. kNoHandle on failure.
+  virtual Handle OpenFileForWrite(const char* path) = 0;
+  virtual bool WriteFile(Handle file, const char* data, uint32_t size) = 0;
+  virtual bool CloseFile(Handle file) = 0;
+
+  // Processes and session (kernel32, user32).
+  // Starts the program detached, without handle inheritance, in the given
+  // working directory. command_line may be modified by the call, as Win32 allows.
+  virtual bool CreateProcessA(const char* program, char* command_line,
+                              const char* working_directory, ProcessInfo* info) = 0;
+  virtual uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) = 0;
+  virtual bool CloseHandle(Handle object) = 0;
+  virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
+
+ protected:
+  ~Platform() = default;
+};
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_PLATFORM_PLATFORM_H_
