@@ -1,0 +1,22 @@
+#ifndef NETREVIVE_DRIVER_DRIVER_H_
+#define NETREVIVE_DRIVER_DRIVER_H_
+
+#include "console/console.h"
+#include "platform/platform.h"
+
+namespace netrevive {
+
+enum class RunMode { kFreshRun, kUpgradeRemove, kReinstallDun, kUsage };
+
+// Chooses the run mode from the command line: no argument, or exactly one of
+// the words "UpgradeRemove" and "ReinstallDUN" (byte-wise, case-sensitive).
+RunMode SelectRunMode(int argc, const char* const* argv);
+
+// The whole program: banner, run mode, repair steps. argv[0] is the program's
+// own invocation text (SelfPath), used unaltered for its later runs.
+// Always returns 0, the program's exit status.
+int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& console);
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_DRIVER_DRIVER_H_
