@@ -6,11 +6,11 @@
 namespace netrevive {
 
 // Sizes of the buffers the program builds its texts in.
-constexpr size_t kPathSize = 512;         // file and program paths
-constexpr size_t kCommandSize = 728;      // helper command lines
-constexpr size_t kValueSize = 1024;       // a registry value read back
-constexpr size_t kMaxPath = 260;          // what GetWindowsDirectoryA may need (MAX_PATH)
-constexpr size_t kBackupPathSize = 272;   // kMaxPath plus the longest backup file name
+constexpr size_t kPathSize = 512;        // file and program paths
+constexpr size_t kCommandSize = 728;     // helper command lines
+constexpr size_t kValueSize = 1024;      // a registry value read back
+constexpr size_t kMaxPath = 260;         // what GetWindowsDirectoryA may need (MAX_PATH)
+constexpr size_t kBackupPathSize = 272;  // kMaxPath plus the longest backup file name
 
 // A NUL-terminated text in a buffer of N bytes. Every append either fits as a
 // whole or leaves the text as it was and marks it as overflowed; once

@@ -65,10 +65,10 @@ class Platform {
   virtual RegStatus RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) = 0;
   virtual RegStatus RegEnumKeyA(RegKey key, uint32_t index, char* name, uint32_t name_size) = 0;
   // type may be null when the caller does not want it.
-  virtual RegStatus RegQueryValueExA(RegKey key, const char* name, uint32_t* type,
-                                     uint8_t* data, uint32_t* data_size) = 0;
-  virtual RegStatus RegSetValueExA(RegKey key, const char* name, uint32_t type,
-                                   const uint8_t* data, uint32_t data_size) = 0;
+  virtual RegStatus RegQueryValueExA(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                                     uint32_t* data_size) = 0;
+  virtual RegStatus RegSetValueExA(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                                   uint32_t data_size) = 0;
   // Removes the subkey with every key below it, as Windows 9x does.
   virtual RegStatus RegDeleteKeyA(RegKey key, const char* subkey) = 0;
   virtual RegStatus RegDeleteValueA(RegKey key, const char* name) = 0;

@@ -1,0 +1,148 @@
+#include "driver/driver.h"
+
+#include "platform/fixed_text.h"
+#include "platform/resume.h"
+#include "steps/steps.h"
+
+namespace netrevive {
+
+namespace {
+
+void PrintBanner(Console& console) {
+  console.PrintLine("Netrevive Program.\n");
+  console.PrintLine("This program was written for use by the Quillmark University Community.");
+  console.PrintLine("If you are not affiliated with QU we are not responsible for any ");
+  console.PrintLine("problems you might encounter while using this program. If you ");
+  console.PrintLine("experience any problems with this software and are affiliated with");
+  console.PrintLine("QU please contact the MERX at 555-555-0142.\n\n");
+}
+
+// The program's later runs start from its own path plus a mode word, stored
+// in a buffer of fixed size. A path too long for that is refused before the
+// repair changes anything, so it never stops half-way for that reason.
+bool SelfPathFits(Console& console, const char* self_path) {
+  FixedText<kPathSize> longest;
+  if (longest.Append(self_path) && longest.Append(kLongestResumeArgument)) return true;
+  console.PrintLine("The path this program was started from is too long for it to restart itself.");
+  console.PrintLine("Please copy it to a shorter path, such as C:\\, and run it from there.");
+  console.PrintLine("Nothing has been changed on this computer.");
+  console.PrintLine("Press any key to terminate the program.");
+  console.PauseForKey();
+  return false;
+}
+
+void FreshRun(Platform& os, Console& console, const char* self_path) {
+  console.PrintLine("Determining OS version...\n");
+  if (!CheckOperatingSystem(os, console)) return;
+  if (!SelfPathFits(console, self_path)) return;
+
+  console.PrintLine("Removing all Winsock2 information from the registry...\n");
+  if (!RemoveWinsock2Keys(os, console)) {
+    console.PrintLine("An error occured while removing the registry keys.");
+    console.PrintLine("Please contact the MERX at 555-555-0142 if you are");
+    console.PrintLine("affilated with Quillmark University.");
+    return;
+  }
+  console.PrintLine("The Winsock 2 keys have been removed.");
+  console.PrintLine("Checking for the existance of Dial Up Networking...");
+
+  if (IsDunMissing(os)) {
+    console.PrintLine("Dial Up Networking was not found, Installing DUN...");
+    // The marker authorises the one reinstallation that happens right now.
+    if (WriteMarker(os)) {
+      if (ReinstallDun(os, console)) return;
+    } else {
+      console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
+    }
+    console.PrintLine("ReInstallation of RNA Failed. Please report this Error.");
+    console.PauseForKey();
+    return;
+  }
+
+  console.PrintLine("Checking for Dial Up Networking upgrades...");
+  if (!RemoveDunUpgrade(os, console, self_path)) return;
+
+  console.PrintLine("Proceeding with the uninstallation of Dial-Up Networking...");
+  console.PrintLine("Press any key to continue.");
+  console.PauseForKey();
+
+  if (!UninstallDun(os, console)) {
+    console.PrintLine("Uninstallation of Dial-Up Networking Failed.");
+    console.PrintLine("This might indicate other problems, please contact the MERX at");
+    console.PrintLine("555-555-0142 if you are affilated with Quillmark University.");
+    return;
+  }
+  console.PrintLine("The computer must be rebooted, press any key to continue.");
+  console.PrintLine("DO NOT TERMINATE THIS PROGRAM AT THIS TIME!");
+  console.PauseForKey();
+  ScheduleReinstall(os, console, self_path);
+}
+
+void UpgradeRemove(Platform& os, Console& console, const char* self_path) {
+  if (!SelfPathFits(console, self_path)) return;
+  console.PrintLine("The Dial Up Networking Upgrade has been removed.");
+  console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
+  console.PrintLine("Press any key to continue.");
+  console.PauseForKey();
+
+  if (!UninstallDun(os, console)) {
+    console.PrintLine("There has been an error while uninstalling Dial Up Networking.");
+    console.PrintLine("Please contact the MERX at 555-555-0142.");
+    return;
+  }
+  console.PrintText("DUN has been successfully uninstalled.\nThe computer must now be rebooted.\n");
+  console.PrintLine("Press any key to continue. DO NOT TERMINATE THE PROGRAM.");
+  console.PauseForKey();
+  ScheduleReinstall(os, console, self_path);
+}
+
+void ReinstallDunRun(Platform& os, Console& console) {
+  console.PrintText("The Winsock 2 keys and DUN have been uninstalled.\n");
+  console.PrintText("DUN will now be reinstalled.\n");
+  console.PrintLine("Press any key to continue.");
+  console.PauseForKey();
+  if (ReinstallDun(os, console)) return;
+  console.PrintLine("Reinstallation of RNA has failed.");
+  console.PrintLine("Please contact the MERX at (555) 555-0142");
+  console.PauseForKey();
+}
+
+void Usage(Console& console) {
+  console.PrintLine("\nUsage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers\n");
+  console.PrintLine("Press any key to continue");
+  console.PauseForKey();
+}
+
+}  // namespace
+
+RunMode SelectRunMode(int argc, const char* const* argv) {
+  if (argc == 1) return RunMode::kFreshRun;
+  if (argc == 2 && argv[1] != nullptr) {
+    if (TextEquals(argv[1], "UpgradeRemove")) return RunMode::kUpgradeRemove;
+    if (TextEquals(argv[1], "ReinstallDUN")) return RunMode::kReinstallDun;
+  }
+  return RunMode::kUsage;
+}
+
+int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& console) {
+  PrintBanner(console);
+  const char* self_path = (argc > 0 && argv != nullptr && argv[0] != nullptr) ? argv[0] : "";
+  switch (SelectRunMode(argc, argv)) {
+    case RunMode::kFreshRun:
+      FreshRun(os, console, self_path);
+      break;
+    case RunMode::kUpgradeRemove:
+      UpgradeRemove(os, console, self_path);
+      break;
+    case RunMode::kReinstallDun:
+      ReinstallDunRun(os, console);
+      break;
+    case RunMode::kUsage:
+      Usage(console);
+      break;
+  }
+  console.Flush();
+  return 0;
+}
+
+}  // namespace netrevive

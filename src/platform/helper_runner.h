@@ -1,0 +1,52 @@
+#ifndef NETREVIVE_PLATFORM_HELPER_RUNNER_H_
+#define NETREVIVE_PLATFORM_HELPER_RUNNER_H_
+
+#include "platform/fixed_text.h"
+#include "platform/platform.h"
+#include "platform/windows_dir.h"
+
+namespace netrevive {
+
+// One start of a Windows setup program.
+struct HelperRun {
+  FixedText<kPathSize> program;
+  FixedText<kCommandSize> command_line;
+  FixedText<kPathSize> working_directory;
+  bool wait = true;
+};
+
+// Windows' own setup entry points the repair uses.
+enum class Helper {
+  kUninstallUpgrade,    // rundll32.exe rnasetup.dll,UninstallUpgrade, waited for
+  kRnaReboot,           // rundll32.exe rnasetup.dll,RnaReboot, not waited for
+  kInstallHinfSection,  // rundll.exe setupx.dll,InstallHinfSection RNA 128 <rna.inf>, waited for
+  kInstallDefaultDrv,   // rundll32.exe rnasetup.dll,InstallDefaultDrv, waited for
+};
+
+// The forms of a Dial-Up Networking upgrade's registered uninstaller.
+enum class UninstallerForm {
+  kDunSetup,  // "dunsetup.exe /u", run from WindowsDir\system
+  kRundll,    // "rundll.exe ...", run from WindowsDir
+  kRundll32,  // "rundll32.exe ...", run from WindowsDir
+};
+
+// Fills run for one of the fixed helpers. Nothing is started.
+BuildStatus BuildHelperRun(Platform& os, Helper helper, HelperRun* run);
+
+// Fills run for an upgrade's uninstaller whose registered uninstall command
+// is uninstall_text (it starts with the program's file name).
+BuildStatus BuildUninstallerRun(Platform& os, UninstallerForm form, const char* uninstall_text,
+                                HelperRun* run);
+
+// Starts the program detached in the working directory and, when wait is
+// set, blocks until it has ended. Returns yes when the process was created;
+// its exit code is not examined. Both handles CreateProcessA returns are
+// closed. A wait that cannot be made ends at once.
+bool HelperRunner(Platform& os, const char* program, char* command_line,
+                  const char* working_directory, bool wait);
+
+bool RunHelper(Platform& os, HelperRun* run);
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_PLATFORM_HELPER_RUNNER_H_

@@ -1,0 +1,92 @@
+#include "platform/resume.h"
+
+#include "platform/windows_dir.h"
+
+namespace netrevive {
+
+bool BuildResumeCommand(const char* self_path, const char* argument, ResumeCommand* command) {
+  command->Clear();
+  return command->Append(self_path) && command->Append(argument);
+}
+
+bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
+  RegKey key = 0;
+  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
+  if (status != kErrorSuccess) {
+    console.PrintText(
+        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.\n");
+    console.PrintText("Error code: ");
+    console.PrintCode(status);
+    console.PrintText("\n");
+    console.PrintText("If you reboot the machine and reinstall DUN everything will be fine.\n");
+    console.PrintText(
+        "Please report the error code as their might be more things wrong then meets the "
+        "eye.\n");
+    console.PrintLine("Press any key to terminate the program.");
+    console.PauseForKey();
+    return false;
+  }
+  // The value holds the whole text with its terminating NUL.
+  uint32_t size = static_cast<uint32_t>(ResumeCommand::Length(command) + 1);
+  status = os.RegSetValueExA(key, kResumeValueName, kRegSz,
+                             reinterpret_cast<const uint8_t*>(command), size);
+  if (status != kErrorSuccess) {
+    console.PrintText("We were unable to write data to the registry key:\n");
+    console.PrintText("\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\n");
+    console.PrintText("The errorcode was: ");
+    console.PrintCode(status);
+    console.PrintText("\n");
+    console.PrintLine("Please Reboot the machine and reinstall DUN. Report the Error Code.\n");
+    console.PrintLine("Press any key to terminate the program.");
+    console.PauseForKey();
+    os.RegCloseKey(key);
+    return false;
+  }
+  os.RegCloseKey(key);
+  return true;
+}
+
+bool DeleteResumeEntry(Platform& os, Console& console) {
+  RegKey key = 0;
+  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
+  if (status == kErrorSuccess) {
+    status = os.RegDeleteValueA(key, kResumeValueName);
+    os.RegCloseKey(key);
+  }
+  if (status == kErrorSuccess || status == kErrorFileNotFound) return true;
+  console.PrintText("Unable to remove the value \"QU Netrevive\" from the key:\n");
+  console.PrintText("\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\n");
+  console.PrintText("Error code: ");
+  console.PrintCode(status);
+  console.PrintText("\n");
+  console.PrintText("Please delete that value with regedit before you restart the computer.\n");
+  console.PrintLine("Press any key to terminate the program.");
+  console.PauseForKey();
+  return false;
+}
+
+bool BuildMarkerPath(Platform& os, FixedText<kPathSize>* path) {
+  return BuildWindowsPath(os, kMarkerTail, path) == BuildStatus::kOk;
+}
+
+bool WriteMarker(Platform& os) {
+  FixedText<kPathSize> path;
+  if (!BuildMarkerPath(os, &path)) return false;
+  Handle file = os.OpenFileForWrite(path.c_str());
+  if (file == kNoHandle) return false;
+  static const char kContent[] = "REINSTALL\n";
+  bool written = os.WriteFile(file, kContent, sizeof(kContent) - 1);
+  bool closed = os.CloseFile(file);
+  return written && closed;
+}
+
+MarkerState ConsumeMarker(Platform& os) {
+  FixedText<kPathSize> path;
+  if (!BuildMarkerPath(os, &path)) return MarkerState::kAbsent;
+  Handle file = os.OpenFileForRead(path.c_str());
+  if (file == kNoHandle) return MarkerState::kAbsent;
+  os.CloseFile(file);
+  return os.DeleteFileA(path.c_str()) ? MarkerState::kConsumed : MarkerState::kLeftBehind;
+}
+
+}  // namespace netrevive

@@ -1,0 +1,41 @@
+#ifndef NETREVIVE_PLATFORM_WINDOWS_DIR_H_
+#define NETREVIVE_PLATFORM_WINDOWS_DIR_H_
+
+#include "platform/fixed_text.h"
+#include "platform/platform.h"
+
+namespace netrevive {
+
+// Why a path or command could not be built.
+enum class BuildStatus {
+  kOk,
+  kNoWindowsDir,  // GetWindowsDirectoryA failed or asked for more than MAX_PATH
+  kTooLong,       // the text does not fit its buffer
+};
+
+// Reads WindowsDir into text (which must be empty). GetWindowsDirectoryA is
+// given at most MAX_PATH bytes; a result of 0, or a size that does not fit
+// the buffer it was given, means there is no usable Windows directory.
+template <size_t N>
+BuildStatus ReadWindowsDir(Platform& os, FixedText<N>* text) {
+  static_assert(N >= kMaxPath, "the buffer must hold any Windows directory");
+  uint32_t result = os.GetWindowsDirectoryA(text->Buffer(), static_cast<uint32_t>(kMaxPath));
+  if (result == 0 || result >= kMaxPath) {
+    text->Clear();
+    return BuildStatus::kNoWindowsDir;
+  }
+  text->SetLength(result);
+  return BuildStatus::kOk;
+}
+
+// Builds WindowsDir followed by tail.
+template <size_t N>
+BuildStatus BuildWindowsPath(Platform& os, const char* tail, FixedText<N>* path) {
+  BuildStatus status = ReadWindowsDir(os, path);
+  if (status != BuildStatus::kOk) return status;
+  return path->Append(tail) ? BuildStatus::kOk : BuildStatus::kTooLong;
+}
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_PLATFORM_WINDOWS_DIR_H_

@@ -1,0 +1,46 @@
+#include "steps/steps.h"
+
+namespace netrevive {
+
+bool CheckOperatingSystem(Platform& os, Console& console) {
+  OsVersion info = {};
+  os.GetVersionExA(&info);  // on failure the zero-filled record reads as an NT system
+
+  if (info.platform_id != kPlatformWin32Windows) {
+    console.PrintLine(
+        "This machine is not a Win9x/ME machine, the Winsock2 fix does not apply to Windows NT "
+        "systems.\n");
+    console.PrintLine("Press any key to continue.\n");
+    console.PauseForKey();
+    return false;
+  }
+  switch (info.minor_version) {
+    case 0:
+      console.PrintLine("\nThe fix is not avialable for Windows 95 machines yet.\n");
+      console.PrintText("Please contact");
+      console.PrintLine(" the MERX.\n");
+      console.PauseForKey();
+      return false;
+    case 10:
+      if ((info.build_number & 0xFFFFu) == 1998) {
+        console.PrintLine("This computer is running Windows 98");
+      } else if (info.csd_version[1] == 'A') {
+        console.PrintLine("This computer is running Windows 98SE");
+      }
+      return true;
+    case 90:
+      console.PrintLine("\nThis computer is running Windows ME");
+      return true;
+    default:
+      return true;
+  }
+}
+
+bool IsDunMissing(Platform& os) {
+  RegKey key = 0;
+  RegStatus status = os.RegOpenKeyExA(kHkeyClassesRoot, "dunfile", kKeyRead, &key);
+  if (status == kErrorSuccess) os.RegCloseKey(key);
+  return status == kErrorFileNotFound;
+}
+
+}  // namespace netrevive

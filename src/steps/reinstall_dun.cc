@@ -1,0 +1,68 @@
+#include "platform/helper_runner.h"
+#include "platform/resume.h"
+#include "steps/build_failure_report.h"
+#include "steps/steps.h"
+
+namespace netrevive {
+
+bool ReinstallDun(Platform& os, Console& console) {
+  MarkerState marker = ConsumeMarker(os);
+  if (marker == MarkerState::kAbsent) return true;
+  if (marker == MarkerState::kLeftBehind) {
+    console.PrintText("The file rundunreinst.QU in the Windows directory could not be deleted;\n");
+    console.PrintText("please delete it once the computer has restarted.\n");
+  }
+
+  console.PrintLine("\nRe-installing DUN.");
+  console.PrintLine("Press any key to confirm reinstallation.");
+  console.PauseForKey();
+
+  HelperRun run;
+  BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);
+  if (status != BuildStatus::kOk || !RunHelper(os, &run)) {
+    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    console.PrintText(
+        "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
+    console.PrintLine("Press any key to terminate program.");
+    console.PauseForKey();
+    return false;
+  }
+  return FinishReinstall(os, console);
+}
+
+bool FinishReinstall(Platform& os, Console& console) {
+  console.PrintLine("Completeing Reinstallation...");
+
+  HelperRun driver;
+  BuildStatus status = BuildHelperRun(os, Helper::kInstallDefaultDrv, &driver);
+  if (status != BuildStatus::kOk || !RunHelper(os, &driver)) {
+    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    console.PrintText(
+        "Unable to complete the reinstall process. Please reinstall DUN via add/remove "
+        "programs.\n");
+    console.PrintLine("Press any key to terminate the program.");
+    console.PauseForKey();
+    console.PrintLine("");
+    return false;
+  }
+
+  console.PrintText(
+      "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
+  console.PrintLine(
+      "computer to reboot before you access network services. Press any key to reboot.\n");
+  console.PauseForKey();
+
+  HelperRun reboot;
+  status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
+  if (status != BuildStatus::kOk || !RunHelper(os, &reboot)) {
+    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    console.PrintText("Unable to DUN Reboot.\n");
+    console.PrintText("Press any key to terminate the program.");
+    console.PrintLine("");
+    console.PauseForKey();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace netrevive

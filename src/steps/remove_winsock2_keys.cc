@@ -1,0 +1,69 @@
+#include "platform/fixed_text.h"
+#include "platform/windows_dir.h"
+#include "steps/build_failure_report.h"
+#include "steps/steps.h"
+
+namespace netrevive {
+
+namespace {
+
+constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services";
+
+bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_tail,
+                      const char* to_tail) {
+  FixedText<kBackupPathSize> from;
+  FixedText<kBackupPathSize> to;
+  if (!(from.Append(windows_dir) && from.Append(from_tail) && to.Append(windows_dir) &&
+        to.Append(to_tail))) {
+    return false;
+  }
+  os.CopyFileA(from.c_str(), to.c_str(), false);  // a failed copy does not stop the repair
+  return true;
+}
+
+}  // namespace
+
+bool BackupRegistryFiles(Platform& os, Console& console) {
+  FixedText<kBackupPathSize> windows_dir;
+  BuildStatus status = ReadWindowsDir(os, &windows_dir);
+  if (status == BuildStatus::kOk) {
+    // The buffers hold any Windows directory with either file name.
+    CopyInWindowsDir(os, windows_dir.c_str(), "\\system.dat", "\\system.tom");
+    CopyInWindowsDir(os, windows_dir.c_str(), "\\user.dat", "\\user.tom");
+    return true;
+  }
+  ReportBuildFailure(console, status);
+  console.PrintText("The registry files could not be backed up.\n");
+  console.PrintText("Unable to continue.\n");
+  console.PrintLine("press any key to terminate the program.");
+  console.PauseForKey();
+  return false;
+}
+
+bool RemoveWinsock2Keys(Platform& os, Console& console) {
+  if (!BackupRegistryFiles(os, console)) return false;
+
+  RegKey services = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kServicesKey, kKeyAllAccess, &services) !=
+      kErrorSuccess) {
+    console.PrintText("Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n");
+    console.PrintText("Unable to continue.\n");
+    console.PrintLine("press any key to terminate the program.");
+    console.PauseForKey();
+    console.PrintLine("");
+    return false;
+  }
+  RegStatus status = os.RegDeleteKeyA(services, "Winsock2");
+  os.RegCloseKey(services);
+  if (status == kErrorSuccess) return true;
+
+  console.PrintText("There was an error deleting the winsock2 key. \n");
+  console.PrintText("The error code is as follows: ");
+  console.PrintCode(status);
+  console.PrintText("\nWe are unable to continue.\nPress any key to terminate the program.");
+  console.PrintLine("");
+  console.PauseForKey();
+  return false;
+}
+
+}  // namespace netrevive
