@@ -35,7 +35,8 @@ void Console::PrintCode(int32_t status) {
   size_t pos = sizeof(digits) - 1;
   digits[pos] = '\0';
   // Work on the magnitude as unsigned so that INT32_MIN is handled too.
-  uint32_t magnitude = status < 0 ? 0u - static_cast<uint32_t>(status) : static_cast<uint32_t>(status);
+  uint32_t magnitude =
+      status < 0 ? 0u - static_cast<uint32_t>(status) : static_cast<uint32_t>(status);
   do {
     digits[--pos] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
