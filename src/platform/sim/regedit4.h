@@ -12,7 +12,7 @@ namespace netrevive::sim {
 // value (written @). remove is the "name"=- form.
 struct RegFileValue {
   std::string name;
-  uint32_t type = 1;  // REG_SZ, REG_BINARY (3), REG_DWORD (4) or any hex(N) type
+  uint32_t type = 1;          // REG_SZ, REG_BINARY (3), REG_DWORD (4) or any hex(N) type
   std::vector<uint8_t> data;  // REG_SZ data includes its terminating NUL
   bool remove = false;
 };
@@ -29,6 +29,11 @@ struct RegFile {
   std::vector<RegFileKey> keys;
 };
 
+// Field-by-field equality, for checking that a file reads back as written.
+bool operator==(const RegFileValue& a, const RegFileValue& b);
+bool operator==(const RegFileKey& a, const RegFileKey& b);
+bool operator==(const RegFile& a, const RegFile& b);
+
 // Where and why a REGEDIT4 text could not be read.
 struct RegFileError {
   int line = 0;  // 1-based
@@ -36,12 +41,16 @@ struct RegFileError {
 };
 
 // Reads a REGEDIT4 text (CRLF or LF line ends). Returns false and fills error
-// on the first malformed line; file is then left empty.
+// on the first malformed line; file is then left empty. Root key names are
+// matched without regard to case and stored in their usual upper-case form.
 bool ParseRegFile(const std::string& text, RegFile* file, RegFileError* error);
 
 // Writes the file as Windows 98's regedit exports it: the header, a blank
 // line, each key section followed by a blank line, CRLF line ends, long hex
-// lines continued with a backslash.
+// lines continued with a backslash. A REG_SZ that "text" cannot carry (no
+// final NUL, an inner NUL or a line end) is written as hex(1):, a REG_DWORD
+// of other than four bytes as hex(4):, so that every value reads back
+// unchanged. The values of a [-key] section are not written.
 std::string WriteRegFile(const RegFile& file);
 
 }  // namespace netrevive::sim
