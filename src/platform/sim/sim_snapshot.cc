@@ -1,0 +1,184 @@
+#include "platform/sim/sim_snapshot.h"
+
+#include <utility>
+
+namespace netrevive::sim {
+namespace {
+
+std::string Upper(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+// "HKEY_LOCAL_MACHINE\\X" -> "HKLM\\X", "HKEY_CLASSES_ROOT\\X" -> "HKCR\\X".
+std::string ShortRootPath(const std::string& path) {
+  static const std::pair<const char*, const char*> kRoots[] = {{"HKEY_LOCAL_MACHINE", "HKLM"},
+                                                               {"HKEY_CLASSES_ROOT", "HKCR"}};
+  for (const auto& root : kRoots) {
+    std::string name = root.first;
+    if (path.compare(0, name.size(), name) == 0) return root.second + path.substr(name.size());
+  }
+  return path;
+}
+
+bool IsUnder(const std::string& path, const std::string& top) {
+  return path == top || (path.size() > top.size() && path.compare(0, top.size(), top) == 0 &&
+                         path[top.size()] == '\\');
+}
+
+std::string ParentOf(const std::string& path) {
+  size_t cut = path.rfind('\\');
+  return cut == std::string::npos ? "" : path.substr(0, cut);
+}
+
+// Keys present in `from` and missing in `to`, reported at the top of each
+// missing tree.
+void TreeChanges(const MachineSnapshot& from, const MachineSnapshot& to, MachineChange::Kind kind,
+                 std::vector<MachineChange>* out) {
+  for (const auto& entry : from.keys) {
+    if (to.keys.count(entry.first) != 0) continue;
+    const std::string parent = ParentOf(entry.first);
+    if (from.keys.count(parent) != 0 && to.keys.count(parent) == 0) continue;  // not the top
+    MachineChange change;
+    change.kind = kind;
+    change.path = entry.second.path;
+    for (auto it = from.keys.lower_bound(entry.first);
+         it != from.keys.end() && IsUnder(it->first, entry.first); ++it) {
+      if (to.keys.count(it->first) != 0) continue;
+      ++change.key_count;
+      change.value_count += it->second.values.size();
+    }
+    out->push_back(std::move(change));
+  }
+}
+
+bool SameValue(const RegValue& a, const RegValue& b) {
+  return a.type == b.type && a.data == b.data && a.name == b.name;
+}
+
+std::string Plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+MachineSnapshot TakeSnapshot(const SimMachine& machine) {
+  MachineSnapshot snapshot;
+  RegFile file = machine.Export();
+  for (const RegFileKey& key : file.keys) {
+    MachineSnapshot::Key entry;
+    entry.path = ShortRootPath(key.path);
+    for (const RegFileValue& value : key.values) {
+      entry.values[Upper(value.name)] = RegValue{value.name, value.type, value.data};
+    }
+    snapshot.keys[SimMachine::NormalizeKeyPath(key.path)] = std::move(entry);
+  }
+  for (const std::string& path : machine.ListFiles()) {
+    MachineSnapshot::File entry;
+    entry.path = path;
+    machine.ReadFile(path, &entry.contents);
+    snapshot.files[SimMachine::NormalizeFilePath(path)] = std::move(entry);
+  }
+  return snapshot;
+}
+
+std::vector<MachineChange> DiffSnapshots(const MachineSnapshot& before,
+                                         const MachineSnapshot& after) {
+  std::vector<MachineChange> changes;
+  TreeChanges(before, after, MachineChange::Kind::kKeyRemoved, &changes);
+  TreeChanges(after, before, MachineChange::Kind::kKeyAdded, &changes);
+  for (const auto& entry : before.keys) {
+    auto later = after.keys.find(entry.first);
+    if (later == after.keys.end()) continue;
+    const auto& old_values = entry.second.values;
+    const auto& new_values = later->second.values;
+    for (const auto& value : old_values) {
+      auto found = new_values.find(value.first);
+      MachineChange change;
+      change.path = later->second.path;
+      change.name = value.second.name;
+      if (found == new_values.end()) {
+        change.kind = MachineChange::Kind::kValueRemoved;
+      } else if (!SameValue(found->second, value.second)) {
+        change.kind = MachineChange::Kind::kValueChanged;
+        change.name = found->second.name;
+      } else {
+        continue;
+      }
+      changes.push_back(std::move(change));
+    }
+    for (const auto& value : new_values) {
+      if (old_values.count(value.first) != 0) continue;
+      MachineChange change;
+      change.kind = MachineChange::Kind::kValueAdded;
+      change.path = later->second.path;
+      change.name = value.second.name;
+      changes.push_back(std::move(change));
+    }
+  }
+  for (const auto& entry : before.files) {
+    auto later = after.files.find(entry.first);
+    MachineChange change;
+    change.path = entry.second.path;
+    if (later == after.files.end()) {
+      change.kind = MachineChange::Kind::kFileDeleted;
+    } else if (later->second.contents != entry.second.contents) {
+      change.kind = MachineChange::Kind::kFileChanged;
+    } else {
+      continue;
+    }
+    changes.push_back(std::move(change));
+  }
+  for (const auto& entry : after.files) {
+    if (before.files.count(entry.first) != 0) continue;
+    MachineChange change;
+    change.kind = MachineChange::Kind::kFileCreated;
+    change.path = entry.second.path;
+    changes.push_back(std::move(change));
+  }
+  return changes;
+}
+
+std::string FormatChanges(const std::vector<MachineChange>& changes) {
+  if (changes.empty()) return "no changes\n";
+  std::string out;
+  for (const MachineChange& change : changes) {
+    const std::string value = "\"" + change.name + "\"";
+    const std::string name = change.name.empty() ? std::string("@") : value;
+    const std::string tree = " (" + Plural(change.key_count, "key", "keys") + ", " +
+                             Plural(change.value_count, "value", "values") + ")";
+    switch (change.kind) {
+      case MachineChange::Kind::kKeyRemoved:
+        out += "key removed: " + change.path + tree;
+        break;
+      case MachineChange::Kind::kKeyAdded:
+        out += "key added: " + change.path + tree;
+        break;
+      case MachineChange::Kind::kValueRemoved:
+        out += "value removed: " + change.path + " " + name;
+        break;
+      case MachineChange::Kind::kValueAdded:
+        out += "value added: " + change.path + " " + name;
+        break;
+      case MachineChange::Kind::kValueChanged:
+        out += "value changed: " + change.path + " " + name;
+        break;
+      case MachineChange::Kind::kFileCreated:
+        out += "file created: " + change.path;
+        break;
+      case MachineChange::Kind::kFileChanged:
+        out += "file changed: " + change.path;
+        break;
+      case MachineChange::Kind::kFileDeleted:
+        out += "file deleted: " + change.path;
+        break;
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+}  // namespace netrevive::sim
