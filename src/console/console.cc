@@ -45,7 +45,15 @@ void Console::PrintCode(int32_t status) {
   PrintText(digits + pos);
 }
 
-void Console::PauseForKey() { terminal_.WaitForKey(); }
+void Console::PauseForKey() {
+  // Prompts are flushed by PrintLine; anything still collected is at least
+  // handed to the device so it can be seen while the program waits.
+  if (pending_size_ > 0) {
+    terminal_.Write(pending_, pending_size_);
+    pending_size_ = 0;
+  }
+  terminal_.WaitForKey();
+}
 
 void Console::Flush() {
   if (pending_size_ > 0) {

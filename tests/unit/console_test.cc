@@ -17,9 +17,12 @@ TEST(ConsoleTest, PrintCodeWritesSignedDecimal) {
     int32_t status;
     const char* text;
   };
-  const Case cases[] = {{0, "0"},       {234, "234"},
-                        {-1, "-1"},     {1011, "1011"},
-                        {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"}};
+  const Case cases[] = {{0, "0"},
+                        {234, "234"},
+                        {-1, "-1"},
+                        {1011, "1011"},
+                        {INT32_MAX, "2147483647"},
+                        {INT32_MIN, "-2147483648"}};
   for (const Case& c : cases) {
     ScriptedTerminal terminal;
     Console console(terminal);

@@ -359,8 +359,19 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
                          Lower(run.command_line) == Lower(machine.windows_dir() + "\\" + uninstall);
     const bool by_dunsetup =
         SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) && lower_args == "/u";
-    if (by_text || by_dunsetup) {
+    if (by_dunsetup) {
       machine.DeleteKey(kMsdunPath);
+      return Done("removed the DUN upgrade (MSDUN)");
+    }
+    if (by_text) {
+      // The upgrade brought its own Winsock 2; its INF uninstall puts back
+      // Windows' own Winsock 2 settings, which the fresh run that follows it
+      // removes again.
+      machine.DeleteKey(kMsdunPath);
+      if (!machine.KeyExists(kWinsock2Path)) {
+        AddDefaultWinsock2Tree(&machine);
+        return Done("removed the DUN upgrade (MSDUN), restored the Winsock2 settings");
+      }
       return Done("removed the DUN upgrade (MSDUN)");
     }
   }

@@ -1,0 +1,351 @@
+// The repair of a system without a DUN upgrade, through the real driver on
+// simulated machines: the two-run repair, each failure report, the system
+// checks and the buffers built from the program's own path.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_snapshot.h"
+#include "support/program_run.h"
+
+namespace netrevive {
+namespace {
+
+using sim::MakeDefaultMachine;
+using sim::SimMachine;
+using testing::ExpectedTranscript;
+using testing::ResumeAfterRestart;
+using testing::RunFresh;
+using testing::RunProgram;
+using testing::RunResult;
+
+constexpr const char* kMarker = "C:\\WINDOWS\\rundunreinst.QU";
+
+std::string RunOnceValue(const SimMachine& machine) {
+  std::string text;
+  if (!machine.GetString(sim::kRunOncePath, "QU Netrevive", &text)) return "<none>";
+  return text;
+}
+
+std::vector<std::string> CommandLines(const SimMachine& machine) {
+  std::vector<std::string> lines;
+  for (const sim::ProcessRecord& p : machine.processes()) {
+    lines.push_back(p.command_line + " | " + p.working_directory);
+  }
+  return lines;
+}
+
+TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
+  SimMachine machine = MakeDefaultMachine();
+  std::string system_dat;
+  ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.dat", &system_dat));
+
+  RunResult first = RunFresh(machine);
+  EXPECT_EQ(first.exit_status, 0);
+  EXPECT_EQ(first.transcript, ExpectedTranscript("repair_98se_fresh", first.transcript));
+  EXPECT_FALSE(first.unflushed_pause);
+
+  // Backups taken, Winsock2 gone, DUN uninstalled, the next run scheduled.
+  std::string copy;
+  ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &copy));
+  EXPECT_EQ(copy, system_dat);
+  EXPECT_TRUE(machine.FileExists("C:\\WINDOWS\\user.tom"));
+  EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  std::string marker;
+  ASSERT_TRUE(machine.ReadFile(kMarker, &marker));
+  EXPECT_EQ(marker, "REINSTALL\n");
+  EXPECT_TRUE(machine.restart_requested());
+  EXPECT_EQ(CommandLines(machine),
+            (std::vector<std::string>{
+                "C:\\WINDOWS\\rundll32.exe rnasetup.dll,UninstallUpgrade | C:\\WINDOWS",
+                "C:\\WINDOWS\\rundll32.exe rnasetup.dll,RnaReboot | C:\\WINDOWS"}));
+  EXPECT_TRUE(machine.processes()[0].waited);
+  EXPECT_FALSE(machine.processes()[1].waited);
+
+  // The order the repair relies on.
+  uint64_t copied = machine.FirstCallIndex("CopyFileA");
+  uint64_t deleted = machine.FirstCallIndex("RegDeleteKeyA");
+  uint64_t uninstalled = machine.FirstCallIndex("CreateProcessA");
+  uint64_t entry = machine.FirstCallIndex("RegSetValueExA");
+  uint64_t marked = machine.FirstCallIndex("OpenFileForWrite");
+  ASSERT_NE(copied, 0u);
+  EXPECT_LT(copied, deleted);
+  EXPECT_LT(deleted, uninstalled);
+  EXPECT_LT(uninstalled, entry);
+  EXPECT_LT(entry, marked);
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+
+  RunResult second;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &second));
+  EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_reinstall", second.transcript));
+  EXPECT_FALSE(second.unflushed_pause);
+  EXPECT_FALSE(machine.FileExists(kMarker));
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_TRUE(machine.restart_requested());
+  std::vector<std::string> lines = CommandLines(machine);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2],
+            "C:\\WINDOWS\\rundll.exe setupx.dll,InstallHinfSection RNA 128 "
+            "C:\\WINDOWS\\inf\\rna.inf | C:\\WINDOWS");
+  EXPECT_EQ(lines[3], "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv | C:\\WINDOWS");
+  EXPECT_EQ(lines[4], "C:\\WINDOWS\\rundll32.exe rnasetup.dll,RnaReboot | C:\\WINDOWS");
+  EXPECT_TRUE(machine.processes()[2].waited);
+  EXPECT_TRUE(machine.processes()[3].waited);
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+
+  // The marker authorised one reinstallation: a further run does nothing.
+  machine.BeginNewSession();
+  size_t helpers = machine.processes().size();
+  RunResult third = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+  EXPECT_EQ(third.transcript, ExpectedTranscript("reinstall_without_marker", third.transcript));
+  EXPECT_EQ(third.keys, 1);
+  EXPECT_EQ(machine.processes().size(), helpers);
+}
+
+TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
+  SimMachine machine = MakeDefaultMachine();
+  RunResult run = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
+  EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_remove_run", run.transcript));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  EXPECT_TRUE(machine.FileExists(kMarker));
+  EXPECT_TRUE(machine.restart_requested());
+  // This mode does not touch Winsock2 or the registry files.
+  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_EQ(machine.FirstCallIndex("CopyFileA"), 0u);
+}
+
+TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("no-dun", &machine));
+  RunResult run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("repair_no_dun", run.transcript));
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_FALSE(machine.FileExists(kMarker));
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_TRUE(machine.restart_requested());
+  ASSERT_EQ(machine.processes().size(), 3u);
+  EXPECT_NE(machine.processes()[0].command_line.find("InstallHinfSection RNA 128"),
+            std::string::npos);
+}
+
+// Which line CheckOperatingSystem prints for each system, and whether the
+// repair goes on past it.
+TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
+  struct Case {
+    const char* name;
+    uint32_t platform;
+    uint32_t minor;
+    uint32_t build;
+    const char* csd;
+    const char* line;  // "" when no line names the system
+    bool goes_on;
+  };
+  const Case cases[] = {
+      {"98 first edition", 1, 10, 0x040A07CE, " ", "This computer is running Windows 98\n", true},
+      {"98 build 1998, other high word", 1, 10, 0x777707CE, " A ",
+       "This computer is running Windows 98\n", true},
+      {"98 SE", 1, 10, 0x040A08AE, " A ", "This computer is running Windows 98SE\n", true},
+      {"98 other build, CSD B", 1, 10, 0x040A08AE, " B ", "", true},
+      {"98 other build, empty CSD", 1, 10, 0x040A08AE, "", "", true},
+      {"ME", 1, 90, 0x045A0BB8, " ", "\nThis computer is running Windows ME\n", true},
+      {"unknown 9x minor", 1, 20, 0, " ", "", true},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.SetVersion(c.platform, 4, c.minor, c.build, c.csd);
+    RunResult run = RunFresh(machine);
+    std::string after_check = "Determining OS version...\n\n" + std::string(c.line) +
+                              "Removing all Winsock2 information from the registry...\n";
+    EXPECT_NE(run.transcript.find(after_check), std::string::npos) << c.name;
+    EXPECT_EQ(machine.KeyExists(sim::kWinsock2Path), !c.goes_on) << c.name;
+  }
+}
+
+TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
+  struct Case {
+    const char* preset;
+    const char* transcript;
+  };
+  const Case cases[] = {{"nt", "refuse_nt"}, {"95", "refuse_95"}};
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunResult run = RunFresh(machine);
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.preset;
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.preset;
+    EXPECT_TRUE(machine.processes().empty()) << c.preset;
+  }
+}
+
+TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
+  SimMachine machine = MakeDefaultMachine();
+  machine.FailOperation("RegOpenKeyExA", "HKCR\\dunfile", kErrorAccessDenied);
+  RunResult run = RunFresh(machine);
+  EXPECT_NE(run.transcript.find("Checking for Dial Up Networking upgrades...\n"),
+            std::string::npos);
+  EXPECT_EQ(run.transcript.find("Dial Up Networking was not found"), std::string::npos);
+}
+
+TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
+  RunResult run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("missing_winsock2", run.transcript));
+  EXPECT_TRUE(machine.processes().empty());
+  EXPECT_TRUE(sim::DunInstalled(machine));
+}
+
+// Each failure report of the repair, by the call that fails.
+TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
+  struct Case {
+    const char* transcript;
+    const char* operation;
+    const char* path;
+    RegStatus status;
+    std::vector<std::string> args;  // after argv[0]; empty for a fresh run
+  };
+  const Case cases[] = {
+      {"fail_open_services", "RegOpenKeyExA", "HKLM\\System\\CurrentControlSet\\Services", 5, {}},
+      {"fail_delete_winsock2", "RegDeleteKeyA", "", 1011, {}},
+      {"fail_start_uninstall", "CreateProcessA", "", 2, {}},
+      {"fail_open_runonce", "RegOpenKeyExA", sim::kRunOncePath, 1009, {}},
+      {"fail_write_runonce", "RegSetValueExA", "", 1015, {}},
+      {"fail_upgrade_remove_uninstall", "CreateProcessA", "", 2, {"UpgradeRemove"}},
+      {"fail_no_windows_dir", "GetWindowsDirectoryA", "", 5, {}},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.FailOperation(c.operation, c.path, c.status, /*persistent=*/true);
+    std::vector<std::string> args = {machine.self_path()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunResult run = RunProgram(machine, args);
+    EXPECT_EQ(run.exit_status, 0) << c.transcript;
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    EXPECT_FALSE(run.unflushed_pause) << c.transcript;
+    EXPECT_FALSE(machine.FileExists(kMarker)) << c.transcript;
+    EXPECT_FALSE(machine.restart_requested()) << c.transcript;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.transcript;
+  }
+}
+
+TEST(RepairTest, RestartHelperThatCannotStartLeavesEntryAndMarker) {
+  // Find the call that starts the restart helper in a clean run, then fail it.
+  SimMachine probe = MakeDefaultMachine();
+  RunFresh(probe);
+  std::vector<sim::CallRecord> starts = probe.CallsOf("CreateProcessA");
+  ASSERT_EQ(starts.size(), 2u);
+
+  SimMachine machine = MakeDefaultMachine();
+  machine.FailCallNumber(starts[1].index, 2);
+  RunResult run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("fail_start_reboot", run.transcript));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  EXPECT_TRUE(machine.FileExists(kMarker));
+  EXPECT_FALSE(machine.restart_requested());
+}
+
+// The reinstall run's helpers, each failing to start in turn.
+TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
+  struct Case {
+    const char* transcript;
+    int failing_start;  // 1-based among the run's process starts
+  };
+  const Case cases[] = {
+      {"fail_reinstall_hinf", 1}, {"fail_reinstall_default_drv", 2}, {"fail_reinstall_reboot", 3}};
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.PutFile(kMarker, "REINSTALL\n");
+    machine.ResetCallLog();
+    // Find the call index of the Nth start in a clean run of a copy.
+    SimMachine probe = machine;
+    RunProgram(probe, {probe.self_path(), "ReinstallDUN"});
+    std::vector<sim::CallRecord> starts = probe.CallsOf("CreateProcessA");
+    ASSERT_EQ(starts.size(), 3u);
+    machine.FailCallNumber(starts[c.failing_start - 1].index, 2);
+    RunResult run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    // The marker is consumed whatever happens later.
+    EXPECT_FALSE(machine.FileExists(kMarker)) << c.transcript;
+    EXPECT_FALSE(machine.restart_requested()) << c.transcript;
+    EXPECT_EQ(machine.processes().size(), static_cast<size_t>(c.failing_start - 1)) << c.transcript;
+  }
+}
+
+TEST(RepairTest, SelfPathWithBlanksIsStoredUnquoted) {
+  SimMachine machine = MakeDefaultMachine();
+  machine.PutFile("C:\\Program Files\\Net Revive\\netrevive.exe", "MZ");
+  machine.set_self_path("C:\\Program Files\\Net Revive\\netrevive.exe");
+  RunFresh(machine);
+  EXPECT_EQ(RunOnceValue(machine), "C:\\Program Files\\Net Revive\\netrevive.exe ReinstallDUN");
+}
+
+// The resume command is SelfPath plus a mode word in a 512-byte buffer; a
+// path that cannot take the longest word is refused before anything changes.
+TEST(RepairTest, SelfPathLengthBoundary) {
+  const size_t longest = 511 - std::string(" UpgradeRemove").size();  // 497
+  struct Case {
+    size_t length;
+    bool accepted;
+  };
+  const Case cases[] = {{longest - 1, true}, {longest, true}, {longest + 1, false}, {4000, false}};
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    std::string self = "C:\\" + std::string(c.length - 3, 'p');
+    machine.set_self_path(self);
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunResult run = RunFresh(machine);
+    if (c.accepted) {
+      EXPECT_EQ(RunOnceValue(machine), self + " ReinstallDUN") << c.length;
+    } else {
+      EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript))
+          << c.length;
+      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.length;
+      EXPECT_TRUE(machine.processes().empty()) << c.length;
+    }
+  }
+}
+
+// Paths and command lines built from the Windows directory: the backup
+// paths take any directory GetWindowsDirectoryA can give (MAX_PATH); helper
+// command lines that do not fit 728 bytes are refused, never cut short.
+TEST(RepairTest, LongWindowsDirectories) {
+  struct Case {
+    size_t length;
+    bool backed_up;
+    bool uninstall_started;
+  };
+  // 259 characters is the longest directory MAX_PATH holds; the uninstall
+  // command adds 43 characters, so every such directory still fits 728.
+  const Case cases[] = {{52, true, true},  {53, true, true},    {258, true, true},
+                        {259, true, true}, {260, false, false}, {2000, false, false}};
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.set_max_path(0);
+    std::string dir = "C:\\" + std::string(c.length - 3, 'W');
+    machine.set_windows_dir(dir);
+    machine.PutFile(dir + "\\system.dat", "registry");
+    machine.PutFile(dir + "\\user.dat", "user");
+    machine.PutFile(dir + "\\rundll32.exe", "MZ");
+    RunResult run = RunFresh(machine);
+    EXPECT_EQ(machine.FileExists(dir + "\\system.tom"), c.backed_up) << c.length;
+    EXPECT_EQ(!machine.processes().empty(), c.uninstall_started) << c.length;
+    if (!c.backed_up) {
+      EXPECT_NE(run.transcript.find("Unable to find the Windows directory.\n"), std::string::npos)
+          << c.length;
+      EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.length;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace netrevive

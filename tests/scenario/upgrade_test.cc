@@ -1,0 +1,303 @@
+// DUN upgrade removal through the real driver on simulated machines: the
+// three uninstaller forms, the runs that follow them, and every report.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_snapshot.h"
+#include "support/program_run.h"
+
+namespace netrevive {
+namespace {
+
+using sim::MakeDefaultMachine;
+using sim::SimMachine;
+using testing::ExpectedTranscript;
+using testing::ResumeAfterRestart;
+using testing::RunFresh;
+using testing::RunProgram;
+using testing::RunResult;
+
+constexpr const char* kRundllText =
+    "rundll.exe setupx.dll,InstallHinfSection DefaultUninstall 132 C:\\WINDOWS\\INF\\MSDUN.INF";
+constexpr const char* kRundll32Text =
+    "rundll32.exe advpack.dll,LaunchINFSection C:\\WINDOWS\\INF\\MSDUN.INF,DefaultUninstall";
+
+std::string RunOnceValue(const SimMachine& machine) {
+  std::string text;
+  if (!machine.GetString(sim::kRunOncePath, "QU Netrevive", &text)) return "<none>";
+  return text;
+}
+
+SimMachine MachineWithUpgrade(const std::string& uninstall_string) {
+  SimMachine machine = MakeDefaultMachine();
+  sim::AddDunUpgrade(&machine, uninstall_string);
+  return machine;
+}
+
+TEST(UpgradeTest, EachUninstallerFormRunsWithItsOwnCommandAndResumeEntry) {
+  struct Case {
+    const char* uninstall;
+    const char* program;
+    std::string command_line;
+    const char* working_directory;
+    const char* resume;
+  };
+  const Case cases[] = {
+      {"dunsetup.exe /u", "C:\\WINDOWS\\system\\dunsetup.exe",
+       "C:\\WINDOWS\\system\\dunsetup.exe /u", "C:\\WINDOWS\\system",
+       "C:\\NETREVIVE\\NETREVIVE.EXE UpgradeRemove"},
+      {kRundllText, "C:\\WINDOWS\\rundll.exe", std::string("C:\\WINDOWS\\") + kRundllText,
+       "C:\\WINDOWS", "C:\\NETREVIVE\\NETREVIVE.EXE"},
+      // Its first ten characters are not "rundll.exe": the rundll32 form.
+      {kRundll32Text, "C:\\WINDOWS\\rundll32.exe", std::string("C:\\WINDOWS\\") + kRundll32Text,
+       "C:\\WINDOWS", "C:\\NETREVIVE\\NETREVIVE.EXE"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MachineWithUpgrade(c.uninstall);
+    RunResult run = RunFresh(machine);
+    EXPECT_NE(run.transcript.find("\nDUN Upgrades found, proceeding to remove.\n"),
+              std::string::npos)
+        << c.uninstall;
+    ASSERT_EQ(machine.processes().size(), 1u) << c.uninstall;
+    const sim::ProcessRecord& p = machine.processes()[0];
+    EXPECT_EQ(p.program, c.program);
+    EXPECT_EQ(p.command_line, c.command_line);
+    EXPECT_EQ(p.working_directory, c.working_directory);
+    EXPECT_TRUE(p.waited);
+    EXPECT_EQ(RunOnceValue(machine), c.resume);
+    // The entry is written before the uninstaller starts; then the session ends.
+    EXPECT_LT(machine.FirstCallIndex("RegSetValueExA"), machine.FirstCallIndex("CreateProcessA"));
+    EXPECT_TRUE(machine.logoff_requested()) << c.uninstall;
+    EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath)) << c.uninstall;
+    // DUN itself is untouched in this run, and so is the marker.
+    EXPECT_TRUE(sim::DunInstalled(machine));
+    EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.uninstall;
+  }
+}
+
+TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
+  RunResult first = RunFresh(machine);
+  EXPECT_EQ(first.transcript, ExpectedTranscript("upgrade_dunsetup_fresh", first.transcript));
+
+  RunResult second;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &second));
+  EXPECT_EQ(second.transcript, ExpectedTranscript("upgrade_remove_run", second.transcript));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+
+  RunResult third;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &third));
+  EXPECT_EQ(third.transcript, ExpectedTranscript("repair_98se_reinstall", third.transcript));
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
+}
+
+TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-rundll", &machine));
+  RunFresh(machine);
+  RunResult second;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &second));
+  // A complete fresh run on a machine without the upgrade.
+  EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_fresh", second.transcript));
+  RunResult third;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &third));
+  EXPECT_EQ(third.transcript, ExpectedTranscript("repair_98se_reinstall", third.transcript));
+  EXPECT_TRUE(sim::DunInstalled(machine));
+}
+
+// Uninstall texts and key names that must not be taken for the upgrade's.
+TEST(UpgradeTest, TextsThatMatchNoForm) {
+  struct Case {
+    const char* name;
+    uint32_t type;
+    std::string data;   // bytes as stored
+    const char* shown;  // the text the report shows
+  };
+  const Case cases[] = {
+      {"capital switch", kRegSz, std::string("dunsetup.exe /U", 16), "dunsetup.exe /U"},
+      {"trailing blank", kRegSz, std::string("dunsetup.exe /u ", 17), "dunsetup.exe /u "},
+      {"upper-case rundll", kRegSz, std::string("RUNDLL.EXE x", 13), "RUNDLL.EXE x"},
+      {"binary value", kRegBinary, std::string("dunsetup.exe /u", 16), "dunsetup.exe /u"},
+      {"no terminator, 1024 bytes", kRegSz, "rundll.exe " + std::string(1013, 'a'), nullptr},
+      {"over 1024 bytes", kRegSz, "rundll.exe " + std::string(2000, 'a') + '\0', ""},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MachineWithUpgrade("dunsetup.exe /u");
+    machine.SetValue(sim::kMsdunPath, "UninstallString", c.type,
+                     std::vector<uint8_t>(c.data.begin(), c.data.end()));
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunResult run = RunFresh(machine);
+    std::string shown = c.shown != nullptr ? c.shown : c.data.substr(0, 1024);
+    EXPECT_NE(run.transcript.find("\nUnknown uninstall string: " + shown + "\nPlease remove"),
+              std::string::npos)
+        << c.name << "\n"
+        << run.transcript;
+    EXPECT_TRUE(machine.processes().empty()) << c.name;
+    EXPECT_EQ(RunOnceValue(machine), "<none>") << c.name;
+    EXPECT_FALSE(machine.logoff_requested()) << c.name;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    // Only the Winsock2 removal and the backups changed the machine.
+    for (const sim::MachineChange& change :
+         sim::DiffSnapshots(before, sim::TakeSnapshot(machine))) {
+      EXPECT_TRUE(change.path.find("Winsock2") != std::string::npos ||
+                  change.path.find(".tom") != std::string::npos)
+          << c.name << ": " << change.path;
+    }
+  }
+}
+
+TEST(UpgradeTest, UnknownUninstallStringTranscript) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-unknown", &machine));
+  RunResult run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_unknown", run.transcript));
+  EXPECT_TRUE(machine.processes().empty());
+}
+
+TEST(UpgradeTest, MissingUninstallStringIsReportedAsUnknown) {
+  SimMachine machine = MachineWithUpgrade("dunsetup.exe /u");
+  machine.DeleteValue(sim::kMsdunPath, "UninstallString");
+  RunResult run = RunFresh(machine);
+  EXPECT_NE(run.transcript.find("\nUnknown uninstall string: \nPlease remove"), std::string::npos);
+  EXPECT_TRUE(machine.processes().empty());
+}
+
+TEST(UpgradeTest, KeysThatAreNotTheUpgrade) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> subkeys;
+    bool upgrade;
+  };
+  const Case cases[] = {
+      {"empty list", {}, false},
+      {"lower-case msdun", {"msdun"}, false},
+      {"longer name", {"MSDUN13"}, false},
+      {"40-character name first", {std::string(40, 'K'), "MSDUN"}, true},
+      {"255-character name first", {std::string(255, 'L'), "MSDUN"}, true},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.DeleteKey(sim::kUninstallPath);
+    machine.CreateKey(sim::kUninstallPath);
+    for (const std::string& k : c.subkeys) {
+      machine.SetString(std::string(sim::kUninstallPath) + "\\" + k, "UninstallString",
+                        "dunsetup.exe /u");
+    }
+    machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
+    RunFresh(machine);
+    ASSERT_FALSE(machine.processes().empty()) << c.name;
+    const std::string& first = machine.processes()[0].command_line;
+    EXPECT_EQ(first == "C:\\WINDOWS\\system\\dunsetup.exe /u", c.upgrade) << c.name;
+    EXPECT_EQ(first == "C:\\WINDOWS\\rundll32.exe rnasetup.dll,UninstallUpgrade", !c.upgrade)
+        << c.name;
+  }
+}
+
+TEST(UpgradeTest, NameBufferGrowsIn32ByteStepsUpTo288) {
+  SimMachine machine = MakeDefaultMachine();
+  machine.DeleteKey(sim::kUninstallPath);
+  machine.SetString(std::string(sim::kUninstallPath) + "\\" + std::string(40, 'K'), "x", "y");
+  machine.SetString(sim::kMsdunPath, "UninstallString", "dunsetup.exe /u");
+  machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
+  RunFresh(machine);
+  // The 40-character name: 234 with 32 bytes, then read with 64; then MSDUN.
+  std::vector<sim::CallRecord> enums = machine.CallsOf("RegEnumKeyA");
+  ASSERT_EQ(enums.size(), 3u);
+  EXPECT_EQ(enums[0].status, kErrorMoreData);
+  EXPECT_EQ(enums[1].status, 0);
+  EXPECT_EQ(enums[2].status, 0);
+
+  // A name that never fits is an enumeration error after the 288-byte try.
+  SimMachine huge = MakeDefaultMachine();
+  huge.DeleteKey(sim::kUninstallPath);
+  huge.SetString(std::string(sim::kUninstallPath) + "\\" + std::string(300, 'H'), "x", "y");
+  RunResult run = RunFresh(huge);
+  EXPECT_EQ(huge.CallsOf("RegEnumKeyA").size(), 9u);  // 32, 64, ..., 288
+  EXPECT_NE(run.transcript.find("Please report error code: 234\n"), std::string::npos);
+  EXPECT_TRUE(huge.processes().empty());
+}
+
+TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
+  struct Case {
+    const char* transcript;
+    const char* operation;
+    RegStatus status;
+  };
+  const Case cases[] = {
+      {"upgrade_fail_open", "RegOpenKeyExA", 1011},
+      {"upgrade_fail_query", "RegQueryInfoKeyA", 1015},
+      {"upgrade_fail_enum", "RegEnumKeyA", 1009},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
+    machine.FailOperation(c.operation, sim::kUninstallPath, c.status, /*persistent=*/true);
+    RunResult run = RunFresh(machine);
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    EXPECT_TRUE(machine.processes().empty()) << c.transcript;
+    EXPECT_EQ(RunOnceValue(machine), "<none>") << c.transcript;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.transcript;
+  }
+}
+
+TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
+  machine.RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe");
+  RunResult run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_cannot_start", run.transcript));
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_FALSE(machine.logoff_requested());
+  EXPECT_TRUE(machine.KeyExists(sim::kMsdunPath));
+  EXPECT_EQ(machine.CallsOf("RegDeleteValueA").size(), 1u);
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+}
+
+// WindowsDir + "\\" + the uninstall text must fit the 728-byte command line.
+TEST(UpgradeTest, UninstallCommandLineLengthBoundary) {
+  const std::string prefix = "C:\\WINDOWS\\";  // 11 characters before the text
+  struct Case {
+    size_t text_length;
+    bool started;
+  };
+  const Case cases[] = {{727 - 11 - 1, true}, {727 - 11, true}, {727 - 11 + 1, false}};
+  for (const Case& c : cases) {
+    std::string text = "rundll.exe " + std::string(c.text_length - 11, 'x');
+    SimMachine machine = MachineWithUpgrade(text);
+    RunResult run = RunFresh(machine);
+    EXPECT_EQ(!machine.processes().empty(), c.started) << c.text_length;
+    if (c.started) {
+      EXPECT_EQ(machine.processes()[0].command_line, prefix + text);
+    } else {
+      EXPECT_NE(run.transcript.find("A path or command line is too long"), std::string::npos);
+      EXPECT_EQ(RunOnceValue(machine), "<none>") << c.text_length;
+      EXPECT_FALSE(machine.logoff_requested());
+    }
+  }
+}
+
+TEST(UpgradeTest, ThousandsOfUninstallEntries) {
+  SimMachine machine = MakeDefaultMachine();
+  for (int i = 0; i < 3000; ++i) {
+    machine.CreateKey(std::string(sim::kUninstallPath) + "\\Product" + std::to_string(i));
+  }
+  sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+  RunFresh(machine);
+  ASSERT_EQ(machine.processes().size(), 1u);
+  EXPECT_EQ(machine.processes()[0].command_line, "C:\\WINDOWS\\system\\dunsetup.exe /u");
+}
+
+}  // namespace
+}  // namespace netrevive
