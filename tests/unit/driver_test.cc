@@ -1,0 +1,68 @@
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_snapshot.h"
+#include "support/program_run.h"
+
+namespace netrevive {
+namespace {
+
+using testing::ExpectedTranscript;
+using testing::RunProgram;
+using testing::RunResult;
+
+TEST(SelectRunModeTest, ExactCaseSensitiveWordsOnly) {
+  struct Case {
+    std::vector<const char*> argv;
+    RunMode mode;
+  };
+  const Case cases[] = {
+      {{"netrevive.exe"}, RunMode::kFreshRun},
+      {{""}, RunMode::kFreshRun},
+      {{"netrevive.exe", "UpgradeRemove"}, RunMode::kUpgradeRemove},
+      {{"netrevive.exe", "ReinstallDUN"}, RunMode::kReinstallDun},
+      {{"netrevive.exe", "reinstalldun"}, RunMode::kUsage},
+      {{"netrevive.exe", "upgraderemove"}, RunMode::kUsage},
+      {{"netrevive.exe", "ReinstallDUN "}, RunMode::kUsage},
+      {{"netrevive.exe", "ReinstallDU"}, RunMode::kUsage},
+      {{"netrevive.exe", ""}, RunMode::kUsage},
+      {{"netrevive.exe", "ReinstallDUN", "x"}, RunMode::kUsage},
+      {{"netrevive.exe", "UpgradeRemove", "UpgradeRemove"}, RunMode::kUsage},
+      {{}, RunMode::kUsage},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv = c.argv;
+    argv.push_back(nullptr);
+    EXPECT_EQ(SelectRunMode(static_cast<int>(c.argv.size()), argv.data()), c.mode)
+        << (c.argv.size() > 1 ? c.argv[1] : "(no argument)");
+  }
+}
+
+// Every usage command line prints the banner and the usage text, waits for
+// one key, and changes nothing.
+TEST(DriverTest, UsageTranscripts) {
+  const std::vector<std::vector<std::string>> command_lines = {
+      {"netrevive.exe", "ReinstallDUN", "extra"},
+      {"netrevive.exe", ""},
+      {"netrevive.exe", "reinstalldun"},
+      {"netrevive.exe", "/?"},
+  };
+  for (const auto& args : command_lines) {
+    sim::SimMachine machine = sim::MakeDefaultMachine();
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunResult run = RunProgram(machine, args);
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.transcript, ExpectedTranscript("usage", run.transcript)) << args[1];
+    EXPECT_EQ(run.keys, 1);
+    EXPECT_TRUE(machine.calls().empty()) << args[1];
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
+  }
+}
+
+}  // namespace
+}  // namespace netrevive
