@@ -1,0 +1,17 @@
+// The few pieces of language support that the compiler may call on its own.
+// netrevive.exe links neither libgcc nor libstdc++ nor the MinGW start-up
+// code (they are built for the Pentium Pro and later), so what it needs of
+// them is here, written for the i486. The stack probe the compiler calls for
+// large frames is in stack_probe.S.
+
+#define WIN32_LEAN_AND_MEAN
+#include <stddef.h>
+#include <windows.h>
+
+// Called through a pure virtual slot, which only a broken object can reach.
+extern "C" void __cxa_pure_virtual() { ::ExitProcess(3); }
+
+// Referenced by deleting destructors. The program never allocates with new,
+// so there is never anything to free.
+void operator delete(void*) noexcept {}
+void operator delete(void*, size_t) noexcept {}

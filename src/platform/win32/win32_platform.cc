@@ -1,0 +1,164 @@
+#include "platform/win32/win32_platform.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace netrevive {
+
+namespace {
+
+HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// CreateFileA reports failure with INVALID_HANDLE_VALUE; the program's
+// interface uses kNoHandle for that.
+Handle FromFileHandle(HANDLE file) {
+  return file == INVALID_HANDLE_VALUE ? kNoHandle : reinterpret_cast<Handle>(file);
+}
+
+// Registry key names are at most 255 characters on every Windows version.
+constexpr DWORD kKeyNameSize = 260;
+
+// Deletes subkey of parent with every key below it, children first. Each
+// child is found by enumerating index 0 again: deleting a key renumbers its
+// siblings, so the first one is always the next to go.
+LONG DeleteKeyTree(HKEY parent, const char* subkey) {
+  HKEY key;
+  LONG status = ::RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
+  if (status != ERROR_SUCCESS) return status;
+  for (;;) {
+    char name[kKeyNameSize];
+    status = ::RegEnumKeyA(key, 0, name, kKeyNameSize);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name);
+    if (status != ERROR_SUCCESS) {
+      ::RegCloseKey(key);
+      return status;
+    }
+  }
+  ::RegCloseKey(key);
+  return ::RegDeleteKeyA(parent, subkey);
+}
+
+}  // namespace
+
+RegStatus Win32Platform::RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                       RegKey* result) {
+  HKEY opened = nullptr;
+  LONG status = ::RegOpenKeyExA(ToHkey(parent), subkey, 0, access, &opened);
+  *result = reinterpret_cast<RegKey>(opened);
+  return status;
+}
+
+RegStatus Win32Platform::RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) {
+  DWORD count = 0;
+  LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr);
+  *subkey_count = count;
+  return status;
+}
+
+RegStatus Win32Platform::RegEnumKeyA(RegKey key, uint32_t index, char* name, uint32_t name_size) {
+  return ::RegEnumKeyA(ToHkey(key), index, name, name_size);
+}
+
+RegStatus Win32Platform::RegQueryValueExA(RegKey key, const char* name, uint32_t* type,
+                                          uint8_t* data, uint32_t* data_size) {
+  DWORD value_type = 0;
+  DWORD size = *data_size;
+  LONG status =
+      ::RegQueryValueExA(ToHkey(key), name, nullptr, type ? &value_type : nullptr, data, &size);
+  if (type) *type = value_type;
+  *data_size = size;
+  return status;
+}
+
+RegStatus Win32Platform::RegSetValueExA(RegKey key, const char* name, uint32_t type,
+                                        const uint8_t* data, uint32_t data_size) {
+  return ::RegSetValueExA(ToHkey(key), name, 0, type, data, data_size);
+}
+
+// Windows 9x's RegDeleteKeyA removes a whole tree; the NT family's and Wine's
+// do not (Wine's, in its Windows 9x modes, gives up with status 5 on a key
+// with two or more subkeys after deleting part of the tree). The tree is
+// therefore taken down here one key at a time, which every version does the
+// same way. A missing key gives status 2, as on Windows 9x; any other failure
+// gives the status of the call that failed.
+RegStatus Win32Platform::RegDeleteKeyA(RegKey key, const char* subkey) {
+  return DeleteKeyTree(ToHkey(key), subkey);
+}
+
+RegStatus Win32Platform::RegDeleteValueA(RegKey key, const char* name) {
+  return ::RegDeleteValueA(ToHkey(key), name);
+}
+
+RegStatus Win32Platform::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+
+uint32_t Win32Platform::GetWindowsDirectoryA(char* buffer, uint32_t size) {
+  return ::GetWindowsDirectoryA(buffer, size);
+}
+
+bool Win32Platform::GetVersionExA(OsVersion* info) {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  bool ok = ::GetVersionExA(&version) != FALSE;
+  info->major_version = version.dwMajorVersion;
+  info->minor_version = version.dwMinorVersion;
+  info->build_number = version.dwBuildNumber;
+  info->platform_id = version.dwPlatformId;
+  static_assert(sizeof(info->csd_version) == sizeof(version.szCSDVersion),
+                "the service pack text is copied whole");
+  for (size_t i = 0; i < sizeof(info->csd_version); ++i) {
+    info->csd_version[i] = version.szCSDVersion[i];
+  }
+  return ok;
+}
+
+bool Win32Platform::CopyFileA(const char* from, const char* to, bool fail_if_exists) {
+  return ::CopyFileA(from, to, fail_if_exists ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32Platform::DeleteFileA(const char* path) { return ::DeleteFileA(path) != FALSE; }
+
+Handle Win32Platform::OpenFileForRead(const char* path) {
+  return FromFileHandle(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+Handle Win32Platform::OpenFileForWrite(const char* path) {
+  return FromFileHandle(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Win32Platform::WriteFile(Handle file, const char* data, uint32_t size) {
+  DWORD written = 0;
+  return ::WriteFile(ToHandle(file), data, size, &written, nullptr) != FALSE && written == size;
+}
+
+bool Win32Platform::CloseFile(Handle file) { return ::CloseHandle(ToHandle(file)) != FALSE; }
+
+bool Win32Platform::CreateProcessA(const char* program, char* command_line,
+                                   const char* working_directory, ProcessInfo* info) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  bool ok = ::CreateProcessA(program, command_line, nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                             nullptr, working_directory, &startup, &process) != FALSE;
+  info->process = reinterpret_cast<Handle>(process.hProcess);
+  info->thread = reinterpret_cast<Handle>(process.hThread);
+  info->process_id = process.dwProcessId;
+  info->thread_id = process.dwThreadId;
+  return ok;
+}
+
+uint32_t Win32Platform::WaitForSingleObject(Handle object, uint32_t milliseconds) {
+  return ::WaitForSingleObject(ToHandle(object), milliseconds);
+}
+
+bool Win32Platform::CloseHandle(Handle object) { return ::CloseHandle(ToHandle(object)) != FALSE; }
+
+bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
+  return ::ExitWindowsEx(flags, reserved) != FALSE;
+}
+
+}  // namespace netrevive

@@ -1,0 +1,44 @@
+#ifndef NETREVIVE_PLATFORM_WIN32_WIN32_PLATFORM_H_
+#define NETREVIVE_PLATFORM_WIN32_WIN32_PLATFORM_H_
+
+#include "platform/platform.h"
+
+namespace netrevive {
+
+// The platform of the real machine: each operation calls the Win32 ANSI
+// function of the same name, with the arguments the program uses, and hands
+// back its result unchanged. The one exception is RegDeleteKeyA, which walks
+// the tree itself (see the .cc file).
+class Win32Platform final : public Platform {
+ public:
+  RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                          RegKey* result) override;
+  RegStatus RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) override;
+  RegStatus RegEnumKeyA(RegKey key, uint32_t index, char* name, uint32_t name_size) override;
+  RegStatus RegQueryValueExA(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                             uint32_t* data_size) override;
+  RegStatus RegSetValueExA(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                           uint32_t data_size) override;
+  RegStatus RegDeleteKeyA(RegKey key, const char* subkey) override;
+  RegStatus RegDeleteValueA(RegKey key, const char* name) override;
+  RegStatus RegCloseKey(RegKey key) override;
+
+  uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
+  bool GetVersionExA(OsVersion* info) override;
+  bool CopyFileA(const char* from, const char* to, bool fail_if_exists) override;
+  bool DeleteFileA(const char* path) override;
+  Handle OpenFileForRead(const char* path) override;
+  Handle OpenFileForWrite(const char* path) override;
+  bool WriteFile(Handle file, const char* data, uint32_t size) override;
+  bool CloseFile(Handle file) override;
+
+  bool CreateProcessA(const char* program, char* command_line, const char* working_directory,
+                      ProcessInfo* info) override;
+  uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) override;
+  bool CloseHandle(Handle object) override;
+  bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+};
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_PLATFORM_WIN32_WIN32_PLATFORM_H_
