@@ -1,0 +1,175 @@
+// The simulated drive and system information: GetWindowsDirectoryA sizes,
+// CopyFileA, DeleteFileA, the marker file operations, GetVersionExA.
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+
+namespace netrevive::sim {
+namespace {
+
+TEST(SimWindowsDirectoryTest, BufferSizesAroundTheLength) {
+  for (uint32_t n : {3u, 10u, 52u, 53u, 259u, 260u, 511u, 4096u, 32767u}) {
+    SimMachine machine;
+    std::string dir(n, 'W');
+    dir.replace(0, 3, "C:\\");
+    machine.set_windows_dir(dir);
+    for (uint32_t size : {n - 2, n - 1, n, n + 1, n + 2}) {
+      std::vector<char> buffer(n + 8, '\xDD');
+      uint32_t result = machine.GetWindowsDirectoryA(buffer.data(), size);
+      if (size >= n + 1) {
+        EXPECT_EQ(result, n) << n << "/" << size;
+        EXPECT_EQ(std::string(buffer.data()), dir);
+        EXPECT_EQ(buffer[n + 1], '\xDD') << "wrote past the NUL";
+      } else {
+        EXPECT_EQ(result, n + 1) << n << "/" << size;
+        EXPECT_EQ(buffer[0], '\xDD') << "wrote into a buffer that is too small";
+      }
+    }
+    EXPECT_EQ(machine.GetWindowsDirectoryA(nullptr, 0), n + 1);
+  }
+}
+
+TEST(SimWindowsDirectoryTest, BoundaryTableForTheDefaultDirectory) {
+  SimMachine machine;  // "C:\WINDOWS", 10 characters
+  struct Case {
+    uint32_t size;
+    uint32_t result;
+    bool written;
+  };
+  const Case cases[] = {{9, 11, false}, {10, 11, false}, {11, 10, true},
+                        {12, 10, true}, {64, 10, true},  {0, 11, false}};
+  for (const Case& c : cases) {
+    char buffer[80];
+    memset(buffer, 0xDD, sizeof buffer);
+    EXPECT_EQ(machine.GetWindowsDirectoryA(buffer, c.size), c.result) << c.size;
+    if (c.written) {
+      EXPECT_STREQ(buffer, "C:\\WINDOWS");
+    } else {
+      EXPECT_EQ(static_cast<uint8_t>(buffer[0]), 0xDD) << c.size;
+    }
+  }
+}
+
+class SimFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.PutFile("C:\\WINDOWS\\system.dat", "SYSTEM");
+    machine_.PutFile("C:\\WINDOWS\\user.dat", "USER");
+  }
+  SimMachine machine_;
+};
+
+TEST_F(SimFilesTest, CopyFileHonoursFailIfExistsAndMissingSources) {
+  struct Case {
+    const char* from;
+    const char* to;
+    bool fail_if_exists;
+    bool ok;
+    RegStatus error;
+  };
+  const Case cases[] = {
+      {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\system.tom", false, true, 0},
+      {"c:\\windows\\SYSTEM.DAT", "C:\\WINDOWS\\SYSTEM.TOM", true, false, kErrorFileExists},
+      {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS\\system.tom", false, true, 0},  // overwrites
+      {"C:\\WINDOWS\\none.dat", "C:\\WINDOWS\\none.tom", false, false, kErrorFileNotFound},
+      {"C:\\NOWHERE\\a.dat", "C:\\WINDOWS\\a.tom", false, false, kErrorPathNotFound},
+      {"C:\\WINDOWS\\user.dat", "C:\\NOWHERE\\user.tom", false, false, kErrorPathNotFound},
+      {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS", false, false, kErrorAccessDenied},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(machine_.CopyFileA(c.from, c.to, c.fail_if_exists), c.ok) << c.from << c.to;
+    EXPECT_EQ(machine_.last_error(), c.error) << c.from << " -> " << c.to;
+  }
+  std::string contents;
+  ASSERT_TRUE(machine_.ReadFile("C:\\WINDOWS\\System.Tom", &contents));
+  EXPECT_EQ(contents, "USER");
+  EXPECT_FALSE(machine_.FileExists("C:\\WINDOWS\\none.tom"));
+  // The file keeps the spelling it was created with.
+  EXPECT_EQ(machine_.ListFiles(),
+            std::vector<std::string>(
+                {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.dat"}));
+}
+
+TEST_F(SimFilesTest, PathsOfMaxPathOrMoreAreRefused) {
+  const std::string dir = "C:\\" + std::string(240, 'D');
+  machine_.set_windows_dir(dir);
+  machine_.PutFile(dir + "\\system.dat", "S");
+  const std::string fits = dir + "\\sys.tom";                      // 251 characters
+  const std::string too_long = dir + "\\" + std::string(16, 'x');  // 260 characters
+  ASSERT_LT(fits.size(), kSimMaxPath);
+  ASSERT_EQ(too_long.size(), kSimMaxPath);
+  EXPECT_TRUE(machine_.CopyFileA((dir + "\\system.dat").c_str(), fits.c_str(), false));
+  EXPECT_FALSE(machine_.CopyFileA((dir + "\\system.dat").c_str(), too_long.c_str(), false));
+  EXPECT_EQ(machine_.last_error(), kErrorFilenameExcedRange);
+  EXPECT_EQ(machine_.OpenFileForWrite(too_long.c_str()), kNoHandle);
+  machine_.set_max_path(0);
+  Handle file = machine_.OpenFileForWrite(too_long.c_str());
+  EXPECT_NE(file, kNoHandle);
+  EXPECT_TRUE(machine_.CloseFile(file));
+}
+
+TEST_F(SimFilesTest, MarkerFileWriteReadDelete) {
+  const char* marker = "C:\\WINDOWS\\rundunreinst.QU";
+  EXPECT_EQ(machine_.OpenFileForRead(marker), kNoHandle);
+  EXPECT_EQ(machine_.last_error(), kErrorFileNotFound);
+  EXPECT_FALSE(machine_.FileExists(marker)) << "opening for reading created the file";
+
+  Handle out = machine_.OpenFileForWrite(marker);
+  ASSERT_NE(out, kNoHandle);
+  EXPECT_TRUE(machine_.FileExists(marker));
+  EXPECT_TRUE(machine_.WriteFile(out, "REINSTALL", 9));
+  EXPECT_TRUE(machine_.WriteFile(out, "\r\n", 2));
+  EXPECT_FALSE(machine_.DeleteFileA(marker)) << "an open file cannot be deleted";
+  EXPECT_EQ(machine_.last_error(), 32);
+  EXPECT_TRUE(machine_.CloseFile(out));
+  EXPECT_FALSE(machine_.CloseFile(out));
+  EXPECT_EQ(machine_.last_error(), kErrorInvalidHandle);
+  EXPECT_FALSE(machine_.WriteFile(out, "x", 1));
+
+  // Truncated by a new open for writing.
+  Handle again = machine_.OpenFileForWrite("c:\\windows\\RUNDUNREINST.qu");
+  ASSERT_NE(again, kNoHandle);
+  EXPECT_TRUE(machine_.WriteFile(again, "REINSTALL\r\n", 11));
+  EXPECT_TRUE(machine_.CloseHandle(again));
+  std::string contents;
+  ASSERT_TRUE(machine_.ReadFile(marker, &contents));
+  EXPECT_EQ(contents, "REINSTALL\r\n");
+
+  Handle in = machine_.OpenFileForRead(marker);
+  ASSERT_NE(in, kNoHandle);
+  EXPECT_FALSE(machine_.WriteFile(in, "x", 1));
+  EXPECT_EQ(machine_.last_error(), kErrorAccessDenied);
+  EXPECT_TRUE(machine_.CloseFile(in));
+  EXPECT_TRUE(machine_.DeleteFileA(marker));
+  EXPECT_FALSE(machine_.DeleteFileA(marker));
+  EXPECT_EQ(machine_.last_error(), kErrorFileNotFound);
+  EXPECT_EQ(machine_.OpenFileForWrite("C:\\NOWHERE\\rundunreinst.QU"), kNoHandle);
+  EXPECT_EQ(machine_.last_error(), kErrorPathNotFound);
+  EXPECT_TRUE(machine_.OpenHandles().empty()) << machine_.DescribeOpenHandles();
+}
+
+TEST(SimVersionTest, GetVersionExFillsTheFieldsSet) {
+  SimMachine machine;
+  machine.SetVersion(1, 4, 10, 0x040A08AE, " A ");
+  OsVersion info;
+  memset(&info, 0xDD, sizeof info);
+  ASSERT_TRUE(machine.GetVersionExA(&info));
+  EXPECT_EQ(info.platform_id, 1u);
+  EXPECT_EQ(info.major_version, 4u);
+  EXPECT_EQ(info.minor_version, 10u);
+  EXPECT_EQ(info.build_number & 0xFFFF, 2222u);
+  EXPECT_STREQ(info.csd_version, " A ");
+  EXPECT_FALSE(machine.GetVersionExA(nullptr));
+
+  machine.SetVersion(1, 4, 10, 1998, std::string(300, 'c'));
+  ASSERT_TRUE(machine.GetVersionExA(&info));
+  EXPECT_EQ(strlen(info.csd_version), 127u);
+}
+
+}  // namespace
+}  // namespace netrevive::sim
