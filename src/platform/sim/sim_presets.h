@@ -29,7 +29,9 @@
 //       existing one is left as it is); when <inf> is missing: no change.
 //   <WindowsDir>\system\dunsetup.exe /u, or any command line equal to
 //   <WindowsDir> + "\" + the MSDUN UninstallString
-//       removes the MSDUN key.
+//       removes the MSDUN key; the rundll and rundll32 (INF) forms also put
+//       back the default Winsock2 tree when Winsock2 is missing, as the
+//       upgrade's INF uninstall restores Windows' own Winsock 2 settings.
 // Anything else changes nothing and is recorded as not recognised. Helpers
 // take kHelperDurationMs simulated milliseconds; RnaReboot takes 0.
 
