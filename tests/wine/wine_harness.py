@@ -86,6 +86,11 @@ class WinePrefix:
         self.wineboot = wineboot
         self.timings = {}
 
+    @property
+    def windows_dir(self):
+        """The Unix path of C:\\windows, for placing and checking files."""
+        return os.path.join(self.path, "drive_c", "windows")
+
     def env(self, debug="-all"):
         env = dict(os.environ)
         for name in ("DISPLAY", "WAYLAND_DISPLAY"):
@@ -100,10 +105,11 @@ class WinePrefix:
         )
         return env
 
-    def _call(self, args, timeout=300):
-        """Runs a Wine tool; returns its standard output. Files, not pipes,
-        take the output: the Wine processes a tool starts in the background
-        inherit them and would keep a pipe open."""
+    def _call(self, args, timeout=300, check=True):
+        """Runs a Wine tool; returns its standard output, or with check=False
+        its exit status and standard output. Files, not pipes, take the
+        output: the Wine processes a tool starts in the background inherit
+        them and would keep a pipe open."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             code = subprocess.run(
                 args, env=self.env(), stdin=subprocess.DEVNULL, stdout=out, stderr=err,
@@ -111,6 +117,8 @@ class WinePrefix:
             ).returncode
             out.seek(0)
             err.seek(0)
+            if not check:
+                return code, out.read()
             if code != 0:
                 raise WineError(
                     "%s failed (%d): %s"
@@ -170,6 +178,17 @@ class WinePrefix:
     def reg(self, *args):
         """Runs Wine's reg.exe with the arguments; returns its standard output."""
         return self._call([self.wine, "reg"] + list(args)).decode("latin-1")
+
+    def reg_import(self, text):
+        """Imports registry text (REGEDIT4 format) into the prefix."""
+        path = os.path.join(self.path, "netrevive-import.reg")
+        with open(path, "w") as f:
+            f.write(text)
+        self._call([self.wine, "reg", "import", path])
+
+    def key_exists(self, key):
+        """Whether a registry key such as HKLM\\Software exists."""
+        return self._call([self.wine, "reg", "query", key], check=False)[0] == 0
 
     def windows_path(self, unix_path):
         return self._call([self.wine, "winepath", "-w", unix_path]).decode().strip()

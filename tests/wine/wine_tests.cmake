@@ -25,3 +25,17 @@ netrevive_add_wine_test(usage_lower_case_mode win98 usage reinstalldun)
 netrevive_add_wine_test(usage_two_arguments win98 usage ReinstallDUN ReinstallDUN)
 # A fresh run on the NT family is refused after the banner.
 netrevive_add_wine_test(nt_refusal winxp nt_refusal)
+
+# netrevive_add_wine_script(NAME SCRIPT): a Python test in tests/wine/ that
+# drives the prefix itself through wine_harness.WinePrefix; it is called with
+# --prefix PREFIX and the path of netrevive.exe.
+function(netrevive_add_wine_script name script)
+  add_test(NAME wine_${name}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/${script}
+      --prefix ${NETREVIVE_WINE_PREFIX} $<TARGET_FILE:netrevive>)
+  set_tests_properties(wine_${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK netrevive_wine_prefix)
+endfunction()
+
+# The Winsock2 key goes with its whole tree in Windows 98 mode, and a missing
+# key is reported with status 2.
+netrevive_add_wine_script(winsock2_tree_removal registry_tree_test.py)
