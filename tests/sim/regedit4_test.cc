@@ -256,6 +256,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad dword"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.label; });
 
+TEST(RegFileParse, RecordsTheLineOfEachKey) {
+  RegFile file;
+  RegFileError error;
+  ASSERT_TRUE(
+      ParseRegFile("REGEDIT4\r\n\r\n[HKEY_USERS\\a]\r\n\"b\"=hex:01,\\\r\n  02\r\n"
+                   "[-HKEY_USERS\\c]\r\n",
+                   &file, &error))
+      << error.message;
+  ASSERT_EQ(file.keys.size(), 2u);
+  EXPECT_EQ(file.keys[0].line, 3);
+  EXPECT_EQ(file.keys[1].line, 6);
+}
+
 // A file covering every kind of value the writer has to encode.
 RegFile SampleFile() {
   std::vector<uint8_t> long_binary;

@@ -124,6 +124,7 @@ class Parser {
       return Fail(LineNumber(), "unterminated [key: the line must end with ]");
     }
     RegFileKey key;
+    key.line = LineNumber();
     size_t name_start = pos + 1;
     if (name_start < end - 1 && line[name_start] == '-') {
       key.remove = true;

@@ -23,6 +23,9 @@ struct RegFileKey {
   std::string path;
   bool remove = false;
   std::vector<RegFileValue> values;
+  // The 1-based line of the [key] line when read from a text, 0 otherwise;
+  // for messages about the key. Not part of the comparison below.
+  int line = 0;
 };
 
 struct RegFile {

@@ -1,0 +1,259 @@
+#include "driver/sim/options.h"
+
+#include <stdint.h>
+
+#include "platform/sim/sim_presets.h"
+
+namespace netrevive::sim {
+
+namespace {
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// A status as decimal (with an optional minus) or 0x hex, within 32 bits.
+bool ParseStatus(const std::string& text, RegStatus* status) {
+  bool negative = !text.empty() && text[0] == '-';
+  size_t start = negative ? 1 : 0;
+  bool hex = !negative && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (hex) start = 2;
+  if (text.size() == start || text.size() - start > (hex ? 8u : 10u)) return false;
+  uint64_t value = 0;
+  for (size_t i = start; i < text.size(); ++i) {
+    char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) return false;
+    value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+  }
+  if (hex) {
+    if (value > 0xFFFFFFFFu) return false;
+    *status = static_cast<RegStatus>(static_cast<uint32_t>(value));
+    return true;
+  }
+  if (negative ? value > 0x80000000u : value > 0x7FFFFFFFu) return false;
+  *status = negative ? static_cast<RegStatus>(-static_cast<int64_t>(value))
+                     : static_cast<RegStatus>(value);
+  return true;
+}
+
+}  // namespace
+
+const std::vector<std::string>& InjectableOperations() {
+  static const std::vector<std::string> kOperations = {
+      "RegOpenKeyExA",        "RegQueryInfoKeyA",    "RegEnumKeyA",     "RegQueryValueExA",
+      "RegSetValueExA",       "RegDeleteKeyA",       "RegDeleteValueA", "RegCloseKey",
+      "GetWindowsDirectoryA", "GetVersionExA",       "CopyFileA",       "DeleteFileA",
+      "OpenFileForRead",      "OpenFileForWrite",    "WriteFile",       "CloseFile",
+      "CreateProcessA",       "WaitForSingleObject", "CloseHandle",     "ExitWindowsEx",
+  };
+  return kOperations;
+}
+
+bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
+  const std::string usage = "expected OP[:PATH]=STATUS[,once], such as RegDeleteKeyA=5";
+  size_t equals = text.rfind('=');
+  if (equals == std::string::npos) {
+    *error = "--inject " + text + ": " + usage;
+    return false;
+  }
+  std::string target = text.substr(0, equals);
+  std::string status_text = text.substr(equals + 1);
+  FaultRule parsed;
+  parsed.persistent = true;
+  const std::string once = ",once";
+  if (status_text.size() > once.size() &&
+      status_text.compare(status_text.size() - once.size(), once.size(), once) == 0) {
+    parsed.persistent = false;
+    status_text.resize(status_text.size() - once.size());
+  }
+  size_t colon = target.find(':');
+  std::string operation = target.substr(0, colon);
+  if (colon != std::string::npos) {
+    parsed.path = target.substr(colon + 1);
+    if (parsed.path.empty()) {
+      *error = "--inject " + text + ": the path after " + operation + ": is empty";
+      return false;
+    }
+  }
+  for (const std::string& known : InjectableOperations()) {
+    if (EqualsIgnoreCase(known, operation)) parsed.operation = known;
+  }
+  if (parsed.operation.empty()) {
+    std::string names;
+    for (const std::string& known : InjectableOperations()) {
+      names += (names.empty() ? "" : ", ") + known;
+    }
+    *error =
+        "--inject " + text + ": unknown operation \"" + operation + "\" (known: " + names + ")";
+    return false;
+  }
+  if (!ParseStatus(status_text, &parsed.status)) {
+    *error = "--inject " + text + ": bad status \"" + status_text +
+             "\" (a decimal number or 0x and up to 8 hex digits)";
+    return false;
+  }
+  if (parsed.status == 0) {
+    *error = "--inject " + text + ": status 0 is success, not a failure";
+    return false;
+  }
+  *rule = parsed;
+  return true;
+}
+
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error) {
+  SimOptions parsed;
+  bool keys_given = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool has_value = false;
+    size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+      has_value = true;
+    }
+    bool wants_value =
+        arg == "--machine" || arg == "--preset" || arg == "--keys" || arg == "--inject";
+    if (wants_value && !has_value) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    } else if (!wants_value && has_value) {
+      *error = arg + " takes no value";
+      return false;
+    }
+
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+    } else if (arg == "--one-run") {
+      parsed.one_run = true;
+    } else if (arg == "--machine") {
+      if (!parsed.machine_dir.empty()) {
+        *error = "--machine is given twice";
+        return false;
+      }
+      if (value.empty()) {
+        *error = "--machine needs a folder name";
+        return false;
+      }
+      parsed.machine_dir = value;
+    } else if (arg == "--preset") {
+      if (!parsed.preset.empty()) {
+        *error = "--preset is given twice";
+        return false;
+      }
+      bool known = false;
+      for (const PresetInfo& preset : PresetMachines()) known = known || preset.name == value;
+      if (!known) {
+        std::string names;
+        for (const PresetInfo& preset : PresetMachines()) {
+          names += (names.empty() ? "" : ", ") + preset.name;
+        }
+        *error = "unknown preset \"" + value + "\" (known: " + names + ")";
+        return false;
+      }
+      parsed.preset = value;
+    } else if (arg == "--keys") {
+      if (keys_given) {
+        *error = "--keys is given twice";
+        return false;
+      }
+      keys_given = true;
+      if (value == "auto") {
+        parsed.keys = KeySource::kAuto;
+      } else if (value == "tty") {
+        parsed.keys = KeySource::kTerminal;
+      } else {
+        *error = "--keys " + value + ": expected auto or tty";
+        return false;
+      }
+    } else if (arg == "--inject") {
+      FaultRule rule;
+      if (!ParseInject(value, &rule, error)) return false;
+      parsed.faults.push_back(rule);
+    } else if (arg.rfind("-", 0) == 0) {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      *error = "unexpected argument \"" + arg + "\" (netrevive-sim takes options only)";
+      return false;
+    }
+  }
+  *options = parsed;
+  return true;
+}
+
+std::string SimHelpText() {
+  std::string text =
+      "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
+      "                     [--inject OP[:PATH]=STATUS[,once]]...\n"
+      "\n"
+      "Runs the Netrevive repair on a simulated Windows 9x PC and plays Windows'\n"
+      "part between the program's runs: when a run ends with a restart requested\n"
+      "(RnaReboot) or the session ended (ExitWindowsEx), the next session starts and\n"
+      "each HKLM RunOnce value is deleted and its command line run, until a run\n"
+      "ends without either or nothing is scheduled (at most 10 sessions).\n"
+      "The simulator's own lines start with \"== \"; at the end it lists what\n"
+      "changed on the machine.\n"
+      "\n"
+      "Options:\n"
+      "  --machine DIR   use the machine kept in folder DIR and save it there at the\n"
+      "                  end; a missing DIR is created from the default machine, or\n"
+      "                  from --preset. The folder holds registry.reg (REGEDIT4),\n"
+      "                  version.txt, machine.txt and the drive/ tree (drive/C/...).\n"
+      "  --preset NAME   start from a built-in machine (not with an existing DIR)\n"
+      "  --keys auto     answer every pause at once, printing \"== [key]\" there\n"
+      "  --keys tty      read each key from the terminal, unechoed (the default);\n"
+      "                  standard input is never read\n"
+      "  --one-run       stop after one run of the program and save the machine; with\n"
+      "                  --machine the next call goes on from there\n"
+      "  --inject OP[:PATH]=STATUS[,once]\n"
+      "                  make the platform operation OP fail with STATUS (decimal or\n"
+      "                  0x hex), on PATH only when given (a key such as\n"
+      "                  HKLM\\System\\CurrentControlSet\\Services, a file or program\n"
+      "                  path); every time, or once with \",once\". Repeatable.\n"
+      "                  OP is one of:\n";
+  std::string line = "                   ";
+  for (const std::string& op : InjectableOperations()) {
+    if (line.size() + op.size() + 1 > 80) {
+      text += line + "\n";
+      line = "                   ";
+    }
+    line += " " + op;
+  }
+  text += line + "\n";
+  text +=
+      "  --help          show this text\n"
+      "\n"
+      "Presets:\n";
+  for (const PresetInfo& preset : PresetMachines()) {
+    std::string name = "  " + preset.name;
+    if (name.size() < 20)
+      name.resize(20, ' ');
+    else
+      name += " ";
+    text += name + preset.description + "\n";
+  }
+  text +=
+      "\n"
+      "Exit status: 0 when the simulation ran, 1 when the machine folder could not be\n"
+      "read or written, 2 for a bad command line.\n";
+  return text;
+}
+
+}  // namespace netrevive::sim

@@ -1,0 +1,41 @@
+#ifndef NETREVIVE_DRIVER_SIM_OPTIONS_H_
+#define NETREVIVE_DRIVER_SIM_OPTIONS_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+
+namespace netrevive::sim {
+
+// How the pauses of the program are answered.
+enum class KeySource {
+  kTerminal,  // a key pressed on the terminal (/dev/tty), as on the real console
+  kAuto,      // at once, with a mark line in the output
+};
+
+struct SimOptions {
+  bool help = false;
+  std::string machine_dir;  // --machine; "" for a machine kept in memory only
+  std::string preset;       // --preset; "" for the default machine
+  KeySource keys = KeySource::kTerminal;
+  bool one_run = false;
+  std::vector<FaultRule> faults;  // --inject, in the order given
+};
+
+// The platform operations --inject may name, as the program calls them.
+const std::vector<std::string>& InjectableOperations();
+
+// Reads the command line (argv[0] is skipped). False with a one-line message
+// in *error when it is not understood.
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error);
+
+// Reads one --inject text: OP[:PATH]=STATUS[,once]. False with a message.
+bool ParseInject(const std::string& text, FaultRule* rule, std::string* error);
+
+// The --help text.
+std::string SimHelpText();
+
+}  // namespace netrevive::sim
+
+#endif  // NETREVIVE_DRIVER_SIM_OPTIONS_H_

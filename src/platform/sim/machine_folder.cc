@@ -1,0 +1,536 @@
+#include "platform/sim/machine_folder.h"
+
+#include <errno.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "platform/sim/regedit4.h"
+#include "platform/sim/sim_presets.h"
+
+namespace netrevive::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char kRegistryFile[] = "registry.reg";
+constexpr const char kVersionFile[] = "version.txt";
+constexpr const char kMachineFile[] = "machine.txt";
+constexpr const char kDriveFolder[] = "drive";
+
+bool Fail(MachineFolderError* error, const std::string& file, int line,
+          const std::string& message) {
+  error->file = file;
+  error->line = line;
+  error->message = message;
+  return false;
+}
+
+std::string Describe(const std::error_code& ec) { return ec.message(); }
+
+bool ReadWholeFile(const fs::path& path, std::string* contents, std::string* why) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *why = std::string("cannot be read: ") + strerror(errno);
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    *why = "cannot be read";
+    return false;
+  }
+  *contents = text.str();
+  return true;
+}
+
+bool WriteWholeFile(const fs::path& path, const std::string& contents, std::string* why) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    *why = std::string("cannot be written: ") + strerror(errno);
+    return false;
+  }
+  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+  out.close();
+  if (!out) {
+    *why = "cannot be written";
+    return false;
+  }
+  return true;
+}
+
+// ---- name=value files ------------------------------------------------------
+
+struct Setting {
+  std::string value;
+  int line = 0;
+};
+
+std::string Trim(const std::string& text) {
+  size_t start = 0;
+  size_t end = text.size();
+  while (start < end && (text[start] == ' ' || text[start] == '\t')) ++start;
+  while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) {
+    --end;
+  }
+  return text.substr(start, end - start);
+}
+
+// Reads name=value lines; names must be among allowed and appear once.
+bool ParseSettings(const std::string& file, const std::string& text,
+                   const std::set<std::string>& allowed, std::map<std::string, Setting>* settings,
+                   MachineFolderError* error) {
+  std::istringstream in(text);
+  std::string raw;
+  int line = 0;
+  while (std::getline(in, raw)) {
+    ++line;
+    std::string trimmed = Trim(raw);
+    if (trimmed.empty() || trimmed[0] == ';') continue;
+    size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) {
+      return Fail(error, file, line, "expected name=value, found \"" + trimmed + "\"");
+    }
+    std::string name = Trim(trimmed.substr(0, equals));
+    std::string value = Trim(trimmed.substr(equals + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    if (allowed.count(name) == 0) {
+      std::string names;
+      for (const std::string& n : allowed) names += (names.empty() ? "" : ", ") + n;
+      return Fail(error, file, line, "unknown setting \"" + name + "\" (known: " + names + ")");
+    }
+    if (settings->count(name) != 0) {
+      return Fail(error, file, line,
+                  "\"" + name + "\" is set twice (first on line " +
+                      std::to_string((*settings)[name].line) + ")");
+    }
+    (*settings)[name] = Setting{value, line};
+  }
+  return true;
+}
+
+bool Require(const std::string& file, const std::map<std::string, Setting>& settings,
+             const char* name, MachineFolderError* error) {
+  if (settings.count(name) != 0) return true;
+  return Fail(error, file, 0, std::string("missing setting ") + name + "=");
+}
+
+bool ParseNumber(const std::string& file, const Setting& setting, const char* name,
+                 uint32_t* number, MachineFolderError* error) {
+  const std::string& text = setting.value;
+  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  size_t start = hex ? 2 : 0;
+  uint64_t value = 0;
+  bool good = text.size() > start && text.size() - start <= (hex ? 8u : 10u);
+  for (size_t i = start; good && i < text.size(); ++i) {
+    char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) good = false;
+    value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit < 0 ? 0 : digit);
+  }
+  if (!good || value > 0xFFFFFFFFu) {
+    return Fail(error, file, setting.line,
+                std::string("bad number for ") + name + ": \"" + text +
+                    "\" (expected a decimal number or 0x and up to 8 hex digits)");
+  }
+  *number = static_cast<uint32_t>(value);
+  return true;
+}
+
+// A text written so that reading it back gives the same text.
+std::string QuoteIfNeeded(const std::string& text) {
+  if (text.empty() || text != Trim(text) || text.front() == '"') return "\"" + text + "\"";
+  return text;
+}
+
+// ---- drive paths -----------------------------------------------------------
+
+// "C:\\WINDOWS\\system.dat" -> {"C", "WINDOWS", "system.dat"}.
+bool SplitDrivePath(const std::string& path, std::vector<std::string>* parts) {
+  if (path.size() < 2 || path[1] != ':') return false;
+  char letter = path[0];
+  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
+  parts->clear();
+  parts->push_back(std::string(1, letter));
+  std::string rest = path.substr(2);
+  std::string part;
+  for (char c : rest) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) parts->push_back(part);
+      part.clear();
+    } else {
+      part.push_back(c);
+    }
+  }
+  if (!part.empty()) parts->push_back(part);
+  for (const std::string& p : *parts) {
+    if (p == "." || p == "..") return false;
+  }
+  return true;
+}
+
+std::string DrivePathFromParts(const fs::path& relative) {
+  std::string out;
+  bool first = true;
+  for (const fs::path& part : relative) {
+    if (first) {
+      out = part.string() + ":";
+      first = false;
+    } else {
+      out += "\\" + part.string();
+    }
+  }
+  if (out.size() == 2) out += "\\";
+  return out;
+}
+
+bool LoadDrive(const fs::path& drive, SimMachine* machine, MachineFolderError* error) {
+  std::error_code ec;
+  if (!fs::is_directory(drive, ec)) {
+    return Fail(error, drive.string(), 0, "missing: the folder of the simulated drives");
+  }
+  // Entries are taken in name order, so that a machine loads the same way on
+  // every file system.
+  std::vector<fs::path> entries;
+  fs::recursive_directory_iterator it(drive, ec);
+  if (ec) return Fail(error, drive.string(), 0, "cannot be read: " + Describe(ec));
+  for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) return Fail(error, drive.string(), 0, "cannot be read: " + Describe(ec));
+    entries.push_back(it->path());
+  }
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& entry : entries) {
+    fs::path relative = entry.lexically_relative(drive);
+    std::string top = relative.begin()->string();
+    bool is_dir = fs::is_directory(fs::symlink_status(entry, ec));
+    bool is_file = fs::is_regular_file(fs::symlink_status(entry, ec));
+    if (top.size() != 1 ||
+        !((top[0] >= 'A' && top[0] <= 'Z') || (top[0] >= 'a' && top[0] <= 'z'))) {
+      return Fail(error, entry.string(), 0,
+                  "not a drive: the folders in drive/ are drive letters, such as drive/C");
+    }
+    if (!is_dir && !is_file) {
+      return Fail(error, entry.string(), 0, "neither a file nor a folder (links are not followed)");
+    }
+    std::string path = DrivePathFromParts(relative);
+    if (is_dir) {
+      machine->AddDirectory(path);
+      continue;
+    }
+    if (relative == fs::path(top)) {
+      return Fail(error, entry.string(), 0, "a file where a drive letter folder belongs");
+    }
+    std::string contents;
+    std::string why;
+    if (!ReadWholeFile(entry, &contents, &why)) return Fail(error, entry.string(), 0, why);
+    machine->PutFile(path, contents);
+  }
+  return true;
+}
+
+bool SaveDrive(const fs::path& drive, const SimMachine& machine, MachineFolderError* error) {
+  std::error_code ec;
+  fs::create_directories(drive, ec);
+  if (ec) return Fail(error, drive.string(), 0, "cannot be created: " + Describe(ec));
+  // The machine keeps folders by their upper-case names; each is written with
+  // the spelling a file path or the Windows directory gives it, so that one
+  // folder never becomes two on a case-sensitive file system.
+  std::map<std::string, std::string> spelling;  // normalised folder -> its last component
+  auto learn = [&](const std::string& path, bool is_file) {
+    std::vector<std::string> parts;
+    if (!SplitDrivePath(path, &parts)) return;
+    std::string prefix = parts[0] + ":";
+    size_t folders = is_file ? parts.size() - 1 : parts.size();
+    for (size_t i = 1; i < folders; ++i) {
+      prefix += "\\" + parts[i];
+      spelling.emplace(SimMachine::NormalizeFilePath(prefix), parts[i]);
+    }
+  };
+  learn(machine.windows_dir(), false);
+  for (const std::string& file : machine.ListFiles()) learn(file, true);
+
+  auto local_path = [&](const std::vector<std::string>& parts, size_t count) {
+    fs::path target = drive / parts[0];
+    std::string prefix = parts[0] + ":";
+    for (size_t i = 1; i < count; ++i) {
+      prefix += "\\" + parts[i];
+      auto it = spelling.find(SimMachine::NormalizeFilePath(prefix));
+      target /= it == spelling.end() ? parts[i] : it->second;
+    }
+    return target;
+  };
+
+  std::vector<std::string> parts;
+  for (const std::string& dir : machine.ListDirectories()) {
+    if (!SplitDrivePath(dir, &parts)) {
+      return Fail(error, drive.string(), 0, "cannot keep the folder \"" + dir + "\": not X:\\...");
+    }
+    fs::path target = local_path(parts, parts.size());
+    fs::create_directories(target, ec);
+    if (ec) return Fail(error, target.string(), 0, "cannot be created: " + Describe(ec));
+  }
+  for (const std::string& file : machine.ListFiles()) {
+    if (!SplitDrivePath(file, &parts) || parts.size() < 2) {
+      return Fail(error, drive.string(), 0, "cannot keep the file \"" + file + "\": not X:\\...");
+    }
+    fs::path target = local_path(parts, parts.size() - 1) / parts.back();
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) {
+      return Fail(error, target.parent_path().string(), 0, "cannot be created: " + Describe(ec));
+    }
+    std::string contents;
+    machine.ReadFile(file, &contents);
+    std::string why;
+    if (!WriteWholeFile(target, contents, &why)) return Fail(error, target.string(), 0, why);
+  }
+  return true;
+}
+
+const char* PendingName(PendingSession pending) {
+  switch (pending) {
+    case PendingSession::kRestart:
+      return "restart";
+    case PendingSession::kLogOff:
+      return "logoff";
+    case PendingSession::kNone:
+      break;
+  }
+  return "none";
+}
+
+std::string MachineText(const SimMachine& machine, PendingSession pending) {
+  std::string text = "; netrevive-sim machine\n";
+  text += "windows_dir=" + QuoteIfNeeded(machine.windows_dir()) + "\n";
+  text += "program=" + QuoteIfNeeded(machine.self_path()) + "\n";
+  text += std::string("pending=") + PendingName(pending) + "\n";
+  return text;
+}
+
+std::string VersionText(const OsVersion& version) {
+  char build[16];
+  snprintf(build, sizeof(build), "0x%08X", version.build_number);
+  std::string text = "; GetVersionExA: dwPlatformId, dwMajorVersion, dwMinorVersion,\n";
+  text += "; dwBuildNumber, szCSDVersion\n";
+  text += "platform=" + std::to_string(version.platform_id) + "\n";
+  text += "major=" + std::to_string(version.major_version) + "\n";
+  text += "minor=" + std::to_string(version.minor_version) + "\n";
+  text += std::string("build=") + build + "\n";
+  text += "csd=\"" + std::string(version.csd_version) + "\"\n";
+  return text;
+}
+
+bool ReadFolderFile(const fs::path& dir, const char* name, std::string* contents,
+                    MachineFolderError* error) {
+  fs::path path = dir / name;
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return Fail(error, path.string(), 0, "missing");
+  std::string why;
+  if (!ReadWholeFile(path, contents, &why)) return Fail(error, path.string(), 0, why);
+  return true;
+}
+
+bool LoadVersion(const fs::path& dir, SimMachine* machine, MachineFolderError* error) {
+  std::string text;
+  if (!ReadFolderFile(dir, kVersionFile, &text, error)) return false;
+  std::string file = (dir / kVersionFile).string();
+  std::map<std::string, Setting> settings;
+  if (!ParseSettings(file, text, {"platform", "major", "minor", "build", "csd"}, &settings,
+                     error)) {
+    return false;
+  }
+  uint32_t numbers[4] = {};
+  const char* names[4] = {"platform", "major", "minor", "build"};
+  for (int i = 0; i < 4; ++i) {
+    if (!Require(file, settings, names[i], error)) return false;
+    if (!ParseNumber(file, settings[names[i]], names[i], &numbers[i], error)) return false;
+  }
+  if (!Require(file, settings, "csd", error)) return false;
+  const Setting& csd = settings["csd"];
+  if (csd.value.size() >= sizeof(OsVersion{}.csd_version)) {
+    return Fail(error, file, csd.line, "csd is longer than 127 characters");
+  }
+  machine->SetVersion(numbers[0], numbers[1], numbers[2], numbers[3], csd.value);
+  return true;
+}
+
+bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, PendingSession* pending,
+                         MachineFolderError* error) {
+  std::string text;
+  if (!ReadFolderFile(dir, kMachineFile, &text, error)) return false;
+  std::string file = (dir / kMachineFile).string();
+  std::map<std::string, Setting> settings;
+  if (!ParseSettings(file, text, {"windows_dir", "program", "pending"}, &settings, error)) {
+    return false;
+  }
+  if (!Require(file, settings, "windows_dir", error) ||
+      !Require(file, settings, "program", error)) {
+    return false;
+  }
+  const Setting& windows_dir = settings["windows_dir"];
+  std::vector<std::string> parts;
+  if (!SplitDrivePath(windows_dir.value, &parts) || parts.size() < 2) {
+    return Fail(error, file, windows_dir.line,
+                "windows_dir must be a folder on a drive, such as C:\\WINDOWS");
+  }
+  if (settings["program"].value.empty()) {
+    return Fail(error, file, settings["program"].line, "program is empty");
+  }
+  *pending = PendingSession::kNone;
+  if (settings.count("pending") != 0) {
+    const Setting& p = settings["pending"];
+    if (p.value == "restart") {
+      *pending = PendingSession::kRestart;
+    } else if (p.value == "logoff") {
+      *pending = PendingSession::kLogOff;
+    } else if (p.value != "none") {
+      return Fail(error, file, p.line,
+                  "pending must be none, restart or logoff, not \"" + p.value + "\"");
+    }
+  }
+  machine->set_windows_dir(windows_dir.value);
+  machine->set_self_path(settings["program"].value);
+  return true;
+}
+
+bool LoadRegistry(const fs::path& dir, SimMachine* machine, MachineFolderError* error) {
+  std::string text;
+  if (!ReadFolderFile(dir, kRegistryFile, &text, error)) return false;
+  std::string file = (dir / kRegistryFile).string();
+  RegFile reg;
+  RegFileError reg_error;
+  if (!ParseRegFile(text, &reg, &reg_error)) {
+    return Fail(error, file, reg_error.line, reg_error.message);
+  }
+  for (const RegFileKey& key : reg.keys) {
+    std::string root = key.path.substr(0, key.path.find('\\'));
+    if (root != "HKEY_LOCAL_MACHINE" && root != "HKEY_CLASSES_ROOT") {
+      return Fail(error, file, key.line,
+                  "the simulated machine keeps only HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT, "
+                  "not " +
+                      root);
+    }
+  }
+  std::string import_error;
+  if (!machine->Import(reg, &import_error)) return Fail(error, file, 0, import_error);
+  return true;
+}
+
+// Moves a finished file or folder over the old one. A folder cannot be
+// renamed over a non-empty one, so the old one is moved aside first.
+bool Replace(const fs::path& fresh, const fs::path& target, MachineFolderError* error) {
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) {
+    fs::path old = target;
+    old += ".old";
+    fs::remove_all(old, ec);
+    fs::rename(target, old, ec);
+    if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
+    fs::rename(fresh, target, ec);
+    if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
+    fs::remove_all(old, ec);
+    return true;
+  }
+  fs::rename(fresh, target, ec);
+  if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
+  return true;
+}
+
+}  // namespace
+
+std::string MachineFolderError::ToString() const {
+  if (line > 0) return file + ":" + std::to_string(line) + ": " + message;
+  return file + ": " + message;
+}
+
+bool LoadMachineFolder(const std::string& dir, SimMachine* machine, PendingSession* pending,
+                       MachineFolderError* error) {
+  fs::path root(dir);
+  std::error_code ec;
+  if (!fs::is_directory(root, ec)) return Fail(error, dir, 0, "not a folder");
+
+  SimMachine loaded;
+  PendingSession loaded_pending = PendingSession::kNone;
+  if (!LoadVersion(root, &loaded, error)) return false;
+  if (!LoadMachineSettings(root, &loaded, &loaded_pending, error)) return false;
+  if (!LoadRegistry(root, &loaded, error)) return false;
+  // An empty machine starts with C:\WINDOWS; only the folders of the drive
+  // tree, those above its files and the Windows directory remain.
+  std::set<std::string> kept;
+  auto keep_folders_of = [&kept](const std::string& path, bool is_file) {
+    std::string normal = SimMachine::NormalizeFilePath(path);
+    size_t end = is_file ? normal.rfind('\\') : normal.size();
+    if (end == std::string::npos) return;
+    normal.resize(end);
+    for (size_t i = 0; i <= normal.size(); ++i) {
+      if (i == normal.size() || normal[i] == '\\') kept.insert(normal.substr(0, i));
+    }
+  };
+  SimMachine drive_only;
+  for (const std::string& dir : drive_only.ListDirectories()) drive_only.RemoveDirectory(dir);
+  if (!LoadDrive(root / kDriveFolder, &drive_only, error)) return false;
+  for (const std::string& dir : drive_only.ListDirectories()) {
+    loaded.AddDirectory(dir);
+    keep_folders_of(dir, false);
+  }
+  for (const std::string& file : drive_only.ListFiles()) {
+    std::string contents;
+    drive_only.ReadFile(file, &contents);
+    loaded.PutFile(file, contents);
+    keep_folders_of(file, true);
+  }
+  keep_folders_of(loaded.windows_dir(), false);
+  for (const std::string& dir : loaded.ListDirectories()) {
+    if (kept.count(SimMachine::NormalizeFilePath(dir)) == 0) loaded.RemoveDirectory(dir);
+  }
+  loaded.set_helper_model(DefaultHelperModel);
+
+  *machine = loaded;
+  *pending = loaded_pending;
+  return true;
+}
+
+bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, PendingSession pending,
+                       MachineFolderError* error) {
+  fs::path root(dir);
+  std::error_code ec;
+  fs::create_directories(root, ec);
+  if (ec || !fs::is_directory(root, ec)) {
+    return Fail(error, dir, 0, "cannot be created: " + (ec ? Describe(ec) : "not a folder"));
+  }
+  const std::pair<const char*, std::string> files[] = {
+      {kRegistryFile, WriteRegFile(machine.Export())},
+      {kVersionFile, VersionText(machine.version())},
+      {kMachineFile, MachineText(machine, pending)},
+  };
+  for (const auto& [name, contents] : files) {
+    fs::path target = root / name;
+    fs::path fresh = target;
+    fresh += ".new";
+    std::string why;
+    if (!WriteWholeFile(fresh, contents, &why)) return Fail(error, fresh.string(), 0, why);
+    if (!Replace(fresh, target, error)) return false;
+  }
+  fs::path drive = root / kDriveFolder;
+  fs::path fresh = drive;
+  fresh += ".new";
+  fs::remove_all(fresh, ec);
+  if (!SaveDrive(fresh, machine, error)) return false;
+  return Replace(fresh, drive, error);
+}
+
+}  // namespace netrevive::sim

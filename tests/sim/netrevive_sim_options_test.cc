@@ -1,0 +1,109 @@
+// The simulator's command line: what it refuses, and that a refused command
+// line changes nothing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_presets.h"
+#include "sim/netrevive_sim_run.h"
+
+namespace netrevive::testing {
+namespace {
+
+struct BadCommandLine {
+  const char* label;
+  std::vector<std::string> args;
+  const char* message_part;
+};
+
+class NetreviveSimBadOptions : public ::testing::TestWithParam<BadCommandLine> {};
+
+TEST_P(NetreviveSimBadOptions, ExitWithStatusTwoAndTouchNothing) {
+  const BadCommandLine& c = GetParam();
+  TempFolder temp;
+  std::string machine = temp.Sub("machine");
+  std::vector<std::string> args = {"--machine", machine};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  SimRun run = RunSim(args);
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(c.message_part), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Try 'netrevive-sim --help'."), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(machine)) << "the machine folder was created";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NetreviveSimBadOptions,
+    ::testing::Values(
+        BadCommandLine{"UnknownOption", {"--fast"}, "unknown option --fast"},
+        BadCommandLine{"ShortUnknownOption", {"-x"}, "unknown option -x"},
+        BadCommandLine{"Argument", {"ReinstallDUN"}, "unexpected argument \"ReinstallDUN\""},
+        BadCommandLine{"KeysWithoutValue", {"--keys"}, "--keys needs a value"},
+        BadCommandLine{"UnknownKeys", {"--keys", "sometimes"}, "--keys sometimes: expected auto"},
+        BadCommandLine{"KeysTwice", {"--keys", "auto", "--keys=auto"}, "--keys is given twice"},
+        BadCommandLine{"UnknownPreset", {"--preset", "win7"}, "unknown preset \"win7\""},
+        BadCommandLine{"PresetTwice", {"--preset", "98", "--preset", "me"}, "given twice"},
+        BadCommandLine{"MachineTwice", {"--machine", "other"}, "--machine is given twice"},
+        BadCommandLine{"ValueForFlag", {"--one-run=yes"}, "--one-run takes no value"},
+        BadCommandLine{
+            "InjectWithoutStatus", {"--inject", "RegOpenKeyExA"}, "expected OP[:PATH]=STATUS"},
+        BadCommandLine{"InjectUnknownOperation",
+                       {"--inject", "RegFlushKey=5"},
+                       "unknown operation \"RegFlushKey\""},
+        BadCommandLine{"InjectBadStatus", {"--inject", "CopyFileA=five"}, "bad status \"five\""},
+        BadCommandLine{"InjectStatusTooLarge", {"--inject", "CopyFileA=4294967296"}, "bad status"},
+        BadCommandLine{"InjectSuccess", {"--inject", "CopyFileA=0"}, "status 0 is success"},
+        BadCommandLine{"InjectEmptyPath", {"--inject", "DeleteFileA:=5"}, "path"},
+        BadCommandLine{"GoodThenBadInject",
+                       {"--inject", "RegDeleteKeyA=5", "--inject", "Sleep=1"},
+                       "unknown operation \"Sleep\""}),
+    [](const ::testing::TestParamInfo<BadCommandLine>& info) { return info.param.label; });
+
+TEST(NetreviveSimOptions, PresetWithAnExistingMachineFolderIsRefused) {
+  TempFolder temp;
+  std::string machine = temp.Sub("machine");
+  ASSERT_EQ(RunSim({"--keys", "auto", "--one-run", "--machine", machine}).exit_status, 0);
+  std::string before = FolderContents(machine);
+  SimRun run = RunSim({"--keys", "auto", "--machine", machine, "--preset", "95"});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_NE(run.err.find("--preset cannot be used with"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(FolderContents(machine), before);
+}
+
+// Key presses come from the terminal only; standard input never answers a
+// pause. Without a terminal the simulator says so before anything runs.
+TEST(NetreviveSimOptions, WithoutATerminalKeysMustBeAuto) {
+  TempFolder temp;
+  std::string machine = temp.Sub("machine");
+  SimRun run = RunSim({"--machine", machine});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_NE(run.err.find("/dev/tty"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--keys auto"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(std::filesystem::exists(machine));
+}
+
+TEST(NetreviveSimOptions, HelpNamesEveryOptionAndPreset) {
+  SimRun run = RunSim({"--help"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.err, "");
+  for (const char* option : {"--machine DIR", "--preset NAME", "--keys auto", "--keys tty",
+                             "--one-run", "--inject OP[:PATH]=STATUS", "--help"}) {
+    EXPECT_NE(run.out.find(option), std::string::npos) << option;
+  }
+  for (const sim::PresetInfo& preset : sim::PresetMachines()) {
+    EXPECT_NE(run.out.find("  " + preset.name + " "), std::string::npos) << preset.name;
+    EXPECT_NE(run.out.find(preset.description), std::string::npos) << preset.name;
+  }
+  // --help wins over everything else and runs nothing.
+  SimRun with_others = RunSim({"--keys", "auto", "--help"});
+  EXPECT_EQ(with_others.exit_status, 0);
+  EXPECT_EQ(with_others.out, run.out);
+}
+
+}  // namespace
+}  // namespace netrevive::testing
