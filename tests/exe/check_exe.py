@@ -185,17 +185,23 @@ def check_imports(args, report):
     findings = []
     for dll, names in PeImage(args.exe).imports():
         report("%s: %s" % (dll, " ".join(names)))
-        allowed = lists.get(dll.upper())
+        key = dll.upper()
+        allowed = lists.get(key)
         if allowed is None:
             findings.append("%s: a DLL outside %s" % (dll, ", ".join(ALLOWED_DLLS)))
             continue
         for name in names:
             if name.startswith("#"):
                 findings.append("%s %s: imported by ordinal" % (dll, name))
-            elif dll.upper() != "MSVCRT.DLL" and name.endswith("W"):
+            elif key != "MSVCRT.DLL" and name.endswith("W"):
                 # Windows 9x has most wide functions only as stubs that fail.
                 findings.append("%s %s: a wide (W) function; use the A one" % (dll, name))
-            elif name not in allowed and not (dll.upper() == "USER32.DLL" and name in USER32_VOUCHED):
+            elif key == "USER32.DLL" and name not in allowed and name not in USER32_VOUCHED:
+                findings.append(
+                    "%s %s: not in the (partial) user32 list; check it against Windows 98 "
+                    "and vouch for it in USER32_VOUCHED" % (dll, name)
+                )
+            elif name not in allowed and key != "USER32.DLL":
                 findings.append("%s %s: not exported by Windows 98's %s" % (dll, name, dll))
     return findings
 

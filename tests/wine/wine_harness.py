@@ -221,38 +221,42 @@ class WinePrefix:
         pauses = 0
         timed_out = False
 
+        def read(fd):
+            try:
+                return os.read(fd, 65536)
+            except BlockingIOError:
+                return None  # nothing there just now
+            except OSError:  # EIO: the console has closed its side
+                return b""
+
         def drain_stdout():
             while True:
-                try:
-                    data = os.read(out_fd, 65536)
-                except BlockingIOError:
-                    return
+                data = read(out_fd)
                 if not data:
                     return
                 stdout.extend(data)
                 transcript.extend(data)
 
-        def drain(fd, sink):
-            try:
-                data = os.read(fd, 65536)
-            except (BlockingIOError, OSError):
-                return
-            sink.extend(data)
-
+        watched = [out_fd, err_fd, master]
         try:
             while process.poll() is None:
                 if time.monotonic() - started > timeout:
                     timed_out = True
                     break
-                ready, _, _ = select.select([out_fd, err_fd, master], [], [], 0.2)
+                ready, _, _ = select.select(watched, [], [], 0.2)
                 if out_fd in ready:
                     drain_stdout()
-                if master in ready:
-                    drain(master, bytearray())  # the console's own echo; not output
+                # The console sends back only the echo of keys; it is read
+                # so that it never fills up, and dropped.
+                if master in ready and read(master) == b"":
+                    watched.remove(master)
                 if err_fd not in ready:
                     continue
-                chunk = bytearray()
-                drain(err_fd, chunk)
+                chunk = read(err_fd)
+                if not chunk:
+                    if chunk == b"":
+                        watched.remove(err_fd)
+                    continue
                 log.extend(chunk)
                 err_line.extend(chunk)
                 *lines, rest = bytes(err_line).split(b"\n")
