@@ -1,6 +1,7 @@
 #include "driver/sim/options.h"
 
 #include <stdint.h>
+#include <stdlib.h>
 
 #include "platform/sim/sim_presets.h"
 
@@ -22,29 +23,23 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
 
 // A status as decimal (with an optional minus) or 0x hex, within 32 bits.
 bool ParseStatus(const std::string& text, RegStatus* status) {
-  bool negative = !text.empty() && text[0] == '-';
-  size_t start = negative ? 1 : 0;
-  bool hex = !negative && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (hex) start = 2;
-  if (text.size() == start || text.size() - start > (hex ? 8u : 10u)) return false;
-  uint64_t value = 0;
-  for (size_t i = start; i < text.size(); ++i) {
-    char c = text[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return false;
-    value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  bool negative = !hex && !text.empty() && text[0] == '-';
+  std::string digits = text.substr(hex ? 2 : negative ? 1 : 0);
+  // strtoull alone would take blanks, signs and a second 0x.
+  if (digits.empty() || digits.size() > (hex ? 8u : 10u) ||
+      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+          std::string::npos) {
+    return false;
   }
+  unsigned long long value = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
   if (hex) {
-    if (value > 0xFFFFFFFFu) return false;
     *status = static_cast<RegStatus>(static_cast<uint32_t>(value));
     return true;
   }
-  if (negative ? value > 0x80000000u : value > 0x7FFFFFFFu) return false;
-  *status = negative ? static_cast<RegStatus>(-static_cast<int64_t>(value))
-                     : static_cast<RegStatus>(value);
+  if (value > (negative ? 0x80000000u : 0x7FFFFFFFu)) return false;
+  *status = static_cast<RegStatus>(negative ? -static_cast<long long>(value)
+                                            : static_cast<long long>(value));
   return true;
 }
 

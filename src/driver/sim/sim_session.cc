@@ -28,6 +28,8 @@ void SimOutput::Flush() { fflush(out_); }
 
 namespace {
 
+constexpr uint32_t kRegExpandSz = 2;
+
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 struct HelperRunNote {
@@ -174,18 +176,15 @@ bool Simulation::RunOnceEntries() {
     return false;
   }
   for (const RegValue& value : values) {
+    std::string command;
+    machine_.GetString(kRunOncePath, value.name, &command);
     // Windows deletes each entry before it runs it, so that it runs once.
     machine_.DeleteValue(kRunOncePath, value.name);
     std::string name = value.name.empty() ? "(default)" : Quote(value.name);
-    if (value.type != kRegSz && value.type != 2) {
+    if (value.type != kRegSz && value.type != kRegExpandSz) {
       out_.Note("session " + std::to_string(session_) + ": RunOnce " + name +
                 " is not text; Windows deletes it and goes on");
       continue;
-    }
-    std::string command;
-    for (uint8_t b : value.data) {
-      if (b == 0) break;
-      command.push_back(static_cast<char>(b));
     }
     out_.Note("session " + std::to_string(session_) + ": RunOnce " + name + " = " + command);
     ResolvedCommand resolved = machine_.ResolveCommandLine(command);

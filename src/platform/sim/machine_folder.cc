@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -131,18 +132,12 @@ bool ParseNumber(const std::string& file, const Setting& setting, const char* na
                  uint32_t* number, MachineFolderError* error) {
   const std::string& text = setting.value;
   bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  size_t start = hex ? 2 : 0;
-  uint64_t value = 0;
-  bool good = text.size() > start && text.size() - start <= (hex ? 8u : 10u);
-  for (size_t i = start; good && i < text.size(); ++i) {
-    char c = text[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) good = false;
-    value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit < 0 ? 0 : digit);
-  }
+  std::string digits = hex ? text.substr(2) : text;
+  // strtoull alone would take blanks, signs and a second 0x.
+  bool good =
+      !digits.empty() && digits.size() <= (hex ? 8u : 10u) &&
+      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == std::string::npos;
+  unsigned long long value = good ? strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
   if (!good || value > 0xFFFFFFFFu) {
     return Fail(error, file, setting.line,
                 std::string("bad number for ") + name + ": \"" + text +
@@ -199,7 +194,17 @@ std::string DrivePathFromParts(const fs::path& relative) {
   return out;
 }
 
-bool LoadDrive(const fs::path& drive, SimMachine* machine, MachineFolderError* error) {
+// Adds the normalised folder path and every folder above it.
+void AddFolderAndParents(const std::string& normal, std::set<std::string>* folders) {
+  for (size_t i = 0; i <= normal.size(); ++i) {
+    if (i == normal.size() || normal[i] == '\\') folders->insert(normal.substr(0, i));
+  }
+}
+
+// Puts the files and folders of the drive tree on the machine; folders gets
+// the normalised path of each folder in the tree.
+bool LoadDrive(const fs::path& drive, SimMachine* machine, std::set<std::string>* folders,
+               MachineFolderError* error) {
   std::error_code ec;
   if (!fs::is_directory(drive, ec)) {
     return Fail(error, drive.string(), 0, "missing: the folder of the simulated drives");
@@ -230,6 +235,7 @@ bool LoadDrive(const fs::path& drive, SimMachine* machine, MachineFolderError* e
     std::string path = DrivePathFromParts(relative);
     if (is_dir) {
       machine->AddDirectory(path);
+      AddFolderAndParents(SimMachine::NormalizeFilePath(path), folders);
       continue;
     }
     if (relative == fs::path(top)) {
@@ -468,34 +474,17 @@ bool LoadMachineFolder(const std::string& dir, SimMachine* machine, PendingSessi
   if (!LoadVersion(root, &loaded, error)) return false;
   if (!LoadMachineSettings(root, &loaded, &loaded_pending, error)) return false;
   if (!LoadRegistry(root, &loaded, error)) return false;
+  std::set<std::string> folders;  // normalised
+  if (!LoadDrive(root / kDriveFolder, &loaded, &folders, error)) return false;
   // An empty machine starts with C:\WINDOWS; only the folders of the drive
   // tree, those above its files and the Windows directory remain.
-  std::set<std::string> kept;
-  auto keep_folders_of = [&kept](const std::string& path, bool is_file) {
-    std::string normal = SimMachine::NormalizeFilePath(path);
-    size_t end = is_file ? normal.rfind('\\') : normal.size();
-    if (end == std::string::npos) return;
-    normal.resize(end);
-    for (size_t i = 0; i <= normal.size(); ++i) {
-      if (i == normal.size() || normal[i] == '\\') kept.insert(normal.substr(0, i));
-    }
-  };
-  SimMachine drive_only;
-  for (const std::string& dir : drive_only.ListDirectories()) drive_only.RemoveDirectory(dir);
-  if (!LoadDrive(root / kDriveFolder, &drive_only, error)) return false;
-  for (const std::string& dir : drive_only.ListDirectories()) {
-    loaded.AddDirectory(dir);
-    keep_folders_of(dir, false);
+  for (const std::string& file : loaded.ListFiles()) {
+    std::string normal = SimMachine::NormalizeFilePath(file);
+    AddFolderAndParents(normal.substr(0, normal.rfind('\\')), &folders);
   }
-  for (const std::string& file : drive_only.ListFiles()) {
-    std::string contents;
-    drive_only.ReadFile(file, &contents);
-    loaded.PutFile(file, contents);
-    keep_folders_of(file, true);
-  }
-  keep_folders_of(loaded.windows_dir(), false);
+  AddFolderAndParents(SimMachine::NormalizeFilePath(loaded.windows_dir()), &folders);
   for (const std::string& dir : loaded.ListDirectories()) {
-    if (kept.count(SimMachine::NormalizeFilePath(dir)) == 0) loaded.RemoveDirectory(dir);
+    if (folders.count(SimMachine::NormalizeFilePath(dir)) == 0) loaded.RemoveDirectory(dir);
   }
   loaded.set_helper_model(DefaultHelperModel);
 
