@@ -223,6 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
         FolderFault{"NotADriveLetter", "drive/CD", "", "(folder)", "drive/CD", 0, "not a drive"},
         FolderFault{"FileAtDriveLevel", "drive/E", "", "a file", "drive/E", 0,
                     "a file where a drive letter folder belongs"},
+        FolderFault{"NamesDifferingInCase", "drive/C/WINDOWS/SYSTEM.DAT", "", "other",
+                    "drive/C/WINDOWS/system.dat", 0, "same name apart from case"},
         FolderFault{"Link", "drive/C/WINDOWS/link.txt", "", "(link)", "drive/C/WINDOWS/link.txt", 0,
                     "links are not followed"}),
     [](const ::testing::TestParamInfo<FolderFault>& info) { return info.param.label; });
@@ -397,7 +399,6 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
   EXPECT_TRUE(after.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 
   // With a C:\Program.exe on the drive, Windows runs that instead.
-  ASSERT_TRUE(SaveMachineFolder(dir, machine, PendingSession::kNone, &error));
   machine.PutFile("C:\\Program.exe", "MZ");
   ASSERT_TRUE(SaveMachineFolder(dir, machine, PendingSession::kNone, &error));
   SimRun hijacked = RunSim({"--keys", "auto", "--machine", dir});

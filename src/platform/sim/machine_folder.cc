@@ -241,6 +241,11 @@ bool LoadDrive(const fs::path& drive, SimMachine* machine, std::set<std::string>
     if (relative == fs::path(top)) {
       return Fail(error, entry.string(), 0, "a file where a drive letter folder belongs");
     }
+    // Windows compares names without case: two such files would be one.
+    if (machine->FileExists(path)) {
+      return Fail(error, entry.string(), 0,
+                  "another file in drive/ has the same name apart from case");
+    }
     std::string contents;
     std::string why;
     if (!ReadWholeFile(entry, &contents, &why)) return Fail(error, entry.string(), 0, why);
