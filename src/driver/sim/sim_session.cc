@@ -1,5 +1,7 @@
 #include "driver/sim/sim_session.h"
 
+#include <stdlib.h>
+
 #include <map>
 #include <vector>
 
@@ -121,8 +123,13 @@ void Simulation::ReportNewCalls() {
                   ")");
       }
     } else if (call.operation == "ExitWindowsEx" && call.result != 0) {
-      out_.Note(machine_.restart_requested() ? "ExitWindowsEx: Windows is asked to restart"
-                                             : "ExitWindowsEx: the user is logged off");
+      // The arguments read flags=0x..., reserved=0x...; EWX_SHUTDOWN,
+      // EWX_REBOOT and EWX_POWEROFF (0xB) end more than the user's session.
+      size_t at = call.arguments.find("flags=");
+      unsigned long flags =
+          at == std::string::npos ? 0 : strtoul(call.arguments.c_str() + at + 6, nullptr, 0);
+      out_.Note((flags & 0xB) != 0 ? "ExitWindowsEx: Windows is asked to restart"
+                                   : "ExitWindowsEx: the user is logged off");
     }
   }
 }
