@@ -77,12 +77,14 @@ bool WriteMarker(Platform& os) {
   static const char kContent[] = "REINSTALL\n";
   bool written = os.WriteFile(file, kContent, sizeof(kContent) - 1);
   bool closed = os.CloseFile(file);
-  return written && closed;
+  if (written && closed) return true;
+  os.DeleteFileA(path.c_str());
+  return false;
 }
 
 MarkerState ConsumeMarker(Platform& os) {
   FixedText<kPathSize> path;
-  if (!BuildMarkerPath(os, &path)) return MarkerState::kAbsent;
+  if (!BuildMarkerPath(os, &path)) return MarkerState::kNoWindowsDir;
   Handle file = os.OpenFileForRead(path.c_str());
   if (file == kNoHandle) return MarkerState::kAbsent;
   os.CloseFile(file);

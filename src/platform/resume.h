@@ -29,12 +29,15 @@ bool DeleteResumeEntry(Platform& os, Console& console);
 
 // Creates or truncates the marker file with "REINSTALL" and a line end.
 // Returns no when the file could not be written whole; callers report it.
+// A file left incomplete is deleted again, so that a failed write
+// authorises nothing.
 bool WriteMarker(Platform& os);
 
 enum class MarkerState {
-  kAbsent,      // no marker: nothing is authorised
-  kConsumed,    // the marker existed and is gone now
-  kLeftBehind,  // the marker existed but could not be deleted
+  kAbsent,        // no marker: nothing is authorised
+  kConsumed,      // the marker existed and is gone now
+  kLeftBehind,    // the marker existed but could not be deleted
+  kNoWindowsDir,  // the Windows directory, and so the marker, cannot be found
 };
 
 // Deletes the marker if it exists.

@@ -8,6 +8,16 @@ namespace netrevive {
 bool ReinstallDun(Platform& os, Console& console) {
   MarkerState marker = ConsumeMarker(os);
   if (marker == MarkerState::kAbsent) return true;
+  if (marker == MarkerState::kNoWindowsDir) {
+    // Whether a reinstallation is authorised cannot be told: say so rather
+    // than end as if there were nothing to do.
+    ReportBuildFailure(console, BuildStatus::kNoWindowsDir);
+    console.PrintText(
+        "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
+    console.PrintLine("Press any key to terminate program.");
+    console.PauseForKey();
+    return false;
+  }
   if (marker == MarkerState::kLeftBehind) {
     console.PrintText("The file rundunreinst.QU in the Windows directory could not be deleted;\n");
     console.PrintText("please delete it once the computer has restarted.\n");

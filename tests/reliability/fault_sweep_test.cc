@@ -1,0 +1,335 @@
+// Every platform call of every kind of run fails in turn, with the statuses
+// a Windows 9x registry, file system or process start really gives for that
+// call. Each run must keep the rules of CheckRun, and each failure must show
+// in what the program prints, before it changes anything more, unless the
+// program has a stated reason to go on without a word (kTolerated below).
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "reliability/reliability_support.h"
+#include "reliability/scenarios.h"
+
+namespace netrevive::reliability {
+namespace {
+
+// The statuses each operation is failed with. Registry calls: those the
+// Windows 9x registry returns (missing key, access denied, bad parameter,
+// more data, a corrupt or unreadable registry, no more items for a list
+// that shrank). Calls with a yes/no result: the status only fills the last
+// error; a few real ones are enough.
+const std::map<std::string, std::vector<RegStatus>>& StatusesByOperation() {
+  static const std::map<std::string, std::vector<RegStatus>> kStatuses = {
+      {"RegOpenKeyExA", {2, 5, 87, 1009, 1011, 1015}},
+      {"RegQueryInfoKeyA", {5, 87, 234, 1009, 1015}},
+      {"RegEnumKeyA", {5, 87, 234, 259, 1009, 1015}},
+      {"RegQueryValueExA", {2, 5, 87, 234, 1009, 1015}},
+      {"RegSetValueExA", {5, 87, 1009, 1015}},
+      {"RegDeleteKeyA", {2, 5, 87, 1009, 1011, 1015}},
+      // 2 would say the value is already gone, which the program rightly
+      // counts as removed; on a value that is there it cannot happen.
+      {"RegDeleteValueA", {5, 1009, 1015}},
+      {"RegCloseKey", {6, 1009}},
+      {"GetWindowsDirectoryA", {5}},
+      {"GetVersionExA", {87}},
+      {"CopyFileA", {2, 5}},
+      {"DeleteFileA", {2, 5}},
+      {"OpenFileForRead", {2, 5}},
+      {"OpenFileForWrite", {3, 5}},
+      {"WriteFile", {5}},
+      {"CloseFile", {5}},
+      {"CreateProcessA", {2, 5}},  // the program file is missing, or may not be run
+      {"WaitForSingleObject", {6}},
+      {"CloseHandle", {6}},
+      {"ExitWindowsEx", {5}},
+  };
+  return kStatuses;
+}
+
+std::vector<RegStatus> StatusesFor(const std::string& operation) {
+  auto it = StatusesByOperation().find(operation);
+  if (it == StatusesByOperation().end()) return {5};
+  return it->second;
+}
+
+// Failures the program goes on from without a word, each for a reason; a
+// failure of any other call must change what it prints.
+const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call, RegStatus status) {
+  const std::string& op = call.operation;
+  if (op == "CopyFileA") return "the registry backups are best effort; a failed copy is ignored";
+  if (op == "RegCloseKey" || op == "CloseHandle") {
+    return "nothing is left to do about a handle that fails to close";
+  }
+  if (op == "WaitForSingleObject") {
+    return "a wait that fails ends at once; a helper's end is not examined either";
+  }
+  if (op == "CloseFile" && call.index > 1 &&
+      clean.calls()[call.index - 2].operation == "OpenFileForRead") {
+    return "the marker is deleted right after; only its existence counts";
+  }
+  if (op == "CloseFile" && call.index > 1 && !Succeeded(clean.calls()[call.index - 2]) &&
+      clean.calls()[call.index - 2].operation == "WriteFile") {
+    return "the marker's write has failed already and is reported as such";
+  }
+  if (op == "DeleteFileA" && IsMarkerPath(clean, call.path) &&
+      clean.FirstCallIndex("OpenFileForWrite", call.path) != 0 &&
+      clean.FirstCallIndex("OpenFileForWrite", call.path) < call.index) {
+    return "it takes back a marker whose write failed, which is reported as such";
+  }
+  // Unless the run has just written the marker itself, as it does before
+  // installing DUN on a machine without it.
+  if (op == "OpenFileForRead" && IsMarkerPath(clean, call.path) &&
+      clean.FirstCallIndex("OpenFileForWrite", call.path) == 0) {
+    return "a marker that cannot be opened counts as absent, and a ReinstallDUN run without a "
+           "marker ends without a word";
+  }
+  if (op == "RegEnumKeyA" && status == kErrorMoreData) {
+    return "the name is read again into a larger buffer";
+  }
+  if (op == "RegOpenKeyExA" && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+      status != kErrorFileNotFound) {
+    return "every status but 2 counts as DUN present";
+  }
+  if (!Succeeded(call)) {
+    const bool registry = op.compare(0, 3, "Reg") == 0;
+    if (!registry || call.status == status) return "the call fails in a clean run too";
+  }
+  return nullptr;
+}
+
+// Calls that change the machine.
+bool Changes(const sim::CallRecord& call) {
+  static const std::set<std::string> kChanging = {"RegSetValueExA", "RegDeleteKeyA",    "CopyFileA",
+                                                  "DeleteFileA",    "OpenFileForWrite", "WriteFile",
+                                                  "CreateProcessA", "ExitWindowsEx"};
+  return Succeeded(call) && kChanging.count(call.operation) != 0;
+}
+
+// The failure of call `failed` must show in the output: the output departs
+// from a clean run's with text of its own (not merely stopping short), and
+// that text is printed before the program changes anything more. Taking
+// back what the failed step wrote (the resume entry, an incomplete marker)
+// may come before the report.
+std::vector<std::string> CheckReported(const sim::SimMachine& clean, const RunOutput& clean_out,
+                                       const sim::CallRecord& failed, RegStatus status,
+                                       const sim::SimMachine& machine, const RunOutput& out) {
+  if (Tolerated(clean, failed, status) != nullptr) return {};
+  const std::string& a = clean_out.transcript;
+  const std::string& b = out.transcript;
+  size_t d = 0;
+  while (d < a.size() && d < b.size() && a[d] == b[d]) ++d;
+  if (d == b.size()) {
+    return {b == a ? "the failure left no trace in the output"
+                   : "the output stops short of a clean run's without a report"};
+  }
+  std::vector<std::string> broken;
+  const uint64_t printed_after = out.CallsBeforeOffset(d);
+  bool marker_created = false;
+  for (const sim::CallRecord& call : machine.calls()) {
+    if (call.operation == "OpenFileForWrite" && IsMarkerPath(machine, call.path)) {
+      marker_created = true;
+    }
+    if (call.index <= failed.index || call.index > printed_after) continue;
+    // Deleting the marker the run itself created takes back a write that
+    // did not complete.
+    const bool takes_back_marker =
+        call.operation == "DeleteFileA" && marker_created && IsMarkerPath(machine, call.path);
+    if (Changes(call) && !takes_back_marker) {
+      broken.push_back("call #" + std::to_string(call.index) + " " + call.operation + " " +
+                       call.path + " changed the machine before the failure was reported");
+    }
+  }
+  return broken;
+}
+
+std::vector<Scenario> Scenarios() {
+  std::vector<Scenario> list;
+  list.push_back(FreshScenario("fresh run, no upgrade", "98se"));
+  list.push_back(FreshScenario("fresh run, 98 first edition", "98"));
+  list.push_back(FreshScenario("fresh run, ME", "me"));
+  list.push_back(FreshScenario("fresh run, upgrade by dunsetup.exe /u", "upgrade-dunsetup"));
+  list.push_back(FreshScenario("fresh run, upgrade by rundll.exe", "upgrade-rundll"));
+  list.push_back(FreshScenario("fresh run, upgrade by rundll32.exe", "upgrade-rundll32"));
+  list.push_back(FreshScenario("fresh run, unknown uninstall text", "upgrade-unknown"));
+  list.push_back(FreshScenario("fresh run, no DUN", "no-dun"));
+  Scenario s;
+  if (ResumedScenario("UpgradeRemove run after dunsetup.exe /u", "upgrade-dunsetup", &s)) {
+    list.push_back(s);
+  }
+  if (ResumedScenario("ReinstallDUN run with marker", "98se", &s)) list.push_back(s);
+  if (ResumedScenario("fresh run after a rundll32.exe uninstall", "upgrade-rundll32", &s)) {
+    list.push_back(s);
+  }
+  return list;
+}
+
+struct SweepCounts {
+  int runs = 0;
+  int faults = 0;
+  int tolerated = 0;
+  int reports = 0;  // distinct outputs
+};
+
+// Reports a broken rule with what is needed to reproduce it.
+void ReportBroken(const Scenario& s, const std::string& fault, const sim::SimMachine& machine,
+                  const RunOutput& out, const std::vector<std::string>& broken, int* shown) {
+  if (broken.empty()) return;
+  std::string lines;
+  for (const std::string& b : broken) lines += "  " + b + "\n";
+  if (++*shown <= 12) {
+    ADD_FAILURE() << s.name << ", " << fault << ":\n"
+                  << lines << "--- output\n"
+                  << out.transcript << "--- calls\n"
+                  << machine.FormatCallLog();
+  } else {
+    ADD_FAILURE() << s.name << ", " << fault << ":\n" << lines;
+  }
+}
+
+TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
+  auto started = std::chrono::steady_clock::now();
+  SweepCounts total;
+  int shown = 0;
+  printf("%-44s %6s %6s %7s %9s %8s\n", "run", "calls", "runs", "faults", "tolerated", "outputs");
+  for (const Scenario& s : Scenarios()) {
+    sim::SimMachine clean = s.machine;
+    RunOutput clean_out = RunWith(clean, s.args);
+    ReportBroken(s, "clean run", clean, clean_out, CheckRun(clean, 1, s.mode, clean_out), &shown);
+    const std::vector<sim::CallRecord> clean_calls = clean.calls();
+
+    SweepCounts counts;
+    std::set<std::string> outputs;
+    uint64_t n = 1;
+    for (;; ++n) {
+      const bool in_run = n <= clean_calls.size();
+      const std::vector<RegStatus> statuses =
+          in_run ? StatusesFor(clean_calls[n - 1].operation) : std::vector<RegStatus>{5};
+      bool met = false;
+      for (RegStatus status : statuses) {
+        sim::SimMachine machine = s.machine;
+        machine.FailCallNumber(n, status);
+        RunOutput out = RunWith(machine, s.args);
+        ++counts.runs;
+        if (!machine.fault_met()) continue;
+        met = true;
+        ++counts.faults;
+        outputs.insert(out.transcript);
+        const sim::CallRecord& failed = clean_calls[n - 1];
+        if (Tolerated(clean, failed, status) != nullptr) ++counts.tolerated;
+        std::vector<std::string> broken = CheckRun(machine, 1, s.mode, out);
+        for (const std::string& b : CheckReported(clean, clean_out, failed, status, machine, out)) {
+          broken.push_back(b);
+        }
+        ReportBroken(s,
+                     "call #" + std::to_string(n) + " " + failed.operation + " " + failed.path +
+                         " failing with " + std::to_string(status),
+                     machine, out, broken, &shown);
+      }
+      if (!met) break;
+    }
+    // Calls 1 to n - 1 are the same as in the clean run, so the first call
+    // that no fault can reach is the one after its last.
+    EXPECT_EQ(n, clean_calls.size() + 1) << s.name;
+    counts.reports = static_cast<int>(outputs.size());
+    printf("%-44s %6zu %6d %7d %9d %8d\n", s.name.c_str(), clean_calls.size(), counts.runs,
+           counts.faults, counts.tolerated, counts.reports);
+    total.runs += counts.runs;
+    total.faults += counts.faults;
+    total.tolerated += counts.tolerated;
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  printf("total: %d runs, %d faults injected, %d of them tolerated, %.2f s\n", total.runs,
+         total.faults, total.tolerated, seconds);
+  ::testing::Test::RecordProperty("runs", total.runs);
+  ::testing::Test::RecordProperty("faults", total.faults);
+}
+
+// Each operation failing every time it is called, from its first call on:
+// retries and repeated calls meet the failure again.
+TEST(FaultSweepTest, EachOperationFailingEveryTime) {
+  int runs = 0;
+  int shown = 0;
+  for (const Scenario& s : Scenarios()) {
+    sim::SimMachine clean = s.machine;
+    RunOutput clean_out = RunWith(clean, s.args);
+    std::set<std::string> operations;
+    for (const sim::CallRecord& call : clean.calls()) operations.insert(call.operation);
+    for (const std::string& op : operations) {
+      const sim::CallRecord& first = clean.calls()[clean.FirstCallIndex(op) - 1];
+      for (RegStatus status : StatusesFor(op)) {
+        sim::SimMachine machine = s.machine;
+        machine.FailOperation(op, "", status, /*persistent=*/true);
+        RunOutput out = RunWith(machine, s.args);
+        ++runs;
+        std::vector<std::string> broken = CheckRun(machine, 1, s.mode, out);
+        for (const std::string& b : CheckReported(clean, clean_out, first, status, machine, out)) {
+          broken.push_back(b);
+        }
+        ReportBroken(s, "every " + op + " failing with " + std::to_string(status), machine, out,
+                     broken, &shown);
+      }
+    }
+  }
+  printf("persistent faults: %d runs\n", runs);
+  ::testing::Test::RecordProperty("runs", runs);
+}
+
+// Two calls of one run fail: the first anywhere, the second anywhere after
+// it in the run the first failure leads to, such as the clean-up after a
+// failed step. The second failure must show against the run with the first
+// one alone. Statuses rotate through each operation's list.
+TEST(FaultSweepTest, TwoFailuresInOneRun) {
+  int runs = 0;
+  int faults = 0;
+  int shown = 0;
+  for (const Scenario& s : Scenarios()) {
+    sim::SimMachine clean = s.machine;
+    RunWith(clean, s.args);
+    const std::vector<sim::CallRecord> clean_calls = clean.calls();
+    for (uint64_t first = 1; first <= clean_calls.size(); ++first) {
+      const std::vector<RegStatus> first_statuses = StatusesFor(clean_calls[first - 1].operation);
+      const RegStatus first_status = first_statuses[first % first_statuses.size()];
+      sim::SimMachine once = s.machine;
+      once.FailCallNumber(first, first_status);
+      RunOutput once_out = RunWith(once, s.args);
+      const std::vector<sim::CallRecord> once_calls = once.calls();
+      for (uint64_t second = first + 1; second <= once_calls.size(); ++second) {
+        const sim::CallRecord& failed = once_calls[second - 1];
+        const std::vector<RegStatus> statuses = StatusesFor(failed.operation);
+        const RegStatus status = statuses[(first + second) % statuses.size()];
+        sim::SimMachine machine = s.machine;
+        machine.FailCallNumber(first, first_status);
+        machine.FailCallNumber(second, status);
+        RunOutput out = RunWith(machine, s.args);
+        ++runs;
+        faults += machine.faults_met();
+        EXPECT_EQ(machine.faults_met(), 2) << s.name << " " << first << " " << second;
+        std::vector<std::string> broken = CheckRun(machine, 1, s.mode, out);
+        for (const std::string& b : CheckReported(once, once_out, failed, status, machine, out)) {
+          broken.push_back(b);
+        }
+        ReportBroken(s,
+                     "call #" + std::to_string(first) + " failing with " +
+                         std::to_string(first_status) + ", then call #" + std::to_string(second) +
+                         " " + failed.operation + " " + failed.path + " with " +
+                         std::to_string(status),
+                     machine, out, broken, &shown);
+      }
+    }
+  }
+  printf("two failures per run: %d runs, %d faults injected\n", runs, faults);
+  ::testing::Test::RecordProperty("runs", runs);
+  ::testing::Test::RecordProperty("faults", faults);
+}
+
+}  // namespace
+}  // namespace netrevive::reliability

@@ -1,0 +1,335 @@
+// The power fails after each platform call of a whole repair in turn. The
+// machine comes back, Windows runs the RunOnce entries, and the user goes on
+// as the messages lead him: where nothing resumes the program, he starts it
+// again himself, a few times at most. For every cut point the test records
+// where the machine ends and whether the repair completed, prints the
+// table, and checks that a repair which cannot complete has told the user
+// what to do.
+//
+// The repair is complete when DUN and its default driver are installed, the
+// Winsock2 key is there again because InstallHinfSection rebuilt it after
+// the last deletion, no DUN upgrade is left, and neither the marker nor a
+// resume entry remains.
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "reliability/reliability_support.h"
+#include "reliability/scenarios.h"
+
+namespace netrevive::reliability {
+namespace {
+
+constexpr int kMaxStarts = 8;      // program starts in one repair, by Windows or the user
+constexpr int kMaxUserStarts = 3;  // of which the user's own, the first included
+
+constexpr const char kBannerEnd[] = "QU please contact the MERX at 555-555-0142.\n\n\n";
+
+// What a run said after the banner.
+std::string AfterBanner(const std::string& transcript) {
+  size_t at = transcript.find(kBannerEnd);
+  return at == std::string::npos ? transcript : transcript.substr(at + sizeof kBannerEnd - 1);
+}
+
+// The last line the run printed before it ended.
+std::string LastLine(const std::string& transcript) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < transcript.size()) {
+    size_t end = transcript.find('\n', start);
+    if (end == std::string::npos) end = transcript.size();
+    std::string line = transcript.substr(start, end - start);
+    if (!line.empty() && line != "== [key]") lines.push_back(line);
+    start = end + 1;
+  }
+  return lines.empty() ? "" : lines.back();
+}
+
+// Texts that tell the user what to do when the program cannot go on.
+bool GivesAdvice(const std::string& said) {
+  static const char* const kAdvice[] = {
+      "add/remove programs", "add remove programs", "Add remove programs",
+      "reinstall DUN",       "contact the MERX",    "report this Error",
+  };
+  for (const char* advice : kAdvice) {
+    if (Contains(said, advice)) return true;
+  }
+  return false;
+}
+
+struct Start {
+  std::vector<std::string> args;
+  bool by_user = false;
+  bool cut = false;  // the power failed during this run
+  RunOutput out;
+};
+
+struct Journey {
+  uint64_t cut_after = 0;
+  std::string cut_call;  // the last call made with power on
+  int cut_in_start = 0;  // 1-based, 0 when the power never failed
+  std::vector<Start> starts;
+  std::vector<std::string> broken;
+  bool completed = false;
+  bool dun = false;
+  bool winsock2 = false;
+  bool marker = false;
+  bool entry = false;
+  bool upgrade = false;
+  uint64_t calls = 0;  // platform calls over the whole repair
+  // An UpgradeRemove run started while the upgrade was still installed:
+  // DUN was uninstalled from under it.
+  bool under_upgrade = false;
+};
+
+bool Rebuilt(const sim::SimMachine& machine) {
+  uint64_t last_delete = 0;
+  uint64_t last_rebuild = 0;
+  for (const sim::CallRecord& call : machine.calls()) {
+    if (IsWinsock2Delete(call) && Succeeded(call)) last_delete = call.index;
+    if (StartedHelper(call) == Started::kInstallHinfSection) last_rebuild = call.index;
+  }
+  return last_delete != 0 && last_rebuild > last_delete;
+}
+
+bool Completed(const sim::SimMachine& machine) {
+  std::string entry;
+  return sim::DunInstalled(machine) && machine.KeyExists(sim::kDialUpAdapterPath) &&
+         machine.KeyExists(sim::kWinsock2Path) && Rebuilt(machine) &&
+         !machine.KeyExists(sim::kMsdunPath) && !MarkerExists(machine) &&
+         !ResumeEntry(machine, &entry);
+}
+
+Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
+  Journey j;
+  j.cut_after = cut_after;
+  sim::SimMachine machine = start;
+  machine.ResetCallLog();
+  if (cut_after != 0) machine.PowerCutAfter(cut_after);
+  std::vector<std::string> args = {machine.self_path()};
+  bool by_user = true;
+  int user_starts = 0;
+  for (int n = 1; n <= kMaxStarts; ++n) {
+    if (by_user) ++user_starts;
+    if (ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath)) {
+      j.under_upgrade = true;
+    }
+    Start s;
+    s.args = args;
+    s.by_user = by_user;
+    const uint64_t first = machine.call_count() + 1;
+    s.out = RunWith(machine, args);
+    s.cut = machine.powered_off();
+    for (const std::string& b : CheckRun(machine, first, ModeOf(args), s.out)) {
+      j.broken.push_back("start " + std::to_string(n) + ": " + b);
+    }
+    if (s.cut) {
+      j.cut_in_start = n;
+      const sim::CallRecord& call = machine.calls()[machine.power_cut_at() - 1];
+      j.cut_call = call.operation + " " + call.path;
+    }
+    j.starts.push_back(s);
+    if (Completed(machine)) break;
+
+    // The machine restarts, whether the power failed, the program asked for
+    // it, or the user does it to try again.
+    machine.BeginNewSession();
+    // A new session forgets a pending cut; one not reached yet stays due.
+    if (j.cut_in_start == 0 && cut_after > machine.call_count()) machine.PowerCutAfter(cut_after);
+    std::string entry;
+    if (ResumeEntry(machine, &entry) && EndsWith(entry, " ReinstallDUN") &&
+        sim::DunInstalled(machine)) {
+      j.broken.push_back("a ReinstallDUN entry waits while DUN is still installed");
+    }
+    by_user = true;
+    for (const std::string& command : machine.TakeRunOnceCommands()) {
+      sim::ResolvedCommand resolved = machine.ResolveCommandLine(command);
+      if (resolved.found && sim::SimMachine::NormalizeFilePath(resolved.program) ==
+                                sim::SimMachine::NormalizeFilePath(machine.self_path())) {
+        args = resolved.argv;
+        by_user = false;
+        break;
+      }
+    }
+    if (by_user) {
+      if (user_starts >= kMaxUserStarts) break;
+      args = {machine.self_path()};
+    }
+  }
+  j.calls = machine.call_count();
+  j.completed = Completed(machine);
+  j.dun = sim::DunInstalled(machine);
+  j.winsock2 = machine.KeyExists(sim::kWinsock2Path);
+  j.marker = MarkerExists(machine);
+  std::string entry;
+  j.entry = ResumeEntry(machine, &entry);
+  j.upgrade = machine.KeyExists(sim::kMsdunPath);
+
+  // DUN is reinstalled once per marker that a run created.
+  int markers = 0;
+  int reinstalls = 0;
+  for (const sim::CallRecord& call : machine.calls()) {
+    if (call.operation == "OpenFileForWrite" && IsMarkerPath(machine, call.path) &&
+        Succeeded(call)) {
+      ++markers;
+    }
+    if (StartedHelper(call) == Started::kInstallHinfSection) ++reinstalls;
+  }
+  if (reinstalls > markers) {
+    j.broken.push_back(std::to_string(reinstalls) + " reinstallations for " +
+                       std::to_string(markers) + " markers");
+  }
+  return j;
+}
+
+// What the user was told last: the messages of the runs after the power
+// came back (those of the run the power failed in were never seen).
+std::string ToldLast(const Journey& j) {
+  for (size_t i = j.starts.size(); i-- > 0;) {
+    if (j.starts[i].cut) break;
+    std::string said = AfterBanner(j.starts[i].out.transcript);
+    if (GivesAdvice(said)) return LastLine(said);
+  }
+  return "";
+}
+
+std::string Outcome(const Journey& j) {
+  char line[256];
+  snprintf(
+      line, sizeof line, "%s in %zu starts (%d by the user); DUN %s, Winsock2 %s%s%s%s",
+      j.completed ? "completed" : "NOT COMPLETED", j.starts.size(),
+      [&j] {
+        int n = 0;
+        for (const Start& s : j.starts) n += s.by_user ? 1 : 0;
+        return n;
+      }(),
+      j.dun ? "yes" : "no", j.winsock2 ? "yes" : "no", j.marker ? ", marker left" : "",
+      j.entry ? ", RunOnce entry left" : "", j.upgrade ? ", upgrade still installed" : "");
+  std::string text = line;
+  if (j.under_upgrade) text += "; DUN UNINSTALLED UNDER THE UPGRADE";
+  if (!j.completed) text += "; last told: \"" + ToldLast(j) + "\"";
+  return text;
+}
+
+// Ranges of cut points ("6-17,18-23") by what follows them.
+struct SweepResult {
+  std::string stuck;          // the repair cannot complete
+  std::string under_upgrade;  // an UpgradeRemove run met the upgrade still installed
+};
+
+// Sweeps the cut over every call of the repair's clean run and prints one
+// row per range of neighbouring cut points with the same outcome.
+SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cut_points,
+                  int* runs) {
+  Journey clean = Play(start, 0);
+  EXPECT_TRUE(clean.completed) << name;
+  EXPECT_TRUE(clean.broken.empty()) << name << ": " << clean.broken[0];
+  const uint64_t total = clean.calls;
+  printf("\n%s: %zu runs, %llu platform calls when nothing fails\n", name.c_str(),
+         clean.starts.size(), static_cast<unsigned long long>(total));
+  printf("  %-9s %-5s %s\n", "cut after", "run", "last calls before the cut");
+
+  SweepResult result;
+  uint64_t range_start = 1;
+  std::string range_outcome;
+  std::string first_call;
+  std::string last_call;
+  int range_run = 0;
+  auto flush = [&](uint64_t last) {
+    if (range_outcome.empty()) return;
+    std::string cuts = std::to_string(range_start);
+    std::string calls = first_call;
+    if (last != range_start) {
+      cuts += "-" + std::to_string(last);
+      calls += " .. " + last_call;
+    }
+    printf("  %-9s %-5d %s\n  %15s %s\n", cuts.c_str(), range_run, calls.c_str(), "->",
+           range_outcome.c_str());
+    auto add = [&cuts](std::string* list) { *list += (list->empty() ? "" : ",") + cuts; };
+    if (range_outcome.compare(0, 3, "NOT") == 0) add(&result.stuck);
+    if (Contains(range_outcome, "UNDER THE UPGRADE")) add(&result.under_upgrade);
+  };
+  for (uint64_t cut = 1; cut <= total; ++cut) {
+    Journey j = Play(start, cut);
+    ++*cut_points;
+    *runs += static_cast<int>(j.starts.size());
+    EXPECT_NE(j.cut_in_start, 0) << name << " cut " << cut;
+    for (const std::string& b : j.broken) {
+      ADD_FAILURE() << name << ", cut after call " << cut << ": " << b;
+    }
+    if (!j.completed) {
+      EXPECT_NE(ToldLast(j), "") << name << ", cut after call " << cut
+                                 << ": the repair did not complete and the user was not told "
+                                    "what to do";
+    }
+    std::string outcome = Outcome(j);
+    if (outcome != range_outcome || j.cut_in_start != range_run) {
+      flush(cut - 1);
+      range_start = cut;
+      range_outcome = outcome;
+      range_run = j.cut_in_start;
+      first_call = j.cut_call;
+    }
+    last_call = j.cut_call;
+  }
+  flush(total);
+  return result;
+}
+
+struct Repair {
+  const char* name;
+  const char* preset;
+  // The cut points (ranges of call numbers) after which the repair cannot
+  // complete by itself; see the table printed by the test.
+  const char* stuck;
+  // The cut points after which DUN is uninstalled while the upgrade is still
+  // installed: between the UpgradeRemove entry and the start of the
+  // upgrade's uninstaller, the entry resumes as if the upgrade were gone.
+  const char* under_upgrade;
+};
+
+TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
+  auto started = std::chrono::steady_clock::now();
+  // Every range that cannot complete begins with the Winsock2 deletion or
+  // lies after it: once the key is gone, a fresh run stops at its deletion
+  // (status 2), so whatever cut leaves no working resume path (before the
+  // resume entry is stored, or once Windows has taken it and the run did not
+  // get as far as InstallHinfSection) ends there. The user is then told to
+  // contact the MERX.
+  const Repair repairs[] = {
+      // Run 1: deletion 6, UninstallUpgrade 18, entry 24, marker 27;
+      // run 2: marker consumed 36, InstallHinfSection 38.
+      {"two-run repair (no upgrade)", "98se", "6-17,18-23,24-26,33-35,36-37", ""},
+      // Run 1: deletion 6, entry 21, dunsetup.exe 23; run 2 (UpgradeRemove):
+      // UninstallUpgrade 31, entry 37, marker 40; run 3: as run 2 above.
+      {"three-run repair (upgrade by dunsetup.exe /u)", "upgrade-dunsetup",
+       "6-20,30,31-36,37-39,46-48,49-50", "21-22"},
+      // Run 1 deletes Winsock2 (6) and starts the uninstaller (23), which
+      // puts it back; the fresh run 2 that the bare entry starts is the
+      // two-run repair shifted by 29 calls. A cut between entry and
+      // uninstaller (21-22) leaves a fresh run facing a missing key.
+      {"repair with an upgrade removed by rundll32.exe", "upgrade-rundll32",
+       "6-20,21-22,35-46,47-52,53-55,62-64,65-66", ""},
+  };
+  int cut_points = 0;
+  int runs = 0;
+  for (const Repair& r : repairs) {
+    SweepResult result = Sweep(r.name, Preset(r.preset), &cut_points, &runs);
+    EXPECT_EQ(result.stuck, r.stuck) << r.name;
+    EXPECT_EQ(result.under_upgrade, r.under_upgrade) << r.name;
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  printf("\npower cuts: %d cut points, %d program runs, %.2f s\n", cut_points, runs, seconds);
+  ::testing::Test::RecordProperty("cut_points", cut_points);
+  ::testing::Test::RecordProperty("runs", runs);
+}
+
+}  // namespace
+}  // namespace netrevive::reliability

@@ -1,0 +1,372 @@
+#ifndef NETREVIVE_TESTS_RELIABILITY_RELIABILITY_SUPPORT_H_
+#define NETREVIVE_TESTS_RELIABILITY_RELIABILITY_SUPPORT_H_
+
+// Shared by the fault, power-cut and bad-input sweeps: a terminal that knows
+// how far the program had got on the machine when it printed each piece of
+// text, readers for the machine's call log, and the checks every run of the
+// program must pass whatever went wrong in it.
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "driver/driver.h"
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+
+namespace netrevive::reliability {
+
+inline constexpr const char* kKeyMark = "== [key]\n";
+inline constexpr const char* kResumeValue = "QU Netrevive";
+
+// What one run of the program produced.
+struct RunOutput {
+  int exit_status = -1;
+  std::string transcript;
+  int keys = 0;
+  bool unflushed_pause = false;
+  // Platform calls made before the first byte that differs from another
+  // transcript can be asked for with CallsBeforeOffset.
+  std::vector<std::pair<size_t, uint64_t>> writes;
+
+  uint64_t CallsBeforeOffset(size_t offset) const {
+    uint64_t calls = 0;
+    for (const auto& w : writes) {
+      if (w.first > offset) break;
+      calls = w.second;
+    }
+    return calls;
+  }
+};
+
+class CapturingTerminal final : public Terminal {
+ public:
+  CapturingTerminal(const sim::SimMachine& machine, RunOutput* out)
+      : machine_(machine), out_(out) {}
+  void Write(const char* data, size_t size) override {
+    out_->writes.push_back({out_->transcript.size(), machine_.call_count()});
+    out_->transcript.append(data, size);
+    unflushed_ += size;
+  }
+  void Flush() override { unflushed_ = 0; }
+  void WaitForKey() override {
+    if (unflushed_ != 0) out_->unflushed_pause = true;
+    out_->transcript += kKeyMark;
+    ++out_->keys;
+  }
+
+ private:
+  const sim::SimMachine& machine_;
+  RunOutput* out_;
+  size_t unflushed_ = 0;
+};
+
+inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
+  RunOutput out;
+  CapturingTerminal terminal(machine, &out);
+  Console console(terminal);
+  out.exit_status = RunNetrevive(argc, argv, machine, console);
+  return out;
+}
+
+inline RunOutput RunWith(sim::SimMachine& machine, const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  return RunArgv(machine, static_cast<int>(args.size()), argv.data());
+}
+
+// ---- The call log -----------------------------------------------------------
+
+inline bool Succeeded(const sim::CallRecord& call) {
+  return !call.faulted && !call.after_power_cut && call.status == 0;
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+inline std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// The programs the repair starts, told apart by their command lines.
+enum class Started {
+  kNone,  // not a successful process start
+  kUninstallUpgrade,
+  kRnaReboot,
+  kInstallHinfSection,
+  kInstallDefaultDrv,
+  kUpgradeUninstaller,  // whatever else: the upgrade's own uninstaller
+};
+
+inline Started StartedHelper(const sim::CallRecord& call) {
+  if (call.operation != "CreateProcessA" || !Succeeded(call)) return Started::kNone;
+  // The arguments end with the working directory; the command line is
+  // before it.
+  const std::string& a = call.arguments;
+  if (Contains(a, " rnasetup.dll,UninstallUpgrade\"")) return Started::kUninstallUpgrade;
+  if (Contains(a, " rnasetup.dll,RnaReboot\"")) return Started::kRnaReboot;
+  if (Contains(a, " setupx.dll,InstallHinfSection RNA 128 ")) return Started::kInstallHinfSection;
+  if (Contains(a, " rnasetup.dll,InstallDefaultDrv\"")) return Started::kInstallDefaultDrv;
+  return Started::kUpgradeUninstaller;
+}
+
+inline const char* StartedName(Started s) {
+  switch (s) {
+    case Started::kNone:
+      return "none";
+    case Started::kUninstallUpgrade:
+      return "UninstallUpgrade";
+    case Started::kRnaReboot:
+      return "RnaReboot";
+    case Started::kInstallHinfSection:
+      return "InstallHinfSection";
+    case Started::kInstallDefaultDrv:
+      return "InstallDefaultDrv";
+    case Started::kUpgradeUninstaller:
+      return "the upgrade's uninstaller";
+  }
+  return "?";
+}
+
+inline bool IsMarkerPath(const sim::SimMachine& machine, const std::string& path) {
+  return sim::SimMachine::NormalizeFilePath(path) ==
+         sim::SimMachine::NormalizeFilePath(machine.windows_dir() + "\\rundunreinst.QU");
+}
+
+inline bool IsWinsock2Delete(const sim::CallRecord& call) {
+  return call.operation == "RegDeleteKeyA" &&
+         sim::SimMachine::NormalizeKeyPath(call.path) ==
+             sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
+}
+
+inline bool IsResumeWrite(const sim::CallRecord& call) {
+  return call.operation == "RegSetValueExA" &&
+         Contains(call.arguments, std::string("\"") + kResumeValue + "\"");
+}
+
+// The first call of the log in [from, to) (1-based indices) that passes the
+// test, or 0.
+template <typename Test>
+uint64_t FindCall(const std::vector<sim::CallRecord>& calls, uint64_t from, uint64_t to,
+                  Test test) {
+  for (const sim::CallRecord& call : calls) {
+    if (call.index < from || call.index >= to) continue;
+    if (test(call)) return call.index;
+  }
+  return 0;
+}
+
+// ---- Machine state ----------------------------------------------------------
+
+inline bool MarkerExists(const sim::SimMachine& machine) {
+  return machine.FileExists(machine.windows_dir() + "\\rundunreinst.QU");
+}
+
+inline bool ResumeEntry(const sim::SimMachine& machine, std::string* text) {
+  return machine.GetString(sim::kRunOncePath, kResumeValue, text);
+}
+
+inline bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// ---- Rules every run keeps ----------------------------------------------------
+
+// What the call log of one run shows the program did, in order.
+struct RunFacts {
+  bool winsock2_deleted = false;
+  bool list_counted = false;  // the uninstall list was opened and counted
+  bool enumeration_failed = false;
+  bool uninstall_text_read = false;
+  bool upgrade_uninstaller_started = false;
+  bool uninstall_started = false;  // rnasetup.dll,UninstallUpgrade
+  bool reinstall_entry_written = false;
+  bool marker_written = false;  // created, written and closed
+  bool marker_opened = false;   // opened for reading (ConsumeMarker)
+  bool hinf_started = false;
+  bool driver_started = false;
+  bool final_reboot_started = false;
+  bool session_end_requested = false;
+};
+
+// Checks one run of the program: first_call is the index of its first
+// platform call (earlier calls belong to earlier runs). Returns one line per
+// broken rule; empty when the run kept them all.
+inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_t first_call,
+                                         RunMode mode, const RunOutput& out,
+                                         RunFacts* facts_out = nullptr) {
+  std::vector<std::string> broken;
+  auto fail = [&](const std::string& what) { broken.push_back(what); };
+  if (out.exit_status != 0) fail("exit status " + std::to_string(out.exit_status));
+  if (out.unflushed_pause) fail("a key was awaited before its prompt was flushed");
+
+  const std::string uninstall_list = sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
+  RunFacts f;
+  uint64_t marker_created = 0;  // index of an OpenFileForWrite of the marker awaiting its use
+  bool marker_data = false;
+  std::vector<uint64_t> unsupervised_markers;  // created with no entry before them
+  uint64_t count = 0;
+  for (const sim::CallRecord& call : machine.calls()) {
+    if (call.index < first_call) continue;
+    ++count;
+    const bool ok = Succeeded(call);
+    const std::string& op = call.operation;
+    const std::string where = " (call #" + std::to_string(call.index) + ")";
+    if (IsWinsock2Delete(call) && ok) f.winsock2_deleted = true;
+    if (op == "RegQueryInfoKeyA" && ok &&
+        sim::SimMachine::NormalizeKeyPath(call.path) == uninstall_list) {
+      f.list_counted = true;
+    }
+    if (op == "RegEnumKeyA" && sim::SimMachine::NormalizeKeyPath(call.path) == uninstall_list) {
+      if (!ok && (call.status != kErrorMoreData || Contains(call.arguments, "size=288"))) {
+        f.enumeration_failed = true;
+      }
+    }
+    if (op == "RegQueryValueExA" && ok && Contains(call.arguments, "\"UninstallString\"")) {
+      f.uninstall_text_read = true;
+    }
+    if (IsResumeWrite(call)) {
+      const bool for_reinstall = f.uninstall_started;
+      if (!for_reinstall && !(f.winsock2_deleted && f.uninstall_text_read)) {
+        fail(
+            "resume entry written before the Winsock2 key was deleted and the upgrade's "
+            "uninstall text was read" +
+            where);
+      }
+      if (ok && for_reinstall) f.reinstall_entry_written = true;
+    }
+    if (op == "OpenFileForWrite" && IsMarkerPath(machine, call.path) && ok) {
+      marker_created = call.index;
+      marker_data = false;
+      if (!f.reinstall_entry_written) unsupervised_markers.push_back(call.index);
+    }
+    if (op == "WriteFile" && IsMarkerPath(machine, call.path) && ok) marker_data = true;
+    if (op == "CloseFile" && IsMarkerPath(machine, call.path) && ok && marker_created != 0 &&
+        marker_data) {
+      f.marker_written = true;
+    }
+    if (op == "OpenFileForRead" && IsMarkerPath(machine, call.path) && ok) {
+      f.marker_opened = true;
+      // The marker written just before ReinstallDun on a machine without
+      // DUN is used at once.
+      if (!unsupervised_markers.empty()) unsupervised_markers.pop_back();
+    }
+    if ((op == "CreateProcessA" || IsResumeWrite(call)) && !unsupervised_markers.empty()) {
+      fail("the marker was created without the resume entry written before it (call #" +
+           std::to_string(unsupervised_markers.back()) + ")");
+      unsupervised_markers.clear();
+    }
+    switch (StartedHelper(call)) {
+      case Started::kNone:
+        break;
+      case Started::kUninstallUpgrade:
+        if (mode == RunMode::kFreshRun &&
+            !(f.winsock2_deleted && f.list_counted && !f.enumeration_failed)) {
+          fail(
+              "UninstallUpgrade started although the Winsock2 deletion or the upgrade check "
+              "failed" +
+              where);
+        }
+        if (mode == RunMode::kReinstallDun || mode == RunMode::kUsage) {
+          fail("UninstallUpgrade started in a run that does not uninstall DUN" + where);
+        }
+        f.uninstall_started = true;
+        break;
+      case Started::kRnaReboot:
+        if (f.driver_started) {
+          f.final_reboot_started = true;
+        } else if (!(f.uninstall_started && f.reinstall_entry_written && f.marker_written)) {
+          fail(
+              "RnaReboot started although the uninstall, the resume entry or the marker "
+              "failed" +
+              where);
+        }
+        break;
+      case Started::kInstallHinfSection:
+        if (!f.marker_opened) fail("InstallHinfSection started without a marker" + where);
+        if (mode == RunMode::kFreshRun && !f.winsock2_deleted) {
+          fail("InstallHinfSection started although the Winsock2 deletion failed" + where);
+        }
+        f.hinf_started = true;
+        break;
+      case Started::kInstallDefaultDrv:
+        if (!f.hinf_started) {
+          fail("InstallDefaultDrv started although InstallHinfSection did not" + where);
+        }
+        f.driver_started = true;
+        break;
+      case Started::kUpgradeUninstaller:
+        if (!(f.winsock2_deleted && f.uninstall_text_read && !f.reinstall_entry_written)) {
+          fail("the upgrade's uninstaller started although an earlier step failed" + where);
+        }
+        f.upgrade_uninstaller_started = true;
+        break;
+    }
+    if (op == "ExitWindowsEx" && ok) {
+      if (!f.upgrade_uninstaller_started) {
+        fail("the session was ended without the upgrade's uninstaller having run" + where);
+      }
+      f.session_end_requested = true;
+    }
+  }
+  if (count > 100000) fail("the run made " + std::to_string(count) + " platform calls");
+
+  // What the program says it achieved.
+  const std::string& t = out.transcript;
+  if (Contains(t, "The winsock 2  fix has been successfully applied") &&
+      !(f.hinf_started && f.driver_started)) {
+    fail("claims the fix was applied without InstallHinfSection and InstallDefaultDrv");
+  }
+  if (Contains(t, "The Winsock 2 keys have been removed.") && !f.winsock2_deleted) {
+    fail("claims the Winsock 2 keys were removed without their deletion");
+  }
+  if (Contains(t, "DUN has been successfully uninstalled.") && !f.uninstall_started) {
+    fail("claims DUN was uninstalled without UninstallUpgrade");
+  }
+
+  // What it leaves on the machine, unless the power went off under it.
+  if (!machine.powered_off()) {
+    std::string handles = machine.DescribeOpenHandles();
+    if (!handles.empty()) fail("left open:\n" + handles);
+    std::string entry;
+    const bool has_entry = ResumeEntry(machine, &entry);
+    const bool entry_reinstall = has_entry && EndsWith(entry, " ReinstallDUN");
+    // A marker this run created is used in the run or waits for the
+    // ReinstallDUN run. (One that an earlier run left and this run could
+    // not remove authorises nothing new: only a ReinstallDUN entry, always
+    // written together with a fresh marker, leads to it.)
+    // When the Windows directory cannot be read, the marker cannot be found
+    // to delete it either, and a marker whose write failed may stay when
+    // taking it back fails too; the run says so in both cases.
+    if (marker_created != 0 && MarkerExists(machine) && !entry_reinstall &&
+        !Contains(t, "could not be deleted") &&
+        !Contains(t, "Unable to find the Windows directory.") &&
+        !Contains(t, "Unable to create the file that authorises the reinstallation of DUN.")) {
+      fail("the marker created by call #" + std::to_string(marker_created) +
+           " is left without a resume entry for the reinstallation");
+    }
+    if (entry_reinstall && !f.uninstall_started) {
+      fail("a ReinstallDUN entry is left although DUN was not uninstalled in this run");
+    }
+    if (has_entry && !entry_reinstall && !f.upgrade_uninstaller_started &&
+        !Contains(t, "Please delete that value")) {
+      fail("a resume entry \"" + entry +
+           "\" is left although the upgrade's uninstaller did "
+           "not run");
+    }
+  }
+  if (facts_out != nullptr) *facts_out = f;
+  return broken;
+}
+
+}  // namespace netrevive::reliability
+
+#endif  // NETREVIVE_TESTS_RELIABILITY_RELIABILITY_SUPPORT_H_

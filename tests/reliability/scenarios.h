@@ -1,0 +1,74 @@
+#ifndef NETREVIVE_TESTS_RELIABILITY_SCENARIOS_H_
+#define NETREVIVE_TESTS_RELIABILITY_SCENARIOS_H_
+
+// The runs of the program the sweeps take apart: each a machine in the state
+// the run meets (for a resumed run, the state the runs before it left, with
+// the RunOnce entry taken by Windows) and the command line it gets.
+
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "reliability/reliability_support.h"
+
+namespace netrevive::reliability {
+
+struct Scenario {
+  std::string name;
+  sim::SimMachine machine;  // call log empty: call 1 is the run's first
+  std::vector<std::string> args;
+  RunMode mode = RunMode::kFreshRun;
+};
+
+inline RunMode ModeOf(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  return SelectRunMode(static_cast<int>(args.size()), argv.data());
+}
+
+inline sim::SimMachine Preset(const std::string& name) {
+  sim::SimMachine machine;
+  if (!sim::MakePresetMachine(name, &machine)) machine = sim::MakeDefaultMachine();
+  return machine;
+}
+
+// A fresh run on the preset machine.
+inline Scenario FreshScenario(const std::string& name, const std::string& preset) {
+  Scenario s;
+  s.name = name;
+  s.machine = Preset(preset);
+  s.machine.ResetCallLog();
+  s.args = {s.machine.self_path()};
+  s.mode = RunMode::kFreshRun;
+  return s;
+}
+
+// The run Windows starts from the RunOnce entry after a clean fresh run on
+// the preset machine ended the session. False when nothing resumes.
+inline bool ResumedScenario(const std::string& name, const std::string& preset, Scenario* out) {
+  Scenario s;
+  s.name = name;
+  s.machine = Preset(preset);
+  RunWith(s.machine, {s.machine.self_path()});
+  s.machine.BeginNewSession();
+  for (const std::string& command : s.machine.TakeRunOnceCommands()) {
+    sim::ResolvedCommand resolved = s.machine.ResolveCommandLine(command);
+    if (resolved.found) {
+      s.args = resolved.argv;
+      break;
+    }
+  }
+  if (s.args.empty()) return false;
+  s.machine.ResetCallLog();
+  s.machine.ClearFaultsMet();
+  s.mode = ModeOf(s.args);
+  *out = std::move(s);
+  return true;
+}
+
+}  // namespace netrevive::reliability
+
+#endif  // NETREVIVE_TESTS_RELIABILITY_SCENARIOS_H_
