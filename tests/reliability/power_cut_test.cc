@@ -15,6 +15,7 @@
 #include <stdio.h>
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -91,9 +92,10 @@ struct Journey {
 bool Rebuilt(const sim::SimMachine& machine) {
   uint64_t last_delete = 0;
   uint64_t last_rebuild = 0;
+  const std::map<uint64_t, Started> starts = StartsOf(machine);
   for (const sim::CallRecord& call : machine.calls()) {
     if (IsWinsock2Delete(call) && Succeeded(call)) last_delete = call.index;
-    if (StartedHelper(call) == Started::kInstallHinfSection) last_rebuild = call.index;
+    if (StartedBy(starts, call) == Started::kInstallHinfSection) last_rebuild = call.index;
   }
   return last_delete != 0 && last_rebuild > last_delete;
 }
@@ -174,12 +176,13 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   // DUN is reinstalled once per marker that a run created.
   int markers = 0;
   int reinstalls = 0;
+  const std::map<uint64_t, Started> starts = StartsOf(machine);
   for (const sim::CallRecord& call : machine.calls()) {
     if (call.operation == "OpenFileForWrite" && IsMarkerPath(machine, call.path) &&
         Succeeded(call)) {
       ++markers;
     }
-    if (StartedHelper(call) == Started::kInstallHinfSection) ++reinstalls;
+    if (StartedBy(starts, call) == Started::kInstallHinfSection) ++reinstalls;
   }
   if (reinstalls > markers) {
     j.broken.push_back(std::to_string(reinstalls) + " reinstallations for " +

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -105,16 +106,44 @@ enum class Started {
   kUpgradeUninstaller,  // whatever else: the upgrade's own uninstaller
 };
 
-inline Started StartedHelper(const sim::CallRecord& call) {
-  if (call.operation != "CreateProcessA" || !Succeeded(call)) return Started::kNone;
-  // The arguments end with the working directory; the command line is
-  // before it.
-  const std::string& a = call.arguments;
-  if (Contains(a, " rnasetup.dll,UninstallUpgrade\"")) return Started::kUninstallUpgrade;
-  if (Contains(a, " rnasetup.dll,RnaReboot\"")) return Started::kRnaReboot;
-  if (Contains(a, " setupx.dll,InstallHinfSection RNA 128 ")) return Started::kInstallHinfSection;
-  if (Contains(a, " rnasetup.dll,InstallDefaultDrv\"")) return Started::kInstallDefaultDrv;
-  return Started::kUpgradeUninstaller;
+// The helper each successful process start of the log started, by call
+// index. The k-th successful CreateProcessA of the log started the k-th of
+// the machine's last processes; its exact command line tells which helper
+// it is.
+inline std::map<uint64_t, Started> StartsOf(const sim::SimMachine& machine) {
+  std::vector<uint64_t> starts;
+  for (const sim::CallRecord& call : machine.calls()) {
+    if (call.operation == "CreateProcessA" && Succeeded(call)) starts.push_back(call.index);
+  }
+  std::map<uint64_t, Started> out;
+  const std::vector<sim::ProcessRecord>& processes = machine.processes();
+  if (starts.size() > processes.size()) return out;
+  const size_t first = processes.size() - starts.size();
+  const std::string dir = machine.windows_dir();
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const sim::ProcessRecord& p = processes[first + k];
+    const std::string& line = p.command_line;
+    const std::string rundll32 = dir + "\\rundll32.exe";
+    const std::string rundll = dir + "\\rundll.exe";
+    Started kind = Started::kUpgradeUninstaller;
+    if (p.program == rundll32 && line == rundll32 + " rnasetup.dll,UninstallUpgrade") {
+      kind = Started::kUninstallUpgrade;
+    } else if (p.program == rundll32 && line == rundll32 + " rnasetup.dll,RnaReboot") {
+      kind = Started::kRnaReboot;
+    } else if (p.program == rundll32 && line == rundll32 + " rnasetup.dll,InstallDefaultDrv") {
+      kind = Started::kInstallDefaultDrv;
+    } else if (p.program == rundll && line == rundll + " setupx.dll,InstallHinfSection RNA 128 " +
+                                                  dir + "\\inf\\rna.inf") {
+      kind = Started::kInstallHinfSection;
+    }
+    out[starts[k]] = kind;
+  }
+  return out;
+}
+
+inline Started StartedBy(const std::map<uint64_t, Started>& starts, const sim::CallRecord& call) {
+  auto it = starts.find(call.index);
+  return it == starts.end() ? Started::kNone : it->second;
 }
 
 inline const char* StartedName(Started s) {
@@ -210,6 +239,7 @@ inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_
 
   const std::string uninstall_list = sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
   RunFacts f;
+  const std::map<uint64_t, Started> starts = StartsOf(machine);
   uint64_t marker_created = 0;  // index of an OpenFileForWrite of the marker awaiting its use
   bool marker_data = false;
   std::vector<uint64_t> unsupervised_markers;  // created with no entry before them
@@ -264,7 +294,14 @@ inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_
            std::to_string(unsupervised_markers.back()) + ")");
       unsupervised_markers.clear();
     }
-    switch (StartedHelper(call)) {
+    Started started = StartedBy(starts, call);
+    // In a run that has read the upgrade's uninstall text, the next start is
+    // its uninstaller, whatever that text says.
+    if (started != Started::kNone && f.uninstall_text_read && !f.uninstall_started &&
+        !f.upgrade_uninstaller_started) {
+      started = Started::kUpgradeUninstaller;
+    }
+    switch (started) {
       case Started::kNone:
         break;
       case Started::kUninstallUpgrade:

@@ -1,0 +1,491 @@
+// Input the program does not expect: command lines of any shape, its own
+// path and the Windows directory at every length around its buffers,
+// uninstall texts of every type and size, over-long subkey names and huge
+// uninstall lists. Nothing may crash or write past a buffer (the sanitizer
+// build checks that), every run keeps the rules of CheckRun, and every
+// refusal says why.
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_snapshot.h"
+#include "reliability/reliability_support.h"
+#include "reliability/scenarios.h"
+
+namespace netrevive::reliability {
+namespace {
+
+constexpr const char kUsage[] =
+    "\nUsage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers\n\n"
+    "Press any key to continue\n";
+constexpr const char kSelfPathTooLong[] =
+    "The path this program was started from is too long for it to restart itself.\n";
+constexpr const char kNoWindowsDir[] = "Unable to find the Windows directory.\n";
+constexpr const char kBanner[] = "Netrevive Program.\n\n";
+
+// The longest SelfPath that still takes " UpgradeRemove" in 512 bytes.
+constexpr size_t kLongestSelfPath = 511 - 14;
+// The longest WindowsDir GetWindowsDirectoryA can give in MAX_PATH bytes.
+constexpr size_t kLongestWindowsDir = 259;
+
+void ExpectRules(const sim::SimMachine& machine, const std::vector<std::string>& args,
+                 const RunOutput& out, const std::string& what) {
+  for (const std::string& b : CheckRun(machine, 1, ModeOf(args), out)) {
+    ADD_FAILURE() << what << ": " << b;
+  }
+  EXPECT_EQ(out.transcript.compare(0, sizeof kBanner - 1, kBanner), 0) << what;
+}
+
+std::string Describe(const std::vector<std::string>& args) {
+  std::string text = std::to_string(args.size()) + " args, lengths";
+  for (size_t i = 0; i < args.size() && i < 6; ++i) text += " " + std::to_string(args[i].size());
+  return text;
+}
+
+// Lengths to try: every one near the limits, a sparse few elsewhere.
+std::vector<size_t> Lengths(const std::vector<std::pair<size_t, size_t>>& dense,
+                            const std::vector<size_t>& sparse) {
+  std::vector<size_t> out;
+  for (const auto& range : dense) {
+    for (size_t n = range.first; n <= range.second; ++n) out.push_back(n);
+  }
+  out.insert(out.end(), sparse.begin(), sparse.end());
+  return out;
+}
+
+std::string RandomBytes(std::mt19937& rng, size_t length) {
+  std::string text(length, 'x');
+  for (char& c : text) c = static_cast<char>(1 + rng() % 255);  // any byte but NUL
+  return text;
+}
+
+// ---- Command lines ---------------------------------------------------------
+
+TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
+  const sim::SimMachine base = sim::MakeDefaultMachine();
+  std::mt19937 rng(19980625);
+  std::vector<std::vector<std::string>> cases = {
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "upgraderemove"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "REINSTALLDUN"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "ReinstallDUN "},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", " UpgradeRemove"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "ReinstallDUN", "ReinstallDUN"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "UpgradeRemove", ""},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", ""},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", std::string(32768, 'A')},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "Reinstall\xC4UN"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", std::string("ReinstallDUN\xFF")},
+      {std::string(32768, '\xE9')},
+      {"\xFF\xFE\x80 \t\"\\"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "-h"},
+      {"C:\\NETREVIVE\\NETREVIVE.EXE", "/?"},
+  };
+  std::vector<std::string> hundred = {"C:\\NETREVIVE\\NETREVIVE.EXE"};
+  for (int i = 1; i < 100; ++i) hundred.push_back(i % 2 ? "UpgradeRemove" : "ReinstallDUN");
+  cases.push_back(hundred);
+  for (int i = 0; i < 300; ++i) {
+    std::vector<std::string> args;
+    const size_t count = 1 + rng() % (i < 50 ? 3 : 100);
+    for (size_t a = 0; a < count; ++a) {
+      size_t length = rng() % 40;
+      if (rng() % 20 == 0) length = rng() % 32768;
+      std::string arg = RandomBytes(rng, length);
+      // Some close to the mode words.
+      if (a == 1 && rng() % 4 == 0) arg = (rng() % 2 ? "UpgradeRemove" : "ReinstallDUN") + arg;
+      args.push_back(arg);
+    }
+    cases.push_back(args);
+  }
+
+  int usage_runs = 0;
+  for (const std::vector<std::string>& args : cases) {
+    sim::SimMachine machine = base;
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunOutput out = RunWith(machine, args);
+    const std::string what = Describe(args);
+    ExpectRules(machine, args, out, what);
+    const bool word = args.size() == 2 && (args[1] == "UpgradeRemove" || args[1] == "ReinstallDUN");
+    if (args.size() != 1 && !word) {
+      // Anything but no argument or exactly one mode word is refused with
+      // the usage text before the machine is touched at all.
+      ++usage_runs;
+      EXPECT_TRUE(Contains(out.transcript, kUsage)) << what;
+      EXPECT_EQ(machine.call_count(), 0u) << what;
+      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+    } else if (args.size() == 1) {
+      // A fresh run from a strange path: either the path is stored as it
+      // came, or it is refused as too long before anything changed.
+      std::string entry;
+      if (args[0].size() <= kLongestSelfPath) {
+        ASSERT_TRUE(ResumeEntry(machine, &entry)) << what;
+        EXPECT_EQ(entry, args[0] + " ReinstallDUN") << what;
+      } else {
+        EXPECT_TRUE(Contains(out.transcript, kSelfPathTooLong)) << what;
+        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+      }
+    }
+  }
+  printf("command lines: %zu runs, %d refused with the usage text\n", cases.size(), usage_runs);
+}
+
+// The runtime may hand over no argument vector or a null argv[0]; the
+// program then has no SelfPath at all.
+TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
+  struct Case {
+    const char* name;
+    int argc;
+    std::vector<const char*> argv;  // empty: argv itself is null
+    bool usage;
+  };
+  const Case cases[] = {
+      {"argc 0, argv null", 0, {}, true},
+      {"argc 0, argv {null}", 0, {nullptr}, true},
+      {"argc 2, argv[1] null", 2, {"C:\\NETREVIVE\\NETREVIVE.EXE", nullptr, nullptr}, true},
+      {"argc 1, argv[0] null", 1, {nullptr, nullptr}, false},
+      {"argc 1, argv[0] empty", 1, {"", nullptr}, false},
+      {"argc 2 ReinstallDUN, argv[0] null", 2, {nullptr, "ReinstallDUN", nullptr}, false},
+      {"argc 2 UpgradeRemove, argv[0] null", 2, {nullptr, "UpgradeRemove", nullptr}, false},
+  };
+  for (const Case& c : cases) {
+    sim::SimMachine machine = sim::MakeDefaultMachine();
+    if (!c.usage) machine.PutFile("C:\\WINDOWS\\rundunreinst.QU", "REINSTALL\n");
+    RunOutput out = RunArgv(machine, c.argc, c.argv.empty() ? nullptr : c.argv.data());
+    EXPECT_EQ(out.exit_status, 0) << c.name;
+    EXPECT_EQ(out.transcript.compare(0, sizeof kBanner - 1, kBanner), 0) << c.name;
+    EXPECT_EQ(Contains(out.transcript, kUsage), c.usage) << c.name;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    // Whatever it stores for the next run starts with the path it was given
+    // (none here), never with bytes from elsewhere.
+    std::string entry;
+    if (ResumeEntry(machine, &entry)) {
+      EXPECT_TRUE(entry == " ReinstallDUN" || entry == " UpgradeRemove" || entry.empty())
+          << c.name << ": \"" << entry << "\"";
+    }
+  }
+}
+
+// ---- SelfPath --------------------------------------------------------------
+
+TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
+  const std::vector<size_t> lengths = Lengths({{3, 64}, {250, 270}, {490, 520}, {720, 735}},
+                                              {100, 128, 200, 300, 400, 600, 1000, 1023, 1024, 1025,
+                                               2048, 4096, 8192, 16384, 32767, 32768});
+  struct Form {
+    const char* preset;
+    const char* mode;    // "" for a fresh run
+    const char* suffix;  // the entry the run writes after SelfPath
+  };
+  const Form forms[] = {
+      {"98se", "", " ReinstallDUN"},
+      {"upgrade-dunsetup", "", " UpgradeRemove"},
+      {"upgrade-rundll32", "", ""},
+      {"98se", "UpgradeRemove", " ReinstallDUN"},
+  };
+  int runs = 0;
+  for (const Form& form : forms) {
+    const sim::SimMachine base = Preset(form.preset);
+    for (size_t length : lengths) {
+      // A path with blanks and high bytes, as long as asked.
+      std::string self = "C:\\Program Files\\N\xE9t Revive\\";
+      while (self.size() < length) self += static_cast<char>('a' + self.size() % 26);
+      self.resize(length);
+      sim::SimMachine machine = base;
+      machine.set_max_path(0);
+      sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+      std::vector<std::string> args = {self};
+      if (form.mode[0] != '\0') args.push_back(form.mode);
+      RunOutput out = RunWith(machine, args);
+      ++runs;
+      const std::string what =
+          std::string(form.preset) + " " + form.mode + ", SelfPath of " + std::to_string(length);
+      ExpectRules(machine, args, out, what);
+      std::string entry;
+      if (length <= kLongestSelfPath) {
+        ASSERT_TRUE(ResumeEntry(machine, &entry)) << what;
+        EXPECT_EQ(entry, self + form.suffix) << what;
+      } else {
+        EXPECT_TRUE(Contains(out.transcript, kSelfPathTooLong)) << what;
+        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+        EXPECT_TRUE(machine.processes().size() == base.processes().size()) << what;
+      }
+    }
+  }
+  printf("SelfPath lengths: %d runs\n", runs);
+}
+
+// A SelfPath with blanks is stored unquoted, exactly as received. When
+// Windows runs that entry, the C runtime splits the path at its blanks: the
+// resumed run gets four arguments and shows the usage text, DUN stays
+// uninstalled and the marker stays. Kept here as it happens, so that a
+// change on either side shows.
+TEST(BadInputTest, SelfPathWithBlanksIsSplitWhenWindowsRunsTheEntry) {
+  const std::string self = "C:\\Program Files\\Net Revive\\netrevive.exe";
+  sim::SimMachine machine = sim::MakeDefaultMachine();
+  machine.PutFile(self, "MZ");
+  RunWith(machine, {self});
+  std::string entry;
+  ASSERT_TRUE(ResumeEntry(machine, &entry));
+  EXPECT_EQ(entry, self + " ReinstallDUN");
+  machine.BeginNewSession();
+  std::vector<std::string> commands = machine.TakeRunOnceCommands();
+  ASSERT_EQ(commands.size(), 1u);
+  sim::ResolvedCommand resolved = machine.ResolveCommandLine(commands[0]);
+  ASSERT_TRUE(resolved.found);
+  EXPECT_EQ(resolved.program, self);
+  EXPECT_EQ(resolved.argv, (std::vector<std::string>{"C:\\Program", "Files\\Net",
+                                                     "Revive\\netrevive.exe", "ReinstallDUN"}));
+  machine.ResetCallLog();
+  RunOutput out = RunWith(machine, resolved.argv);
+  ExpectRules(machine, resolved.argv, out, "resumed from a path with blanks");
+  EXPECT_TRUE(Contains(out.transcript, kUsage));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_TRUE(MarkerExists(machine));
+}
+
+// ---- WindowsDir ------------------------------------------------------------
+
+std::string WindowsDirOf(size_t length) {
+  if (length <= 2) return std::string("C:").substr(0, length);
+  std::string dir = "C:\\";
+  while (dir.size() < length) dir += (dir.size() % 9 == 0) ? '\\' : 'W';
+  if (dir.back() == '\\') dir.back() = 'W';
+  return dir;
+}
+
+TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
+  const std::vector<size_t> lengths = Lengths(
+      {{1, 80}, {250, 270}, {490, 520}, {720, 735}},
+      {100, 128, 200, 256, 300, 400, 600, 1000, 1024, 2048, 4096, 8192, 16384, 32767, 32768});
+  enum class Kind { kFresh, kUpgrade, kNoDun, kReinstall };
+  const Kind kinds[] = {Kind::kFresh, Kind::kUpgrade, Kind::kNoDun, Kind::kReinstall};
+  int runs = 0;
+  auto started = std::chrono::steady_clock::now();
+  for (size_t length : lengths) {
+    const std::string dir = WindowsDirOf(length);
+    const sim::SimMachine base = sim::MakeDefaultMachine(dir);
+    for (Kind kind : kinds) {
+      sim::SimMachine machine = base;
+      machine.set_max_path(0);
+      std::vector<std::string> args = {machine.self_path()};
+      if (kind == Kind::kUpgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+      if (kind == Kind::kNoDun) sim::RemoveDun(&machine);
+      if (kind == Kind::kReinstall) {
+        machine.PutFile(dir + "\\rundunreinst.QU", "REINSTALL\n");
+        args.push_back("ReinstallDUN");
+      }
+      sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+      RunOutput out = RunWith(machine, args);
+      ++runs;
+      const std::string what = "WindowsDir of " + std::to_string(length) + ", kind " +
+                               std::to_string(static_cast<int>(kind));
+      ExpectRules(machine, args, out, what);
+      if (length > kLongestWindowsDir) {
+        // GetWindowsDirectoryA cannot give it: reported, nothing changed.
+        EXPECT_TRUE(Contains(out.transcript, kNoWindowsDir)) << what;
+        EXPECT_TRUE(machine.processes().empty()) << what;
+        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+        continue;
+      }
+      // Every helper got its whole command line, built on the whole directory.
+      EXPECT_FALSE(machine.processes().empty()) << what;
+      for (const sim::ProcessRecord& p : machine.processes()) {
+        EXPECT_EQ(p.command_line.compare(0, dir.size(), dir), 0) << what;
+        EXPECT_TRUE(p.recognised) << what << ": " << p.command_line;
+      }
+      if (kind == Kind::kFresh) {
+        EXPECT_TRUE(machine.FileExists(dir + "\\system.tom")) << what;
+        EXPECT_TRUE(machine.FileExists(dir + "\\user.tom")) << what;
+        ASSERT_EQ(machine.processes().size(), 2u) << what;
+        EXPECT_EQ(machine.processes()[0].command_line,
+                  dir + "\\rundll32.exe rnasetup.dll,UninstallUpgrade")
+            << what;
+      }
+      if (kind == Kind::kReinstall) {
+        ASSERT_EQ(machine.processes().size(), 3u) << what;
+        EXPECT_EQ(
+            machine.processes()[0].command_line,
+            dir + "\\rundll.exe setupx.dll,InstallHinfSection RNA 128 " + dir + "\\inf\\rna.inf")
+            << what;
+      }
+      if (kind == Kind::kUpgrade) {
+        ASSERT_EQ(machine.processes().size(), 1u) << what;
+        EXPECT_EQ(machine.processes()[0].command_line, dir + "\\system\\dunsetup.exe /u") << what;
+      }
+    }
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  printf("WindowsDir lengths: %d runs, %.2f s\n", runs, seconds);
+}
+
+// ---- The upgrade's uninstall text -------------------------------------------
+
+// What the program should make of an UninstallString value: the text it can
+// read (up to the first NUL within its 1024-byte buffer, nothing when the
+// value does not fit), and whether that text may choose an uninstaller.
+struct Reading {
+  std::string text;
+  bool usable;
+};
+
+Reading ReadAs(uint32_t type, const std::vector<uint8_t>& data) {
+  Reading r;
+  if (data.size() > 1024) return {"", false};  // ERROR_MORE_DATA: nothing is read
+  for (uint8_t b : data) {
+    if (b == 0) break;
+    r.text += static_cast<char>(b);
+  }
+  r.usable = type == kRegSz && data.size() < 1024;
+  return r;
+}
+
+TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
+  const uint32_t types[] = {0, kRegSz, 2, kRegBinary, kRegDword, 7, 0xFFFFFFFFu};
+  const std::vector<size_t> sizes = Lengths({{0, 40}, {700, 730}, {1015, 1030}},
+                                            {64, 100, 255, 256, 500, 1000, 1100, 2048, 4095, 4096});
+  const std::string prefixes[] = {"dunsetup.exe /u", "rundll.exe setupx.dll,x ",
+                                  "rundll32.exe advpack.dll,x ", ""};
+  std::mt19937 rng(1015);
+  const sim::SimMachine base = Preset("upgrade-dunsetup");
+  int runs = 0;
+  int started = 0;
+  auto begun = std::chrono::steady_clock::now();
+  for (uint32_t type : types) {
+    for (size_t size : sizes) {
+      for (const std::string& prefix : prefixes) {
+        for (int terminated = 0; terminated < 2; ++terminated) {
+          std::vector<uint8_t> data(size);
+          for (size_t i = 0; i < size; ++i) {
+            data[i] = i < prefix.size() ? static_cast<uint8_t>(prefix[i])
+                      : prefix.empty()  ? static_cast<uint8_t>(rng())
+                                        : static_cast<uint8_t>('A' + i % 26);
+          }
+          if (terminated && size > 0) data[size - 1] = 0;
+          sim::SimMachine machine = base;
+          machine.SetValue(sim::kMsdunPath, "UninstallString", type, data);
+          machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
+          std::vector<std::string> args = {machine.self_path()};
+          RunOutput out = RunWith(machine, args);
+          ++runs;
+          const std::string what = "type " + std::to_string(type) + ", " + std::to_string(size) +
+                                   " bytes, \"" + prefix + "\"" + (terminated ? ", NUL" : "");
+          ExpectRules(machine, args, out, what);
+          ASSERT_TRUE(Contains(out.transcript, "DUN Upgrades found")) << what;
+
+          Reading r = ReadAs(type, data);
+          std::string expected;  // the uninstaller's command line, "" for none
+          if (r.usable && r.text == "dunsetup.exe /u") {
+            expected = "C:\\WINDOWS\\system\\dunsetup.exe /u";
+          } else if (r.usable && (r.text.compare(0, 10, "rundll.exe") == 0 ||
+                                  r.text.compare(0, 12, "rundll32.exe") == 0)) {
+            expected = "C:\\WINDOWS\\" + r.text;
+            if (expected.size() > 727) expected = "too long";
+          }
+          std::string entry;
+          if (expected.empty()) {
+            EXPECT_TRUE(Contains(out.transcript, "\nUnknown uninstall string: " + r.text + "\n"))
+                << what;
+            EXPECT_TRUE(machine.processes().empty()) << what;
+            EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
+          } else if (expected == "too long") {
+            EXPECT_TRUE(Contains(out.transcript, "A path or command line is too long")) << what;
+            EXPECT_TRUE(machine.processes().empty()) << what;
+            EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
+          } else {
+            ++started;
+            ASSERT_EQ(machine.processes().size(), 1u) << what;
+            EXPECT_EQ(machine.processes()[0].command_line, expected) << what;
+          }
+        }
+      }
+    }
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  printf("UninstallString values: %d runs, %d started an uninstaller, %.2f s\n", runs, started,
+         seconds);
+}
+
+// ---- The uninstall list ------------------------------------------------------
+
+TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
+  // The name buffer grows in 32-byte steps up to 288 bytes: names of up to
+  // 287 characters are read (Windows 9x allows 255), longer ones are an
+  // enumeration error with status 234.
+  const sim::SimMachine base = Preset("upgrade-dunsetup");
+  int runs = 0;
+  for (size_t length = 1; length <= 320; ++length) {
+    for (int high = 0; high < 2; ++high) {
+      sim::SimMachine machine = base;
+      machine.DeleteKey(sim::kMsdunPath);
+      std::string name(length, high ? '\xC9' : 'K');
+      machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "DisplayName", "long");
+      sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+      std::vector<std::string> args = {machine.self_path()};
+      RunOutput out = RunWith(machine, args);
+      ++runs;
+      const std::string what = "subkey name of " + std::to_string(length);
+      ExpectRules(machine, args, out, what);
+      if (length <= 287) {
+        EXPECT_TRUE(Contains(out.transcript, "DUN Upgrades found")) << what;
+        EXPECT_EQ(machine.processes().size(), 1u) << what;
+      } else {
+        EXPECT_TRUE(Contains(
+            out.transcript, "Please report error code: 234\nPress any key to abort the program.\n"))
+            << what;
+        EXPECT_TRUE(machine.processes().empty()) << what;
+      }
+    }
+  }
+  // Names that only look like the upgrade's.
+  const char* const lookalikes[] = {"msdun", "MSDUN ", " MSDUN", "MSDUNX", "MSDU", "MSDUN\xA0"};
+  for (const char* name : lookalikes) {
+    sim::SimMachine machine = sim::MakeDefaultMachine();
+    machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "UninstallString",
+                      "dunsetup.exe /u");
+    std::vector<std::string> args = {machine.self_path()};
+    RunOutput out = RunWith(machine, args);
+    ++runs;
+    ExpectRules(machine, args, out, name);
+    EXPECT_FALSE(Contains(out.transcript, "DUN Upgrades found")) << name;
+  }
+  printf("subkey names: %d runs\n", runs);
+}
+
+TEST(BadInputTest, ThousandsOfUninstallEntries) {
+  constexpr int kEntries = 3000;
+  auto started = std::chrono::steady_clock::now();
+  sim::SimMachine base = sim::MakeDefaultMachine();
+  for (int i = 0; i < kEntries; ++i) {
+    char name[80];
+    snprintf(name, sizeof name, "{%08X-0000-PRODUCT-%020d}", i, i);  // 44 characters
+    base.CreateKey(std::string(sim::kUninstallPath) + "\\" + name);
+  }
+  const size_t entries = base.ListKeys(sim::kUninstallPath).size();
+  for (int with_upgrade = 0; with_upgrade < 2; ++with_upgrade) {
+    sim::SimMachine machine = base;
+    if (with_upgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+    machine.ResetCallLog();
+    std::vector<std::string> args = {machine.self_path()};
+    RunOutput out = RunWith(machine, args);
+    const std::string what = std::to_string(entries + with_upgrade) + " entries" +
+                             (with_upgrade ? ", the upgrade last" : "");
+    ExpectRules(machine, args, out, what);
+    EXPECT_EQ(Contains(out.transcript, "DUN Upgrades found"), with_upgrade == 1) << what;
+    // Each long name is read twice (32 bytes, then 64), each short one once.
+    EXPECT_LE(machine.CallsOf("RegEnumKeyA").size(), 2 * (entries + 1)) << what;
+    printf("%s: %zu platform calls\n", what.c_str(), machine.calls().size());
+  }
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  printf("thousands of uninstall entries: %.2f s\n", seconds);
+}
+
+}  // namespace
+}  // namespace netrevive::reliability
