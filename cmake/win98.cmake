@@ -111,3 +111,4 @@ add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
 
 include(${PROJECT_SOURCE_DIR}/tests/wine/wine_tests.cmake)
+include(${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_tests.cmake)

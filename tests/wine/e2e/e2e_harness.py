@@ -1,0 +1,779 @@
+#!/usr/bin/env python3
+"""netrevive.exe end to end under Wine: one whole repair per scenario,
+restarts included.
+
+  e2e_harness.py --work DIR --standins DIR --exe NETREVIVE.EXE SCENARIO
+  e2e_harness.py ... --template-only      prepare the template prefix only
+  e2e_harness.py ... --write SCENARIO     write the expected files instead
+  e2e_harness.py --list                   the scenarios
+
+A scenario's machine is a Wine prefix of its own, DIR/prefixes/SCENARIO,
+made afresh each time as a copy (hard links, real copies of the registry
+files) of DIR/template, which is prepared once with wineboot. Into it go the
+scenario's registry (REGEDIT4 files in machines/), the stand-ins for
+rundll32.exe, rundll.exe and dunsetup.exe, system.dat, user.dat, inf\\rna.inf
+and netrevive.exe itself.
+
+One persistent wineserver holds the prefix for the whole scenario. Wine runs
+(and deletes) the RunOnce values itself whenever a wineserver starts in a
+prefix, and would play the restarts behind the harness's back; with one
+server from start to end, the only restarts are the harness's own.
+
+A scenario then plays a user's sessions, each on a console of its own (a
+pseudo-terminal), with session.exe (tests/wine/standins/session.cc):
+  1. session.exe start: the user starts netrevive.exe with the scenario's
+     command line, from its folder.
+  2. When that run asked for a restart (RnaReboot ran) or ended the session
+     (ExitWindowsEx was called), the next session begins: session.exe
+     runonce does what Windows does at start-up, taking each RunOnce value,
+     deleting it and starting its command line with CreateProcessA (which
+     splits it as Windows does), and waiting for it.
+  3. Step 2 again, until a run asks for no restart or RunOnce is empty.
+
+Pauses: a key is pressed at each of the program's pauses. The pauses are
+found as wine_harness.py finds them: Wine traces MSVCRT's _getch (the
+program's only key read) on standard error, and the harness marks the pause
+and sends one key only when the trace shows the program inside _getch, with
+all its earlier output already in the pipe. No timing is involved.
+
+What is compared, byte for byte, with expected/SCENARIO.txt: the transcript
+of every run, with <key> at each pause, framed by lines naming how each run
+was started and how it ended:
+  <start: COMMAND LINE>            the user's start of the program
+  <RunOnce "NAME": COMMAND LINE>   a start by Windows from RunOnce
+  <exit N>                         written right after the run's last byte
+  <restart requested>              RnaReboot ran during the run
+  <session ended>                  the run called ExitWindowsEx
+  <RunOnce empty>                  a restart found nothing to run
+
+And with expected/SCENARIO.log: every line the stand-ins and session.exe
+wrote (their command lines, working directories, what they did and the
+registry and marker as each found and left them), then the machine at the
+end and the state of the backup copies. Beside the two files the harness
+checks the properties the repair rests on (see check_properties).
+"""
+
+import argparse
+import contextlib
+import fcntl
+import os
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # nothing of the test run goes into the source tree
+sys.path.insert(0, os.path.dirname(HERE))
+from wine_harness import WineError, WinePrefix, show  # noqa: E402
+
+MACHINES = os.path.join(HERE, "machines")
+EXPECTED = os.path.join(HERE, "expected")
+
+# The template prefix's settings, after wineboot: the relay trace of _getch
+# (the pauses) and of ExitWindowsEx (the end of a session), no display.
+TEMPLATE_SETTINGS = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Debug]
+"RelayInclude"="msvcrt._getch;user32.ExitWindowsEx"
+
+[HKEY_CURRENT_USER\Software\Wine\Drivers]
+"Graphics"="null"
+"""
+# Bumped when the template's making changes, so that older ones are rebuilt.
+TEMPLATE_FORMAT = "netrevive-e2e-template 1"
+EXIT_WINDOWS_CALL = re.compile(rb"^[0-9a-f]+:Call user32\.ExitWindowsEx\(", re.M)
+
+# Files of the registry and of drive_c\windows itself that Wine may rewrite in
+# place; a copied prefix gets real copies of them, everything else is linked.
+PRIVATE_FILES = ("system.reg", "user.reg", "userdef.reg")
+
+# Files of the template that its copies must not have: Debian's Wine names
+# the private folder of a prefix's wineserver in "wineserver"; a copy makes
+# its own. The rest are the template's own notes.
+TEMPLATE_ONLY_FILES = ("wineserver", "netrevive-e2e-template", "netrevive-import.reg")
+
+# The processes Wine keeps running for a prefix while its server lives; a
+# session has settled when no other process of the prefix is left.
+WINE_SYSTEM_PROCESSES = (
+    "services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe", "rpcss.exe",
+    "explorer.exe", "conhost.exe",
+)
+
+SYSTEM_DAT = b"CREG\x00\x00\x01\x00system registry of the test PC\r\n"
+USER_DAT = b"CREG\x00\x00\x01\x00user registry of the test PC\r\n"
+RNA_INF = b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n[RNA]\r\nAddReg=RNA.AddReg\r\n'
+MSDUN_INF = b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n[DefaultUninstall]\r\nDelReg=MSDUN.DelReg\r\n'
+
+DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
+BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
+
+
+class Scenario:
+    def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
+                 command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
+                 expected=None, complete=True, touched=True):
+        self.description = description
+        self.version = version  # a machines/version_*.reg
+        self.machine = list(machine)  # machines/*.reg, imported in order
+        self.exe = exe  # where netrevive.exe is put
+        self.command = command if command is not None else exe  # the user's command line
+        self.helpers = helpers  # the stand-ins put in place
+        self.delay = delay  # NETREVIVE_STANDIN_DELAY
+        self.expected = expected  # expected files shared with another scenario
+        self.complete = complete  # the repair ends with DUN and a fresh Winsock2
+        self.touched = touched  # False: the program must change nothing
+
+
+SCENARIOS = {
+    "repair_98se": Scenario("the whole repair on Windows 98 SE, DUN installed, no upgrade"),
+    "repair_me": Scenario("the whole repair on Windows ME", version="winme"),
+    "repair_98": Scenario("the whole repair on Windows 98 first edition", version="win98"),
+    "upgrade_dunsetup": Scenario(
+        "the DUN upgrade removed by dunsetup.exe /u, then UpgradeRemove and ReinstallDUN",
+        machine=("base", "upgrade_dunsetup")),
+    "upgrade_rundll": Scenario(
+        "the DUN upgrade removed through rundll.exe, then a new fresh run",
+        machine=("base", "upgrade_rundll")),
+    "upgrade_rundll32": Scenario(
+        "the DUN upgrade removed through rundll32.exe, then a new fresh run",
+        machine=("base", "upgrade_rundll32")),
+    "upgrade_unknown": Scenario(
+        "a DUN upgrade with an uninstall text the program does not know",
+        machine=("base", "upgrade_unknown"), complete=False),
+    "refusal_nt": Scenario("Windows XP: refused, nothing touched", version="winxp",
+                           complete=False, touched=False),
+    "refusal_95": Scenario("Windows 95: refused, nothing touched", version="win95",
+                           complete=False, touched=False),
+    "usage": Scenario("a command line with an unknown word: usage, nothing touched",
+                      command=DEFAULT_EXE + " Fix", complete=False, touched=False),
+    "dun_missing": Scenario("no DUN: installed at once in the fresh run",
+                            machine=("base", "no_dun")),
+    "helper_missing": Scenario("rundll32.exe missing: the uninstall cannot start",
+                               helpers=("rundll", "dunsetup"), complete=False),
+    "winsock2_missing": Scenario("no Winsock2 key: the deletion fails with status 2",
+                                 machine=("base", "no_winsock2"), complete=False),
+    # The RunOnce entry holds the path unquoted, as the program received it.
+    # Wine's CreateProcessA, given a command line whose unquoted program path
+    # has blanks, finds the program word by word and hands it a command line
+    # with that path quoted; so under Wine the ReinstallDUN run gets its mode
+    # word and the repair completes.
+    "path_with_blanks": Scenario(
+        "the program in C:\\Program Files\\Net Revive, started quoted as Explorer does",
+        exe=BLANKS_EXE, command='"%s"' % BLANKS_EXE),
+    # The same repair as repair_98se, with the same transcript and log, but
+    # UninstallUpgrade takes 3 s (the program must wait, without using the
+    # processor) and RnaReboot 1 s (the program must not wait: it ends first).
+    "slow_helper": Scenario(
+        "the repair on Windows 98 SE with an UninstallUpgrade of 3 s, an RnaReboot of 1 s",
+        delay="UninstallUpgrade=3000,RnaReboot=1000", expected="repair_98se"),
+}
+SLOW_ACTION = "UninstallUpgrade"
+SLOW_SECONDS = 3.0
+CPU_LIMIT_SECONDS = 0.2
+MAX_SESSIONS = 6
+
+
+class ScenarioPrefix(WinePrefix):
+    """A WinePrefix whose programs get extra environment variables."""
+
+    def __init__(self, path):
+        super().__init__(path)
+        self.extra_env = {}
+
+    def env(self, debug="-all"):
+        env = super().env(debug)
+        env.update(self.extra_env)
+        return env
+
+    def unix_path(self, windows_path):
+        """The Unix path of a C:\\ path (Wine's drive_c; case as given)."""
+        assert windows_path[:3].upper() == "C:\\", windows_path
+        return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
+
+
+# ------------------------------------------------------------------ prefixes
+
+
+def prepare_template(work):
+    """Makes DIR/template once (wineboot, then the settings); returns its path."""
+    template = os.path.join(work, "template")
+    os.makedirs(work, exist_ok=True)
+    with open(template + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        marker = os.path.join(template, "netrevive-e2e-template")
+        try:
+            with open(marker) as f:
+                if f.read().strip() == TEMPLATE_FORMAT:
+                    return template
+        except OSError:
+            pass
+        prefix = ScenarioPrefix(template)
+        prefix.stop()
+        shutil.rmtree(template, ignore_errors=True)
+        started = time.monotonic()
+        prefix._call([prefix.wineboot, "-i"])
+        prefix.reg_import(TEMPLATE_SETTINGS)
+        prefix.stop()  # the server writes the registry out as it ends
+        with open(marker, "w") as f:
+            f.write(TEMPLATE_FORMAT + "\n")
+        print("template prefix made in %.1f s" % (time.monotonic() - started))
+    return template
+
+
+def copy_prefix(template, path):
+    """Replaces path with a copy of template: directories made anew, files
+    hard-linked, except the few that Wine rewrites in place."""
+    old = ScenarioPrefix(path)
+    if os.path.isdir(path):
+        old.stop()
+        shutil.rmtree(path)
+    shutil.copytree(template, path, symlinks=True, copy_function=os.link,
+                    ignore=lambda folder, names: [n for n in names if n in TEMPLATE_ONLY_FILES]
+                    if folder == template else [])
+    for name in PRIVATE_FILES:
+        private_copy(os.path.join(path, name))
+    windows = os.path.join(path, "drive_c", "windows")
+    for name in os.listdir(windows):
+        if os.path.isfile(os.path.join(windows, name)):
+            private_copy(os.path.join(windows, name))
+
+
+def private_copy(path):
+    """Turns a hard link into a file of its own."""
+    if not os.path.exists(path):
+        return
+    temporary = path + ".copy"
+    shutil.copy2(path, temporary)
+    os.replace(temporary, path)
+
+
+def put_file(path, data=None, source=None):
+    """Writes a file of the prefix as a file of its own (never through a link
+    into the template)."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    if os.path.lexists(path):
+        os.unlink(path)
+    if source is not None:
+        shutil.copyfile(source, path)
+    else:
+        with open(path, "wb") as f:
+            f.write(data)
+
+
+def server_socket(prefix):
+    """Where the prefix's wineserver listens, None while that is not known.
+    Wine's server directory is /tmp/.wine-UID; Debian's Wine makes a private
+    one under /tmp instead and writes its name into the prefix's "wineserver"
+    file as the server starts."""
+    info = os.stat(prefix.path)
+    base = "/tmp/.wine-%d" % os.getuid()
+    try:
+        with open(os.path.join(prefix.path, "wineserver")) as f:
+            base = os.path.join("/tmp", f.read().strip())
+    except FileNotFoundError:
+        pass
+    return os.path.join(base, "server-%x-%x" % (info.st_dev, info.st_ino), "socket")
+
+
+@contextlib.contextmanager
+def persistent_server(prefix, timeout=60):
+    """One wineserver for the prefix from here to the end of the block;
+    every Wine process of the prefix is gone when the block is left."""
+    server = subprocess.Popen(
+        [prefix.wineserver, "--foreground", "--persistent"], env=prefix.env(),
+        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(server_socket(prefix)):
+            if server.poll() is not None:
+                raise WineError("wineserver ended at once (status %s)" % server.returncode)
+            if time.monotonic() > deadline:
+                raise WineError("wineserver did not open %s" % server_socket(prefix))
+            time.sleep(0.01)
+        yield server
+    finally:
+        prefix.stop()  # wineserver -k, then -w
+        try:
+            server.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
+
+
+# ---------------------------------------------------------------- processes
+
+
+def prefix_processes(prefix):
+    """{pid: command line} of the live Unix processes that belong to the
+    prefix (by WINEPREFIX in their environment)."""
+    wanted = b"WINEPREFIX=" + os.fsencode(prefix.path)
+    found = {}
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name, "rb") as f:
+                state = f.read().rsplit(b")", 1)[1].split()[0]
+            if state in (b"Z", b"X"):
+                continue
+            with open("/proc/%s/environ" % name, "rb") as f:
+                if wanted not in f.read().split(b"\0"):
+                    continue
+            with open("/proc/%s/cmdline" % name, "rb") as f:
+                found[int(name)] = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except (OSError, IndexError):
+            continue
+    return found
+
+
+def user_processes(prefix):
+    """The prefix's processes other than the wineserver and Wine's own
+    services, e.g. a helper still running or Wine's session-end wineboot."""
+    left = {}
+    for pid, command in prefix_processes(prefix).items():
+        first = command.split(" ")[0].lower()
+        name = first.replace("\\", "/").rsplit("/", 1)[-1]
+        if name.startswith("wineserver") or name in WINE_SYSTEM_PROCESSES:
+            continue
+        left[pid] = command
+    return left
+
+
+def wait_until_settled(prefix, timeout=60):
+    """Waits until every program the session started has ended: the session
+    is over only when nothing of it runs any more (a real restart would end
+    them all)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        left = user_processes(prefix)
+        if not left:
+            return
+        if time.monotonic() > deadline:
+            raise WineError("still running after the session: %s" % left)
+        time.sleep(0.02)
+
+
+def cpu_seconds(pid):
+    """utime + stime of a process, in seconds."""
+    with open("/proc/%d/stat" % pid, "rb") as f:
+        fields = f.read().rsplit(b")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class WaitMeter(threading.Thread):
+    """Measures the processor time netrevive.exe spends while a slow helper
+    runs: samples the program's utime + stime every 20 ms and notes the
+    samples at which the helper's "begin" and "end" lines appear in the log.
+    (Sampling, not synchronisation: the harness waits on nothing here.)"""
+
+    def __init__(self, prefix, log_path, action):
+        super().__init__(daemon=True)
+        self.prefix = prefix
+        self.log_path = log_path
+        self.begin_mark = "begin\t"
+        self.end_mark = "end\t"
+        self.action = "\taction=%s\t" % action
+        self.stopping = threading.Event()
+        self.pid = None
+        self.begin = None  # (time, cpu seconds) at the helper's begin line
+        self.end = None
+        self.error = None
+
+    def _helper_lines(self):
+        try:
+            with open(self.log_path, encoding="latin-1") as f:
+                lines = f.read().splitlines()
+        except OSError:
+            return False, False
+        mine = [line for line in lines if self.action in line + "\t"]
+        return (any(line.startswith(self.begin_mark) for line in mine),
+                any(line.startswith(self.end_mark) for line in mine))
+
+    def run(self):
+        try:
+            while not self.stopping.is_set() and self.end is None:
+                if self.pid is None:
+                    for pid, command in prefix_processes(self.prefix).items():
+                        if "netrevive.exe" in command.lower():
+                            self.pid = pid
+                if self.pid is not None:
+                    try:
+                        cpu = cpu_seconds(self.pid)
+                    except OSError:
+                        cpu = None
+                    began, ended = self._helper_lines()
+                    now = time.monotonic()
+                    if cpu is not None and began and self.begin is None:
+                        self.begin = (now, cpu)
+                    if cpu is not None and ended and self.begin is not None:
+                        self.end = (now, cpu)
+                time.sleep(0.02)
+        except Exception as error:  # reported by the scenario
+            self.error = error
+
+
+# ----------------------------------------------------------------- sessions
+
+
+class Session:
+    """One run of the program on a console: how it was started, what it
+    printed, how it ended."""
+
+    def __init__(self, header, result, log_before, log_after):
+        self.header = header
+        self.result = result
+        self.new_log = log_after[len(log_before):]
+        self.restart = any(
+            line.startswith("begin\t") and "\taction=RnaReboot\t" in line for line in self.new_log)
+        self.session_end = bool(EXIT_WINDOWS_CALL.search(result.wine_log))
+
+    def transcript(self):
+        out = bytearray(self.header)
+        out += self.result.transcript.replace(b"\r\n", b"\n")
+        exits = [line for line in self.new_log if line.startswith(("exit\t", "failed\t"))]
+        for line in exits:
+            out += b"<%s>\n" % line.replace("\t", " ").replace("code=", "").encode("latin-1")
+        if self.restart:
+            out += b"<restart requested>\n"
+        if self.session_end:
+            out += b"<session ended>\n"
+        return bytes(out)
+
+
+def read_log(prefix):
+    try:
+        with open(os.path.join(prefix.windows_dir, "standin.log"), encoding="latin-1") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def play(prefix, session_exe, scenario, meter=None):
+    """Plays the user's start and every restart; returns the sessions."""
+    sessions = []
+    prefix.extra_env = {
+        "NETREVIVE_SESSION_COMMAND": scenario.command,
+        "NETREVIVE_SESSION_CWD": scenario.exe.rsplit("\\", 1)[0],
+    }
+    if scenario.delay:
+        prefix.extra_env["NETREVIVE_STANDIN_DELAY"] = scenario.delay
+    mode = "start"
+    trailer = b""
+    while True:
+        if len(sessions) >= MAX_SESSIONS:
+            raise WineError("more than %d sessions" % MAX_SESSIONS)
+        before = read_log(prefix)
+        if meter is not None and mode == "start":
+            meter.start()
+        result = prefix.run(session_exe, [mode], timeout=120)
+        if result.timed_out:
+            raise WineError("session.exe %s timed out; output so far:\n%s\nWine's log (end):\n%s"
+                            % (mode, show(result.transcript),
+                               result.wine_log[-3000:].decode(errors="replace")))
+        wait_until_settled(prefix)
+        after = read_log(prefix)
+        started = [line for line in after[len(before):] if line.startswith(("start\t", "runonce\t"))]
+        if mode == "runonce" and not started:
+            trailer = b"<RunOnce empty>\n"
+            break
+        fields = dict(part.split("=", 1) for part in started[0].split("\t")[1:])
+        if mode == "start":
+            header = b"<start: %s>\n" % fields["command"].encode("latin-1")
+        else:
+            header = b'<RunOnce "%s": %s>\n' % (fields["name"].encode("latin-1"),
+                                                 fields["command"].encode("latin-1"))
+        if len(started) != 1:
+            raise WineError("one program per session expected: %s" % started)
+        session = Session(header, result, before, after)
+        sessions.append(session)
+        if not (session.restart or session.session_end):
+            break
+        mode = "runonce"
+    return sessions, trailer
+
+
+# ------------------------------------------------------------------- checks
+
+
+def log_for_comparison(lines):
+    """The log as compared: without process ids, which differ from run to
+    run, and with each session's "exit" line after the lines of the helpers
+    the session started. A helper that is not waited for (RnaReboot) may
+    write its lines before or after the program's end; which one it is, is
+    checked by the scenario made for it."""
+    out, tail = [], []
+    for line in lines:
+        line = re.sub(r"\tpid=\d+", "", line)
+        if line.startswith(("start\t", "runonce\t")):
+            out += tail
+            tail = []
+        if line.startswith(("exit\t", "failed\t")):
+            tail.append(line)
+        else:
+            out.append(line)
+    return out + tail
+
+
+def parse_state(line):
+    return dict(part.split("=", 1) for part in line.split("\t"))
+
+
+def events(lines):
+    """(kind, fields) for each log line."""
+    out = []
+    for line in lines:
+        kind, *parts = line.split("\t")
+        out.append((kind, dict(part.split("=", 1) for part in parts if "=" in part)))
+    return out
+
+
+def sessions_of(evs):
+    """The events split at each start of the program."""
+    segments = []
+    for kind, fields in evs:
+        if kind in ("start", "runonce") or not segments:
+            segments.append([])
+        segments[-1].append((kind, fields))
+    return segments
+
+
+def check_properties(scenario, log, state, backups, failures):
+    """The properties the repair rests on, checked on the log and the end
+    state whatever the expected files say."""
+    evs = events(log)
+    windows = r"C:\windows"
+    # Every helper the program waits for ends before anything else happens:
+    # its "end" line follows its "begin" line directly.
+    for i, (kind, fields) in enumerate(evs):
+        if kind != "begin" or fields["action"] == "RnaReboot":
+            continue
+        nxt = evs[i + 1] if i + 1 < len(evs) else (None, {})
+        if nxt[0] != "end" or nxt[1].get("action") != fields["action"]:
+            failures.append("the program did not wait for %s: next came %s" % (fields["action"], nxt))
+    for kind, fields in evs:
+        if kind != "begin":
+            continue
+        action = fields["action"]
+        # The Winsock2 key is gone before DUN is uninstalled.
+        if action == "UninstallUpgrade":
+            if fields["winsock2"] != "absent" or fields["dunfile"] != "present":
+                failures.append("UninstallUpgrade found winsock2=%s dunfile=%s"
+                                % (fields["winsock2"], fields["dunfile"]))
+        # A restart request comes after the entry and the marker are in place,
+        # or, at the end of the reinstallation, with neither left.
+        if action == "RnaReboot":
+            scheduled = (fields["runonce"].endswith(" ReinstallDUN")
+                         and fields["marker"] == "REINSTALL\\n")
+            finished = fields["runonce"] == "absent" and fields["marker"] == "absent"
+            if not (scheduled or finished):
+                failures.append("RnaReboot found runonce=%s marker=%s"
+                                % (fields["runonce"], fields["marker"]))
+        # Command lines and working directories of the helpers.
+        expected_cwd = windows + "\\system" if fields["program"].lower().endswith(
+            "dunsetup.exe") else windows
+        if fields["cwd"] != expected_cwd:
+            failures.append("%s ran in %s, not %s" % (action, fields["cwd"], expected_cwd))
+        if not fields["command"].lower().startswith(fields["program"].lower()):
+            failures.append("%s: the command line %s does not start with the program %s"
+                            % (action, fields["command"], fields["program"]))
+        if action == "InstallHinfSection" and fields["command"] != (
+                windows + r"\rundll.exe setupx.dll,InstallHinfSection RNA 128 "
+                + windows + r"\inf\rna.inf"):
+            failures.append("InstallHinfSection command line: %s" % fields["command"])
+
+    # With RnaReboot made slow, the program's end comes before RnaReboot's:
+    # the restart helper is started, not waited for.
+    if scenario.delay and "RnaReboot=" in scenario.delay:
+        for segment in sessions_of(evs):
+            order = [kind if kind == "exit" else kind + " " + fields.get("action", "")
+                     for kind, fields in segment]
+            if "end RnaReboot" in order and (
+                    "exit" not in order or order.index("exit") > order.index("end RnaReboot")):
+                failures.append("the program waited for RnaReboot: %s" % order)
+
+    if scenario.complete:
+        for name, want in (("runonce", "absent"), ("marker", "absent"), ("dunfile", "present"),
+                           ("remoteaccess", "present"), ("adapter", "present"), ("rna", "1"),
+                           ("msdun", "absent")):
+            if state[name] != want:
+                failures.append("at the end %s=%s, expected %s" % (name, state[name], want))
+        # Windows' own default tree, put back by the reinstallation.
+        if state["winsock2"] != "entries=3":
+            failures.append("at the end winsock2=%s, expected the default tree" % state["winsock2"])
+    if not scenario.touched:
+        if any(kind in ("begin", "end") for kind, _ in evs):
+            failures.append("a helper ran on a machine that must stay untouched")
+        if state["winsock2"] != "entries=9" or state["runonce"] != "absent" or \
+                state["marker"] != "absent":
+            failures.append("the machine was changed: %s" % state)
+        if any(backups.values()):
+            failures.append("backup copies were made: %s" % backups)
+    else:
+        for name, source in (("system.tom", SYSTEM_DAT), ("user.tom", USER_DAT)):
+            if backups[name] != source:
+                failures.append("%s is %r, not a copy of %s" % (name, backups[name],
+                                                                name[:-4] + ".dat"))
+
+
+def compare(name, got, expected_path, failures):
+    try:
+        with open(expected_path, "rb") as f:
+            expected = f.read().replace(b"\r\n", b"\n")
+    except FileNotFoundError:
+        failures.append("no expected file %s" % expected_path)
+        print("--- got %s\n%s" % (name, show(got)))
+        return
+    if got != expected:
+        failures.append("%s differs from %s" % (name, expected_path))
+        print("--- expected %s\n%s" % (name, show(expected)))
+        print("--- got %s\n%s" % (name, show(got)))
+
+
+# ------------------------------------------------------------------ scenario
+
+
+def set_up_machine(prefix, scenario, options):
+    for name in ["version_" + scenario.version] + scenario.machine:
+        prefix._call([prefix.wine, "reg", "import", os.path.join(MACHINES, name + ".reg")])
+    windows = prefix.windows_dir
+    put_file(os.path.join(windows, "system.dat"), SYSTEM_DAT)
+    put_file(os.path.join(windows, "user.dat"), USER_DAT)
+    put_file(os.path.join(windows, "inf", "rna.inf"), RNA_INF)
+    put_file(os.path.join(windows, "inf", "MSDUN.INF"), MSDUN_INF)
+    places = {"rundll32": ["rundll32.exe"], "rundll": ["rundll.exe"],
+              "dunsetup": ["system", "dunsetup.exe"]}
+    for helper, where in places.items():
+        target = os.path.join(windows, *where)
+        if helper in scenario.helpers:
+            put_file(target, source=os.path.join(options.standins, helper + ".exe"))
+        elif os.path.lexists(target):
+            os.unlink(target)
+    put_file(prefix.unix_path(scenario.exe), source=options.exe)
+
+
+def run_scenario(name, options):
+    scenario = SCENARIOS[name]
+    timings = {}
+    started = time.monotonic()
+    template = prepare_template(options.work)
+    timings["template"] = time.monotonic() - started
+    prefix = ScenarioPrefix(os.path.join(options.work, "prefixes", name))
+    copy_prefix(template, prefix.path)
+    timings["copy"] = time.monotonic() - started - timings["template"]
+    session_exe = os.path.join(options.standins, "session.exe")
+    failures = []
+    meter = None
+    with persistent_server(prefix):
+        mark = time.monotonic()
+        set_up_machine(prefix, scenario, options)
+        timings["machine"] = time.monotonic() - mark
+        if scenario.delay:
+            meter = WaitMeter(prefix, os.path.join(prefix.windows_dir, "standin.log"), SLOW_ACTION)
+        mark = time.monotonic()
+        try:
+            sessions, trailer = play(prefix, session_exe, scenario, meter)
+        finally:
+            if meter is not None:
+                meter.stopping.set()
+                if meter.is_alive():
+                    meter.join()
+        timings["sessions"] = time.monotonic() - mark
+        state_line = prefix._call([prefix.wine, session_exe, "state"]).decode("latin-1").strip()
+    timings["total"] = time.monotonic() - started
+
+    log = read_log(prefix)
+    state = parse_state(state_line)
+    backups = {}
+    for backup in ("system.tom", "user.tom"):
+        try:
+            with open(os.path.join(prefix.windows_dir, backup), "rb") as f:
+                backups[backup] = f.read()
+        except FileNotFoundError:
+            backups[backup] = None
+
+    transcript = b"".join(s.transcript() for s in sessions) + trailer
+    record = log_for_comparison(log)
+    record.append("final\t" + state_line)
+    for backup, source in (("system.tom", SYSTEM_DAT), ("user.tom", USER_DAT)):
+        content = backups[backup]
+        record.append("file\t%s=%s" % (backup, "absent" if content is None else
+                                       "copy of " + backup[:-4] + ".dat" if content == source
+                                       else "other content"))
+    record_bytes = ("\n".join(record) + "\n").encode("latin-1")
+
+    expected = scenario.expected or name
+    if options.write:
+        with open(os.path.join(EXPECTED, expected + ".txt"), "wb") as f:
+            f.write(transcript)
+        with open(os.path.join(EXPECTED, expected + ".log"), "wb") as f:
+            f.write(record_bytes)
+        print("wrote expected/%s.txt and .log:\n%s\n%s" % (expected, show(transcript),
+                                                          record_bytes.decode("latin-1")))
+    else:
+        compare("transcript", transcript, os.path.join(EXPECTED, expected + ".txt"), failures)
+        compare("log", record_bytes, os.path.join(EXPECTED, expected + ".log"), failures)
+    # session.exe start ends with 0 once it has started the program,
+    # session.exe runonce with the number of RunOnce values it started.
+    for session, want in zip(sessions, [0] + [1] * len(sessions)):
+        if session.result.exit_code != want:
+            failures.append("session.exe ended with %s, not %s"
+                            % (session.result.exit_code, want))
+    check_properties(scenario, log, state, backups, failures)
+
+    if meter is not None:
+        if meter.error is not None:
+            failures.append("the wait could not be measured: %r" % meter.error)
+        elif meter.begin is None or meter.end is None:
+            failures.append("the slow helper was not seen running (pid %s)" % meter.pid)
+        else:
+            wall = meter.end[0] - meter.begin[0]
+            cpu = meter.end[1] - meter.begin[1]
+            print("waiting for %s: %.2f s, netrevive.exe (pid %d) used %.3f s of processor "
+                  "time" % (SLOW_ACTION, wall, meter.pid, cpu))
+            if wall < SLOW_SECONDS - 0.5:
+                failures.append("the helper's %.1f s were not waited for (%.2f s)"
+                                % (SLOW_SECONDS, wall))
+            if cpu >= CPU_LIMIT_SECONDS:
+                failures.append("netrevive.exe used %.3f s of processor time while waiting, "
+                                "limit %.1f s" % (cpu, CPU_LIMIT_SECONDS))
+
+    print("%s: %s" % (name, scenario.description))
+    print("timings: " + ", ".join("%s %.1f s" % item for item in timings.items()))
+    print("%d session(s); pauses %s" % (len(sessions), [s.result.pauses for s in sessions]))
+    if failures:
+        print("FAILED:\n  " + "\n  ".join(failures))
+        return 1
+    print("passed")
+    return 0
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--work", help="folder for the template and the scenario prefixes")
+    parser.add_argument("--standins", help="folder with rundll32.exe, rundll.exe, dunsetup.exe, "
+                        "session.exe")
+    parser.add_argument("--exe", help="netrevive.exe")
+    parser.add_argument("--template-only", action="store_true")
+    parser.add_argument("--write", action="store_true", help="write the expected files")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("scenario", nargs="?")
+    options = parser.parse_args(argv)
+    if options.list:
+        for name, scenario in SCENARIOS.items():
+            print("%-18s %s" % (name, scenario.description))
+        return 0
+    if not (options.work and options.standins and options.exe):
+        parser.error("--work, --standins and --exe are needed")
+    if options.template_only:
+        prepare_template(options.work)
+        return 0
+    if options.scenario not in SCENARIOS:
+        parser.error("unknown scenario %r (see --list)" % options.scenario)
+    return run_scenario(options.scenario, options)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
