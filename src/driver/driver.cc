@@ -50,7 +50,7 @@ void FreshRun(Platform& os, Console& console, const char* self_path) {
     console.PrintLine("Dial Up Networking was not found, Installing DUN...");
     // The marker authorises the one reinstallation that happens right now.
     if (WriteMarker(os)) {
-      if (ReinstallDun(os, console)) return;
+      if (ReinstallDun(os, console, /*marker_written=*/true)) return;
     } else {
       console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
     }

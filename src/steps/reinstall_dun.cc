@@ -5,13 +5,18 @@
 
 namespace netrevive {
 
-bool ReinstallDun(Platform& os, Console& console) {
+bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
-  if (marker == MarkerState::kAbsent) return true;
-  if (marker == MarkerState::kNoWindowsDir) {
-    // Whether a reinstallation is authorised cannot be told: say so rather
-    // than end as if there were nothing to do.
-    ReportBuildFailure(console, BuildStatus::kNoWindowsDir);
+  if (marker == MarkerState::kAbsent && !marker_written) return true;
+  if (marker == MarkerState::kAbsent || marker == MarkerState::kNoWindowsDir) {
+    // Whether a reinstallation is authorised cannot be told, or the marker
+    // just written cannot be read back: say so rather than end as if there
+    // were nothing to do.
+    if (marker == MarkerState::kAbsent) {
+      console.PrintText("The file rundunreinst.QU in the Windows directory could not be read.\n");
+    } else {
+      ReportBuildFailure(console, BuildStatus::kNoWindowsDir);
+    }
     console.PrintText(
         "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
     console.PrintLine("Press any key to terminate program.");

@@ -33,8 +33,10 @@ bool UninstallDun(Platform& os, Console& console);
 bool ScheduleReinstall(Platform& os, Console& console, const char* self_path);
 
 // Reinstalls DUN once per marker. Yes when there was nothing to do or the
-// whole reinstallation ran and the final restart was requested.
-bool ReinstallDun(Platform& os, Console& console);
+// whole reinstallation ran and the final restart was requested. A caller
+// that has just written the marker passes marker_written: a marker that
+// cannot be found then is a failure (reported), not "nothing to do".
+bool ReinstallDun(Platform& os, Console& console, bool marker_written = false);
 
 // Installs the default dial-up driver and restarts Windows.
 bool FinishReinstall(Platform& os, Console& console);

@@ -240,6 +240,7 @@ inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_
   const std::string uninstall_list = sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
   RunFacts f;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
+  bool last_entry_for_reinstall = false;  // what the last stored resume entry is for
   uint64_t marker_created = 0;  // index of an OpenFileForWrite of the marker awaiting its use
   bool marker_data = false;
   std::vector<uint64_t> unsupervised_markers;  // created with no entry before them
@@ -272,6 +273,7 @@ inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_
             where);
       }
       if (ok && for_reinstall) f.reinstall_entry_written = true;
+      if (ok) last_entry_for_reinstall = for_reinstall;
     }
     if (op == "OpenFileForWrite" && IsMarkerPath(machine, call.path) && ok) {
       marker_created = call.index;
@@ -375,23 +377,23 @@ inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_
     if (!handles.empty()) fail("left open:\n" + handles);
     std::string entry;
     const bool has_entry = ResumeEntry(machine, &entry);
-    const bool entry_reinstall = has_entry && EndsWith(entry, " ReinstallDUN");
+    // Windows took every entry before the run, so one that is there now was
+    // written by it.
+    const bool entry_reinstall = has_entry && last_entry_for_reinstall;
     // A marker this run created is used in the run or waits for the
-    // ReinstallDUN run. (One that an earlier run left and this run could
-    // not remove authorises nothing new: only a ReinstallDUN entry, always
-    // written together with a fresh marker, leads to it.)
-    // When the Windows directory cannot be read, the marker cannot be found
-    // to delete it either, and a marker whose write failed may stay when
-    // taking it back fails too; the run says so in both cases.
-    if (marker_created != 0 && MarkerExists(machine) && !entry_reinstall &&
-        !Contains(t, "could not be deleted") &&
-        !Contains(t, "Unable to find the Windows directory.") &&
-        !Contains(t, "Unable to create the file that authorises the reinstallation of DUN.")) {
+    // ReinstallDUN run, unless the run reported what went wrong with it (it
+    // could not be read back, deleted, written whole, or found because the
+    // Windows directory could not be read). One that an earlier run left
+    // and this run could not remove authorises nothing new: only a
+    // ReinstallDUN entry, always written together with a fresh marker,
+    // leads to it.
+    const bool marker_trouble_told =
+        Contains(t, "rundunreinst.QU in the Windows directory could not be") ||
+        Contains(t, "Unable to find the Windows directory.") ||
+        Contains(t, "Unable to create the file that authorises the reinstallation of DUN.");
+    if (marker_created != 0 && MarkerExists(machine) && !entry_reinstall && !marker_trouble_told) {
       fail("the marker created by call #" + std::to_string(marker_created) +
            " is left without a resume entry for the reinstallation");
-    }
-    if (entry_reinstall && !f.uninstall_started) {
-      fail("a ReinstallDUN entry is left although DUN was not uninstalled in this run");
     }
     if (has_entry && !entry_reinstall && !f.upgrade_uninstaller_started &&
         !Contains(t, "Please delete that value")) {
