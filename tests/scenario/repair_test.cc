@@ -19,17 +19,12 @@ using sim::MakeDefaultMachine;
 using sim::SimMachine;
 using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
+using testing::RunOnceValue;
 using testing::RunFresh;
 using testing::RunProgram;
 using testing::RunResult;
 
 constexpr const char* kMarker = "C:\\WINDOWS\\rundunreinst.QU";
-
-std::string RunOnceValue(const SimMachine& machine) {
-  std::string text;
-  if (!machine.GetString(sim::kRunOncePath, "QU Netrevive", &text)) return "<none>";
-  return text;
-}
 
 std::vector<std::string> CommandLines(const SimMachine& machine) {
   std::vector<std::string> lines;

@@ -18,6 +18,7 @@ using sim::MakeDefaultMachine;
 using sim::SimMachine;
 using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
+using testing::RunOnceValue;
 using testing::RunFresh;
 using testing::RunProgram;
 using testing::RunResult;
@@ -26,12 +27,6 @@ constexpr const char* kRundllText =
     "rundll.exe setupx.dll,InstallHinfSection DefaultUninstall 132 C:\\WINDOWS\\INF\\MSDUN.INF";
 constexpr const char* kRundll32Text =
     "rundll32.exe advpack.dll,LaunchINFSection C:\\WINDOWS\\INF\\MSDUN.INF,DefaultUninstall";
-
-std::string RunOnceValue(const SimMachine& machine) {
-  std::string text;
-  if (!machine.GetString(sim::kRunOncePath, "QU Netrevive", &text)) return "<none>";
-  return text;
-}
 
 SimMachine MachineWithUpgrade(const std::string& uninstall_string) {
   SimMachine machine = MakeDefaultMachine();

@@ -10,6 +10,7 @@
 #include "driver/driver.h"
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
 #include "support/scripted_terminal.h"
 
 namespace netrevive::testing {
@@ -58,6 +59,13 @@ inline bool ResumeAfterRestart(sim::SimMachine& machine, RunResult* result) {
     return true;
   }
   return false;
+}
+
+// The resume entry's text, or "<none>" when there is none.
+inline std::string RunOnceValue(const sim::SimMachine& machine) {
+  std::string text;
+  if (!machine.GetString(sim::kRunOncePath, "QU Netrevive", &text)) return "<none>";
+  return text;
 }
 
 inline std::string ReadTextFile(const std::string& path) {
