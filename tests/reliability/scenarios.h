@@ -46,22 +46,28 @@ inline Scenario FreshScenario(const std::string& name, const std::string& preset
   return s;
 }
 
-// The run Windows starts from the RunOnce entry after a clean fresh run on
-// the preset machine ended the session. False when nothing resumes.
-inline bool ResumedScenario(const std::string& name, const std::string& preset, Scenario* out) {
+// The run Windows starts from the RunOnce entry after clean runs on the
+// preset machine: the fresh run and then hops - 1 resumed ones, each ending
+// the session. False when nothing resumes.
+inline bool ResumedScenario(const std::string& name, const std::string& preset, Scenario* out,
+                            int hops = 1) {
   Scenario s;
   s.name = name;
   s.machine = Preset(preset);
-  RunWith(s.machine, {s.machine.self_path()});
-  s.machine.BeginNewSession();
-  for (const std::string& command : s.machine.TakeRunOnceCommands()) {
-    sim::ResolvedCommand resolved = s.machine.ResolveCommandLine(command);
-    if (resolved.found) {
-      s.args = resolved.argv;
-      break;
+  s.args = {s.machine.self_path()};
+  for (int hop = 0; hop < hops; ++hop) {
+    RunWith(s.machine, s.args);
+    s.machine.BeginNewSession();
+    s.args.clear();
+    for (const std::string& command : s.machine.TakeRunOnceCommands()) {
+      sim::ResolvedCommand resolved = s.machine.ResolveCommandLine(command);
+      if (resolved.found) {
+        s.args = resolved.argv;
+        break;
+      }
     }
+    if (s.args.empty()) return false;
   }
-  if (s.args.empty()) return false;
   s.machine.ResetCallLog();
   s.machine.ClearFaultsMet();
   s.mode = ModeOf(s.args);
