@@ -55,10 +55,12 @@ checks the properties the repair rests on (see check_properties).
 
 import argparse
 import contextlib
+import ctypes
 import fcntl
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import threading
@@ -104,8 +106,10 @@ WINE_SYSTEM_PROCESSES = (
 
 SYSTEM_DAT = b"CREG\x00\x00\x01\x00system registry of the test PC\r\n"
 USER_DAT = b"CREG\x00\x00\x01\x00user registry of the test PC\r\n"
-RNA_INF = b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n[RNA]\r\nAddReg=RNA.AddReg\r\n'
-MSDUN_INF = b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n[DefaultUninstall]\r\nDelReg=MSDUN.DelReg\r\n'
+RNA_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n'
+           b"[RNA]\r\nAddReg=RNA.AddReg\r\n")
+MSDUN_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n'
+             b"[DefaultUninstall]\r\nDelReg=MSDUN.DelReg\r\n")
 
 DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
 BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
@@ -169,6 +173,14 @@ SCENARIOS = {
     "slow_helper": Scenario(
         "the repair on Windows 98 SE with an UninstallUpgrade of 3 s, an RnaReboot of 1 s",
         delay="UninstallUpgrade=3000,RnaReboot=1000", expected="repair_98se"),
+}
+# The command lines of the helpers that do not depend on the machine.
+FIXED_HELPER_COMMANDS = {
+    "UninstallUpgrade": r"C:\windows\rundll32.exe rnasetup.dll,UninstallUpgrade",
+    "RnaReboot": r"C:\windows\rundll32.exe rnasetup.dll,RnaReboot",
+    "InstallDefaultDrv": r"C:\windows\rundll32.exe rnasetup.dll,InstallDefaultDrv",
+    "InstallHinfSection":
+        r"C:\windows\rundll.exe setupx.dll,InstallHinfSection RNA 128 C:\windows\inf\rna.inf",
 }
 SLOW_ACTION = "UninstallUpgrade"
 SLOW_SECONDS = 3.0
@@ -278,6 +290,46 @@ def server_socket(prefix):
     return os.path.join(base, "server-%x-%x" % (info.st_dev, info.st_ino), "socket")
 
 
+def kill_prefix_processes(prefix):
+    """SIGKILL to every process of the prefix, the wineserver included."""
+    for pid in prefix_processes(prefix):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+
+
+def watchdog(prefix_path, parent):
+    """The --watchdog mode: waits for the harness (pid parent) to die, then
+    kills what is left of the prefix. Wine's processes do not end when their
+    wineserver is killed, so a harness killed at a test's time-out would
+    otherwise leave them running."""
+    got_signal = []
+    signal.signal(signal.SIGTERM, lambda signum, frame: got_signal.append(signum))
+    libc = ctypes.CDLL(None, use_errno=True)
+    PR_SET_PDEATHSIG = 1
+    libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)  # sent when the parent dies
+    if os.getppid() == parent:
+        while not got_signal:
+            signal.pause()
+    kill_prefix_processes(ScenarioPrefix(prefix_path))
+    return 0
+
+
+@contextlib.contextmanager
+def watched(prefix):
+    """Within the block, a watchdog kills the prefix's processes if the
+    harness dies without cleaning up."""
+    dog = subprocess.Popen(
+        [sys.executable, os.path.abspath(__file__), "--watchdog", prefix.path, str(os.getpid())],
+        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        yield
+    finally:
+        dog.kill()
+        dog.wait()
+
+
 @contextlib.contextmanager
 def persistent_server(prefix, timeout=60):
     """One wineserver for the prefix from here to the end of the block;
@@ -369,9 +421,10 @@ class WaitMeter(threading.Thread):
     samples at which the helper's "begin" and "end" lines appear in the log.
     (Sampling, not synchronisation: the harness waits on nothing here.)"""
 
-    def __init__(self, prefix, log_path, action):
+    def __init__(self, prefix, log_path, action, server_pid):
         super().__init__(daemon=True)
         self.prefix = prefix
+        self.server_pid = server_pid  # the wineserver's time is noted too
         self.log_path = log_path
         self.begin_mark = "begin\t"
         self.end_mark = "end\t"
@@ -407,9 +460,9 @@ class WaitMeter(threading.Thread):
                     began, ended = self._helper_lines()
                     now = time.monotonic()
                     if cpu is not None and began and self.begin is None:
-                        self.begin = (now, cpu)
+                        self.begin = (now, cpu, cpu_seconds(self.server_pid))
                     if cpu is not None and ended and self.begin is not None:
-                        self.end = (now, cpu)
+                        self.end = (now, cpu, cpu_seconds(self.server_pid))
                 time.sleep(0.02)
         except Exception as error:  # reported by the scenario
             self.error = error
@@ -475,7 +528,8 @@ def play(prefix, session_exe, scenario, meter=None):
                                result.wine_log[-3000:].decode(errors="replace")))
         wait_until_settled(prefix)
         after = read_log(prefix)
-        started = [line for line in after[len(before):] if line.startswith(("start\t", "runonce\t"))]
+        started = [line for line in after[len(before):]
+                   if line.startswith(("start\t", "runonce\t"))]
         if mode == "runonce" and not started:
             trailer = b"<RunOnce empty>\n"
             break
@@ -552,7 +606,8 @@ def check_properties(scenario, log, state, backups, failures):
             continue
         nxt = evs[i + 1] if i + 1 < len(evs) else (None, {})
         if nxt[0] != "end" or nxt[1].get("action") != fields["action"]:
-            failures.append("the program did not wait for %s: next came %s" % (fields["action"], nxt))
+            failures.append("the program did not wait for %s: next came %s"
+                            % (fields["action"], nxt))
     for kind, fields in evs:
         if kind != "begin":
             continue
@@ -579,10 +634,12 @@ def check_properties(scenario, log, state, backups, failures):
         if not fields["command"].lower().startswith(fields["program"].lower()):
             failures.append("%s: the command line %s does not start with the program %s"
                             % (action, fields["command"], fields["program"]))
-        if action == "InstallHinfSection" and fields["command"] != (
-                windows + r"\rundll.exe setupx.dll,InstallHinfSection RNA 128 "
-                + windows + r"\inf\rna.inf"):
-            failures.append("InstallHinfSection command line: %s" % fields["command"])
+        want = FIXED_HELPER_COMMANDS.get(action)
+        if want is not None and fields["command"] != want:
+            failures.append("%s command line: %s, not %s" % (action, fields["command"], want))
+        if action == "UpgradeUninstall" and fields["program"].lower().endswith("dunsetup.exe") \
+                and fields["command"] != windows + r"\system\dunsetup.exe /u":
+            failures.append("dunsetup.exe command line: %s" % fields["command"])
 
     # With RnaReboot made slow, the program's end comes before RnaReboot's:
     # the restart helper is started, not waited for.
@@ -666,12 +723,13 @@ def run_scenario(name, options):
     session_exe = os.path.join(options.standins, "session.exe")
     failures = []
     meter = None
-    with persistent_server(prefix):
+    with watched(prefix), persistent_server(prefix) as server:
         mark = time.monotonic()
         set_up_machine(prefix, scenario, options)
         timings["machine"] = time.monotonic() - mark
         if scenario.delay:
-            meter = WaitMeter(prefix, os.path.join(prefix.windows_dir, "standin.log"), SLOW_ACTION)
+            meter = WaitMeter(prefix, os.path.join(prefix.windows_dir, "standin.log"), SLOW_ACTION,
+                              server.pid)
         mark = time.monotonic()
         try:
             sessions, trailer = play(prefix, session_exe, scenario, meter)
@@ -732,7 +790,8 @@ def run_scenario(name, options):
             wall = meter.end[0] - meter.begin[0]
             cpu = meter.end[1] - meter.begin[1]
             print("waiting for %s: %.2f s, netrevive.exe (pid %d) used %.3f s of processor "
-                  "time" % (SLOW_ACTION, wall, meter.pid, cpu))
+                  "time, the wineserver %.3f s" % (SLOW_ACTION, wall, meter.pid, cpu,
+                                                   meter.end[2] - meter.begin[2]))
             if wall < SLOW_SECONDS - 0.5:
                 failures.append("the helper's %.1f s were not waited for (%.2f s)"
                                 % (SLOW_SECONDS, wall))
@@ -750,7 +809,12 @@ def run_scenario(name, options):
     return 0
 
 
+def stop_on_sigterm(signum, frame):
+    raise SystemExit("stopped by signal %d" % signum)  # the finally blocks still run
+
+
 def main(argv):
+    signal.signal(signal.SIGTERM, stop_on_sigterm)
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--work", help="folder for the template and the scenario prefixes")
     parser.add_argument("--standins", help="folder with rundll32.exe, rundll.exe, dunsetup.exe, "
@@ -759,11 +823,24 @@ def main(argv):
     parser.add_argument("--template-only", action="store_true")
     parser.add_argument("--write", action="store_true", help="write the expected files")
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--watchdog", nargs=2, metavar=("PREFIX", "PID"), help=argparse.SUPPRESS)
+    parser.add_argument("--check-list", nargs="*", metavar="NAME",
+                        help="fail unless the names are exactly the scenarios")
     parser.add_argument("scenario", nargs="?")
     options = parser.parse_args(argv)
+    if options.watchdog:
+        return watchdog(options.watchdog[0], int(options.watchdog[1]))
     if options.list:
         for name, scenario in SCENARIOS.items():
             print("%-18s %s" % (name, scenario.description))
+        return 0
+    if options.check_list is not None:
+        missing = sorted(set(SCENARIOS) - set(options.check_list))
+        unknown = sorted(set(options.check_list) - set(SCENARIOS))
+        if missing or unknown:
+            print("scenarios not registered: %s; registered but unknown: %s" % (missing, unknown))
+            return 1
+        print("all %d scenarios are registered" % len(SCENARIOS))
         return 0
     if not (options.work and options.standins and options.exe):
         parser.error("--work, --standins and --exe are needed")
