@@ -276,7 +276,7 @@ def put_file(path, data=None, source=None):
 
 
 def server_socket(prefix):
-    """Where the prefix's wineserver listens, None while that is not known.
+    """Where the prefix's wineserver listens (the file exists once it does).
     Wine's server directory is /tmp/.wine-UID; Debian's Wine makes a private
     one under /tmp instead and writes its name into the prefix's "wineserver"
     file as the server starts."""
@@ -431,7 +431,9 @@ class WaitMeter(threading.Thread):
         self.action = "\taction=%s\t" % action
         self.stopping = threading.Event()
         self.pid = None
-        self.begin = None  # (time, cpu seconds) at the helper's begin line
+        # (time, netrevive.exe's and the wineserver's processor seconds) at
+        # the samples where the helper's begin and end lines were first seen.
+        self.begin = None
         self.end = None
         self.error = None
 
@@ -533,14 +535,14 @@ def play(prefix, session_exe, scenario, meter=None):
         if mode == "runonce" and not started:
             trailer = b"<RunOnce empty>\n"
             break
+        if len(started) != 1:
+            raise WineError("one program per session expected: %s" % started)
         fields = dict(part.split("=", 1) for part in started[0].split("\t")[1:])
         if mode == "start":
             header = b"<start: %s>\n" % fields["command"].encode("latin-1")
         else:
             header = b'<RunOnce "%s": %s>\n' % (fields["name"].encode("latin-1"),
                                                  fields["command"].encode("latin-1"))
-        if len(started) != 1:
-            raise WineError("one program per session expected: %s" % started)
         session = Session(header, result, before, after)
         sessions.append(session)
         if not (session.restart or session.session_end):
