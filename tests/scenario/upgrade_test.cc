@@ -18,8 +18,8 @@ using sim::MakeDefaultMachine;
 using sim::SimMachine;
 using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
-using testing::RunOnceValue;
 using testing::RunFresh;
+using testing::RunOnceValue;
 using testing::RunProgram;
 using testing::RunResult;
 
