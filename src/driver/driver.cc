@@ -20,11 +20,21 @@ void PrintBanner(Console& console) {
 // The program's later runs start from its own path plus a mode word, stored
 // in a buffer of fixed size. A path too long for that is refused before the
 // repair changes anything, so it never stops half-way for that reason.
+// An empty path would leave a resume entry that starts nothing.
 bool SelfPathFits(Console& console, const char* self_path) {
   FixedText<kPathSize> longest;
-  if (longest.Append(self_path) && longest.Append(kLongestResumeArgument)) return true;
-  console.PrintLine("The path this program was started from is too long for it to restart itself.");
-  console.PrintLine("Please copy it to a shorter path, such as C:\\, and run it from there.");
+  if (self_path[0] != '\0' && longest.Append(self_path) && longest.Append(kLongestResumeArgument)) {
+    return true;
+  }
+  if (self_path[0] == '\0') {
+    console.PrintLine("This program cannot tell the path it was started from, so it cannot");
+    console.PrintLine(
+        "restart itself. Please start it by its full path, such as A:\\NETREVIVE.EXE.");
+  } else {
+    console.PrintLine(
+        "The path this program was started from is too long for it to restart itself.");
+    console.PrintLine("Please copy it to a shorter path, such as C:\\, and run it from there.");
+  }
   console.PrintLine("Nothing has been changed on this computer.");
   console.PrintLine("Press any key to terminate the program.");
   console.PauseForKey();

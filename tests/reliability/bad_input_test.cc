@@ -123,7 +123,10 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
       // A fresh run from a strange path: either the path is stored as it
       // came, or it is refused as too long before anything changed.
       std::string entry;
-      if (args[0].size() <= kLongestSelfPath) {
+      if (args[0].empty()) {
+        EXPECT_TRUE(Contains(out.transcript, "cannot tell the path it was started from")) << what;
+        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+      } else if (args[0].size() <= kLongestSelfPath) {
         ASSERT_TRUE(ResumeEntry(machine, &entry)) << what;
         EXPECT_EQ(entry, args[0] + " ReinstallDUN") << what;
       } else {
@@ -161,12 +164,15 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
     EXPECT_EQ(out.transcript.compare(0, sizeof kBanner - 1, kBanner), 0) << c.name;
     EXPECT_EQ(Contains(out.transcript, kUsage), c.usage) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
-    // Whatever it stores for the next run starts with the path it was given
-    // (none here), never with bytes from elsewhere.
+    // Without a path to start again from, nothing is scheduled, and a fresh
+    // or UpgradeRemove run refuses before it changes the machine.
     std::string entry;
-    if (ResumeEntry(machine, &entry)) {
-      EXPECT_TRUE(entry == " ReinstallDUN" || entry == " UpgradeRemove" || entry.empty())
-          << c.name << ": \"" << entry << "\"";
+    EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
+    if ((!c.usage && c.argc == 1) ||
+        (c.argc == 2 && c.argv[1] != nullptr && std::string(c.argv[1]) == "UpgradeRemove")) {
+      EXPECT_TRUE(Contains(out.transcript, "cannot tell the path it was started from")) << c.name;
+      EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+      EXPECT_TRUE(machine.processes().empty()) << c.name;
     }
   }
 }
