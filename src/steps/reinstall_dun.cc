@@ -5,6 +5,18 @@
 
 namespace netrevive {
 
+namespace {
+
+bool ReportCannotStartReinstall(Console& console) {
+  console.PrintText(
+      "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
+  console.PrintLine("Press any key to terminate program.");
+  console.PauseForKey();
+  return false;
+}
+
+}  // namespace
+
 bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
   if (marker == MarkerState::kAbsent && !marker_written) return true;
@@ -17,11 +29,7 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
     } else {
       ReportBuildFailure(console, BuildStatus::kNoWindowsDir);
     }
-    console.PrintText(
-        "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
-    console.PrintLine("Press any key to terminate program.");
-    console.PauseForKey();
-    return false;
+    return ReportCannotStartReinstall(console);
   }
   if (marker == MarkerState::kLeftBehind) {
     console.PrintText("The file rundunreinst.QU in the Windows directory could not be deleted;\n");
@@ -36,11 +44,7 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
   BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);
   if (status != BuildStatus::kOk || !RunHelper(os, &run)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
-    console.PrintText(
-        "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
-    console.PrintLine("Press any key to terminate program.");
-    console.PauseForKey();
-    return false;
+    return ReportCannotStartReinstall(console);
   }
   return FinishReinstall(os, console);
 }
