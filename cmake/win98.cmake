@@ -57,6 +57,9 @@ set(NETREVIVE_WIN98_LINK_OPTIONS
 target_link_options(netrevive PRIVATE ${NETREVIVE_WIN98_LINK_OPTIONS})
 target_link_libraries(netrevive PRIVATE netrevive_core kernel32 advapi32 user32 msvcrt)
 
+# The zip and floppy image handed out, built with the executable.
+include(${PROJECT_SOURCE_DIR}/cmake/release.cmake)
+
 # ---------------------------------------------------------------- checks
 enable_testing()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -112,3 +115,4 @@ add_test(NAME layering_check
 
 include(${PROJECT_SOURCE_DIR}/tests/wine/wine_tests.cmake)
 include(${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_tests.cmake)
+include(${PROJECT_SOURCE_DIR}/tests/release/release_tests.cmake)
