@@ -41,3 +41,5 @@ gtest_discover_tests(netrevive_tests DISCOVERY_TIMEOUT 60)
 # Source-tree checks that do not depend on the build.
 add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
+add_test(NAME layering_check_finds_faults
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)

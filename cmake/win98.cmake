@@ -112,6 +112,8 @@ add_test(NAME exe_checks_reject_size
 # Source-tree checks that do not depend on the build.
 add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
+add_test(NAME layering_check_finds_faults
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)
 
 include(${PROJECT_SOURCE_DIR}/tests/wine/wine_tests.cmake)
 include(${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_tests.cmake)

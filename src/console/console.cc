@@ -45,13 +45,8 @@ void Console::PrintCode(int32_t status) {
   PrintText(digits + pos);
 }
 
-void Console::PauseForKey() {
-  // Prompts are flushed by PrintLine; anything still collected is at least
-  // handed to the device so it can be seen while the program waits.
-  if (pending_size_ > 0) {
-    terminal_.Write(pending_, pending_size_);
-    pending_size_ = 0;
-  }
+void Console::PromptForKey(const char* prompt) {
+  PrintLine(prompt);
   terminal_.WaitForKey();
 }
 

@@ -4,19 +4,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/terminal.h"
+
 namespace netrevive {
-
-// The device under the console: raw output bytes, a flush, and one key read
-// from the console itself (never from redirected standard input), unechoed.
-class Terminal {
- public:
-  virtual void Write(const char* data, size_t size) = 0;
-  virtual void Flush() = 0;
-  virtual void WaitForKey() = 0;
-
- protected:
-  ~Terminal() = default;
-};
 
 // The program's whole dialogue with the user. Texts are collected until a
 // PrintLine, which writes them with a line end and flushes.
@@ -30,8 +20,9 @@ class Console {
   void PrintLine(const char* text);
   // Writes a status as its signed decimal text.
   void PrintCode(int32_t status);
-  // Waits for one key press. Callers print their prompt with PrintLine first.
-  void PauseForKey();
+  // Writes the prompt and a line end, flushes, then waits for one key press:
+  // the user always sees what he is asked before the program waits.
+  void PromptForKey(const char* prompt);
   // Writes out whatever is still collected (at the end of the program).
   void Flush();
 

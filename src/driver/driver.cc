@@ -1,7 +1,6 @@
 #include "driver/driver.h"
 
-#include "platform/fixed_text.h"
-#include "platform/resume.h"
+#include "steps/resume.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -22,10 +21,12 @@ void PrintBanner(Console& console) {
 // repair changes anything, so it never stops half-way for that reason.
 // An empty path would leave a resume entry that starts nothing.
 bool SelfPathFits(Console& console, const char* self_path) {
-  FixedText<kPathSize> longest;
-  if (self_path[0] != '\0' && longest.Append(self_path) && longest.Append(kLongestResumeArgument)) {
-    return true;
+  bool fits = self_path[0] != '\0';
+  for (const ModeWord& word : kModeWords) {
+    ResumeCommand command;
+    fits = fits && BuildResumeCommand(self_path, word.mode, &command);
   }
+  if (fits) return true;
   if (self_path[0] == '\0') {
     console.PrintLine("This program cannot tell the path it was started from, so it cannot");
     console.PrintLine(
@@ -36,8 +37,7 @@ bool SelfPathFits(Console& console, const char* self_path) {
     console.PrintLine("Please copy it to a shorter path, such as C:\\, and run it from there.");
   }
   console.PrintLine("Nothing has been changed on this computer.");
-  console.PrintLine("Press any key to terminate the program.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 
@@ -64,8 +64,7 @@ void FreshRun(Platform& os, Console& console, const char* self_path) {
     } else {
       console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
     }
-    console.PrintLine("ReInstallation of RNA Failed. Please report this Error.");
-    console.PauseForKey();
+    console.PromptForKey("ReInstallation of RNA Failed. Please report this Error.");
     return;
   }
 
@@ -73,8 +72,7 @@ void FreshRun(Platform& os, Console& console, const char* self_path) {
   if (!RemoveDunUpgrade(os, console, self_path)) return;
 
   console.PrintLine("Proceeding with the uninstallation of Dial-Up Networking...");
-  console.PrintLine("Press any key to continue.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to continue.");
 
   if (!UninstallDun(os, console)) {
     console.PrintLine("Uninstallation of Dial-Up Networking Failed.");
@@ -83,8 +81,7 @@ void FreshRun(Platform& os, Console& console, const char* self_path) {
     return;
   }
   console.PrintLine("The computer must be rebooted, press any key to continue.");
-  console.PrintLine("DO NOT TERMINATE THIS PROGRAM AT THIS TIME!");
-  console.PauseForKey();
+  console.PromptForKey("DO NOT TERMINATE THIS PROGRAM AT THIS TIME!");
   ScheduleReinstall(os, console, self_path);
 }
 
@@ -92,8 +89,7 @@ void UpgradeRemove(Platform& os, Console& console, const char* self_path) {
   if (!SelfPathFits(console, self_path)) return;
   console.PrintLine("The Dial Up Networking Upgrade has been removed.");
   console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
-  console.PrintLine("Press any key to continue.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to continue.");
 
   if (!UninstallDun(os, console)) {
     console.PrintLine("There has been an error while uninstalling Dial Up Networking.");
@@ -101,26 +97,22 @@ void UpgradeRemove(Platform& os, Console& console, const char* self_path) {
     return;
   }
   console.PrintText("DUN has been successfully uninstalled.\nThe computer must now be rebooted.\n");
-  console.PrintLine("Press any key to continue. DO NOT TERMINATE THE PROGRAM.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to continue. DO NOT TERMINATE THE PROGRAM.");
   ScheduleReinstall(os, console, self_path);
 }
 
 void ReinstallDunRun(Platform& os, Console& console) {
   console.PrintText("The Winsock 2 keys and DUN have been uninstalled.\n");
   console.PrintText("DUN will now be reinstalled.\n");
-  console.PrintLine("Press any key to continue.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to continue.");
   if (ReinstallDun(os, console)) return;
   console.PrintLine("Reinstallation of RNA has failed.");
-  console.PrintLine("Please contact the MERX at (555) 555-0142");
-  console.PauseForKey();
+  console.PromptForKey("Please contact the MERX at (555) 555-0142");
 }
 
 void Usage(Console& console) {
   console.PrintLine("\nUsage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers\n");
-  console.PrintLine("Press any key to continue");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to continue");
 }
 
 }  // namespace
@@ -128,8 +120,9 @@ void Usage(Console& console) {
 RunMode SelectRunMode(int argc, const char* const* argv) {
   if (argc == 1) return RunMode::kFreshRun;
   if (argc == 2 && argv[1] != nullptr) {
-    if (TextEquals(argv[1], "UpgradeRemove")) return RunMode::kUpgradeRemove;
-    if (TextEquals(argv[1], "ReinstallDUN")) return RunMode::kReinstallDun;
+    for (const ModeWord& word : kModeWords) {
+      if (TextEquals(argv[1], word.word)) return word.mode;
+    }
   }
   return RunMode::kUsage;
 }

@@ -3,13 +3,12 @@
 
 #include "console/console.h"
 #include "platform/platform.h"
+#include "steps/resume.h"
 
 namespace netrevive {
 
-enum class RunMode { kFreshRun, kUpgradeRemove, kReinstallDun, kUsage };
-
 // Chooses the run mode from the command line: no argument, or exactly one of
-// the words "UpgradeRemove" and "ReinstallDUN" (byte-wise, case-sensitive).
+// the mode words (byte-wise, case-sensitive).
 RunMode SelectRunMode(int argc, const char* const* argv);
 
 // The whole program: banner, run mode, repair steps. argv[0] is the program's

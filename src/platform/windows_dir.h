@@ -28,14 +28,6 @@ BuildStatus ReadWindowsDir(Platform& os, FixedText<N>* text) {
   return BuildStatus::kOk;
 }
 
-// Builds WindowsDir followed by tail.
-template <size_t N>
-BuildStatus BuildWindowsPath(Platform& os, const char* tail, FixedText<N>* path) {
-  BuildStatus status = ReadWindowsDir(os, path);
-  if (status != BuildStatus::kOk) return status;
-  return path->Append(tail) ? BuildStatus::kOk : BuildStatus::kTooLong;
-}
-
 }  // namespace netrevive
 
 #endif  // NETREVIVE_PLATFORM_WINDOWS_DIR_H_

@@ -10,16 +10,14 @@ bool CheckOperatingSystem(Platform& os, Console& console) {
     console.PrintLine(
         "This machine is not a Win9x/ME machine, the Winsock2 fix does not apply to Windows NT "
         "systems.\n");
-    console.PrintLine("Press any key to continue.\n");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to continue.\n");
     return false;
   }
   switch (info.minor_version) {
     case 0:
       console.PrintLine("\nThe fix is not avialable for Windows 95 machines yet.\n");
       console.PrintText("Please contact");
-      console.PrintLine(" the MERX.\n");
-      console.PauseForKey();
+      console.PromptForKey(" the MERX.\n");
       return false;
     case 10:
       if ((info.build_number & 0xFFFFu) == 1998) {

@@ -1,6 +1,6 @@
-#include "platform/helper_runner.h"
-#include "platform/resume.h"
 #include "steps/build_failure_report.h"
+#include "steps/helper_runner.h"
+#include "steps/resume.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -10,9 +10,40 @@ namespace {
 bool ReportCannotStartReinstall(Console& console) {
   console.PrintText(
       "Unable to start the reinstall process. Please reinstall DUN via add/remove programs.\n");
-  console.PrintLine("Press any key to terminate program.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to terminate program.");
   return false;
+}
+
+// Installs the default dial-up driver and restarts Windows.
+bool FinishReinstall(Platform& os, Console& console) {
+  console.PrintLine("Completeing Reinstallation...");
+
+  HelperRun driver;
+  BuildStatus status = BuildHelperRun(os, Helper::kInstallDefaultDrv, &driver);
+  if (status != BuildStatus::kOk || !RunHelper(os, &driver)) {
+    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    console.PrintText(
+        "Unable to complete the reinstall process. Please reinstall DUN via add/remove "
+        "programs.\n");
+    console.PromptForKey("Press any key to terminate the program.");
+    console.PrintLine("");
+    return false;
+  }
+
+  console.PrintText(
+      "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
+  console.PromptForKey(
+      "computer to reboot before you access network services. Press any key to reboot.\n");
+
+  HelperRun reboot;
+  status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
+  if (status != BuildStatus::kOk || !RunHelper(os, &reboot)) {
+    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    console.PrintText("Unable to DUN Reboot.\n");
+    console.PromptForKey("Press any key to terminate the program.");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -37,8 +68,7 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
   }
 
   console.PrintLine("\nRe-installing DUN.");
-  console.PrintLine("Press any key to confirm reinstallation.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to confirm reinstallation.");
 
   HelperRun run;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);
@@ -47,41 +77,6 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
     return ReportCannotStartReinstall(console);
   }
   return FinishReinstall(os, console);
-}
-
-bool FinishReinstall(Platform& os, Console& console) {
-  console.PrintLine("Completeing Reinstallation...");
-
-  HelperRun driver;
-  BuildStatus status = BuildHelperRun(os, Helper::kInstallDefaultDrv, &driver);
-  if (status != BuildStatus::kOk || !RunHelper(os, &driver)) {
-    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
-    console.PrintText(
-        "Unable to complete the reinstall process. Please reinstall DUN via add/remove "
-        "programs.\n");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
-    console.PrintLine("");
-    return false;
-  }
-
-  console.PrintText(
-      "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
-  console.PrintLine(
-      "computer to reboot before you access network services. Press any key to reboot.\n");
-  console.PauseForKey();
-
-  HelperRun reboot;
-  status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
-  if (status != BuildStatus::kOk || !RunHelper(os, &reboot)) {
-    if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
-    console.PrintText("Unable to DUN Reboot.\n");
-    console.PrintText("Press any key to terminate the program.");
-    console.PrintLine("");
-    console.PauseForKey();
-    return false;
-  }
-  return true;
 }
 
 }  // namespace netrevive

@@ -1,7 +1,7 @@
 #include "platform/fixed_text.h"
-#include "platform/helper_runner.h"
-#include "platform/resume.h"
 #include "steps/build_failure_report.h"
+#include "steps/helper_runner.h"
+#include "steps/resume.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -75,8 +75,7 @@ void ReportEnumerationError(Console& console, RegStatus status) {
   console.PrintText("This may indicate a problem. Please report error code: ");
   console.PrintCode(status);
   console.PrintLine("");
-  console.PrintLine("Press any key to abort the program.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to abort the program.");
 }
 
 // Reads subkey index into name, growing the size offered while the name
@@ -104,8 +103,7 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintText("Please report this error; The error code is: ");
     console.PrintCode(status);
     console.PrintLine("");
-    console.PrintLine("Press any key to abort program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to abort program.");
     return false;
   }
 
@@ -118,8 +116,7 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintText("This could indicate a problem. Please report error code: ");
     console.PrintCode(status);
     console.PrintLine("");
-    console.PrintLine("Press any key to abort the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to abort the program.");
     return false;
   }
 
@@ -136,21 +133,19 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   if (!found) return true;
 
   ResumeCommand resume;
-  if (!BuildResumeCommand(self_path, " UpgradeRemove", &resume)) {
+  if (!BuildResumeCommand(self_path, RunMode::kUpgradeRemove, &resume)) {
     ReportBuildFailure(console, BuildStatus::kTooLong);
     console.PrintText("The program's path is too long to schedule its next run.\n");
     console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
     console.PrintLine("fix again from a shorter path.");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
     return false;
   }
   console.PrintText("\nDUN Upgrades found, proceeding to remove.\n");
   console.PrintText("\nRemember: You will have to REINSTALL the upgrade yourself!");
   console.PrintLine(
       "\nPlease use the most recent upgrade, DUN 1.4, avialable from Microsoft's website.");
-  console.PrintLine("You cannot abort the program at this point.\n");
-  console.PauseForKey();
+  console.PromptForKey("You cannot abort the program at this point.\n");
 
   UninstallText value;
   status = os.RegOpenKeyExA(keys.list, "MSDUN", kKeyRead, &keys.upgrade);
@@ -168,8 +163,7 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintText(value.text);
     console.PrintText("\n");
     console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
-    console.PrintLine("fix again. Please report this error to the MERX at 555-0142.\n");
-    console.PauseForKey();
+    console.PromptForKey("fix again. Please report this error to the MERX at 555-0142.\n");
     return false;
   }
 
@@ -179,8 +173,7 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     ReportBuildFailure(console, built);
     console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
     console.PrintLine("fix again.");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
     return false;
   }
 
@@ -201,16 +194,14 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintText("\n");
     console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
     console.PrintLine("fix again.");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
     return false;
   }
 
   if (!os.ExitWindowsEx(0, 0xFFFFFFFFu)) {
     console.PrintText("Windows could not end the session.\n");
     console.PrintLine("Please restart the computer yourself to continue the fix.");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
   }
   return false;
 }

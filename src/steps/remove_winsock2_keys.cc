@@ -21,8 +21,9 @@ bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_ta
   return true;
 }
 
-}  // namespace
-
+// Copies system.dat and user.dat to system.tom and user.tom in WindowsDir,
+// replacing older copies. No only when the Windows directory cannot be read
+// (reported).
 bool BackupRegistryFiles(Platform& os, Console& console) {
   FixedText<kBackupPathSize> windows_dir;
   BuildStatus status = ReadWindowsDir(os, &windows_dir);
@@ -35,10 +36,11 @@ bool BackupRegistryFiles(Platform& os, Console& console) {
   ReportBuildFailure(console, status);
   console.PrintText("The registry files could not be backed up.\n");
   console.PrintText("Unable to continue.\n");
-  console.PrintLine("press any key to terminate the program.");
-  console.PauseForKey();
+  console.PromptForKey("press any key to terminate the program.");
   return false;
 }
+
+}  // namespace
 
 bool RemoveWinsock2Keys(Platform& os, Console& console) {
   if (!BackupRegistryFiles(os, console)) return false;
@@ -48,8 +50,7 @@ bool RemoveWinsock2Keys(Platform& os, Console& console) {
       kErrorSuccess) {
     console.PrintText("Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n");
     console.PrintText("Unable to continue.\n");
-    console.PrintLine("press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("press any key to terminate the program.");
     console.PrintLine("");
     return false;
   }
@@ -60,9 +61,7 @@ bool RemoveWinsock2Keys(Platform& os, Console& console) {
   console.PrintText("There was an error deleting the winsock2 key. \n");
   console.PrintText("The error code is as follows: ");
   console.PrintCode(status);
-  console.PrintText("\nWe are unable to continue.\nPress any key to terminate the program.");
-  console.PrintLine("");
-  console.PauseForKey();
+  console.PromptForKey("\nWe are unable to continue.\nPress any key to terminate the program.");
   return false;
 }
 

@@ -15,11 +15,8 @@ bool CheckOperatingSystem(Platform& os, Console& console);
 // Yes when Dial-Up Networking is not installed (HKCR\dunfile is missing).
 bool IsDunMissing(Platform& os);
 
-// Copies system.dat and user.dat to system.tom and user.tom in WindowsDir.
-// No only when the Windows directory cannot be read (reported).
-bool BackupRegistryFiles(Platform& os, Console& console);
-
-// Backs up the registry files and deletes the whole Winsock2 key.
+// Backs up the registry files (system.dat and user.dat to system.tom and
+// user.tom in WindowsDir) and deletes the whole Winsock2 key.
 bool RemoveWinsock2Keys(Platform& os, Console& console);
 
 // Yes when no "MSDUN" upgrade is installed. Otherwise schedules the next run,
@@ -29,20 +26,14 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path);
 // Yes when DUN's uninstaller was started and has ended.
 bool UninstallDun(Platform& os, Console& console);
 
-// Schedules the ReinstallDUN run and restarts Windows. Always no.
-bool ScheduleReinstall(Platform& os, Console& console, const char* self_path);
+// Schedules the ReinstallDUN run and restarts Windows, or reports why not.
+void ScheduleReinstall(Platform& os, Console& console, const char* self_path);
 
 // Reinstalls DUN once per marker. Yes when there was nothing to do or the
 // whole reinstallation ran and the final restart was requested. A caller
 // that has just written the marker passes marker_written: a marker that
 // cannot be found then is a failure (reported), not "nothing to do".
 bool ReinstallDun(Platform& os, Console& console, bool marker_written = false);
-
-// Installs the default dial-up driver and restarts Windows.
-bool FinishReinstall(Platform& os, Console& console);
-
-// The longest argument the program appends to its own path for a later run.
-constexpr const char* kLongestResumeArgument = " UpgradeRemove";
 
 }  // namespace netrevive
 

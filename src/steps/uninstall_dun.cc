@@ -1,5 +1,5 @@
-#include "platform/helper_runner.h"
 #include "steps/build_failure_report.h"
+#include "steps/helper_runner.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -12,8 +12,7 @@ bool UninstallDun(Platform& os, Console& console) {
   if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
   console.PrintText("Unable to remove DUN, remove DUN thru add remove programs.\n");
   console.PrintLine("");
-  console.PrintLine("Press any key to terminate the program.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 

@@ -32,15 +32,16 @@ TEST(ConsoleTest, PrintCodeWritesSignedDecimal) {
   }
 }
 
-TEST(ConsoleTest, TextIsHeldUntilPrintLineFlushesIt) {
+// Whatever was collected before a prompt is on the screen, with the prompt,
+// before the program waits.
+TEST(ConsoleTest, PromptIsFlushedWithWhatCameBeforeItThenTheKeyIsAwaited) {
   ScriptedTerminal terminal;
   Console console(terminal);
   console.PrintText("Error code: ");
   console.PrintCode(5);
-  console.PauseForKey();  // nothing flushed yet: the mark comes first
-  console.PrintLine("");
-  EXPECT_EQ(terminal.Transcript(), "== [key]\nError code: 5\n");
-  EXPECT_TRUE(terminal.AnyUnflushedPause());
+  console.PromptForKey("\nPress any key.");
+  EXPECT_EQ(terminal.Transcript(), "Error code: 5\nPress any key.\n== [key]\n");
+  EXPECT_FALSE(terminal.AnyUnflushedPause());
 }
 
 TEST(ConsoleTest, LongTextsPassThroughInOrder) {

@@ -1,8 +1,6 @@
-#include "platform/helper_runner.h"
+#include "steps/helper_runner.h"
 
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
@@ -42,43 +40,22 @@ TEST(HelperRunnerTest, FixedHelpersAreBuiltFromTheWindowsDirectory) {
   }
 }
 
-// The longest Windows directory GetWindowsDirectoryA can give (259
-// characters) fits every fixed helper, even InstallHinfSection, which holds it
-// twice; a longer answer means there is no usable directory.
-TEST(HelperRunnerTest, WindowsDirectoryLengthBoundary) {
-  struct Case {
-    size_t length;
-    BuildStatus status;
-  };
-  const Case cases[] = {{258, BuildStatus::kOk},
-                        {259, BuildStatus::kOk},
-                        {260, BuildStatus::kNoWindowsDir},
-                        {32 * 1024, BuildStatus::kNoWindowsDir}};
-  for (const Case& c : cases) {
-    SimMachine machine;
-    machine.set_max_path(0);
-    std::string dir = "C:\\" + std::string(c.length - 3, 'W');
-    machine.set_windows_dir(dir);
-    for (Helper helper : {Helper::kUninstallUpgrade, Helper::kRnaReboot,
-                          Helper::kInstallHinfSection, Helper::kInstallDefaultDrv}) {
-      HelperRun run;
-      EXPECT_EQ(BuildHelperRun(machine, helper, &run), c.status) << c.length;
-      if (c.status == BuildStatus::kOk) {
-        EXPECT_EQ(std::string(run.working_directory.c_str()), dir);
-      } else {
-        EXPECT_STREQ(run.command_line.c_str(), "");
-      }
-    }
-  }
+HelperRun DefaultDrvRun(const char* program, bool wait) {
+  HelperRun run;
+  run.program.Append(program);
+  run.command_line.Append(program);
+  run.command_line.Append(" rnasetup.dll,InstallDefaultDrv");
+  run.working_directory.Append("C:\\WINDOWS");
+  run.wait = wait;
+  return run;
 }
 
 TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
   for (bool wait : {true, false}) {
     SimMachine machine = sim::MakeDefaultMachine();
-    char command[] = "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv";
-    EXPECT_TRUE(HelperRunner(machine, "C:\\WINDOWS\\rundll32.exe", command, "C:\\WINDOWS", wait));
+    HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", wait);
+    EXPECT_TRUE(RunHelper(machine, &run));
     EXPECT_EQ(machine.CallsOf("WaitForSingleObject").size(), wait ? 1u : 0u);
-    EXPECT_EQ(machine.CallsOf("CloseHandle").size(), 2u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
     // The wait takes as long as the helper runs, in one call.
     EXPECT_EQ(machine.clock_ms(), wait ? sim::kHelperDurationMs : 0u);
@@ -88,13 +65,13 @@ TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
 TEST(HelperRunnerTest, FailedWaitEndsAndProcessThatCannotStartIsNo) {
   SimMachine machine = sim::MakeDefaultMachine();
   machine.FailOperation("WaitForSingleObject", "", 6, /*persistent=*/true);
-  char command[] = "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv";
-  EXPECT_TRUE(HelperRunner(machine, "C:\\WINDOWS\\rundll32.exe", command, "C:\\WINDOWS", true));
+  HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", true);
+  EXPECT_TRUE(RunHelper(machine, &run));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
-  char missing[] = "C:\\WINDOWS\\nothere.exe x";
-  EXPECT_FALSE(HelperRunner(machine, "C:\\WINDOWS\\nothere.exe", missing, "C:\\WINDOWS", true));
-  EXPECT_EQ(machine.CallsOf("CloseHandle").size(), 2u);  // only the first run's
+  HelperRun missing = DefaultDrvRun("C:\\WINDOWS\\nothere.exe", true);
+  EXPECT_FALSE(RunHelper(machine, &missing));
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
 }
 
 }  // namespace

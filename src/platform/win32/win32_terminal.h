@@ -3,7 +3,7 @@
 
 #include <stddef.h>
 
-#include "console/console.h"
+#include "platform/terminal.h"
 
 namespace netrevive {
 

@@ -1,4 +1,4 @@
-#include "platform/helper_runner.h"
+#include "steps/helper_runner.h"
 
 namespace netrevive {
 
@@ -72,11 +72,13 @@ BuildStatus BuildUninstallerRun(Platform& os, UninstallerForm form, const char* 
   return Fits(ok);
 }
 
-bool HelperRunner(Platform& os, const char* program, char* command_line,
-                  const char* working_directory, bool wait) {
+bool RunHelper(Platform& os, HelperRun* run) {
   ProcessInfo info = {kNoHandle, kNoHandle, 0, 0};
-  if (!os.CreateProcessA(program, command_line, working_directory, &info)) return false;
-  if (wait && info.process != kNoHandle) {
+  if (!os.CreateProcessA(run->program.c_str(), run->command_line.Buffer(),
+                         run->working_directory.c_str(), &info)) {
+    return false;
+  }
+  if (run->wait && info.process != kNoHandle) {
     // Blocks without using the processor until the helper has ended. If the
     // wait itself fails there is nothing more to wait on: go on.
     os.WaitForSingleObject(info.process, kInfinite);
@@ -84,11 +86,6 @@ bool HelperRunner(Platform& os, const char* program, char* command_line,
   if (info.thread != kNoHandle) os.CloseHandle(info.thread);
   if (info.process != kNoHandle) os.CloseHandle(info.process);
   return true;
-}
-
-bool RunHelper(Platform& os, HelperRun* run) {
-  return HelperRunner(os, run->program.c_str(), run->command_line.Buffer(),
-                      run->working_directory.c_str(), run->wait);
 }
 
 }  // namespace netrevive

@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_PLATFORM_HELPER_RUNNER_H_
-#define NETREVIVE_PLATFORM_HELPER_RUNNER_H_
+#ifndef NETREVIVE_STEPS_HELPER_RUNNER_H_
+#define NETREVIVE_STEPS_HELPER_RUNNER_H_
 
 #include "platform/fixed_text.h"
 #include "platform/platform.h"
@@ -38,15 +38,13 @@ BuildStatus BuildHelperRun(Platform& os, Helper helper, HelperRun* run);
 BuildStatus BuildUninstallerRun(Platform& os, UninstallerForm form, const char* uninstall_text,
                                 HelperRun* run);
 
-// Starts the program detached in the working directory and, when wait is
-// set, blocks until it has ended. Returns yes when the process was created;
-// its exit code is not examined. Both handles CreateProcessA returns are
-// closed. A wait that cannot be made ends at once.
-bool HelperRunner(Platform& os, const char* program, char* command_line,
-                  const char* working_directory, bool wait);
-
+// Starts run->program detached in its working directory and, when run->wait
+// is set, blocks until it has ended. Returns yes when the process was
+// created; its exit code is not examined. Both handles CreateProcessA returns
+// are closed. A wait that cannot be made ends at once. The command line may
+// be changed by the start.
 bool RunHelper(Platform& os, HelperRun* run);
 
 }  // namespace netrevive
 
-#endif  // NETREVIVE_PLATFORM_HELPER_RUNNER_H_
+#endif  // NETREVIVE_STEPS_HELPER_RUNNER_H_

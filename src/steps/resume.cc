@@ -1,12 +1,30 @@
-#include "platform/resume.h"
+#include "steps/resume.h"
 
 #include "platform/windows_dir.h"
 
 namespace netrevive {
 
-bool BuildResumeCommand(const char* self_path, const char* argument, ResumeCommand* command) {
+namespace {
+
+// The RunOnce value that makes Windows start the program again.
+constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr const char* kResumeValueName = "QU Netrevive";
+
+// Writes the path of the file in WindowsDir that authorises one
+// reinstallation of DUN into path; false when it cannot be built.
+bool BuildMarkerPath(Platform& os, FixedText<kPathSize>* path) {
+  return ReadWindowsDir(os, path) == BuildStatus::kOk && path->Append("\\rundunreinst.QU");
+}
+
+}  // namespace
+
+bool BuildResumeCommand(const char* self_path, RunMode mode, ResumeCommand* command) {
   command->Clear();
-  return command->Append(self_path) && command->Append(argument);
+  bool ok = command->Append(self_path);
+  for (const ModeWord& word : kModeWords) {
+    if (word.mode == mode) ok = ok && command->Append(" ") && command->Append(word.word);
+  }
+  return ok;
 }
 
 bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
@@ -22,8 +40,7 @@ bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
     console.PrintText(
         "Please report the error code as their might be more things wrong then meets the "
         "eye.\n");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
     return false;
   }
   // The value holds the whole text with its terminating NUL.
@@ -37,8 +54,7 @@ bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
     console.PrintCode(status);
     console.PrintText("\n");
     console.PrintLine("Please Reboot the machine and reinstall DUN. Report the Error Code.\n");
-    console.PrintLine("Press any key to terminate the program.");
-    console.PauseForKey();
+    console.PromptForKey("Press any key to terminate the program.");
     os.RegCloseKey(key);
     return false;
   }
@@ -60,13 +76,8 @@ bool DeleteResumeEntry(Platform& os, Console& console) {
   console.PrintCode(status);
   console.PrintText("\n");
   console.PrintText("Please delete that value with regedit before you restart the computer.\n");
-  console.PrintLine("Press any key to terminate the program.");
-  console.PauseForKey();
+  console.PromptForKey("Press any key to terminate the program.");
   return false;
-}
-
-bool BuildMarkerPath(Platform& os, FixedText<kPathSize>* path) {
-  return BuildWindowsPath(os, kMarkerTail, path) == BuildStatus::kOk;
 }
 
 bool WriteMarker(Platform& os) {

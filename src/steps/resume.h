@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_PLATFORM_RESUME_H_
-#define NETREVIVE_PLATFORM_RESUME_H_
+#ifndef NETREVIVE_STEPS_RESUME_H_
+#define NETREVIVE_STEPS_RESUME_H_
 
 #include "console/console.h"
 #include "platform/fixed_text.h"
@@ -7,17 +7,27 @@
 
 namespace netrevive {
 
-// The RunOnce value that makes Windows start the program again.
-constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr const char* kResumeValueName = "QU Netrevive";
-// The file in WindowsDir that authorises one reinstallation of DUN.
-constexpr const char* kMarkerTail = "\\rundunreinst.QU";
+// What a run of the program does, chosen by its command line.
+enum class RunMode { kFreshRun, kUpgradeRemove, kReinstallDun, kUsage };
+
+// The words that name a later run's mode. The program appends one to its
+// own path to schedule that run and recognises it, alone and exactly, on
+// the command line it is started with. A fresh run has no word.
+struct ModeWord {
+  RunMode mode;
+  const char* word;
+};
+inline constexpr ModeWord kModeWords[] = {
+    {RunMode::kUpgradeRemove, "UpgradeRemove"},
+    {RunMode::kReinstallDun, "ReinstallDUN"},
+};
 
 using ResumeCommand = FixedText<kPathSize>;
 
-// Builds self_path followed by argument (" UpgradeRemove", " ReinstallDUN" or
-// "") in command. False when the whole text does not fit.
-bool BuildResumeCommand(const char* self_path, const char* argument, ResumeCommand* command);
+// Builds the command that starts the program from self_path in mode:
+// self_path, then a blank and the mode's word (nothing for a fresh run).
+// False when the whole text does not fit.
+bool BuildResumeCommand(const char* self_path, RunMode mode, ResumeCommand* command);
 
 // Stores the command as the resume entry. Reports a failure and waits for a
 // key before returning no.
@@ -43,9 +53,6 @@ enum class MarkerState {
 // Deletes the marker if it exists.
 MarkerState ConsumeMarker(Platform& os);
 
-// Writes the marker's path into path; false when it cannot be built.
-bool BuildMarkerPath(Platform& os, FixedText<kPathSize>* path);
-
 }  // namespace netrevive
 
-#endif  // NETREVIVE_PLATFORM_RESUME_H_
+#endif  // NETREVIVE_STEPS_RESUME_H_
