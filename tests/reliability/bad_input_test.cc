@@ -108,7 +108,7 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
   for (const std::vector<std::string>& args : cases) {
     sim::SimMachine machine = base;
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
-    RunOutput out = RunWith(machine, args);
+    RunOutput out = RunProgram(machine, args);
     const std::string what = Describe(args);
     ExpectRules(machine, args, out, what);
     const bool word = args.size() == 2 && (args[1] == "UpgradeRemove" || args[1] == "ReinstallDUN");
@@ -207,7 +207,7 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
       sim::MachineSnapshot before = sim::TakeSnapshot(machine);
       std::vector<std::string> args = {self};
       if (form.mode[0] != '\0') args.push_back(form.mode);
-      RunOutput out = RunWith(machine, args);
+      RunOutput out = RunProgram(machine, args);
       ++runs;
       const std::string what =
           std::string(form.preset) + " " + form.mode + ", SelfPath of " + std::to_string(length);
@@ -235,21 +235,17 @@ TEST(BadInputTest, SelfPathWithBlanksIsSplitWhenWindowsRunsTheEntry) {
   const std::string self = "C:\\Program Files\\Net Revive\\netrevive.exe";
   sim::SimMachine machine = sim::MakeDefaultMachine();
   machine.PutFile(self, "MZ");
-  RunWith(machine, {self});
+  machine.set_self_path(self);
+  RunProgram(machine, {self});
   std::string entry;
   ASSERT_TRUE(ResumeEntry(machine, &entry));
   EXPECT_EQ(entry, self + " ReinstallDUN");
-  machine.BeginNewSession();
-  std::vector<std::string> commands = machine.TakeRunOnceCommands();
-  ASSERT_EQ(commands.size(), 1u);
-  sim::ResolvedCommand resolved = machine.ResolveCommandLine(commands[0]);
-  ASSERT_TRUE(resolved.found);
-  EXPECT_EQ(resolved.program, self);
-  EXPECT_EQ(resolved.argv, (std::vector<std::string>{"C:\\Program", "Files\\Net",
-                                                     "Revive\\netrevive.exe", "ReinstallDUN"}));
+  std::vector<std::string> resumed = testing::StartNextSession(machine);
+  EXPECT_EQ(resumed, (std::vector<std::string>{"C:\\Program", "Files\\Net", "Revive\\netrevive.exe",
+                                               "ReinstallDUN"}));
   machine.ResetCallLog();
-  RunOutput out = RunWith(machine, resolved.argv);
-  ExpectRules(machine, resolved.argv, out, "resumed from a path with blanks");
+  RunOutput out = RunProgram(machine, resumed);
+  ExpectRules(machine, resumed, out, "resumed from a path with blanks");
   EXPECT_TRUE(Contains(out.transcript, kUsage));
   EXPECT_FALSE(sim::DunInstalled(machine));
   EXPECT_TRUE(MarkerExists(machine));
@@ -287,7 +283,7 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
         args.push_back("ReinstallDUN");
       }
       sim::MachineSnapshot before = sim::TakeSnapshot(machine);
-      RunOutput out = RunWith(machine, args);
+      RunOutput out = RunProgram(machine, args);
       ++runs;
       const std::string what = "WindowsDir of " + std::to_string(length) + ", kind " +
                                std::to_string(static_cast<int>(kind));
@@ -378,7 +374,7 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
           machine.SetValue(sim::kMsdunPath, "UninstallString", type, data);
           machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
           std::vector<std::string> args = {machine.self_path()};
-          RunOutput out = RunWith(machine, args);
+          RunOutput out = RunProgram(machine, args);
           ++runs;
           const std::string what = "type " + std::to_string(type) + ", " + std::to_string(size) +
                                    " bytes, \"" + prefix + "\"" + (terminated ? ", NUL" : "");
@@ -434,7 +430,7 @@ TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
       machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "DisplayName", "long");
       sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
       std::vector<std::string> args = {machine.self_path()};
-      RunOutput out = RunWith(machine, args);
+      RunOutput out = RunProgram(machine, args);
       ++runs;
       const std::string what = "subkey name of " + std::to_string(length);
       ExpectRules(machine, args, out, what);
@@ -456,7 +452,7 @@ TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
     machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "UninstallString",
                       "dunsetup.exe /u");
     std::vector<std::string> args = {machine.self_path()};
-    RunOutput out = RunWith(machine, args);
+    RunOutput out = RunProgram(machine, args);
     ++runs;
     ExpectRules(machine, args, out, name);
     EXPECT_FALSE(Contains(out.transcript, "DUN Upgrades found")) << name;
@@ -479,7 +475,7 @@ TEST(BadInputTest, ThousandsOfUninstallEntries) {
     if (with_upgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
     machine.ResetCallLog();
     std::vector<std::string> args = {machine.self_path()};
-    RunOutput out = RunWith(machine, args);
+    RunOutput out = RunProgram(machine, args);
     const std::string what = std::to_string(entries + with_upgrade) + " entries" +
                              (with_upgrade ? ", the upgrade last" : "");
     ExpectRules(machine, args, out, what);

@@ -213,7 +213,7 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
   printf("%-44s %6s %6s %7s %9s %8s\n", "run", "calls", "runs", "faults", "tolerated", "outputs");
   for (const Scenario& s : Scenarios()) {
     sim::SimMachine clean = s.machine;
-    RunOutput clean_out = RunWith(clean, s.args);
+    RunOutput clean_out = RunProgram(clean, s.args);
     ReportBroken(s, "clean run", clean, clean_out, CheckRun(clean, 1, s.mode, clean_out), &shown);
     const std::vector<sim::CallRecord> clean_calls = clean.calls();
 
@@ -228,7 +228,7 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
       for (RegStatus status : statuses) {
         sim::SimMachine machine = s.machine;
         machine.FailCallNumber(n, status);
-        RunOutput out = RunWith(machine, s.args);
+        RunOutput out = RunProgram(machine, s.args);
         ++counts.runs;
         if (!machine.fault_met()) continue;
         met = true;
@@ -272,7 +272,7 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
   int shown = 0;
   for (const Scenario& s : Scenarios()) {
     sim::SimMachine clean = s.machine;
-    RunOutput clean_out = RunWith(clean, s.args);
+    RunOutput clean_out = RunProgram(clean, s.args);
     std::set<std::string> operations;
     for (const sim::CallRecord& call : clean.calls()) operations.insert(call.operation);
     for (const std::string& op : operations) {
@@ -280,7 +280,7 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
       for (RegStatus status : StatusesFor(op)) {
         sim::SimMachine machine = s.machine;
         machine.FailOperation(op, "", status, /*persistent=*/true);
-        RunOutput out = RunWith(machine, s.args);
+        RunOutput out = RunProgram(machine, s.args);
         ++runs;
         std::vector<std::string> broken = CheckRun(machine, 1, s.mode, out);
         for (const std::string& b : CheckReported(clean, clean_out, first, status, machine, out)) {
@@ -305,14 +305,14 @@ TEST(FaultSweepTest, TwoFailuresInOneRun) {
   int shown = 0;
   for (const Scenario& s : Scenarios()) {
     sim::SimMachine clean = s.machine;
-    RunWith(clean, s.args);
+    RunProgram(clean, s.args);
     const std::vector<sim::CallRecord> clean_calls = clean.calls();
     for (uint64_t first = 1; first <= clean_calls.size(); ++first) {
       const std::vector<RegStatus> first_statuses = StatusesFor(clean_calls[first - 1].operation);
       const RegStatus first_status = first_statuses[first % first_statuses.size()];
       sim::SimMachine once = s.machine;
       once.FailCallNumber(first, first_status);
-      RunOutput once_out = RunWith(once, s.args);
+      RunOutput once_out = RunProgram(once, s.args);
       const std::vector<sim::CallRecord> once_calls = once.calls();
       for (uint64_t second = first + 1; second <= once_calls.size(); ++second) {
         const sim::CallRecord& failed = once_calls[second - 1];
@@ -321,7 +321,7 @@ TEST(FaultSweepTest, TwoFailuresInOneRun) {
         sim::SimMachine machine = s.machine;
         machine.FailCallNumber(first, first_status);
         machine.FailCallNumber(second, status);
-        RunOutput out = RunWith(machine, s.args);
+        RunOutput out = RunProgram(machine, s.args);
         ++runs;
         faults += machine.faults_met();
         EXPECT_EQ(machine.faults_met(), 2) << s.name << " " << first << " " << second;

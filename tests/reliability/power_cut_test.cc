@@ -126,7 +126,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     s.args = args;
     s.by_user = by_user;
     const uint64_t first = machine.call_count() + 1;
-    s.out = RunWith(machine, args);
+    s.out = RunProgram(machine, args);
     s.cut = machine.powered_off();
     for (const std::string& b : CheckRun(machine, first, ModeOf(args), s.out)) {
       j.broken.push_back("start " + std::to_string(n) + ": " + b);
@@ -139,26 +139,17 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     j.starts.push_back(s);
     if (Completed(machine)) break;
 
-    // The machine restarts, whether the power failed, the program asked for
-    // it, or the user does it to try again.
-    machine.BeginNewSession();
-    // A new session forgets a pending cut; one not reached yet stays due.
-    if (j.cut_in_start == 0 && cut_after > machine.call_count()) machine.PowerCutAfter(cut_after);
     std::string entry;
     if (ResumeEntry(machine, &entry) && EndsWith(entry, " ReinstallDUN") &&
         sim::DunInstalled(machine)) {
       j.broken.push_back("a ReinstallDUN entry waits while DUN is still installed");
     }
-    by_user = true;
-    for (const std::string& command : machine.TakeRunOnceCommands()) {
-      sim::ResolvedCommand resolved = machine.ResolveCommandLine(command);
-      if (resolved.found && sim::SimMachine::NormalizeFilePath(resolved.program) ==
-                                sim::SimMachine::NormalizeFilePath(machine.self_path())) {
-        args = resolved.argv;
-        by_user = false;
-        break;
-      }
-    }
+    // The machine restarts, whether the power failed, the program asked for
+    // it, or the user does it to try again.
+    args = testing::StartNextSession(machine);
+    // A new session forgets a pending cut; one not reached yet stays due.
+    if (j.cut_in_start == 0 && cut_after > machine.call_count()) machine.PowerCutAfter(cut_after);
+    by_user = args.empty();
     if (by_user) {
       if (user_starts >= kMaxUserStarts) break;
       args = {machine.self_path()};

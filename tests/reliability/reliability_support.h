@@ -2,10 +2,8 @@
 #define NETREVIVE_TESTS_RELIABILITY_RELIABILITY_SUPPORT_H_
 
 // Shared by the fault, power-cut and bad-input sweeps and the fuzz target of
-// whole runs: a terminal that knows how far the program had got on the
-// machine when it printed each piece of text, readers for the machine's call
-// log, and the rules every run of the program must keep whatever went wrong
-// in it (CheckRun).
+// whole runs: readers for the machine's call log, and the rules every run
+// of the program must keep whatever went wrong in it (CheckRun).
 
 #include <stdint.h>
 
@@ -13,85 +11,23 @@
 #include <string>
 #include <vector>
 
-#include "console/console.h"
 #include "driver/driver.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "support/test.h"
 
 namespace netrevive::reliability {
 
-inline constexpr const char* kKeyMark = "== [key]\n";
-inline constexpr const char* kResumeValue = "QU Netrevive";
-
-// What one run of the program produced.
-struct RunOutput {
-  int exit_status = -1;
-  std::string transcript;
-  int keys = 0;
-  bool unflushed_pause = false;
-  // For each write to the console: where it starts in the transcript and
-  // how many platform calls the program had made by then.
-  std::vector<std::pair<size_t, uint64_t>> writes;
-
-  // The number of platform calls made before the byte at offset was printed.
-  uint64_t CallsBeforeOffset(size_t offset) const {
-    uint64_t calls = 0;
-    for (const auto& w : writes) {
-      if (w.first > offset) break;
-      calls = w.second;
-    }
-    return calls;
-  }
-};
-
-// A console device that records everything written, a mark for every key
-// wait (as the scenario tests' terminal does), and for every write how far
-// the program had got on the machine.
-class CapturingTerminal final : public Terminal {
- public:
-  CapturingTerminal(const sim::SimMachine& machine, RunOutput* out)
-      : machine_(machine), out_(out) {}
-  void Write(const char* data, size_t size) override {
-    out_->writes.push_back({out_->transcript.size(), machine_.call_count()});
-    out_->transcript.append(data, size);
-    unflushed_ += size;
-  }
-  void Flush() override { unflushed_ = 0; }
-  void WaitForKey() override {
-    if (unflushed_ != 0) out_->unflushed_pause = true;
-    out_->transcript += kKeyMark;
-    ++out_->keys;
-  }
-
- private:
-  const sim::SimMachine& machine_;
-  RunOutput* out_;
-  size_t unflushed_ = 0;
-};
-
-inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
-  RunOutput out;
-  CapturingTerminal terminal(machine, &out);
-  Console console(terminal);
-  out.exit_status = RunNetrevive(argc, argv, machine, console);
-  return out;
-}
-
-inline RunOutput RunWith(sim::SimMachine& machine, const std::vector<std::string>& args) {
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  argv.push_back(nullptr);
-  return RunArgv(machine, static_cast<int>(args.size()), argv.data());
-}
+using testing::Contains;
+using testing::kResumeValue;
+using testing::RunArgv;
+using testing::RunOutput;
+using testing::RunProgram;
 
 // ---- The call log -----------------------------------------------------------
 
 inline bool Succeeded(const sim::CallRecord& call) {
   return !call.faulted && !call.after_power_cut && call.status == 0;
-}
-
-inline bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 // The programs the repair starts, told apart by their command lines.

@@ -56,16 +56,8 @@ inline bool ResumedScenario(const std::string& name, const std::string& preset, 
   s.machine = Preset(preset);
   s.args = {s.machine.self_path()};
   for (int hop = 0; hop < hops; ++hop) {
-    RunWith(s.machine, s.args);
-    s.machine.BeginNewSession();
-    s.args.clear();
-    for (const std::string& command : s.machine.TakeRunOnceCommands()) {
-      sim::ResolvedCommand resolved = s.machine.ResolveCommandLine(command);
-      if (resolved.found) {
-        s.args = resolved.argv;
-        break;
-      }
-    }
+    RunProgram(s.machine, s.args);
+    s.args = testing::StartNextSession(s.machine);
     if (s.args.empty()) return false;
   }
   s.machine.ResetCallLog();

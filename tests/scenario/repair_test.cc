@@ -10,7 +10,7 @@
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_snapshot.h"
-#include "support/program_run.h"
+#include "support/test.h"
 
 namespace netrevive {
 namespace {
@@ -21,8 +21,8 @@ using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
 using testing::RunFresh;
 using testing::RunOnceValue;
+using testing::RunOutput;
 using testing::RunProgram;
-using testing::RunResult;
 
 constexpr const char* kMarker = "C:\\WINDOWS\\rundunreinst.QU";
 
@@ -38,13 +38,14 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   SimMachine machine = MakeDefaultMachine();
   std::string system_dat;
   ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.dat", &system_dat));
+  machine.PutFile("C:\\WINDOWS\\system.tom", "a backup from an earlier repair");
 
-  RunResult first = RunFresh(machine);
+  RunOutput first = RunFresh(machine);
   EXPECT_EQ(first.exit_status, 0);
   EXPECT_EQ(first.transcript, ExpectedTranscript("repair_98se_fresh", first.transcript));
   EXPECT_FALSE(first.unflushed_pause);
 
-  // Backups taken, Winsock2 gone, DUN uninstalled, the next run scheduled.
+  // Backups taken (the older one replaced), Winsock2 gone, DUN uninstalled, the next run scheduled.
   std::string copy;
   ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &copy));
   EXPECT_EQ(copy, system_dat);
@@ -76,7 +77,7 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_LT(entry, marked);
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
-  RunResult second;
+  RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
   EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_reinstall", second.transcript));
   EXPECT_FALSE(second.unflushed_pause);
@@ -99,7 +100,7 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   // The marker authorised one reinstallation: a further run does nothing.
   machine.BeginNewSession();
   size_t helpers = machine.processes().size();
-  RunResult third = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+  RunOutput third = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
   EXPECT_EQ(third.transcript, ExpectedTranscript("reinstall_without_marker", third.transcript));
   EXPECT_EQ(third.keys, 1);
   EXPECT_EQ(machine.processes().size(), helpers);
@@ -107,7 +108,7 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
 
 TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
   SimMachine machine = MakeDefaultMachine();
-  RunResult run = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
+  RunOutput run = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
   EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_remove_run", run.transcript));
   EXPECT_FALSE(sim::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
@@ -121,7 +122,7 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
 TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-dun", &machine));
-  RunResult run = RunFresh(machine);
+  RunOutput run = RunFresh(machine);
   EXPECT_EQ(run.transcript, ExpectedTranscript("repair_no_dun", run.transcript));
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_FALSE(machine.FileExists(kMarker));
@@ -157,7 +158,7 @@ TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
     machine.SetVersion(c.platform, 4, c.minor, c.build, c.csd);
-    RunResult run = RunFresh(machine);
+    RunOutput run = RunFresh(machine);
     std::string after_check = "Determining OS version...\n\n" + std::string(c.line) +
                               "Removing all Winsock2 information from the registry...\n";
     EXPECT_NE(run.transcript.find(after_check), std::string::npos) << c.name;
@@ -175,7 +176,7 @@ TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
     SimMachine machine;
     ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
-    RunResult run = RunFresh(machine);
+    RunOutput run = RunFresh(machine);
     EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.preset;
     EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.preset;
     EXPECT_TRUE(machine.processes().empty()) << c.preset;
@@ -185,7 +186,7 @@ TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
 TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
   SimMachine machine = MakeDefaultMachine();
   machine.FailOperation("RegOpenKeyExA", "HKCR\\dunfile", kErrorAccessDenied);
-  RunResult run = RunFresh(machine);
+  RunOutput run = RunFresh(machine);
   EXPECT_NE(run.transcript.find("Checking for Dial Up Networking upgrades...\n"),
             std::string::npos);
   EXPECT_EQ(run.transcript.find("Dial Up Networking was not found"), std::string::npos);
@@ -194,7 +195,7 @@ TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
 TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
-  RunResult run = RunFresh(machine);
+  RunOutput run = RunFresh(machine);
   EXPECT_EQ(run.transcript, ExpectedTranscript("missing_winsock2", run.transcript));
   EXPECT_TRUE(machine.processes().empty());
   EXPECT_TRUE(sim::DunInstalled(machine));
@@ -215,6 +216,7 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
       {"fail_start_uninstall", "CreateProcessA", "", 2, {}},
       {"fail_open_runonce", "RegOpenKeyExA", sim::kRunOncePath, 1009, {}},
       {"fail_write_runonce", "RegSetValueExA", "", 1015, {}},
+      {"fail_write_marker", "WriteFile", "", 5, {}},  // the incomplete marker is deleted
       {"fail_upgrade_remove_uninstall", "CreateProcessA", "", 2, {"UpgradeRemove"}},
       {"fail_no_windows_dir", "GetWindowsDirectoryA", "", 5, {}},
   };
@@ -223,7 +225,7 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
     machine.FailOperation(c.operation, c.path, c.status, /*persistent=*/true);
     std::vector<std::string> args = {machine.self_path()};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    RunResult run = RunProgram(machine, args);
+    RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(run.exit_status, 0) << c.transcript;
     EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
     EXPECT_FALSE(run.unflushed_pause) << c.transcript;
@@ -242,7 +244,7 @@ TEST(RepairTest, RestartHelperThatCannotStartLeavesEntryAndMarker) {
 
   SimMachine machine = MakeDefaultMachine();
   machine.FailCallNumber(starts[1].index, 2);
-  RunResult run = RunFresh(machine);
+  RunOutput run = RunFresh(machine);
   EXPECT_EQ(run.transcript, ExpectedTranscript("fail_start_reboot", run.transcript));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   EXPECT_TRUE(machine.FileExists(kMarker));
@@ -267,7 +269,7 @@ TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
     std::vector<sim::CallRecord> starts = probe.CallsOf("CreateProcessA");
     ASSERT_EQ(starts.size(), 3u);
     machine.FailCallNumber(starts[c.failing_start - 1].index, 2);
-    RunResult run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+    RunOutput run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
     EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
     // The marker is consumed whatever happens later.
     EXPECT_FALSE(machine.FileExists(kMarker)) << c.transcript;
@@ -284,62 +286,17 @@ TEST(RepairTest, SelfPathWithBlanksIsStoredUnquoted) {
   EXPECT_EQ(RunOnceValue(machine), "C:\\Program Files\\Net Revive\\netrevive.exe ReinstallDUN");
 }
 
-// The resume command is SelfPath plus a mode word in a 512-byte buffer; a
-// path that cannot take the longest word is refused before anything changes.
-TEST(RepairTest, SelfPathLengthBoundary) {
-  const size_t longest = 511 - std::string(" UpgradeRemove").size();  // 497
-  struct Case {
-    size_t length;
-    bool accepted;
-  };
-  const Case cases[] = {{longest - 1, true}, {longest, true}, {longest + 1, false}, {4000, false}};
-  for (const Case& c : cases) {
-    SimMachine machine = MakeDefaultMachine();
-    std::string self = "C:\\" + std::string(c.length - 3, 'p');
-    machine.set_self_path(self);
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
-    RunResult run = RunFresh(machine);
-    if (c.accepted) {
-      EXPECT_EQ(RunOnceValue(machine), self + " ReinstallDUN") << c.length;
-    } else {
-      EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript))
-          << c.length;
-      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.length;
-      EXPECT_TRUE(machine.processes().empty()) << c.length;
-    }
-  }
-}
-
-// Paths and command lines built from the Windows directory: the backup
-// paths take any directory GetWindowsDirectoryA can give (MAX_PATH); helper
-// command lines that do not fit 728 bytes are refused, never cut short.
-TEST(RepairTest, LongWindowsDirectories) {
-  struct Case {
-    size_t length;
-    bool backed_up;
-    bool uninstall_started;
-  };
-  // 259 characters is the longest directory MAX_PATH holds; the uninstall
-  // command adds 43 characters, so every such directory still fits 728.
-  const Case cases[] = {{52, true, true},  {53, true, true},    {258, true, true},
-                        {259, true, true}, {260, false, false}, {2000, false, false}};
-  for (const Case& c : cases) {
-    SimMachine machine = MakeDefaultMachine();
-    machine.set_max_path(0);
-    std::string dir = "C:\\" + std::string(c.length - 3, 'W');
-    machine.set_windows_dir(dir);
-    machine.PutFile(dir + "\\system.dat", "registry");
-    machine.PutFile(dir + "\\user.dat", "user");
-    machine.PutFile(dir + "\\rundll32.exe", "MZ");
-    RunResult run = RunFresh(machine);
-    EXPECT_EQ(machine.FileExists(dir + "\\system.tom"), c.backed_up) << c.length;
-    EXPECT_EQ(!machine.processes().empty(), c.uninstall_started) << c.length;
-    if (!c.backed_up) {
-      EXPECT_NE(run.transcript.find("Unable to find the Windows directory.\n"), std::string::npos)
-          << c.length;
-      EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.length;
-    }
-  }
+// A path that cannot take the longest mode word in the 512-byte resume
+// command is refused before anything changes (the bad-input sweep tries
+// every length around the limit).
+TEST(RepairTest, SelfPathTooLongIsRefused) {
+  SimMachine machine = MakeDefaultMachine();
+  machine.set_self_path("C:\\" + std::string(495, 'p'));  // 498 characters
+  sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+  RunOutput run = RunFresh(machine);
+  EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript));
+  EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
+  EXPECT_TRUE(machine.processes().empty());
 }
 
 }  // namespace

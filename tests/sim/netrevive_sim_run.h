@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/test.h"
 
 namespace netrevive::testing {
 
@@ -23,18 +23,6 @@ struct SimRun {
   std::string out;       // standard output
   std::string err;       // standard error
 };
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // Runs netrevive-sim with the arguments, standard input from /dev/null and
 // no controlling terminal (its own session), so that a run which would wait

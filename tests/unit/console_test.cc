@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "support/scripted_terminal.h"
+#include "support/test.h"
 
 namespace netrevive {
 namespace {
@@ -41,7 +41,7 @@ TEST(ConsoleTest, PromptIsFlushedWithWhatCameBeforeItThenTheKeyIsAwaited) {
   console.PrintCode(5);
   console.PromptForKey("\nPress any key.");
   EXPECT_EQ(terminal.Transcript(), "Error code: 5\nPress any key.\n== [key]\n");
-  EXPECT_FALSE(terminal.AnyUnflushedPause());
+  EXPECT_FALSE(terminal.out.unflushed_pause);
 }
 
 TEST(ConsoleTest, LongTextsPassThroughInOrder) {

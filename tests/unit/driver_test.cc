@@ -7,14 +7,14 @@
 
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_snapshot.h"
-#include "support/program_run.h"
+#include "support/test.h"
 
 namespace netrevive {
 namespace {
 
 using testing::ExpectedTranscript;
+using testing::RunOutput;
 using testing::RunProgram;
-using testing::RunResult;
 
 TEST(SelectRunModeTest, ExactCaseSensitiveWordsOnly) {
   struct Case {
@@ -55,7 +55,7 @@ TEST(DriverTest, UsageTranscripts) {
   for (const auto& args : command_lines) {
     sim::SimMachine machine = sim::MakeDefaultMachine();
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
-    RunResult run = RunProgram(machine, args);
+    RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.transcript, ExpectedTranscript("usage", run.transcript)) << args[1];
     EXPECT_EQ(run.keys, 1);
