@@ -65,6 +65,7 @@ bool GivesAdvice(const std::string& said) {
 }
 
 struct Start {
+  uint64_t first_call = 0;
   std::vector<std::string> args;
   bool by_user = false;
   bool cut = false;  // the power failed during this run
@@ -83,11 +84,38 @@ struct Journey {
   bool marker = false;
   bool entry = false;
   bool upgrade = false;
-  uint64_t calls = 0;  // platform calls over the whole repair
+  uint64_t calls = 0;                   // platform calls over the whole repair
+  std::vector<std::string> call_names;  // by call index - 1 (see NameCalls)
   // An UpgradeRemove run started while the upgrade was still installed:
   // DUN was uninstalled from under it.
   bool under_upgrade = false;
 };
+
+// Each call of the repair named by its run, its operation and what it
+// concerns, such as "run 1 RegDeleteKeyA Winsock2" or "run 2 CreateProcessA
+// RnaReboot"; a name met before in the same run gets its count ("#2").
+std::vector<std::string> NameCalls(const sim::SimMachine& machine, const std::vector<Start>& runs) {
+  static const char* const kHelpers[] = {
+      "", "UninstallUpgrade", "RnaReboot", "InstallHinfSection", "InstallDefaultDrv", ""};
+  const std::map<uint64_t, Started> starts = StartsOf(machine);
+  std::vector<std::string> names;
+  std::map<std::string, int> seen;
+  size_t run = 0;
+  for (const sim::CallRecord& call : machine.calls()) {
+    for (; run < runs.size() && call.index >= runs[run].first_call; ++run) seen.clear();
+    std::string name = call.operation;
+    const char* helper = kHelpers[static_cast<int>(StartedBy(starts, call))];
+    if (helper[0] != '\0') {
+      name += std::string(" ") + helper;
+    } else if (!call.path.empty()) {
+      name += " " + call.path.substr(call.path.find_last_of('\\') + 1);
+    }
+    const int count = ++seen[name];
+    if (count > 1) name += " #" + std::to_string(count);
+    names.push_back("run " + std::to_string(run) + " " + name);
+  }
+  return names;
+}
 
 bool Rebuilt(const sim::SimMachine& machine) {
   uint64_t last_delete = 0;
@@ -126,6 +154,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     s.args = args;
     s.by_user = by_user;
     const uint64_t first = machine.call_count() + 1;
+    s.first_call = first;
     s.out = RunProgram(machine, args);
     s.cut = machine.powered_off();
     for (const std::string& b : CheckRun(machine, first, ModeOf(args), s.out)) {
@@ -156,6 +185,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     }
   }
   j.calls = machine.call_count();
+  j.call_names = NameCalls(machine, j.starts);
   j.completed = Completed(machine);
   j.dun = sim::DunInstalled(machine);
   j.winsock2 = machine.KeyExists(sim::kWinsock2Path);
@@ -211,10 +241,26 @@ std::string Outcome(const Journey& j) {
   return text;
 }
 
-// Ranges of cut points ("6-17,18-23") by what follows them.
+// Cut points as ranges of neighbouring ones, each named by the calls around
+// it: "after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA
+// UninstallUpgrade" (names from NameCalls).
+std::vector<std::string> NameRanges(const std::vector<uint64_t>& cuts, const Journey& clean) {
+  std::vector<std::string> ranges;
+  for (size_t i = 0; i < cuts.size();) {
+    size_t last = i;
+    while (last + 1 < cuts.size() && cuts[last + 1] == cuts[last] + 1) ++last;
+    const uint64_t next = cuts[last] + 1;  // the first call the cut stops
+    ranges.push_back("after " + clean.call_names[cuts[i] - 1] + " .. before " +
+                     (next <= clean.call_names.size() ? clean.call_names[next - 1] : "the end"));
+    i = last + 1;
+  }
+  return ranges;
+}
+
+// The cut points by what follows them.
 struct SweepResult {
-  std::string stuck;          // the repair cannot complete
-  std::string under_upgrade;  // an UpgradeRemove run met the upgrade still installed
+  std::vector<std::string> stuck;          // the repair cannot complete
+  std::vector<std::string> under_upgrade;  // an UpgradeRemove run met the upgrade installed
 };
 
 // Sweeps the cut over every call of the repair's clean run and prints one
@@ -229,7 +275,8 @@ SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cu
          clean.starts.size(), static_cast<unsigned long long>(total));
   printf("  %-9s %-5s %s\n", "cut after", "run", "last calls before the cut");
 
-  SweepResult result;
+  std::vector<uint64_t> stuck;
+  std::vector<uint64_t> under_upgrade;
   uint64_t range_start = 1;
   std::string range_outcome;
   std::string first_call;
@@ -245,9 +292,6 @@ SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cu
     }
     printf("  %-9s %-5d %s\n  %15s %s\n", cuts.c_str(), range_run, calls.c_str(), "->",
            range_outcome.c_str());
-    auto add = [&cuts](std::string* list) { *list += (list->empty() ? "" : ",") + cuts; };
-    if (range_outcome.compare(0, 3, "NOT") == 0) add(&result.stuck);
-    if (Contains(range_outcome, "UNDER THE UPGRADE")) add(&result.under_upgrade);
   };
   for (uint64_t cut = 1; cut <= total; ++cut) {
     Journey j = Play(start, cut);
@@ -257,7 +301,9 @@ SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cu
     for (const std::string& b : j.broken) {
       ADD_FAILURE() << name << ", cut after call " << cut << ": " << b;
     }
+    if (j.under_upgrade) under_upgrade.push_back(cut);
     if (!j.completed) {
+      stuck.push_back(cut);
       EXPECT_NE(ToldLast(j), "") << name << ", cut after call " << cut
                                  << ": the repair did not complete and the user was not told "
                                     "what to do";
@@ -273,19 +319,19 @@ SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cu
     last_call = j.cut_call;
   }
   flush(total);
-  return result;
+  return {NameRanges(stuck, clean), NameRanges(under_upgrade, clean)};
 }
 
 struct Repair {
   const char* name;
   const char* preset;
-  // The cut points (ranges of call numbers) after which the repair cannot
-  // complete by itself; see the table printed by the test.
-  const char* stuck;
+  // The cut points after which the repair cannot complete by itself; see
+  // the table printed by the test.
+  std::vector<std::string> stuck;
   // The cut points after which DUN is uninstalled while the upgrade is still
   // installed: between the UpgradeRemove entry and the start of the
   // upgrade's uninstaller, the entry resumes as if the upgrade were gone.
-  const char* under_upgrade;
+  std::vector<std::string> under_upgrade;
 };
 
 TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
@@ -293,23 +339,31 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
   // Every range that cannot complete begins with the Winsock2 deletion or
   // lies after it: once the key is gone, a fresh run stops at its deletion
   // (status 2), so whatever cut leaves no working resume path (before the
-  // resume entry is stored, or once Windows has taken it and the run did not
-  // get as far as InstallHinfSection) ends there. The user is then told to
-  // contact the MERX.
+  // resume entry and the marker are stored, or once Windows has taken the
+  // entry and the run did not get as far as InstallHinfSection) ends there.
+  // The user is then told to contact the MERX.
   const Repair repairs[] = {
-      // Run 1: deletion 6, UninstallUpgrade 18, entry 24, marker 27;
-      // run 2: marker consumed 36, InstallHinfSection 38.
-      {"two-run repair (no upgrade)", "98se", "6-17,18-23,24-26,33-35,36-37", ""},
-      // Run 1: deletion 6, entry 21, dunsetup.exe 23; run 2 (UpgradeRemove):
-      // UninstallUpgrade 31, entry 37, marker 40; run 3: as run 2 above.
-      {"three-run repair (upgrade by dunsetup.exe /u)", "upgrade-dunsetup",
-       "6-20,30,31-36,37-39,46-48,49-50", "21-22"},
-      // Run 1 deletes Winsock2 (6) and starts the uninstaller (23), which
-      // puts it back; the fresh run 2 that the bare entry starts is the
-      // two-run repair shifted by 29 calls. A cut between entry and
-      // uninstaller (21-22) leaves a fresh run facing a missing key.
-      {"repair with an upgrade removed by rundll32.exe", "upgrade-rundll32",
-       "6-20,21-22,35-46,47-52,53-55,62-64,65-66", ""},
+      {"two-run repair (no upgrade)",
+       "98se",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
+        "after run 2 GetWindowsDirectoryA .. before run 2 CreateProcessA InstallHinfSection"},
+       {}},
+      {"three-run repair (upgrade by dunsetup.exe /u)",
+       "upgrade-dunsetup",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 RegSetValueExA RunOnce",
+        "after run 2 GetWindowsDirectoryA .. before run 2 OpenFileForWrite rundunreinst.QU",
+        "after run 3 GetWindowsDirectoryA .. before run 3 CreateProcessA InstallHinfSection"},
+       {"after run 1 RegSetValueExA RunOnce .. before run 1 CreateProcessA dunsetup.exe"}},
+      // Run 1 deletes Winsock2 and starts the uninstaller, which puts it
+      // back; the fresh run 2 that the bare entry starts is the two-run
+      // repair. A cut between entry and uninstaller leaves a fresh run
+      // facing a missing key.
+      {"repair with an upgrade removed by rundll32.exe",
+       "upgrade-rundll32",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA rundll32.exe",
+        "after run 2 RegDeleteKeyA Winsock2 .. before run 2 OpenFileForWrite rundunreinst.QU",
+        "after run 3 GetWindowsDirectoryA .. before run 3 CreateProcessA InstallHinfSection"},
+       {}},
   };
   int cut_points = 0;
   int runs = 0;
