@@ -1,8 +1,13 @@
-# Native (Linux) build: the core, the simulated machine, netrevive-sim and the tests.
+# Native (Linux) build: the core, the simulated machine, netrevive-sim and the
+# tests; with NETREVIVE_FUZZ the core, the simulated machine and the fuzz
+# targets only, instrumented for libFuzzer.
 set(NETREVIVE_WARNINGS -Wall -Wextra -Werror)
-if(NETREVIVE_SANITIZE)
+if(NETREVIVE_SANITIZE OR NETREVIVE_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+if(NETREVIVE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 add_library(netrevive_core STATIC ${NETREVIVE_CORE_SOURCES})
@@ -15,6 +20,22 @@ add_library(netrevive_sim_platform STATIC ${NETREVIVE_SIM_SOURCES})
 target_include_directories(netrevive_sim_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(netrevive_sim_platform PRIVATE ${NETREVIVE_WARNINGS})
 target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
+
+if(NETREVIVE_FUZZ)
+  # One libFuzzer executable per tests/fuzz/*_fuzz.cc; tests/fuzz/run builds
+  # and runs them.
+  file(GLOB NETREVIVE_FUZZ_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cc)
+  foreach(source ${NETREVIVE_FUZZ_SOURCES})
+    get_filename_component(target ${source} NAME_WE)
+    add_executable(${target} ${source})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_options(${target} PRIVATE ${NETREVIVE_WARNINGS})
+    target_compile_definitions(${target} PRIVATE NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${target} PRIVATE netrevive_sim_platform)
+  endforeach()
+  return()
+endif()
 
 file(GLOB NETREVIVE_SIM_APP_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
 list(FILTER NETREVIVE_SIM_APP_SOURCES EXCLUDE REGEX "_test\\.cc$")

@@ -1,16 +1,7 @@
 #!/usr/bin/env python3
 """Runs netrevive.exe under Wine the way a user at a console would.
 
-As a program:
-
-  wine_harness.py --prefix DIR --windows-version win98 [--expected FILE | --write FILE]
-                  -- EXE [ARG...]
-
-runs EXE once in the Wine prefix DIR (created on first use), with Wine
-reporting the given Windows version, presses one key at each pause, and
-compares the transcript with FILE byte for byte (or writes it there).
-
-As a module, for longer tests:
+A module for the Wine tests:
 
   prefix = WinePrefix("build/win98/wine/prefix")
   with prefix.session("win98"):
@@ -32,7 +23,6 @@ No timing is involved. The key must come from a real console, so standard
 input is a pseudo-terminal, which Wine's console host reads keys from.
 """
 
-import argparse
 import contextlib
 import fcntl
 import os
@@ -41,7 +31,6 @@ import re
 import select
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -295,57 +284,3 @@ class WinePrefix:
 def show(data):
     """Bytes as readable lines, with line ends and other controls escaped."""
     return "\n".join(repr(line)[2:-1] for line in data.splitlines(keepends=True))
-
-
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--prefix", required=True, help="the Wine prefix folder")
-    parser.add_argument("--windows-version", required=True, help="win98, winme, winxp, ...")
-    what = parser.add_mutually_exclusive_group(required=True)
-    what.add_argument("--expected", help="a transcript file to compare with")
-    what.add_argument("--write", help="a transcript file to write")
-    parser.add_argument("--timeout", type=float, default=120)
-    parser.add_argument("exe")
-    parser.add_argument("args", nargs="*")
-    options = parser.parse_args(argv)
-
-    prefix = WinePrefix(options.prefix)
-    started = time.monotonic()
-    with prefix.session(options.windows_version):
-        ready = time.monotonic()
-        result = prefix.run(options.exe, options.args, timeout=options.timeout)
-    finished = time.monotonic()
-    for name, seconds in prefix.timings.items():
-        print("%s: %.1f s" % (name, seconds))
-    print(
-        "prefix ready %.1f s, run %.1f s, stop %.1f s; %d pause(s), exit status %s"
-        % (ready - started, result.elapsed, finished - ready - result.elapsed, result.pauses,
-           result.exit_code)
-    )
-    if result.timed_out:
-        print("TIMED OUT after %.0f s; output so far:\n%s" % (options.timeout, show(result.transcript)))
-        print("Wine's log (end):\n" + result.wine_log[-4000:].decode(errors="replace"))
-        return 1
-    if options.write:
-        with open(options.write, "wb") as f:
-            f.write(result.transcript)
-        print("wrote %s:\n%s" % (options.write, show(result.transcript)))
-        return 0 if result.exit_code == 0 else 1
-    with open(options.expected, "rb") as f:
-        expected = f.read()
-    failed = False
-    if result.transcript != expected:
-        failed = True
-        print("TRANSCRIPT DIFFERS from %s" % options.expected)
-        print("--- expected\n" + show(expected))
-        print("--- got\n" + show(result.transcript))
-    if result.exit_code != 0:
-        failed = True
-        print("EXIT STATUS %s, expected 0" % result.exit_code)
-    if not failed:
-        print("transcript matches %s:\n%s" % (options.expected, show(result.transcript)))
-    return 1 if failed else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))

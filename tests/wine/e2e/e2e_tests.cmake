@@ -38,17 +38,18 @@ set(NETREVIVE_E2E_HARNESS ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine
 add_test(NAME e2e_prefix_template COMMAND ${NETREVIVE_E2E_HARNESS} --template-only)
 set_tests_properties(e2e_prefix_template PROPERTIES TIMEOUT 600 FIXTURES_SETUP netrevive_e2e_prefix)
 
-# One test per scenario of e2e_harness.py (its --list describes them);
-# e2e_scenario_list fails when this list and the harness's differ.
-set(NETREVIVE_E2E_SCENARIOS
-  repair_98se repair_me repair_98
-  upgrade_dunsetup upgrade_rundll upgrade_rundll32 upgrade_unknown
-  refusal_nt refusal_95 usage
-  dun_missing helper_missing winsock2_missing
-  path_with_blanks slow_helper)
-add_test(NAME e2e_scenario_list
-  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_harness.py
-    --check-list ${NETREVIVE_E2E_SCENARIOS})
+# One test per scenario of e2e_harness.py, as its --names lists them (read
+# again whenever the harness changes).
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_harness.py)
+execute_process(
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_harness.py --names
+  OUTPUT_VARIABLE NETREVIVE_E2E_SCENARIOS RESULT_VARIABLE NETREVIVE_E2E_LISTED
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT NETREVIVE_E2E_LISTED EQUAL 0 OR NETREVIVE_E2E_SCENARIOS STREQUAL "")
+  message(FATAL_ERROR "e2e_harness.py --names gave no scenarios")
+endif()
+string(REPLACE "\n" ";" NETREVIVE_E2E_SCENARIOS "${NETREVIVE_E2E_SCENARIOS}")
 foreach(scenario ${NETREVIVE_E2E_SCENARIOS})
   add_test(NAME e2e_${scenario} COMMAND ${NETREVIVE_E2E_HARNESS} ${scenario})
   set_tests_properties(e2e_${scenario} PROPERTIES
