@@ -4,7 +4,8 @@ restarts included.
 
   e2e_harness.py --work DIR --standins DIR --exe NETREVIVE.EXE SCENARIO
   e2e_harness.py ... --template-only      prepare the template prefix only
-  e2e_harness.py ... --write SCENARIO     write the expected files instead
+  e2e_harness.py ... --write SCENARIO     write the expected files instead (as does
+                                          NETREVIVE_UPDATE_TRANSCRIPTS=1, like every test)
   e2e_harness.py --list                   the scenarios
   e2e_harness.py --names                  their names, one a line (CMake reads them)
 
@@ -766,7 +767,7 @@ def run_scenario(name, options):
     record_bytes = ("\n".join(record) + "\n").encode("latin-1")
 
     expected = scenario.expected or name
-    if options.write:
+    if options.write or os.environ.get("NETREVIVE_UPDATE_TRANSCRIPTS") == "1":
         with open(os.path.join(EXPECTED, expected + ".txt"), "wb") as f:
             f.write(transcript)
         with open(os.path.join(EXPECTED, expected + ".log"), "wb") as f:
