@@ -21,6 +21,15 @@ target_include_directories(netrevive_sim_platform PUBLIC ${PROJECT_SOURCE_DIR}/s
 target_compile_options(netrevive_sim_platform PRIVATE ${NETREVIVE_WARNINGS})
 target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
 
+# netrevive-sim's own business (options, sessions, the machine folder,
+# REGEDIT4 files), in a library its entry point, the tests and the fuzz
+# targets link.
+file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
+list(FILTER NETREVIVE_SIM_PROGRAM_SOURCES EXCLUDE REGEX "_test\\.cc$|/main\\.cc$")
+add_library(netrevive_sim_program STATIC ${NETREVIVE_SIM_PROGRAM_SOURCES})
+target_compile_options(netrevive_sim_program PRIVATE ${NETREVIVE_WARNINGS})
+target_link_libraries(netrevive_sim_program PUBLIC netrevive_sim_platform)
+
 if(NETREVIVE_FUZZ)
   # One libFuzzer executable per tests/fuzz/*_fuzz.cc; tests/fuzz/run builds
   # and runs them.
@@ -32,16 +41,14 @@ if(NETREVIVE_FUZZ)
     target_compile_options(${target} PRIVATE ${NETREVIVE_WARNINGS})
     target_compile_definitions(${target} PRIVATE NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     target_link_options(${target} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${target} PRIVATE netrevive_sim_platform)
+    target_link_libraries(${target} PRIVATE netrevive_sim_program)
   endforeach()
   return()
 endif()
 
-file(GLOB NETREVIVE_SIM_APP_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
-list(FILTER NETREVIVE_SIM_APP_SOURCES EXCLUDE REGEX "_test\\.cc$")
-add_executable(netrevive-sim ${NETREVIVE_SIM_APP_SOURCES})
+add_executable(netrevive-sim src/driver/sim/main.cc)
 target_compile_options(netrevive-sim PRIVATE ${NETREVIVE_WARNINGS})
-target_link_libraries(netrevive-sim PRIVATE netrevive_sim_platform)
+target_link_libraries(netrevive-sim PRIVATE netrevive_sim_program)
 
 enable_testing()
 find_package(GTest REQUIRED)
@@ -55,7 +62,7 @@ target_compile_options(netrevive_tests PRIVATE ${NETREVIVE_WARNINGS})
 target_compile_definitions(netrevive_tests PRIVATE
   NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   NETREVIVE_SIM_BINARY="$<TARGET_FILE:netrevive-sim>")
-target_link_libraries(netrevive_tests PRIVATE netrevive_sim_platform GTest::gtest GTest::gtest_main)
+target_link_libraries(netrevive_tests PRIVATE netrevive_sim_program GTest::gtest GTest::gtest_main)
 add_dependencies(netrevive_tests netrevive-sim)
 gtest_discover_tests(netrevive_tests DISCOVERY_TIMEOUT 60)
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/sim/regedit4.h"
+#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {
@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // survive the same round trip.
   SimMachine machine;
   std::string import_error;
-  machine.Import(file, &import_error);
-  const RegFile exported = machine.Export();
+  ImportRegFile(file, &machine, &import_error);
+  const RegFile exported = ExportRegFile(machine);
   const std::string exported_text = WriteRegFile(exported);
   RegFile exported_again;
   if (!ParseRegFile(exported_text, &exported_again, &again_error) ||

@@ -52,13 +52,6 @@ const T& Pick(FuzzedDataProvider& in, const T (&choices)[N]) {
 }
 
 const RegStatus kStatuses[] = {2, 5, 6, 87, 234, 259, 1009, 1011, 1015};
-const char* const kOperations[] = {
-    "RegOpenKeyExA",        "RegQueryInfoKeyA",    "RegEnumKeyA",     "RegQueryValueExA",
-    "RegSetValueExA",       "RegDeleteKeyA",       "RegDeleteValueA", "RegCloseKey",
-    "GetWindowsDirectoryA", "GetVersionExA",       "CopyFileA",       "DeleteFileA",
-    "OpenFileForRead",      "OpenFileForWrite",    "WriteFile",       "CloseFile",
-    "CreateProcessA",       "WaitForSingleObject", "CloseHandle",     "ExitWindowsEx",
-};
 
 void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
   const std::string uninstall = sim::kUninstallPath;
@@ -150,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in.ConsumeBool()) {
       machine.FailCallNumber(in.ConsumeIntegralInRange<uint64_t>(1, 120), status);
     } else {
-      machine.FailOperation(Pick(in, kOperations), "", status, in.ConsumeBool());
+      machine.FailOperation(Pick(in, sim::kOps).op, "", status, in.ConsumeBool());
     }
   }
   if (in.ConsumeIntegralInRange<int>(0, 7) == 0) {

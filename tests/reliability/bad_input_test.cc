@@ -481,7 +481,7 @@ TEST(BadInputTest, ThousandsOfUninstallEntries) {
     ExpectRules(machine, args, out, what);
     EXPECT_EQ(Contains(out.transcript, "DUN Upgrades found"), with_upgrade == 1) << what;
     // Each long name is read twice (32 bytes, then 64), each short one once.
-    EXPECT_LE(machine.CallsOf("RegEnumKeyA").size(), 2 * (entries + 1)) << what;
+    EXPECT_LE(machine.CallsOf(Op::kRegEnumKeyA).size(), 2 * (entries + 1)) << what;
     printf("%s: %zu platform calls\n", what.c_str(), machine.calls().size());
   }
   double seconds =

@@ -26,35 +26,35 @@ namespace {
 // more data, a corrupt or unreadable registry, no more items for a list
 // that shrank). Calls with a yes/no result: the status only fills the last
 // error; a few real ones are enough.
-const std::map<std::string, std::vector<RegStatus>>& StatusesByOperation() {
-  static const std::map<std::string, std::vector<RegStatus>> kStatuses = {
-      {"RegOpenKeyExA", {2, 5, 87, 1009, 1011, 1015}},
-      {"RegQueryInfoKeyA", {5, 87, 234, 1009, 1015}},
-      {"RegEnumKeyA", {5, 87, 234, 259, 1009, 1015}},
-      {"RegQueryValueExA", {2, 5, 87, 234, 1009, 1015}},
-      {"RegSetValueExA", {5, 87, 1009, 1015}},
-      {"RegDeleteKeyA", {2, 5, 87, 1009, 1011, 1015}},
+const std::map<Op, std::vector<RegStatus>>& StatusesByOperation() {
+  static const std::map<Op, std::vector<RegStatus>> kStatuses = {
+      {Op::kRegOpenKeyExA, {2, 5, 87, 1009, 1011, 1015}},
+      {Op::kRegQueryInfoKeyA, {5, 87, 234, 1009, 1015}},
+      {Op::kRegEnumKeyA, {5, 87, 234, 259, 1009, 1015}},
+      {Op::kRegQueryValueExA, {2, 5, 87, 234, 1009, 1015}},
+      {Op::kRegSetValueExA, {5, 87, 1009, 1015}},
+      {Op::kRegDeleteKeyA, {2, 5, 87, 1009, 1011, 1015}},
       // 2 would say the value is already gone, which the program rightly
       // counts as removed; on a value that is there it cannot happen.
-      {"RegDeleteValueA", {5, 1009, 1015}},
-      {"RegCloseKey", {6, 1009}},
-      {"GetWindowsDirectoryA", {5}},
-      {"GetVersionExA", {87}},
-      {"CopyFileA", {2, 5}},
-      {"DeleteFileA", {2, 5}},
-      {"OpenFileForRead", {2, 5}},
-      {"OpenFileForWrite", {3, 5}},
-      {"WriteFile", {5}},
-      {"CloseFile", {5}},
-      {"CreateProcessA", {2, 5}},  // the program file is missing, or may not be run
-      {"WaitForSingleObject", {6}},
-      {"CloseHandle", {6}},
-      {"ExitWindowsEx", {5}},
+      {Op::kRegDeleteValueA, {5, 1009, 1015}},
+      {Op::kRegCloseKey, {6, 1009}},
+      {Op::kGetWindowsDirectoryA, {5}},
+      {Op::kGetVersionExA, {87}},
+      {Op::kCopyFileA, {2, 5}},
+      {Op::kDeleteFileA, {2, 5}},
+      {Op::kOpenFileForRead, {2, 5}},
+      {Op::kOpenFileForWrite, {3, 5}},
+      {Op::kWriteFile, {5}},
+      {Op::kCloseFile, {5}},
+      {Op::kCreateProcessA, {2, 5}},  // the program file is missing, or may not be run
+      {Op::kWaitForSingleObject, {6}},
+      {Op::kCloseHandle, {6}},
+      {Op::kExitWindowsEx, {5}},
   };
   return kStatuses;
 }
 
-std::vector<RegStatus> StatusesFor(const std::string& operation) {
+std::vector<RegStatus> StatusesFor(Op operation) {
   auto it = StatusesByOperation().find(operation);
   if (it == StatusesByOperation().end()) return {5};
   return it->second;
@@ -63,56 +63,55 @@ std::vector<RegStatus> StatusesFor(const std::string& operation) {
 // Failures the program goes on from without a word, each for a reason; a
 // failure of any other call must change what it prints.
 const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call, RegStatus status) {
-  const std::string& op = call.operation;
-  if (op == "GetVersionExA") {
+  const Op op = call.operation;
+  if (op == Op::kGetVersionExA) {
     return "its result is not tested: the empty record reads as an NT system, which is refused";
   }
-  if (op == "CopyFileA") return "the registry backups are best effort; a failed copy is ignored";
-  if (op == "RegCloseKey" || op == "CloseHandle") {
+  if (op == Op::kCopyFileA) return "the registry backups are best effort; a failed copy is ignored";
+  if (op == Op::kRegCloseKey || op == Op::kCloseHandle) {
     return "nothing is left to do about a handle that fails to close";
   }
-  if (op == "WaitForSingleObject") {
+  if (op == Op::kWaitForSingleObject) {
     return "a wait that fails ends at once; a helper's end is not examined either";
   }
-  if (op == "CloseFile" && call.index > 1 &&
-      clean.calls()[call.index - 2].operation == "OpenFileForRead") {
+  if (op == Op::kCloseFile && call.index > 1 &&
+      clean.calls()[call.index - 2].operation == Op::kOpenFileForRead) {
     return "the marker is deleted right after; only its existence counts";
   }
-  if (op == "CloseFile" && call.index > 1 && !Succeeded(clean.calls()[call.index - 2]) &&
-      clean.calls()[call.index - 2].operation == "WriteFile") {
+  if (op == Op::kCloseFile && call.index > 1 && !Succeeded(clean.calls()[call.index - 2]) &&
+      clean.calls()[call.index - 2].operation == Op::kWriteFile) {
     return "the marker's write has failed already and is reported as such";
   }
-  if (op == "DeleteFileA" && IsMarkerPath(clean, call.path) &&
-      clean.FirstCallIndex("OpenFileForWrite", call.path) != 0 &&
-      clean.FirstCallIndex("OpenFileForWrite", call.path) < call.index) {
+  if (op == Op::kDeleteFileA && IsMarkerPath(clean, call.path) &&
+      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) != 0 &&
+      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) < call.index) {
     return "it takes back a marker whose write failed, which is reported as such";
   }
   // Unless the run has just written the marker itself, as it does before
   // installing DUN on a machine without it.
-  if (op == "OpenFileForRead" && IsMarkerPath(clean, call.path) &&
-      clean.FirstCallIndex("OpenFileForWrite", call.path) == 0) {
+  if (op == Op::kOpenFileForRead && IsMarkerPath(clean, call.path) &&
+      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0) {
     return "a marker that cannot be opened counts as absent, and a ReinstallDUN run without a "
            "marker ends without a word";
   }
-  if (op == "RegEnumKeyA" && status == kErrorMoreData) {
+  if (op == Op::kRegEnumKeyA && status == kErrorMoreData) {
     return "the name is read again into a larger buffer";
   }
-  if (op == "RegOpenKeyExA" && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
       status != kErrorFileNotFound) {
     return "every status but 2 counts as DUN present";
   }
   if (!Succeeded(call)) {
-    const bool registry = op.compare(0, 3, "Reg") == 0;
-    if (!registry || call.status == status) return "the call fails in a clean run too";
+    if (!sim::IsRegistryOp(op) || call.status == status) return "the call fails in a clean run too";
   }
   return nullptr;
 }
 
 // Calls that change the machine.
 bool Changes(const sim::CallRecord& call) {
-  static const std::set<std::string> kChanging = {"RegSetValueExA", "RegDeleteKeyA",    "CopyFileA",
-                                                  "DeleteFileA",    "OpenFileForWrite", "WriteFile",
-                                                  "CreateProcessA", "ExitWindowsEx"};
+  static const std::set<Op> kChanging = {Op::kRegSetValueExA, Op::kRegDeleteKeyA,    Op::kCopyFileA,
+                                         Op::kDeleteFileA,    Op::kOpenFileForWrite, Op::kWriteFile,
+                                         Op::kCreateProcessA, Op::kExitWindowsEx};
   return Succeeded(call) && kChanging.count(call.operation) != 0;
 }
 
@@ -137,17 +136,17 @@ std::vector<std::string> CheckReported(const sim::SimMachine& clean, const RunOu
   const uint64_t printed_after = out.CallsBeforeOffset(d);
   bool marker_created = false;
   for (const sim::CallRecord& call : machine.calls()) {
-    if (call.operation == "OpenFileForWrite" && IsMarkerPath(machine, call.path)) {
+    if (call.operation == Op::kOpenFileForWrite && IsMarkerPath(machine, call.path)) {
       marker_created = true;
     }
     if (call.index <= failed.index || call.index > printed_after) continue;
     // Deleting the marker the run itself created takes back a write that
     // did not complete.
     const bool takes_back_marker =
-        call.operation == "DeleteFileA" && marker_created && IsMarkerPath(machine, call.path);
+        call.operation == Op::kDeleteFileA && marker_created && IsMarkerPath(machine, call.path);
     if (Changes(call) && !takes_back_marker) {
-      broken.push_back("call #" + std::to_string(call.index) + " " + call.operation + " " +
-                       call.path + " changed the machine before the failure was reported");
+      broken.push_back("call #" + std::to_string(call.index) + " " + sim::OpName(call.operation) +
+                       " " + call.path + " changed the machine before the failure was reported");
     }
   }
   return broken;
@@ -241,8 +240,8 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
           broken.push_back(b);
         }
         ReportBroken(s,
-                     "call #" + std::to_string(n) + " " + failed.operation + " " + failed.path +
-                         " failing with " + std::to_string(status),
+                     "call #" + std::to_string(n) + " " + sim::OpName(failed.operation) + " " +
+                         failed.path + " failing with " + std::to_string(status),
                      machine, out, broken, &shown);
       }
       if (!met) break;
@@ -273,9 +272,9 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
   for (const Scenario& s : Scenarios()) {
     sim::SimMachine clean = s.machine;
     RunOutput clean_out = RunProgram(clean, s.args);
-    std::set<std::string> operations;
+    std::set<Op> operations;
     for (const sim::CallRecord& call : clean.calls()) operations.insert(call.operation);
-    for (const std::string& op : operations) {
+    for (Op op : operations) {
       const sim::CallRecord& first = clean.calls()[clean.FirstCallIndex(op) - 1];
       for (RegStatus status : StatusesFor(op)) {
         sim::SimMachine machine = s.machine;
@@ -286,8 +285,9 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
         for (const std::string& b : CheckReported(clean, clean_out, first, status, machine, out)) {
           broken.push_back(b);
         }
-        ReportBroken(s, "every " + op + " failing with " + std::to_string(status), machine, out,
-                     broken, &shown);
+        ReportBroken(
+            s, "every " + std::string(sim::OpName(op)) + " failing with " + std::to_string(status),
+            machine, out, broken, &shown);
       }
     }
   }
@@ -332,7 +332,7 @@ TEST(FaultSweepTest, TwoFailuresInOneRun) {
         ReportBroken(s,
                      "call #" + std::to_string(first) + " failing with " +
                          std::to_string(first_status) + ", then call #" + std::to_string(second) +
-                         " " + failed.operation + " " + failed.path + " with " +
+                         " " + sim::OpName(failed.operation) + " " + failed.path + " with " +
                          std::to_string(status),
                      machine, out, broken, &shown);
       }

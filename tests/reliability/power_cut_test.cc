@@ -103,7 +103,7 @@ std::vector<std::string> NameCalls(const sim::SimMachine& machine, const std::ve
   size_t run = 0;
   for (const sim::CallRecord& call : machine.calls()) {
     for (; run < runs.size() && call.index >= runs[run].first_call; ++run) seen.clear();
-    std::string name = call.operation;
+    std::string name = sim::OpName(call.operation);
     const char* helper = kHelpers[static_cast<int>(StartedBy(starts, call))];
     if (helper[0] != '\0') {
       name += std::string(" ") + helper;
@@ -163,7 +163,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     if (s.cut) {
       j.cut_in_start = n;
       const sim::CallRecord& call = machine.calls()[machine.power_cut_at() - 1];
-      j.cut_call = call.operation + " " + call.path;
+      j.cut_call = std::string(sim::OpName(call.operation)) + " " + call.path;
     }
     j.starts.push_back(s);
     if (Completed(machine)) break;
@@ -199,7 +199,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   int reinstalls = 0;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
   for (const sim::CallRecord& call : machine.calls()) {
-    if (call.operation == "OpenFileForWrite" && IsMarkerPath(machine, call.path) &&
+    if (call.operation == Op::kOpenFileForWrite && IsMarkerPath(machine, call.path) &&
         Succeeded(call)) {
       ++markers;
     }

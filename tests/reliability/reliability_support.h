@@ -18,6 +18,7 @@
 
 namespace netrevive::reliability {
 
+using sim::Op;
 using testing::Contains;
 using testing::kResumeValue;
 using testing::RunArgv;
@@ -47,7 +48,7 @@ enum class Started {
 inline std::map<uint64_t, Started> StartsOf(const sim::SimMachine& machine) {
   std::vector<uint64_t> starts;
   for (const sim::CallRecord& call : machine.calls()) {
-    if (call.operation == "CreateProcessA" && Succeeded(call)) starts.push_back(call.index);
+    if (call.operation == Op::kCreateProcessA && Succeeded(call)) starts.push_back(call.index);
   }
   std::map<uint64_t, Started> out;
   const std::vector<sim::ProcessRecord>& processes = machine.processes();
@@ -86,14 +87,13 @@ inline bool IsMarkerPath(const sim::SimMachine& machine, const std::string& path
 }
 
 inline bool IsWinsock2Delete(const sim::CallRecord& call) {
-  return call.operation == "RegDeleteKeyA" &&
+  return call.operation == Op::kRegDeleteKeyA &&
          sim::SimMachine::NormalizeKeyPath(call.path) ==
              sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
 }
 
 inline bool IsResumeWrite(const sim::CallRecord& call) {
-  return call.operation == "RegSetValueExA" &&
-         Contains(call.arguments, std::string("\"") + kResumeValue + "\"");
+  return call.operation == Op::kRegSetValueExA && sim::EqualsNoCase(call.value_name, kResumeValue);
 }
 
 // ---- Machine state ----------------------------------------------------------
@@ -130,8 +130,13 @@ inline std::string WithoutEchoedData(const std::string& transcript) {
 }
 
 // ---- Rules every run keeps ----------------------------------------------------
+//
+// CheckRun reads the calls of one run in order: each order rule looks at a
+// call with the facts the calls before it established, then the call adds
+// its own (Learn). After the last call the end rules look at what the
+// program said and left on the machine.
 
-// What the call log of one run shows the program did, in order.
+// What the calls of a run have shown the program did so far.
 struct RunFacts {
   bool winsock2_deleted = false;
   bool list_counted = false;  // the uninstall list was opened and counted
@@ -140,201 +145,216 @@ struct RunFacts {
   bool upgrade_uninstaller_started = false;
   bool uninstall_started = false;  // rnasetup.dll,UninstallUpgrade
   bool reinstall_entry_written = false;
-  bool marker_written = false;  // created, written and closed
-  bool marker_opened = false;   // opened for reading (ConsumeMarker)
+  bool last_entry_for_reinstall = false;  // what the last stored resume entry is for
+  uint64_t marker_created = 0;            // the OpenFileForWrite of the marker awaiting its use
+  bool marker_data = false;               // written to since
+  bool marker_written = false;            // created, written and closed
+  bool marker_opened = false;             // opened for reading (ConsumeMarker)
+  std::vector<uint64_t> unsupervised_markers;  // created with no resume entry before them
   bool hinf_started = false;
   bool driver_started = false;
-  bool final_reboot_started = false;
-  bool session_end_requested = false;
+  bool resume_removal_said_gone = false;  // an injected "value already gone" on its removal
+  uint64_t calls = 0;
 };
+
+// One call of the run as the rules see it.
+struct RunCall {
+  const sim::CallRecord& record;
+  bool ok;          // it succeeded
+  bool marker;      // it concerns the marker file
+  Started started;  // the helper it started; kNone for other calls
+};
+
+// An order rule: what it forbids, and when a call breaks it.
+struct OrderRule {
+  const char* broken;
+  bool (*breaks)(const RunCall& c, const RunFacts& f, RunMode mode);
+};
+
+inline constexpr OrderRule kOrderRules[] = {
+    {"resume entry written before the Winsock2 key was deleted and the upgrade's uninstall text "
+     "was read",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return IsResumeWrite(c.record) && !f.uninstall_started &&
+              !(f.winsock2_deleted && f.uninstall_text_read);
+     }},
+    // Unless it is used at once, as on a machine without DUN.
+    {"the run went on from a marker created without its resume entry before it",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return (c.record.operation == Op::kCreateProcessA || IsResumeWrite(c.record)) &&
+              !f.unsupervised_markers.empty();
+     }},
+    {"UninstallUpgrade started although the Winsock2 deletion or the upgrade check failed",
+     [](const RunCall& c, const RunFacts& f, RunMode mode) {
+       return c.started == Started::kUninstallUpgrade && mode == RunMode::kFreshRun &&
+              !(f.winsock2_deleted && f.list_counted && !f.enumeration_failed);
+     }},
+    {"UninstallUpgrade started in a run that does not uninstall DUN",
+     [](const RunCall& c, const RunFacts&, RunMode mode) {
+       return c.started == Started::kUninstallUpgrade &&
+              (mode == RunMode::kReinstallDun || mode == RunMode::kUsage);
+     }},
+    // The reboot after InstallDefaultDrv ends the reinstallation.
+    {"RnaReboot started although the uninstall, the resume entry or the marker failed",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return c.started == Started::kRnaReboot && !f.driver_started &&
+              !(f.uninstall_started && f.reinstall_entry_written && f.marker_written);
+     }},
+    {"InstallHinfSection started without a marker",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return c.started == Started::kInstallHinfSection && !f.marker_opened;
+     }},
+    {"InstallHinfSection started although the Winsock2 deletion failed",
+     [](const RunCall& c, const RunFacts& f, RunMode mode) {
+       return c.started == Started::kInstallHinfSection && mode == RunMode::kFreshRun &&
+              !f.winsock2_deleted;
+     }},
+    {"InstallDefaultDrv started although InstallHinfSection did not",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return c.started == Started::kInstallDefaultDrv && !f.hinf_started;
+     }},
+    {"the upgrade's uninstaller started although an earlier step failed",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return c.started == Started::kUpgradeUninstaller &&
+              !(f.winsock2_deleted && f.uninstall_text_read && !f.reinstall_entry_written);
+     }},
+    {"the session was ended without the upgrade's uninstaller having run",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       return c.record.operation == Op::kExitWindowsEx && c.ok && !f.upgrade_uninstaller_started;
+     }},
+};
+
+// What the call adds to the facts.
+inline void Learn(const RunCall& c, RunFacts* f) {
+  const sim::CallRecord& call = c.record;
+  const Op op = call.operation;
+  const bool uninstall_list = sim::SimMachine::NormalizeKeyPath(call.path) ==
+                              sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
+  ++f->calls;
+  f->winsock2_deleted |= IsWinsock2Delete(call) && c.ok;
+  f->list_counted |= op == Op::kRegQueryInfoKeyA && c.ok && uninstall_list;
+  // A name that does not fit is read again into a larger buffer; at the
+  // largest (288 bytes) status 234 is an enumeration error too.
+  f->enumeration_failed |= op == Op::kRegEnumKeyA && uninstall_list && !c.ok &&
+                           (call.status != kErrorMoreData || call.size >= 288);
+  f->uninstall_text_read |=
+      op == Op::kRegQueryValueExA && c.ok && sim::EqualsNoCase(call.value_name, "UninstallString");
+  if (IsResumeWrite(call) && c.ok) {
+    f->reinstall_entry_written |= f->uninstall_started;
+    f->last_entry_for_reinstall = f->uninstall_started;
+  }
+  f->resume_removal_said_gone |= op == Op::kRegDeleteValueA && call.faulted &&
+                                 call.status == kErrorFileNotFound &&
+                                 sim::EqualsNoCase(call.value_name, kResumeValue);
+  if (c.marker && c.ok && op == Op::kOpenFileForWrite) {
+    f->marker_created = call.index;
+    f->marker_data = false;
+    if (!f->reinstall_entry_written) f->unsupervised_markers.push_back(call.index);
+  }
+  f->marker_data |= c.marker && c.ok && op == Op::kWriteFile;
+  f->marker_written |=
+      c.marker && c.ok && op == Op::kCloseFile && f->marker_created != 0 && f->marker_data;
+  if (c.marker && c.ok && op == Op::kOpenFileForRead) {
+    f->marker_opened = true;
+    // The marker written just before ReinstallDun on a machine without DUN
+    // is used at once.
+    if (!f->unsupervised_markers.empty()) f->unsupervised_markers.pop_back();
+  }
+  if (op == Op::kCreateProcessA || IsResumeWrite(call)) f->unsupervised_markers.clear();
+  f->uninstall_started |= c.started == Started::kUninstallUpgrade;
+  f->hinf_started |= c.started == Started::kInstallHinfSection;
+  f->driver_started |= c.started == Started::kInstallDefaultDrv;
+  f->upgrade_uninstaller_started |= c.started == Started::kUpgradeUninstaller;
+}
+
+using Broken = std::vector<std::string>;
+
+// The run ends with status 0, every prompt flushed before its key, within
+// a bounded number of calls.
+inline void RunEndsWell(const RunOutput& out, const RunFacts& f, Broken* broken) {
+  if (out.exit_status != 0) broken->push_back("exit status " + std::to_string(out.exit_status));
+  if (out.unflushed_pause) broken->push_back("a key was awaited before its prompt was flushed");
+  if (f.calls > 100000) broken->push_back("the run made " + std::to_string(f.calls) + " calls");
+}
+
+// What the program says it achieved, in its own words (not in the registry
+// data it shows), it did.
+inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken* broken) {
+  if (Contains(said, "The winsock 2  fix has been successfully applied") &&
+      !(f.hinf_started && f.driver_started)) {
+    broken->push_back(
+        "claims the fix was applied without InstallHinfSection and InstallDefaultDrv");
+  }
+  if (Contains(said, "The Winsock 2 keys have been removed.") && !f.winsock2_deleted) {
+    broken->push_back("claims the Winsock 2 keys were removed without their deletion");
+  }
+  if (Contains(said, "DUN has been successfully uninstalled.") && !f.uninstall_started) {
+    broken->push_back("claims DUN was uninstalled without UninstallUpgrade");
+  }
+}
+
+// Unless the power went off under it, the run leaves no handle open; a
+// marker it created is used or waits for the ReinstallDUN run (unless the run
+// reported what went wrong with it: it could not be read back, deleted,
+// written whole, or found because the Windows directory could not be read);
+// a resume entry for the upgrade's removal stays only when the upgrade's
+// uninstaller ran, the user is asked to delete it, or its removal was
+// answered "already gone" (rightly taken as removed). A marker an earlier run
+// left and this run could not remove authorises nothing new: only a
+// ReinstallDUN entry, always written together with a fresh marker, leads to it.
+inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string& said,
+                              const RunFacts& f, Broken* broken) {
+  if (machine.powered_off()) return;
+  const std::string handles = machine.DescribeOpenHandles();
+  if (!handles.empty()) broken->push_back("left open:\n" + handles);
+  std::string entry;
+  const bool has_entry = ResumeEntry(machine, &entry);
+  // Windows took every entry before the run: one that is there now is its own.
+  const bool entry_for_reinstall = has_entry && f.last_entry_for_reinstall;
+  const bool marker_trouble_told =
+      Contains(said, "rundunreinst.QU in the Windows directory could not be") ||
+      Contains(said, "Unable to find the Windows directory.") ||
+      Contains(said, "Unable to create the file that authorises the reinstallation of DUN.");
+  if (f.marker_created != 0 && MarkerExists(machine) && !entry_for_reinstall &&
+      !marker_trouble_told) {
+    broken->push_back("the marker created by call #" + std::to_string(f.marker_created) +
+                      " is left without a resume entry for the reinstallation");
+  }
+  if (has_entry && !entry_for_reinstall && !f.upgrade_uninstaller_started &&
+      !Contains(said, "Please delete that value") && !f.resume_removal_said_gone) {
+    broken->push_back("a resume entry \"" + entry +
+                      "\" is left although the upgrade's uninstaller did not run");
+  }
+}
 
 // Checks one run of the program: first_call is the index of its first
 // platform call (earlier calls belong to earlier runs). Returns one line per
 // broken rule; empty when the run kept them all.
-inline std::vector<std::string> CheckRun(const sim::SimMachine& machine, uint64_t first_call,
-                                         RunMode mode, const RunOutput& out) {
-  std::vector<std::string> broken;
-  auto fail = [&](const std::string& what) { broken.push_back(what); };
-  if (out.exit_status != 0) fail("exit status " + std::to_string(out.exit_status));
-  if (out.unflushed_pause) fail("a key was awaited before its prompt was flushed");
-
-  const std::string uninstall_list = sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
+inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunMode mode,
+                       const RunOutput& out) {
+  Broken broken;
   RunFacts f;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
-  bool last_entry_for_reinstall = false;  // what the last stored resume entry is for
-  uint64_t marker_created = 0;  // index of an OpenFileForWrite of the marker awaiting its use
-  bool marker_data = false;
-  std::vector<uint64_t> unsupervised_markers;  // created with no entry before them
-  uint64_t count = 0;
   for (const sim::CallRecord& call : machine.calls()) {
     if (call.index < first_call) continue;
-    ++count;
-    const bool ok = Succeeded(call);
-    const std::string& op = call.operation;
-    const std::string where = " (call #" + std::to_string(call.index) + ")";
-    if (IsWinsock2Delete(call) && ok) f.winsock2_deleted = true;
-    if (op == "RegQueryInfoKeyA" && ok &&
-        sim::SimMachine::NormalizeKeyPath(call.path) == uninstall_list) {
-      f.list_counted = true;
-    }
-    // A name that does not fit is read again into a larger buffer; at the
-    // largest (288 bytes) status 234 is an enumeration error too.
-    if (op == "RegEnumKeyA" && sim::SimMachine::NormalizeKeyPath(call.path) == uninstall_list) {
-      if (!ok && (call.status != kErrorMoreData || Contains(call.arguments, "size=288"))) {
-        f.enumeration_failed = true;
-      }
-    }
-    if (op == "RegQueryValueExA" && ok && Contains(call.arguments, "\"UninstallString\"")) {
-      f.uninstall_text_read = true;
-    }
-    if (IsResumeWrite(call)) {
-      const bool for_reinstall = f.uninstall_started;
-      if (!for_reinstall && !(f.winsock2_deleted && f.uninstall_text_read)) {
-        fail(
-            "resume entry written before the Winsock2 key was deleted and the upgrade's "
-            "uninstall text was read" +
-            where);
-      }
-      if (ok && for_reinstall) f.reinstall_entry_written = true;
-      if (ok) last_entry_for_reinstall = for_reinstall;
-    }
-    if (op == "OpenFileForWrite" && IsMarkerPath(machine, call.path) && ok) {
-      marker_created = call.index;
-      marker_data = false;
-      if (!f.reinstall_entry_written) unsupervised_markers.push_back(call.index);
-    }
-    if (op == "WriteFile" && IsMarkerPath(machine, call.path) && ok) marker_data = true;
-    if (op == "CloseFile" && IsMarkerPath(machine, call.path) && ok && marker_created != 0 &&
-        marker_data) {
-      f.marker_written = true;
-    }
-    if (op == "OpenFileForRead" && IsMarkerPath(machine, call.path) && ok) {
-      f.marker_opened = true;
-      // The marker written just before ReinstallDun on a machine without
-      // DUN is used at once.
-      if (!unsupervised_markers.empty()) unsupervised_markers.pop_back();
-    }
-    if ((op == "CreateProcessA" || IsResumeWrite(call)) && !unsupervised_markers.empty()) {
-      fail("the marker was created without the resume entry written before it (call #" +
-           std::to_string(unsupervised_markers.back()) + ")");
-      unsupervised_markers.clear();
-    }
-    Started started = StartedBy(starts, call);
+    RunCall c{call, Succeeded(call), IsMarkerPath(machine, call.path), StartedBy(starts, call)};
     // In a run that has read the upgrade's uninstall text, the next start is
     // its uninstaller, whatever that text says.
-    if (started != Started::kNone && f.uninstall_text_read && !f.uninstall_started &&
+    if (c.started != Started::kNone && f.uninstall_text_read && !f.uninstall_started &&
         !f.upgrade_uninstaller_started) {
-      started = Started::kUpgradeUninstaller;
+      c.started = Started::kUpgradeUninstaller;
     }
-    switch (started) {
-      case Started::kNone:
-        break;
-      case Started::kUninstallUpgrade:
-        if (mode == RunMode::kFreshRun &&
-            !(f.winsock2_deleted && f.list_counted && !f.enumeration_failed)) {
-          fail(
-              "UninstallUpgrade started although the Winsock2 deletion or the upgrade check "
-              "failed" +
-              where);
-        }
-        if (mode == RunMode::kReinstallDun || mode == RunMode::kUsage) {
-          fail("UninstallUpgrade started in a run that does not uninstall DUN" + where);
-        }
-        f.uninstall_started = true;
-        break;
-      case Started::kRnaReboot:
-        if (f.driver_started) {
-          f.final_reboot_started = true;
-        } else if (!(f.uninstall_started && f.reinstall_entry_written && f.marker_written)) {
-          fail(
-              "RnaReboot started although the uninstall, the resume entry or the marker "
-              "failed" +
-              where);
-        }
-        break;
-      case Started::kInstallHinfSection:
-        if (!f.marker_opened) fail("InstallHinfSection started without a marker" + where);
-        if (mode == RunMode::kFreshRun && !f.winsock2_deleted) {
-          fail("InstallHinfSection started although the Winsock2 deletion failed" + where);
-        }
-        f.hinf_started = true;
-        break;
-      case Started::kInstallDefaultDrv:
-        if (!f.hinf_started) {
-          fail("InstallDefaultDrv started although InstallHinfSection did not" + where);
-        }
-        f.driver_started = true;
-        break;
-      case Started::kUpgradeUninstaller:
-        if (!(f.winsock2_deleted && f.uninstall_text_read && !f.reinstall_entry_written)) {
-          fail("the upgrade's uninstaller started although an earlier step failed" + where);
-        }
-        f.upgrade_uninstaller_started = true;
-        break;
-    }
-    if (op == "ExitWindowsEx" && ok) {
-      if (!f.upgrade_uninstaller_started) {
-        fail("the session was ended without the upgrade's uninstaller having run" + where);
-      }
-      f.session_end_requested = true;
-    }
-  }
-  if (count > 100000) fail("the run made " + std::to_string(count) + " platform calls");
-
-  // What the program says it achieved, in its own words (not in the
-  // registry data it shows).
-  const std::string t = WithoutEchoedData(out.transcript);
-  if (Contains(t, "The winsock 2  fix has been successfully applied") &&
-      !(f.hinf_started && f.driver_started)) {
-    fail("claims the fix was applied without InstallHinfSection and InstallDefaultDrv");
-  }
-  if (Contains(t, "The Winsock 2 keys have been removed.") && !f.winsock2_deleted) {
-    fail("claims the Winsock 2 keys were removed without their deletion");
-  }
-  if (Contains(t, "DUN has been successfully uninstalled.") && !f.uninstall_started) {
-    fail("claims DUN was uninstalled without UninstallUpgrade");
-  }
-
-  // What it leaves on the machine, unless the power went off under it.
-  if (!machine.powered_off()) {
-    std::string handles = machine.DescribeOpenHandles();
-    if (!handles.empty()) fail("left open:\n" + handles);
-    std::string entry;
-    const bool has_entry = ResumeEntry(machine, &entry);
-    // Windows took every entry before the run, so one that is there now was
-    // written by it.
-    const bool entry_reinstall = has_entry && last_entry_for_reinstall;
-    // A marker this run created is used in the run or waits for the
-    // ReinstallDUN run, unless the run reported what went wrong with it (it
-    // could not be read back, deleted, written whole, or found because the
-    // Windows directory could not be read). One that an earlier run left
-    // and this run could not remove authorises nothing new: only a
-    // ReinstallDUN entry, always written together with a fresh marker,
-    // leads to it.
-    const bool marker_trouble_told =
-        Contains(t, "rundunreinst.QU in the Windows directory could not be") ||
-        Contains(t, "Unable to find the Windows directory.") ||
-        Contains(t, "Unable to create the file that authorises the reinstallation of DUN.");
-    if (marker_created != 0 && MarkerExists(machine) && !entry_reinstall && !marker_trouble_told) {
-      fail("the marker created by call #" + std::to_string(marker_created) +
-           " is left without a resume entry for the reinstallation");
-    }
-    // An injected status 2 on the removal says the value is gone already;
-    // the program rightly takes that as removed.
-    bool removal_denied_existence = false;
-    for (const sim::CallRecord& call : machine.calls()) {
-      if (call.index >= first_call && call.operation == "RegDeleteValueA" && call.faulted &&
-          call.status == kErrorFileNotFound) {
-        removal_denied_existence = true;
+    for (const OrderRule& rule : kOrderRules) {
+      if (rule.breaks(c, f, mode)) {
+        broken.push_back(std::string(rule.broken) + " (call #" + std::to_string(call.index) + ")");
       }
     }
-    if (has_entry && !entry_reinstall && !f.upgrade_uninstaller_started &&
-        !Contains(t, "Please delete that value") && !removal_denied_existence) {
-      fail("a resume entry \"" + entry +
-           "\" is left although the upgrade's uninstaller did "
-           "not run");
-    }
+    Learn(c, &f);
   }
+  RunEndsWell(out, f, &broken);
+  const std::string said = WithoutEchoedData(out.transcript);
+  ClaimsMatchDeeds(said, f, &broken);
+  NothingLeftBehind(machine, said, f, &broken);
   return broken;
 }
 

@@ -16,6 +16,7 @@ namespace netrevive {
 namespace {
 
 using sim::MakeDefaultMachine;
+using sim::Op;
 using sim::SimMachine;
 using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
@@ -65,11 +66,11 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_FALSE(machine.processes()[1].waited);
 
   // The order the repair relies on.
-  uint64_t copied = machine.FirstCallIndex("CopyFileA");
-  uint64_t deleted = machine.FirstCallIndex("RegDeleteKeyA");
-  uint64_t uninstalled = machine.FirstCallIndex("CreateProcessA");
-  uint64_t entry = machine.FirstCallIndex("RegSetValueExA");
-  uint64_t marked = machine.FirstCallIndex("OpenFileForWrite");
+  uint64_t copied = machine.FirstCallIndex(Op::kCopyFileA);
+  uint64_t deleted = machine.FirstCallIndex(Op::kRegDeleteKeyA);
+  uint64_t uninstalled = machine.FirstCallIndex(Op::kCreateProcessA);
+  uint64_t entry = machine.FirstCallIndex(Op::kRegSetValueExA);
+  uint64_t marked = machine.FirstCallIndex(Op::kOpenFileForWrite);
   ASSERT_NE(copied, 0u);
   EXPECT_LT(copied, deleted);
   EXPECT_LT(deleted, uninstalled);
@@ -116,7 +117,7 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
   EXPECT_TRUE(machine.restart_requested());
   // This mode does not touch Winsock2 or the registry files.
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
-  EXPECT_EQ(machine.FirstCallIndex("CopyFileA"), 0u);
+  EXPECT_EQ(machine.FirstCallIndex(Op::kCopyFileA), 0u);
 }
 
 TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
@@ -185,7 +186,7 @@ TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
 
 TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
   SimMachine machine = MakeDefaultMachine();
-  machine.FailOperation("RegOpenKeyExA", "HKCR\\dunfile", kErrorAccessDenied);
+  machine.FailOperation(Op::kRegOpenKeyExA, "HKCR\\dunfile", kErrorAccessDenied);
   RunOutput run = RunFresh(machine);
   EXPECT_NE(run.transcript.find("Checking for Dial Up Networking upgrades...\n"),
             std::string::npos);
@@ -205,20 +206,20 @@ TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
 TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
   struct Case {
     const char* transcript;
-    const char* operation;
+    sim::Op operation;
     const char* path;
     RegStatus status;
     std::vector<std::string> args;  // after argv[0]; empty for a fresh run
   };
   const Case cases[] = {
-      {"fail_open_services", "RegOpenKeyExA", "HKLM\\System\\CurrentControlSet\\Services", 5, {}},
-      {"fail_delete_winsock2", "RegDeleteKeyA", "", 1011, {}},
-      {"fail_start_uninstall", "CreateProcessA", "", 2, {}},
-      {"fail_open_runonce", "RegOpenKeyExA", sim::kRunOncePath, 1009, {}},
-      {"fail_write_runonce", "RegSetValueExA", "", 1015, {}},
-      {"fail_write_marker", "WriteFile", "", 5, {}},  // the incomplete marker is deleted
-      {"fail_upgrade_remove_uninstall", "CreateProcessA", "", 2, {"UpgradeRemove"}},
-      {"fail_no_windows_dir", "GetWindowsDirectoryA", "", 5, {}},
+      {"fail_open_services", Op::kRegOpenKeyExA, sim::kServicesPath, 5, {}},
+      {"fail_delete_winsock2", Op::kRegDeleteKeyA, "", 1011, {}},
+      {"fail_start_uninstall", Op::kCreateProcessA, "", 2, {}},
+      {"fail_open_runonce", Op::kRegOpenKeyExA, sim::kRunOncePath, 1009, {}},
+      {"fail_write_runonce", Op::kRegSetValueExA, "", 1015, {}},
+      {"fail_write_marker", Op::kWriteFile, "", 5, {}},  // the incomplete marker is deleted
+      {"fail_upgrade_remove_uninstall", Op::kCreateProcessA, "", 2, {"UpgradeRemove"}},
+      {"fail_no_windows_dir", Op::kGetWindowsDirectoryA, "", 5, {}},
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
@@ -239,7 +240,7 @@ TEST(RepairTest, RestartHelperThatCannotStartLeavesEntryAndMarker) {
   // Find the call that starts the restart helper in a clean run, then fail it.
   SimMachine probe = MakeDefaultMachine();
   RunFresh(probe);
-  std::vector<sim::CallRecord> starts = probe.CallsOf("CreateProcessA");
+  std::vector<sim::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
   ASSERT_EQ(starts.size(), 2u);
 
   SimMachine machine = MakeDefaultMachine();
@@ -266,7 +267,7 @@ TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
     // Find the call index of the Nth start in a clean run of a copy.
     SimMachine probe = machine;
     RunProgram(probe, {probe.self_path(), "ReinstallDUN"});
-    std::vector<sim::CallRecord> starts = probe.CallsOf("CreateProcessA");
+    std::vector<sim::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
     ASSERT_EQ(starts.size(), 3u);
     machine.FailCallNumber(starts[c.failing_start - 1].index, 2);
     RunOutput run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});

@@ -15,6 +15,7 @@ namespace netrevive {
 namespace {
 
 using sim::MakeDefaultMachine;
+using sim::Op;
 using sim::SimMachine;
 using testing::ExpectedTranscript;
 using testing::ResumeAfterRestart;
@@ -66,7 +67,8 @@ TEST(UpgradeTest, EachUninstallerFormRunsWithItsOwnCommandAndResumeEntry) {
     EXPECT_TRUE(p.waited);
     EXPECT_EQ(RunOnceValue(machine), c.resume);
     // The entry is written before the uninstaller starts; then the session ends.
-    EXPECT_LT(machine.FirstCallIndex("RegSetValueExA"), machine.FirstCallIndex("CreateProcessA"));
+    EXPECT_LT(machine.FirstCallIndex(Op::kRegSetValueExA),
+              machine.FirstCallIndex(Op::kCreateProcessA));
     EXPECT_TRUE(machine.logoff_requested()) << c.uninstall;
     EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath)) << c.uninstall;
     // DUN itself is untouched in this run, and so is the marker.
@@ -203,13 +205,13 @@ TEST(UpgradeTest, KeysThatAreNotTheUpgrade) {
 TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
   struct Case {
     const char* transcript;
-    const char* operation;
+    sim::Op operation;
     RegStatus status;
   };
   const Case cases[] = {
-      {"upgrade_fail_open", "RegOpenKeyExA", 1011},
-      {"upgrade_fail_query", "RegQueryInfoKeyA", 1015},
-      {"upgrade_fail_enum", "RegEnumKeyA", 1009},
+      {"upgrade_fail_open", Op::kRegOpenKeyExA, 1011},
+      {"upgrade_fail_query", Op::kRegQueryInfoKeyA, 1015},
+      {"upgrade_fail_enum", Op::kRegEnumKeyA, 1009},
   };
   for (const Case& c : cases) {
     SimMachine machine;
@@ -230,14 +232,14 @@ TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
     SimMachine machine;
     ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
     machine.RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe");
-    if (gone_already) machine.FailOperation("RegDeleteValueA", "", kErrorFileNotFound);
+    if (gone_already) machine.FailOperation(Op::kRegDeleteValueA, "", kErrorFileNotFound);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_cannot_start", run.transcript))
         << gone_already;
     EXPECT_EQ(RunOnceValue(machine) == "<none>", !gone_already);
     EXPECT_FALSE(machine.logoff_requested());
     EXPECT_TRUE(machine.KeyExists(sim::kMsdunPath));
-    EXPECT_EQ(machine.CallsOf("RegDeleteValueA").size(), 1u);
+    EXPECT_EQ(machine.CallsOf(Op::kRegDeleteValueA).size(), 1u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
   }
 }

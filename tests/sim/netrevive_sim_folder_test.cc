@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/machine_folder.h"
-#include "platform/sim/regedit4.h"
+#include "driver/sim/machine_folder.h"
+#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
 
@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using sim::LoadMachineFolder;
 using sim::MachineFolderError;
-using sim::PendingSession;
 using sim::SaveMachineFolder;
+using sim::SessionRequest;
 using sim::SimMachine;
 
 // Everything a folder keeps of a machine, as text, for comparisons with a
@@ -36,7 +36,7 @@ std::string State(const SimMachine& machine) {
     machine.ReadFile(file, &contents);
     out += "file " + file + " = [" + contents + "]\n";
   }
-  out += sim::WriteRegFile(machine.Export());
+  out += sim::WriteRegFile(sim::ExportRegFile(machine));
   return out;
 }
 
@@ -63,21 +63,21 @@ TEST(MachineFolder, SaveThenLoadGivesTheSameMachine) {
   for (const SimMachine& original : {sim::MakeDefaultMachine(), UnusualMachine()}) {
     TempFolder temp;
     MachineFolderError error;
-    ASSERT_TRUE(SaveMachineFolder(temp.path(), original, PendingSession::kRestart, &error))
+    ASSERT_TRUE(SaveMachineFolder(temp.path(), original, SessionRequest::kRestart, &error))
         << error.ToString();
     SimMachine loaded;
     loaded.PutFile("C:\\STALE.TXT", "from before");
-    PendingSession pending = PendingSession::kNone;
+    SessionRequest pending = SessionRequest::kNone;
     ASSERT_TRUE(LoadMachineFolder(temp.path(), &loaded, &pending, &error)) << error.ToString();
     EXPECT_EQ(State(loaded), State(original));
-    EXPECT_EQ(pending, PendingSession::kRestart);
+    EXPECT_EQ(pending, SessionRequest::kRestart);
   }
 }
 
 TEST(MachineFolder, FilesAreKeptAsAFolderTreeAndTheRegistryAsRegedit4) {
   TempFolder temp;
   MachineFolderError error;
-  ASSERT_TRUE(SaveMachineFolder(temp.path(), UnusualMachine(), PendingSession::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(temp.path(), UnusualMachine(), SessionRequest::kNone, &error));
   EXPECT_EQ(ReadText(temp.Sub("drive/C/Program Files/QU Netrevive/NETREVIVE.EXE")),
             std::string("MZ\0\x90", 4));
   EXPECT_EQ(ReadText(temp.Sub("drive/D/SETUP/Readme Now.txt")), "line one\r\nline two\n");
@@ -115,13 +115,13 @@ TEST(MachineFolder, SavingAgainReplacesTheMachineAndKeepsOtherFiles) {
   TempFolder temp;
   MachineFolderError error;
   SimMachine machine = UnusualMachine();
-  ASSERT_TRUE(SaveMachineFolder(temp.path(), machine, PendingSession::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(temp.path(), machine, SessionRequest::kNone, &error));
   WriteText(temp.Sub("notes.txt"), "my notes");
   machine.RemoveFile("D:\\SETUP\\Readme Now.txt");
   machine.RemoveDirectory("D:\\SETUP");
   machine.RemoveDirectory("D:");
   machine.DeleteKey("HKLM\\Software\\QU");
-  ASSERT_TRUE(SaveMachineFolder(temp.path(), machine, PendingSession::kLogOff, &error))
+  ASSERT_TRUE(SaveMachineFolder(temp.path(), machine, SessionRequest::kLogOff, &error))
       << error.ToString();
   EXPECT_FALSE(fs::exists(temp.Sub("drive/D/SETUP/Readme Now.txt")));
   EXPECT_EQ(ReadText(temp.Sub("notes.txt")), "my notes");
@@ -129,10 +129,10 @@ TEST(MachineFolder, SavingAgainReplacesTheMachineAndKeepsOtherFiles) {
   EXPECT_FALSE(fs::exists(temp.Sub("drive.old")));
   EXPECT_FALSE(fs::exists(temp.Sub("registry.reg.new")));
   SimMachine loaded;
-  PendingSession pending = PendingSession::kNone;
+  SessionRequest pending = SessionRequest::kNone;
   ASSERT_TRUE(LoadMachineFolder(temp.path(), &loaded, &pending, &error)) << error.ToString();
   EXPECT_EQ(State(loaded), State(machine));
-  EXPECT_EQ(pending, PendingSession::kLogOff);
+  EXPECT_EQ(pending, SessionRequest::kLogOff);
 }
 
 // A change to one file of a saved folder, and the error it must give.
@@ -153,7 +153,7 @@ TEST_P(MachineFolderErrors, NameTheFileAndLineAndLeaveTheMachineAlone) {
   TempFolder temp;
   MachineFolderError error;
   ASSERT_TRUE(
-      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), PendingSession::kNone, &error));
+      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), SessionRequest::kNone, &error));
   std::string path = temp.Sub(c.file);
   if (std::string(c.find).empty()) {
     if (std::string(c.replace) == "(remove)") {
@@ -176,13 +176,13 @@ TEST_P(MachineFolderErrors, NameTheFileAndLineAndLeaveTheMachineAlone) {
 
   SimMachine machine = UnusualMachine();
   std::string before = State(machine);
-  PendingSession pending = PendingSession::kLogOff;
+  SessionRequest pending = SessionRequest::kLogOff;
   ASSERT_FALSE(LoadMachineFolder(temp.path(), &machine, &pending, &error));
   EXPECT_EQ(error.file, temp.Sub(c.error_file));
   EXPECT_EQ(error.line, c.line) << error.ToString();
   EXPECT_NE(error.message.find(c.message_part), std::string::npos) << error.ToString();
   EXPECT_EQ(State(machine), before);
-  EXPECT_EQ(pending, PendingSession::kLogOff);
+  EXPECT_EQ(pending, SessionRequest::kLogOff);
   EXPECT_EQ(FolderContents(temp.path()), folder_before);
 }
 
@@ -233,7 +233,7 @@ TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {
   TempFolder temp;
   MachineFolderError error;
   ASSERT_TRUE(
-      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), PendingSession::kNone, &error));
+      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), SessionRequest::kNone, &error));
   std::string text = ReadText(temp.Sub("registry.reg"));
   size_t at = text.find("=dword:");
   ASSERT_NE(at, std::string::npos);
@@ -242,7 +242,7 @@ TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {
   text.replace(at, 7, "=dword:x");
   WriteText(temp.Sub("registry.reg"), text);
   SimMachine machine;
-  PendingSession pending;
+  SessionRequest pending;
   ASSERT_FALSE(LoadMachineFolder(temp.path(), &machine, &pending, &error));
   EXPECT_EQ(error.line, line);
   EXPECT_EQ(error.ToString(), temp.Sub("registry.reg") + ":" + std::to_string(line) +
@@ -254,7 +254,7 @@ TEST(MachineFolder, AFolderThatIsAFileIsRefused) {
   TempFolder temp;
   WriteText(temp.Sub("machine"), "not a folder");
   SimMachine machine;
-  PendingSession pending;
+  SessionRequest pending;
   MachineFolderError error;
   EXPECT_FALSE(LoadMachineFolder(temp.Sub("machine"), &machine, &pending, &error));
   EXPECT_EQ(error.ToString(), temp.Sub("machine") + ": not a folder");
@@ -272,10 +272,10 @@ TEST(NetreviveSimFolder, ANewFolderGetsTheRepairedMachine) {
   EXPECT_EQ(run.out.substr(run.out.size() - dir.size() - 21), "== machine saved in " + dir + "\n");
 
   SimMachine machine;
-  PendingSession pending = PendingSession::kRestart;
+  SessionRequest pending = SessionRequest::kRestart;
   MachineFolderError error;
   ASSERT_TRUE(LoadMachineFolder(dir, &machine, &pending, &error)) << error.ToString();
-  EXPECT_EQ(pending, PendingSession::kNone);
+  EXPECT_EQ(pending, SessionRequest::kNone);
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_TRUE(machine.FileExists("C:\\WINDOWS\\system.tom"));
@@ -290,7 +290,7 @@ TEST(NetreviveSimFolder, APresetSeedsANewFolder) {
   SimRun run = RunSim({"--keys", "auto", "--machine", dir, "--preset", "upgrade-dunsetup"});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   SimMachine machine;
-  PendingSession pending;
+  SessionRequest pending;
   MachineFolderError error;
   ASSERT_TRUE(LoadMachineFolder(dir, &machine, &pending, &error)) << error.ToString();
   EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
@@ -372,7 +372,7 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
   machine.set_self_path(program);
   machine.PutFile(program, "MZ");
   MachineFolderError error;
-  ASSERT_TRUE(SaveMachineFolder(dir, machine, PendingSession::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kNone, &error));
 
   SimRun run = RunSim({"--keys", "auto", "--machine", dir});
   ASSERT_EQ(run.exit_status, 0) << run.err;
@@ -393,14 +393,14 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
                          "\nPress any key to continue\n== [key]\n"),
             std::string::npos);
   SimMachine after;
-  PendingSession pending;
+  SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &after, &pending, &error)) << error.ToString();
   EXPECT_FALSE(sim::DunInstalled(after));
   EXPECT_TRUE(after.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 
   // With a C:\Program.exe on the drive, Windows runs that instead.
   machine.PutFile("C:\\Program.exe", "MZ");
-  ASSERT_TRUE(SaveMachineFolder(dir, machine, PendingSession::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kNone, &error));
   SimRun hijacked = RunSim({"--keys", "auto", "--machine", dir});
   ASSERT_EQ(hijacked.exit_status, 0) << hijacked.err;
   EXPECT_NE(hijacked.out.find("== session 2: RunOnce \"QU Netrevive\" = " + program +
@@ -428,7 +428,7 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
   machine.SetString(sim::kRunOncePath, "missing", "NOTHERE.EXE /x");
   machine.SetString(sim::kRunOncePath, "QU Netrevive", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   MachineFolderError error;
-  ASSERT_TRUE(SaveMachineFolder(dir, machine, PendingSession::kRestart, &error));
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
 
   SimRun run = RunSim({"--keys", "auto", "--machine", dir});
   ASSERT_EQ(run.exit_status, 0) << run.err;
@@ -458,11 +458,11 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
       << run.out;
 
   SimMachine after;
-  PendingSession pending;
+  SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &after, &pending, &error)) << error.ToString();
   EXPECT_TRUE(after.ListValues(sim::kRunOncePath).empty());
   EXPECT_TRUE(after.KeyExists(sim::kDialUpAdapterPath));
-  EXPECT_EQ(pending, PendingSession::kNone);
+  EXPECT_EQ(pending, SessionRequest::kNone);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/sim/regedit4.h"
+#include "driver/sim/regedit4.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,7 @@ Outcome RunSequence(SimMachine& machine) {
 
 TEST(SimFaultPlanTest, FailsByOperationAndPathOnceOrPersistently) {
   struct Case {
-    const char* operation;
+    std::optional<Op> operation;  // none: any operation
     const char* path;
     RegStatus status;
     bool persistent;
@@ -47,41 +48,42 @@ TEST(SimFaultPlanTest, FailsByOperationAndPathOnceOrPersistently) {
     RegStatus deleted;
   };
   const Case cases[] = {
-      {"RegDeleteKeyA", "", kErrorAccessDenied, false, false, 0, kErrorAccessDenied},
-      {"RegDeleteKeyA", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\winsock2",
+      {Op::kRegDeleteKeyA, "", kErrorAccessDenied, false, false, 0, kErrorAccessDenied},
+      {Op::kRegDeleteKeyA, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\winsock2",
        kErrorBadDb, false, false, 0, kErrorBadDb},
-      {"RegDeleteKeyA", "HKLM\\System\\CurrentControlSet\\Services\\Winsock", kErrorBadDb, false,
+      {Op::kRegDeleteKeyA, "HKLM\\System\\CurrentControlSet\\Services\\Winsock", kErrorBadDb, false,
        false, 0, 0},  // another key: no match
-      {"RegOpenKeyExA", "HKLM\\System\\CurrentControlSet\\Services", kErrorCantOpen, false, false,
-       kErrorCantOpen, -1},
-      {"CopyFileA", "c:\\windows\\SYSTEM.TOM", 5, false, true, 0, 0},  // by target
-      {"CopyFileA", "C:\\WINDOWS\\user.dat", 5, false, false, 0, 0},
-      {"", "C:\\WINDOWS\\system.dat", 2, false, true, 0, 0},  // any operation on the path
+      {Op::kRegOpenKeyExA, "HKLM\\System\\CurrentControlSet\\Services", kErrorCantOpen, false,
+       false, kErrorCantOpen, -1},
+      {Op::kCopyFileA, "c:\\windows\\SYSTEM.TOM", 5, false, true, 0, 0},  // by target
+      {Op::kCopyFileA, "C:\\WINDOWS\\user.dat", 5, false, false, 0, 0},
+      {std::nullopt, "C:\\WINDOWS\\system.dat", 2, false, true, 0, 0},  // any operation on the path
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
     machine.FailOperation(c.operation, c.path, c.status, c.persistent);
     Outcome outcome = RunSequence(machine);
-    EXPECT_EQ(outcome.copied, !c.copy_fails) << c.operation << " " << c.path;
-    EXPECT_EQ(outcome.open, c.open) << c.operation << " " << c.path;
-    EXPECT_EQ(outcome.deleted, c.deleted) << c.operation << " " << c.path;
+    SCOPED_TRACE(std::string(c.operation ? OpName(*c.operation) : "any") + " " + c.path);
+    EXPECT_EQ(outcome.copied, !c.copy_fails);
+    EXPECT_EQ(outcome.open, c.open);
+    EXPECT_EQ(outcome.deleted, c.deleted);
     const bool expect_fault = c.copy_fails || c.open != 0 || c.deleted != 0;
-    EXPECT_EQ(machine.fault_met(), expect_fault) << c.operation << " " << c.path;
-    EXPECT_EQ(machine.KeyExists(kWinsock2Path), c.deleted != 0) << c.operation << " " << c.path;
+    EXPECT_EQ(machine.fault_met(), expect_fault);
+    EXPECT_EQ(machine.KeyExists(kWinsock2Path), c.deleted != 0);
     EXPECT_TRUE(machine.OpenHandles().empty()) << machine.DescribeOpenHandles();
   }
 }
 
 TEST(SimFaultPlanTest, OnceIsUsedUpPersistentStays) {
   SimMachine machine = MakeDefaultMachine();
-  machine.FailOperation("RegOpenKeyExA", "HKCR\\dunfile", 5);
+  machine.FailOperation(Op::kRegOpenKeyExA, "HKCR\\dunfile", 5);
   RegKey key = 0;
   EXPECT_EQ(machine.RegOpenKeyExA(kHkeyClassesRoot, "dunfile", kKeyRead, &key), 5);
   EXPECT_EQ(machine.RegOpenKeyExA(kHkeyClassesRoot, "dunfile", kKeyRead, &key), 0);
   EXPECT_EQ(machine.RegCloseKey(key), 0);
   EXPECT_EQ(machine.faults_met(), 1);
 
-  machine.FailOperation("GetWindowsDirectoryA", "", 8, true);
+  machine.FailOperation(Op::kGetWindowsDirectoryA, "", 8, true);
   char dir[64];
   for (int i = 0; i < 3; ++i) EXPECT_EQ(machine.GetWindowsDirectoryA(dir, sizeof dir), 0u);
   EXPECT_EQ(machine.last_error(), 8);
@@ -137,8 +139,8 @@ TEST(SimFaultPlanTest, NthCallSweepMeetsEachCallOnceThenRunsClean) {
 
 TEST(SimFaultPlanTest, FailedOpenFileAndProcessReturnNoHandles) {
   SimMachine machine = MakeDefaultMachine();
-  machine.FailOperation("OpenFileForWrite", "", 5);
-  machine.FailOperation("CreateProcessA", "C:\\WINDOWS\\RUNDLL32.EXE", 2);
+  machine.FailOperation(Op::kOpenFileForWrite, "", 5);
+  machine.FailOperation(Op::kCreateProcessA, "C:\\WINDOWS\\RUNDLL32.EXE", 2);
   EXPECT_EQ(machine.OpenFileForWrite("C:\\WINDOWS\\rundunreinst.QU"), kNoHandle);
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
   char command[] = "C:\\WINDOWS\\rundll32.exe rnasetup.dll,UninstallUpgrade";
@@ -197,29 +199,31 @@ TEST(SimCallLogTest, RecordsOrderArgumentsAndResults) {
   RunSequence(machine);
   const std::vector<CallRecord>& calls = machine.calls();
   ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[0].operation, "GetWindowsDirectoryA");
+  EXPECT_EQ(calls[0].operation, Op::kGetWindowsDirectoryA);
   EXPECT_EQ(calls[0].arguments, "size=64");
+  EXPECT_EQ(calls[0].size, 64u);
   EXPECT_EQ(calls[0].result, 10);
-  EXPECT_EQ(calls[1].operation, "CopyFileA");
+  EXPECT_EQ(calls[1].operation, Op::kCopyFileA);
   EXPECT_EQ(calls[1].path, "C:\\WINDOWS\\system.dat");
   EXPECT_EQ(calls[1].arguments,
             "\"C:\\WINDOWS\\system.dat\" -> \"C:\\WINDOWS\\system.tom\", fail_if_exists=0");
+  EXPECT_EQ(calls[1].copy_target, "C:\\WINDOWS\\system.tom");
   EXPECT_EQ(calls[2].path, "HKLM\\System\\CurrentControlSet\\Services");
   EXPECT_EQ(calls[2].arguments, "HKLM, \"System\\CurrentControlSet\\Services\", access=0xF003F");
-  EXPECT_EQ(calls[3].operation, "RegDeleteKeyA");
+  EXPECT_EQ(calls[3].operation, Op::kRegDeleteKeyA);
   EXPECT_EQ(calls[3].path, "HKLM\\System\\CurrentControlSet\\Services\\Winsock2");
   EXPECT_EQ(calls[3].result, 0);
   for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i].index, i + 1);
 
   // Order checks the way a step test makes them.
-  uint64_t copied = machine.FirstCallIndex("CopyFileA", "C:\\WINDOWS\\SYSTEM.DAT");
-  uint64_t deleted = machine.FirstCallIndex("RegDeleteKeyA", kWinsock2Path);
+  uint64_t copied = machine.FirstCallIndex(Op::kCopyFileA, "C:\\WINDOWS\\SYSTEM.DAT");
+  uint64_t deleted = machine.FirstCallIndex(Op::kRegDeleteKeyA, kWinsock2Path);
   EXPECT_NE(copied, 0u);
   EXPECT_LT(copied, deleted);
-  EXPECT_EQ(machine.FirstCallIndex("DeleteFileA"), 0u);
-  EXPECT_EQ(machine.CallsOf("RegCloseKey").size(), 1u);
+  EXPECT_EQ(machine.FirstCallIndex(Op::kDeleteFileA), 0u);
+  EXPECT_EQ(machine.CallsOf(Op::kRegCloseKey).size(), 1u);
 
-  machine.FailOperation("RegDeleteKeyA", "", 5);
+  machine.FailOperation(Op::kRegDeleteKeyA, "", 5);
   RunSequence(machine);
   EXPECT_EQ(machine.calls()[8].ToString(),
             "#9 RegDeleteKeyA HKLM\\System\\CurrentControlSet\\Services, \"Winsock2\" -> 5 "

@@ -79,7 +79,7 @@ TEST(SimProcessTest, RecordsTheRunAndCallsTheHelperModelAtOnce) {
   EXPECT_EQ(run.exit_code, 3u);
   EXPECT_FALSE(run.waited);
   const CallRecord& call = machine.calls().back();
-  EXPECT_EQ(call.operation, "CreateProcessA");
+  EXPECT_EQ(call.operation, Op::kCreateProcessA);
   EXPECT_EQ(call.path, "C:\\WINDOWS\\rundll32.exe");
   EXPECT_EQ(call.arguments,
             "program=\"C:\\WINDOWS\\rundll32.exe\", command_line=\"C:\\WINDOWS\\rundll32.exe "

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_machine.h"
 
 namespace netrevive::sim {
@@ -255,7 +256,7 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
   drop_value.path = "HKLM\\System\\CurrentControlSet\\Services\\Winsock";
   drop_value.values.push_back(RegFileValue{"name", kRegSz, {}, true});
   file.keys.push_back(drop_value);
-  ASSERT_TRUE(machine_.Import(file));
+  ASSERT_TRUE(ImportRegFile(file, &machine_));
 
   EXPECT_FALSE(machine_.KeyExists(std::string(kServices) + "\\Winsock2"));
   EXPECT_FALSE(machine_.ValueExists(std::string(kServices) + "\\Winsock", "Name"));
@@ -263,7 +264,7 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
   ASSERT_TRUE(machine_.GetString("HKLM\\Software\\Test", "A", &text));
   EXPECT_EQ(text, "x");
 
-  RegFile out = machine_.Export();
+  RegFile out = ExportRegFile(machine_);
   std::vector<std::string> paths;
   for (const RegFileKey& key : out.keys) paths.push_back(key.path);
   EXPECT_EQ(paths, std::vector<std::string>({
@@ -280,8 +281,8 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
 
   // A machine built from the export is the same registry.
   SimMachine copy;
-  ASSERT_TRUE(copy.Import(out));
-  RegFile again = copy.Export();
+  ASSERT_TRUE(ImportRegFile(out, &copy));
+  RegFile again = ExportRegFile(copy);
   ASSERT_EQ(again.keys.size(), out.keys.size());
   for (size_t i = 0; i < out.keys.size(); ++i) {
     EXPECT_EQ(again.keys[i].path, out.keys[i].path);
@@ -293,7 +294,7 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
   unknown.path = "HKEY_CURRENT_USER\\Software";
   bad.keys.push_back(unknown);
   std::string error;
-  EXPECT_FALSE(machine_.Import(bad, &error));
+  EXPECT_FALSE(ImportRegFile(bad, &machine_, &error));
   EXPECT_NE(error.find("HKEY_CURRENT_USER\\Software"), std::string::npos) << error;
 }
 

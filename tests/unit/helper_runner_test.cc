@@ -8,6 +8,7 @@
 namespace netrevive {
 namespace {
 
+using sim::Op;
 using sim::SimMachine;
 
 // The fixed helpers' command lines and working directories.
@@ -55,7 +56,7 @@ TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
     SimMachine machine = sim::MakeDefaultMachine();
     HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", wait);
     EXPECT_TRUE(RunHelper(machine, &run));
-    EXPECT_EQ(machine.CallsOf("WaitForSingleObject").size(), wait ? 1u : 0u);
+    EXPECT_EQ(machine.CallsOf(Op::kWaitForSingleObject).size(), wait ? 1u : 0u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
     // The wait takes as long as the helper runs, in one call.
     EXPECT_EQ(machine.clock_ms(), wait ? sim::kHelperDurationMs : 0u);
@@ -64,7 +65,7 @@ TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
 
 TEST(HelperRunnerTest, FailedWaitEndsAndProcessThatCannotStartIsNo) {
   SimMachine machine = sim::MakeDefaultMachine();
-  machine.FailOperation("WaitForSingleObject", "", 6, /*persistent=*/true);
+  machine.FailOperation(Op::kWaitForSingleObject, "", 6, /*persistent=*/true);
   HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", true);
   EXPECT_TRUE(RunHelper(machine, &run));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");

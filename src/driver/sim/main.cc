@@ -7,10 +7,10 @@
 #include <string>
 #include <system_error>
 
+#include "driver/sim/machine_folder.h"
 #include "driver/sim/options.h"
 #include "driver/sim/sim_session.h"
 #include "driver/sim/tty_keys.h"
-#include "platform/sim/machine_folder.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 using netrevive::sim::KeySource;
 using netrevive::sim::MachineFolderError;
-using netrevive::sim::PendingSession;
+using netrevive::sim::SessionRequest;
 using netrevive::sim::SimMachine;
 using netrevive::sim::SimOptions;
 
@@ -60,7 +60,7 @@ int SimMain(int argc, const char* const* argv) {
   }
 
   SimMachine machine;
-  PendingSession pending = PendingSession::kNone;
+  SessionRequest pending = SessionRequest::kNone;
   std::string origin;
   if (folder_exists) {
     MachineFolderError folder_error;
@@ -89,7 +89,7 @@ int SimMain(int argc, const char* const* argv) {
   settings.tty = &tty;
   settings.one_run = options.one_run;
   settings.pending = pending;
-  PendingSession left = netrevive::sim::RunSessions(machine, settings, out);
+  SessionRequest left = netrevive::sim::RunSessions(machine, settings, out);
 
   if (!options.machine_dir.empty()) {
     MachineFolderError folder_error;

@@ -9,18 +9,6 @@ namespace netrevive::sim {
 
 namespace {
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // A status as decimal (with an optional minus) or 0x hex, within 32 bits.
 bool ParseStatus(const std::string& text, RegStatus* status) {
   bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -44,17 +32,6 @@ bool ParseStatus(const std::string& text, RegStatus* status) {
 }
 
 }  // namespace
-
-const std::vector<std::string>& InjectableOperations() {
-  static const std::vector<std::string> kOperations = {
-      "RegOpenKeyExA",        "RegQueryInfoKeyA",    "RegEnumKeyA",     "RegQueryValueExA",
-      "RegSetValueExA",       "RegDeleteKeyA",       "RegDeleteValueA", "RegCloseKey",
-      "GetWindowsDirectoryA", "GetVersionExA",       "CopyFileA",       "DeleteFileA",
-      "OpenFileForRead",      "OpenFileForWrite",    "WriteFile",       "CloseFile",
-      "CreateProcessA",       "WaitForSingleObject", "CloseHandle",     "ExitWindowsEx",
-  };
-  return kOperations;
-}
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   const std::string usage = "expected OP[:PATH]=STATUS[,once], such as RegDeleteKeyA=5";
@@ -82,18 +59,16 @@ bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
       return false;
     }
   }
-  for (const std::string& known : InjectableOperations()) {
-    if (EqualsIgnoreCase(known, operation)) parsed.operation = known;
-  }
-  if (parsed.operation.empty()) {
+  Op op;
+  if (!FindOp(operation, &op)) {
     std::string names;
-    for (const std::string& known : InjectableOperations()) {
-      names += (names.empty() ? "" : ", ") + known;
-    }
+    for (const OpEntry& known : kOps)
+      names += (names.empty() ? "" : ", ") + std::string(known.name);
     *error =
         "--inject " + text + ": unknown operation \"" + operation + "\" (known: " + names + ")";
     return false;
   }
+  parsed.operation = op;
   if (!ParseStatus(status_text, &parsed.status)) {
     *error = "--inject " + text + ": bad status \"" + status_text +
              "\" (a decimal number or 0x and up to 8 hex digits)";
@@ -224,12 +199,13 @@ std::string SimHelpText() {
       "                  path); every time, or once with \",once\". Repeatable.\n"
       "                  OP is one of:\n";
   std::string line = "                   ";
-  for (const std::string& op : InjectableOperations()) {
-    if (line.size() + op.size() + 1 > 80) {
+  for (const OpEntry& op : kOps) {
+    std::string name = op.name;
+    if (line.size() + name.size() + 1 > 80) {
       text += line + "\n";
       line = "                   ";
     }
-    line += " " + op;
+    line += " " + name;
   }
   text += line + "\n";
   text +=

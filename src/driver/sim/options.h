@@ -23,14 +23,12 @@ struct SimOptions {
   std::vector<FaultRule> faults;  // --inject, in the order given
 };
 
-// The platform operations --inject may name, as the program calls them.
-const std::vector<std::string>& InjectableOperations();
-
 // Reads the command line (argv[0] is skipped). False with a one-line message
 // in *error when it is not understood.
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error);
 
-// Reads one --inject text: OP[:PATH]=STATUS[,once]. False with a message.
+// Reads one --inject text: OP[:PATH]=STATUS[,once], OP the name of a
+// platform operation (sim_operations.h, any case). False with a message.
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error);
 
 // The --help text.

@@ -1,7 +1,5 @@
 #include "driver/sim/sim_session.h"
 
-#include <stdlib.h>
-
 #include <map>
 #include <vector>
 
@@ -30,8 +28,6 @@ void SimOutput::Flush() { fflush(out_); }
 
 namespace {
 
-constexpr uint32_t kRegExpandSz = 2;
-
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 struct HelperRunNote {
@@ -46,7 +42,7 @@ class Simulation {
   Simulation(SimMachine& machine, const SessionSettings& settings, SimOutput& out)
       : machine_(machine), settings_(settings), out_(out) {}
 
-  PendingSession Run();
+  SessionRequest Run();
 
   // Prints what the program did through the platform since the last look:
   // helper starts, session ends and injected faults. Called before each
@@ -60,7 +56,6 @@ class Simulation {
   void WaitForKey();
 
  private:
-  PendingSession HowSessionEnded() const;
   void RunProgram(const std::vector<std::string>& argv);
   void RunByWindows(const ResolvedCommand& resolved, const std::string& command_line);
   // Runs the RunOnce entries of a new session. False when there were none.
@@ -109,7 +104,7 @@ void Simulation::ReportNewCalls() {
   for (; calls_seen_ < calls.size(); ++calls_seen_) {
     const CallRecord& call = calls[calls_seen_];
     if (call.faulted) out_.Note("injected fault: " + call.ToString());
-    if (call.operation == "CreateProcessA") {
+    if (call.operation == Op::kCreateProcessA) {
       if (call.result != 0 && processes_seen_ < machine_.processes().size()) {
         const ProcessRecord& run = machine_.processes()[processes_seen_++];
         std::string effect = run.recognised ? run.effect : "not a known setup program, no change";
@@ -122,22 +117,12 @@ void Simulation::ReportNewCalls() {
         out_.Note("helper not started: " + call.path + " (status " + std::to_string(call.status) +
                   ")");
       }
-    } else if (call.operation == "ExitWindowsEx" && call.result != 0) {
-      // The arguments read flags=0x..., reserved=0x...; EWX_SHUTDOWN,
-      // EWX_REBOOT and EWX_POWEROFF (0xB) end more than the user's session.
-      size_t at = call.arguments.find("flags=");
-      unsigned long flags =
-          at == std::string::npos ? 0 : strtoul(call.arguments.c_str() + at + 6, nullptr, 0);
-      out_.Note((flags & 0xB) != 0 ? "ExitWindowsEx: Windows is asked to restart"
-                                   : "ExitWindowsEx: the user is logged off");
+    } else if (call.operation == Op::kExitWindowsEx && call.result != 0) {
+      out_.Note(ExitRequest(call.exit_flags) == SessionRequest::kRestart
+                    ? "ExitWindowsEx: Windows is asked to restart"
+                    : "ExitWindowsEx: the user is logged off");
     }
   }
-}
-
-PendingSession Simulation::HowSessionEnded() const {
-  if (machine_.restart_requested()) return PendingSession::kRestart;
-  if (machine_.logoff_requested()) return PendingSession::kLogOff;
-  return PendingSession::kNone;
 }
 
 bool Simulation::IsTheProgram(const std::string& program) const {
@@ -169,7 +154,7 @@ void Simulation::RunByWindows(const ResolvedCommand& resolved, const std::string
   run.command_line = command_line;
   run.started_at_ms = machine_.clock_ms();
   run.session = machine_.session();
-  HelperOutcome outcome = DefaultHelperModel(machine_, run);
+  HelperOutcome outcome = machine_.RunHelper(run);
   std::string effect = outcome.recognised ? outcome.effect : "not a known setup program, no change";
   out_.Note("Windows runs " + resolved.program + " -> " + effect);
   helper_runs_.push_back(HelperRunNote{session_, command_line, effect, true});
@@ -209,33 +194,33 @@ bool Simulation::RunOnceEntries() {
   return true;
 }
 
-PendingSession Simulation::Run() {
+SessionRequest Simulation::Run() {
   calls_seen_ = machine_.calls().size();
   processes_seen_ = machine_.processes().size();
   MachineSnapshot before = TakeSnapshot(machine_);
 
-  PendingSession ended = settings_.pending;
-  PendingSession left = PendingSession::kNone;
-  if (ended == PendingSession::kNone) {
+  SessionRequest ended = settings_.pending;
+  SessionRequest left = SessionRequest::kNone;
+  if (ended == SessionRequest::kNone) {
     session_ = 1;
     out_.Note("session 1: the user starts " + machine_.self_path());
     RunProgram({machine_.self_path()});
     PrintChanges("changes in session 1:", before);
-    ended = HowSessionEnded();
+    ended = machine_.requested_session_end();
   } else {
-    out_.Note(ended == PendingSession::kRestart
+    out_.Note(ended == SessionRequest::kRestart
                   ? "the machine's last session ended with a restart request"
                   : "the machine's last session ended with the user logged off");
   }
   while (true) {
-    if (ended == PendingSession::kNone) {
+    if (ended == SessionRequest::kNone) {
       out_.Note("no restart or log-off was requested; the simulation ends");
       break;
     }
     if (settings_.one_run && program_runs_ > 0) {
       out_.Note(
           "--one-run: stopping before Windows " +
-          std::string(ended == PendingSession::kRestart ? "restarts" : "logs the user on again"));
+          std::string(ended == SessionRequest::kRestart ? "restarts" : "logs the user on again"));
       left = ended;
       break;
     }
@@ -245,7 +230,7 @@ PendingSession Simulation::Run() {
       left = ended;
       break;
     }
-    if (ended == PendingSession::kRestart) {
+    if (ended == SessionRequest::kRestart) {
       out_.Note("Windows restarts");
       ++restarts_;
     } else {
@@ -257,7 +242,7 @@ PendingSession Simulation::Run() {
     MachineSnapshot session_start = TakeSnapshot(machine_);
     if (!RunOnceEntries()) break;
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
-    ended = HowSessionEnded();
+    ended = machine_.requested_session_end();
   }
   PrintSummary(before);
   out_.Flush();
@@ -268,17 +253,9 @@ void Simulation::PrintChanges(const std::string& heading, const MachineSnapshot&
   // Where files were copied from, by target, from the platform calls.
   std::map<std::string, std::string> copied_from;
   for (const CallRecord& call : machine_.calls()) {
-    if (call.operation != "CopyFileA" || call.result == 0) continue;
-    // The arguments read "from" -> "to", fail_if_exists=N.
-    const std::string& a = call.arguments;
-    size_t arrow = a.find("\" -> \"");
-    size_t end = a.rfind("\", fail_if_exists=");
-    if (a.empty() || a[0] != '"' || arrow == std::string::npos || end == std::string::npos ||
-        end < arrow + 6) {
-      continue;
+    if (call.operation == Op::kCopyFileA && call.result != 0) {
+      copied_from[SimMachine::NormalizeFilePath(call.copy_target)] = call.path;
     }
-    copied_from[SimMachine::NormalizeFilePath(a.substr(arrow + 6, end - arrow - 6))] =
-        a.substr(1, arrow - 1);
   }
 
   out_.Note(heading);
@@ -309,7 +286,7 @@ void Simulation::PrintSummary(const MachineSnapshot& before) {
 
 }  // namespace
 
-PendingSession RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out) {
+SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out) {
   Simulation simulation(machine, settings, out);
   return simulation.Run();
 }

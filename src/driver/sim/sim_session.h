@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "driver/sim/machine_folder.h"
 #include "driver/sim/options.h"
 #include "driver/sim/tty_keys.h"
-#include "platform/sim/machine_folder.h"
 #include "platform/sim/sim_machine.h"
 
 namespace netrevive::sim {
@@ -34,7 +34,7 @@ struct SessionSettings {
   bool one_run = false;
   // How the machine's last session ended before this simulation (from its
   // folder); kNone starts with the user running the program.
-  PendingSession pending = PendingSession::kNone;
+  SessionRequest pending = SessionRequest::kNone;
   int max_sessions = 10;
 };
 
@@ -44,7 +44,7 @@ struct SessionSettings {
 // simulator's own lines and, at the end, what changed. Returns how the last
 // session ended when the simulation stopped before Windows went on
 // (--one-run or the session limit), kNone otherwise.
-PendingSession RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out);
+SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out);
 
 }  // namespace netrevive::sim
 

@@ -3,9 +3,12 @@
 
 // A simulated Windows 9x PC: registry, files of drive C:, version, process
 // table and session, answering the Platform operations the way Windows 98
-// does. Every platform call first consults the machine's fault plan and is
-// appended to its call log, so a test can fail any call on purpose and check
-// the order and arguments of everything the program did.
+// does. Every platform call first passes the machine's fault gate (the fault
+// plan and the call log, sim_fault_plan.h), then the part of the machine it
+// concerns does the work: the registry (sim_registry.h), the drive
+// (sim_drive.h) or the process table (sim_processes.h). A test can so fail
+// any call on purpose and check the order and arguments of everything the
+// program did.
 //
 // Machine state is plain data: a SimMachine can be copied (a snapshot of the
 // whole machine, handles and log included) and compared.
@@ -21,134 +24,20 @@
 #include <stdint.h>
 
 #include <functional>
-#include <map>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/regedit4.h"
+#include "platform/sim/sim_common.h"
+#include "platform/sim/sim_drive.h"
+#include "platform/sim/sim_fault_plan.h"
+#include "platform/sim/sim_operations.h"
+#include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_processes.h"
+#include "platform/sim/sim_registry.h"
 
 namespace netrevive::sim {
-
-// Statuses the machine returns besides those in platform.h. Bool operations
-// that fail keep theirs as the machine's last error (SimMachine::last_error).
-constexpr RegStatus kErrorPathNotFound = 3;
-constexpr RegStatus kErrorInvalidHandle = 6;
-constexpr RegStatus kErrorNotReady = 21;  // every call after a power cut
-constexpr RegStatus kErrorFileExists = 80;
-constexpr RegStatus kErrorInvalidParameter = 87;
-constexpr RegStatus kErrorFilenameExcedRange = 206;  // a path of kSimMaxPath bytes or more
-constexpr RegStatus kErrorNoMoreItems = 259;
-constexpr RegStatus kErrorDirectory = 267;  // working directory does not exist
-constexpr RegStatus kErrorBadDb = 1009;
-constexpr RegStatus kErrorBadKey = 1010;
-constexpr RegStatus kErrorCantOpen = 1011;
-constexpr RegStatus kErrorRegistryCorrupt = 1015;
-// An operation on a handle whose key (or a key above it) has been deleted.
-constexpr RegStatus kErrorKeyDeleted = 1018;
-
-constexpr uint32_t kWaitTimeout = 258;
-
-// File paths the machine's file operations accept are shorter than this
-// (MAX_PATH); longer ones fail with kErrorFilenameExcedRange. Adjustable per
-// machine with set_max_path (0 = no limit).
-constexpr size_t kSimMaxPath = 260;
-
-// One registry value: any type, stored as the bytes given.
-struct RegValue {
-  std::string name;  // "" is the default value
-  uint32_t type = kRegSz;
-  std::vector<uint8_t> data;
-};
-
-// One entry of the call log.
-struct CallRecord {
-  uint64_t index = 0;     // 1-based position among all platform calls
-  std::string operation;  // the Platform method name, e.g. "RegOpenKeyExA"
-  // The full key path ("HKLM\\System\\CurrentControlSet\\Services"), file path
-  // or program path the call concerns; "" when there is none.
-  std::string path;
-  // Every argument as text, e.g. "HKLM\\System\\CurrentControlSet\\Services,
-  // access=0xF003F" or, for CreateProcessA, "program=..., command_line=...,
-  // working_directory=...".
-  std::string arguments;
-  // The return value: a status for registry calls, 1/0 for bool calls, the
-  // length for GetWindowsDirectoryA, the handle for OpenFileFor*, the wait
-  // result for WaitForSingleObject.
-  int64_t result = 0;
-  // 0 on success, otherwise the status the call failed with (a registry
-  // status, or the last error of a bool call).
-  RegStatus status = 0;
-  bool faulted = false;          // the fault plan made this call fail
-  bool after_power_cut = false;  // the machine was already off (see PowerCutAfter)
-
-  // One line: "#12 RegDeleteKeyA HKLM\\...\\Winsock2 -> 0" with " [fault]" or
-  // " [power off]" marks.
-  std::string ToString() const;
-};
-
-// One rule of the fault plan.
-struct FaultRule {
-  // By operation: the Platform method name; "" matches every operation.
-  std::string operation;
-  // The path the call concerns (see CallRecord::path), compared
-  // case-insensitively with HKLM/HKEY_LOCAL_MACHINE and HKCR/HKEY_CLASSES_ROOT
-  // taken as equal; "" matches any path. For value operations the key path or
-  // key path + "\\" + value name matches; for CopyFileA the source or target.
-  std::string path;
-  // By position: when non-zero, the rule fails exactly the call with this
-  // 1-based index (operation and path must then also match when given).
-  uint64_t call_index = 0;
-  RegStatus status = kErrorAccessDenied;
-  bool persistent = false;  // otherwise the rule is used up by its first hit
-  int hits = 0;             // how often the rule made a call fail
-};
-
-// A helper program the machine started (a CreateProcessA that succeeded).
-struct ProcessRecord {
-  std::string program;  // as passed (or resolved from the command line)
-  std::string command_line;
-  std::string working_directory;  // "" when none was given
-  Handle process = kNoHandle;
-  Handle thread = kNoHandle;
-  uint32_t process_id = 0;
-  uint32_t thread_id = 0;
-  uint64_t started_at_ms = 0;  // simulated clock when it was started
-  uint32_t duration_ms = 0;    // how long it runs, charged when waited for
-  uint32_t exit_code = 0;
-  bool waited = false;      // a wait on it returned
-  bool recognised = false;  // the helper model knew the command
-  std::string effect;       // what the helper model did, one line of text
-  int session = 0;          // SimMachine::session() when it was started
-};
-
-// What a simulated helper did. Returned by a HelperModel.
-struct HelperOutcome {
-  bool recognised = false;
-  uint32_t exit_code = 0;
-  uint32_t duration_ms = 0;
-  std::string effect;  // e.g. "removed DUN", "requested a restart"
-};
-
-class SimMachine;
-
-// Plays a helper program the machine has just started: changes the machine
-// (through the helper functions, which are neither logged nor faulted) and
-// says what it did. The default model is DefaultHelperModel in sim_presets.h.
-using HelperModel = std::function<HelperOutcome(SimMachine& machine, const ProcessRecord& run)>;
-
-// A request to end the Windows session.
-enum class SessionRequest { kLogOff, kRestart };
-
-// An object the program holds open.
-struct OpenHandleInfo {
-  enum class Kind { kKey, kFile, kProcess, kThread };
-  Kind kind = Kind::kKey;
-  uintptr_t value = 0;
-  std::string what;             // key path, file path or program path
-  uint64_t opened_by_call = 0;  // CallRecord::index of the call that opened it
-};
 
 // What running a command line would start: the program file found on the
 // drive and the arguments the program's C runtime hands to main.
@@ -199,7 +88,7 @@ class SimMachine final : public Platform {
   uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
   bool GetVersionExA(OsVersion* info) override;
   // Missing source -> 2; target exists with fail_if_exists -> 80; target's
-  // folder missing -> 3; paths too long -> 206.
+  // folder missing -> 3; paths too long -> 206; a file in use -> 32.
   bool CopyFileA(const char* from, const char* to, bool fail_if_exists) override;
   bool DeleteFileA(const char* path) override;
   Handle OpenFileForRead(const char* path) override;
@@ -228,57 +117,71 @@ class SimMachine final : public Platform {
 
   // ---- Registry helpers ---------------------------------------------------
   // Creates the key and any missing keys above it. False for an unknown root.
-  bool CreateKey(const std::string& path);
-  bool KeyExists(const std::string& path) const;
+  bool CreateKey(const std::string& path) { return registry_.CreateKey(path); }
+  bool KeyExists(const std::string& path) const { return registry_.KeyExists(path); }
   // Removes the key with its whole tree (invalidating handles below it).
-  bool DeleteKey(const std::string& path);
+  bool DeleteKey(const std::string& path) { return registry_.DeleteKey(path); }
   // Creates the key when needed. SetString stores the text with its NUL.
   bool SetValue(const std::string& path, const std::string& name, uint32_t type,
-                const std::vector<uint8_t>& data);
+                const std::vector<uint8_t>& data) {
+    return registry_.SetValue(path, name, type, data);
+  }
   bool SetString(const std::string& path, const std::string& name, const std::string& text);
   bool SetDword(const std::string& path, const std::string& name, uint32_t value);
   bool SetBinary(const std::string& path, const std::string& name,
-                 const std::vector<uint8_t>& data);
-  bool GetValue(const std::string& path, const std::string& name, RegValue* value) const;
+                 const std::vector<uint8_t>& data) {
+    return SetValue(path, name, kRegBinary, data);
+  }
+  bool GetValue(const std::string& path, const std::string& name, RegValue* value) const {
+    return registry_.GetValue(path, name, value);
+  }
   // The text of a value without its terminating NUL (any type, bytes as they
   // are up to the first NUL). False when key or value is missing.
   bool GetString(const std::string& path, const std::string& name, std::string* text) const;
-  bool ValueExists(const std::string& path, const std::string& name) const;
-  bool DeleteValue(const std::string& path, const std::string& name);
+  bool ValueExists(const std::string& path, const std::string& name) const {
+    return GetValue(path, name, nullptr);
+  }
+  bool DeleteValue(const std::string& path, const std::string& name) {
+    return registry_.DeleteValue(path, name);
+  }
   // Subkey names, in creation order; empty for a missing key.
-  std::vector<std::string> ListKeys(const std::string& path) const;
+  std::vector<std::string> ListKeys(const std::string& path) const {
+    return registry_.ListKeys(path);
+  }
   // Values in creation order; empty for a missing key.
-  std::vector<RegValue> ListValues(const std::string& path) const;
+  std::vector<RegValue> ListValues(const std::string& path) const {
+    return registry_.ListValues(path);
+  }
   // The key's path with the case it was created with and the long root name
   // ("HKEY_LOCAL_MACHINE\\System\\..."); "" when missing.
-  std::string KeyPath(const std::string& path) const;
-
-  // Applies a REGEDIT4 file as regedit does: [-key] removes a tree, [key]
-  // creates it, "name"=- removes a value, other lines set values. Roots
-  // HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT (or HKLM/HKCR). On an unknown
-  // root returns false with a message naming the key; the sections before it
-  // have been applied (callers that need all-or-nothing import into a copy).
-  bool Import(const RegFile& file, std::string* error = nullptr);
-  // Every key of HKLM then HKCR, depth first in creation order, each with its
-  // values (the roots themselves only when they hold values), paths with the
-  // long root names.
-  RegFile Export() const;
+  std::string KeyPath(const std::string& path) const { return registry_.KeyPath(path); }
+  // Every key of HKLM then HKCR, depth first in creation order, with its
+  // path (long root names) and values; is_root is set for the two roots.
+  void ForEachKey(const std::function<void(const std::string& path, bool is_root,
+                                           const std::vector<RegValue>& values)>& visit) const {
+    registry_.ForEachKey(visit);
+  }
 
   // ---- File helpers -------------------------------------------------------
   // Stores the file, creating its folders.
-  void PutFile(const std::string& path, const std::string& contents);
-  bool FileExists(const std::string& path) const;
-  bool ReadFile(const std::string& path, std::string* contents) const;
-  bool RemoveFile(const std::string& path);
+  void PutFile(const std::string& path, const std::string& contents) {
+    drive_.PutFile(path, contents);
+  }
+  bool FileExists(const std::string& path) const { return drive_.FileExists(path); }
+  bool ReadFile(const std::string& path, std::string* contents) const {
+    return drive_.ReadFile(path, contents);
+  }
+  bool RemoveFile(const std::string& path) { return drive_.RemoveFile(path); }
   // Creates the folder and the folders above it.
-  void AddDirectory(const std::string& path);
-  bool DirectoryExists(const std::string& path) const;
-  void RemoveDirectory(const std::string& path);  // the folder only; files stay
+  void AddDirectory(const std::string& path) { drive_.AddDirectory(path); }
+  bool DirectoryExists(const std::string& path) const { return drive_.DirectoryExists(path); }
+  // The folder only; files stay.
+  void RemoveDirectory(const std::string& path) { drive_.RemoveDirectory(path); }
   // Every file with its path as created, sorted case-insensitively.
-  std::vector<std::string> ListFiles() const;
-  std::vector<std::string> ListDirectories() const;
-  size_t max_path() const { return max_path_; }
-  void set_max_path(size_t limit) { max_path_ = limit; }
+  std::vector<std::string> ListFiles() const { return drive_.ListFiles(); }
+  std::vector<std::string> ListDirectories() const { return drive_.ListDirectories(); }
+  size_t max_path() const { return drive_.max_path(); }
+  void set_max_path(size_t limit) { drive_.set_max_path(limit); }
 
   // ---- Version and Windows directory -------------------------------------
   const OsVersion& version() const { return version_; }
@@ -297,21 +200,29 @@ class SimMachine final : public Platform {
   // ---- Processes ----------------------------------------------------------
   // A null model starts programs without any effect (recorded as unknown).
   void set_helper_model(HelperModel model) { helper_model_ = std::move(model); }
-  const std::vector<ProcessRecord>& processes() const { return processes_; }
-  uint64_t clock_ms() const { return clock_ms_; }
-  void AdvanceClock(uint64_t ms) { clock_ms_ += ms; }
+  // Plays the helper model on a program run, as CreateProcessA does once the
+  // program started; also for programs Windows itself starts (RunOnce).
+  HelperOutcome RunHelper(const ProcessRecord& run);
+  const std::vector<ProcessRecord>& processes() const { return processes_.processes(); }
+  uint64_t clock_ms() const { return processes_.clock_ms(); }
+  void AdvanceClock(uint64_t ms) { processes_.AdvanceClock(ms); }
 
   // ---- Session ------------------------------------------------------------
   // Session end requests of the current session, in order.
-  const std::vector<SessionRequest>& session_requests() const { return session_requests_; }
-  void RequestRestart() { session_requests_.push_back(SessionRequest::kRestart); }
-  bool restart_requested() const;
+  const std::vector<SessionRequest>& session_requests() const {
+    return processes_.session_requests();
+  }
+  void RequestRestart() { processes_.Request(SessionRequest::kRestart); }
+  // How the current session is to end: kRestart when a restart was
+  // requested, else kLogOff when a log-off was, else kNone.
+  SessionRequest requested_session_end() const { return processes_.strongest_request(); }
+  bool restart_requested() const { return requested_session_end() == SessionRequest::kRestart; }
   bool logoff_requested() const;
   // What Windows does between sessions: every handle of the ended session is
   // dropped, the session requests are cleared, the power is back on, and the
   // session counter goes up. Registry, files and logs stay.
   void BeginNewSession();
-  int session() const { return session_; }
+  int session() const { return processes_.session(); }
   // Takes each value of HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce,
   // deletes it and returns its text (in value order), as Windows does at the
   // start of a session. Values that are not text are deleted and skipped.
@@ -332,9 +243,9 @@ class SimMachine final : public Platform {
   std::string DescribeOpenHandles() const;
 
   // ---- Fault plan ---------------------------------------------------------
-  // Fails calls of the operation (Platform method name, "" = any) on the path
-  // ("" = any) with the status: once, or every time when persistent.
-  void FailOperation(const std::string& operation, const std::string& path, RegStatus status,
+  // Fails calls of the operation (none = any) on the path ("" = any) with
+  // the status: once, or every time when persistent.
+  void FailOperation(std::optional<Op> operation, const std::string& path, RegStatus status,
                      bool persistent = false);
   // Fails the call with this 1-based index (counted over all platform calls
   // since construction or ResetCallLog), once, whatever operation it is.
@@ -342,14 +253,14 @@ class SimMachine final : public Platform {
   // stays false; calls()[n - 1].operation of a clean run tells which
   // operation a given n hits, to pick a status that operation really returns.
   void FailCallNumber(uint64_t index, RegStatus status);
-  void AddFault(const FaultRule& rule) { faults_.push_back(rule); }
-  void ClearFaults() { faults_.clear(); }
-  const std::vector<FaultRule>& faults() const { return faults_; }
+  void AddFault(const FaultRule& rule) { plan_.Add(rule); }
+  void ClearFaults() { plan_.Clear(); }
+  const std::vector<FaultRule>& faults() const { return plan_.rules(); }
   // Whether any injected fault made a call fail (since construction or
   // ClearFaultsMet), and how many calls it failed.
-  bool fault_met() const { return faults_met_ > 0; }
-  int faults_met() const { return faults_met_; }
-  void ClearFaultsMet() { faults_met_ = 0; }
+  bool fault_met() const { return plan_.faults_met() > 0; }
+  int faults_met() const { return plan_.faults_met(); }
+  void ClearFaultsMet() { plan_.ClearFaultsMet(); }
 
   // Power cut: after the platform call with this 1-based index has done its
   // work, the machine is off. Every later call does nothing and fails (status
@@ -360,125 +271,67 @@ class SimMachine final : public Platform {
   // registry changes made before the cut are kept. The program under test
   // then runs to its end on failures; BeginNewSession switches the machine on
   // again. 0 cancels a pending cut.
-  void PowerCutAfter(uint64_t index) { power_cut_after_ = index; }
+  void PowerCutAfter(uint64_t index) { plan_.PowerCutAfter(index); }
   // Cuts the power now (the next call is the first to fail).
   void CutPower();
-  bool powered_off() const { return powered_off_; }
+  bool powered_off() const { return plan_.powered_off(); }
   // Index of the last call that ran with power on (the cut point), 0 if none.
-  uint64_t power_cut_at() const { return power_cut_at_; }
+  uint64_t power_cut_at() const { return plan_.power_cut_at(); }
 
   // ---- Call log -----------------------------------------------------------
-  const std::vector<CallRecord>& calls() const { return calls_; }
-  uint64_t call_count() const { return call_count_; }
+  const std::vector<CallRecord>& calls() const { return plan_.calls(); }
+  uint64_t call_count() const { return plan_.call_count(); }
   // The calls of one operation, in order.
-  std::vector<CallRecord> CallsOf(const std::string& operation) const;
+  std::vector<CallRecord> CallsOf(Op operation) const { return plan_.CallsOf(operation); }
   // Index (1-based) of the first call of the operation on the path (matched
-  // as fault rules match), 0 when there is none; for order checks.
-  uint64_t FirstCallIndex(const std::string& operation, const std::string& path = "") const;
+  // as fault rules match, "" = any), 0 when there is none; for order checks.
+  uint64_t FirstCallIndex(Op operation, const std::string& path = "") const {
+    return plan_.FirstCallIndex(operation, path);
+  }
   // Empties the log and restarts the call count at 1 (fault rules by index
   // then count from there).
-  void ResetCallLog();
+  void ResetCallLog() { plan_.ResetLog(); }
   // Every call, one line each.
-  std::string FormatCallLog() const;
+  std::string FormatCallLog() const { return plan_.FormatLog(); }
   // Status of the last failed bool call (GetLastError), 0 after a success.
   RegStatus last_error() const { return last_error_; }
 
-  // Normalised forms used for comparisons: a key path with its root as "HKLM"
-  // or "HKCR", upper case, no empty components; "" for an unknown root. A file
-  // path in upper case with / taken as \ and no trailing backslash.
-  static std::string NormalizeKeyPath(const std::string& path);
-  static std::string NormalizeFilePath(const std::string& path);
+  // Normalised forms used for comparisons (sim_paths.h).
+  static std::string NormalizeKeyPath(const std::string& path) {
+    return sim::NormalizeKeyPath(path);
+  }
+  static std::string NormalizeFilePath(const std::string& path) {
+    return sim::NormalizeFilePath(path);
+  }
 
  private:
-  struct KeyNode {
-    std::string name;
-    uint64_t parent = 0;
-    std::vector<uint64_t> children;  // creation order
-    std::vector<RegValue> values;    // creation order
-  };
-  struct KeyHandle {
-    uint64_t node = 0;
-    std::string path;  // display path, for the log and OpenHandles
-    uint64_t opened_by_call = 0;
-  };
-  struct FileEntry {
-    std::string path;  // as created
-    std::string contents;
-  };
-  struct FileHandle {
-    std::string key;  // normalised path
-    std::string path;
-    bool write = false;
-    uint64_t opened_by_call = 0;
-  };
-  struct ProcessHandle {
-    size_t process_index = 0;  // into processes_
-    bool thread = false;
-    uint64_t opened_by_call = 0;
-  };
-  // Where a platform call stands once the fault plan was consulted.
-  struct CallGate {
-    size_t record = 0;  // index into calls_
-    bool proceed = true;
-    RegStatus status = 0;
-  };
+  // The fault gate every operation passes: logs the call and says whether
+  // it may do its work (false when the fault plan fails it or the power is
+  // off, *status then the status it fails with). A close that the fault plan
+  // fails still gives its handle up (release), as a close on Windows does
+  // once the handle value was passed; only a power cut leaves it held.
+  bool Pass(CallRecord record, RegStatus* status, const std::function<void()>& release = nullptr);
+  // Records how the call ended, cutting the power when that is due now.
+  void Finish(int64_t result, RegStatus status);
+  // A registry call: body's status is the result.
+  RegStatus RegistryCall(CallRecord record, const std::function<RegStatus()>& body,
+                         const std::function<void()>& release = nullptr);
+  // A bool kernel call: true for status 0, the status kept as last error.
+  bool BoolCall(CallRecord record, const std::function<RegStatus()>& body,
+                const std::function<void()>& release = nullptr);
+  // OpenFileForRead and OpenFileForWrite.
+  Handle OpenFile(Op operation, const char* path, bool write);
+  uint64_t current_call() const { return plan_.current().index; }
 
-  CallGate BeginCall(const char* operation, const std::string& path, const std::string& arguments,
-                     const std::string& alternate_path = "");
-  void EndCall(const CallGate& gate, int64_t result, RegStatus status);
-  bool FailBool(const CallGate& gate, RegStatus status);
-  bool RuleMatches(const FaultRule& rule, const std::string& operation, const std::string& path,
-                   const std::string& alternate_path) const;
-
-  uint64_t RootNode(const std::string& normalized_root) const;
-  uint64_t FindNode(const std::string& path) const;  // 0 when missing
-  uint64_t FindChild(uint64_t node, const std::string& name) const;
-  uint64_t AddChild(uint64_t node, const std::string& name);
-  uint64_t CreatePath(const std::string& path);  // 0 for an unknown root
-  void RemoveTree(uint64_t node);
-  std::string NodePath(uint64_t node, bool long_root) const;
-  RegStatus ResolveKey(RegKey key, uint64_t* node, std::string* path) const;
-  RegValue* FindValue(uint64_t node, const std::string& name);
-  const RegValue* FindValue(uint64_t node, const std::string& name) const;
-  void ExportNode(uint64_t node, RegFile* file) const;
-
-  RegStatus CheckFilePath(const char* path) const;
-  bool ParentExists(const std::string& normalized) const;
-  bool CloseKernelHandle(Handle object, RegStatus* status);
-
-  // Registry: node 1 is HKLM, node 2 is HKCR.
-  std::map<uint64_t, KeyNode> nodes_;
-  uint64_t next_node_ = 3;
-  std::map<RegKey, KeyHandle> key_handles_;
-  RegKey next_key_handle_ = 0x00C00000;
-
-  std::map<std::string, FileEntry> files_;  // by normalised path
-  std::set<std::string> directories_;       // normalised
-  std::map<Handle, FileHandle> file_handles_;
-  size_t max_path_ = kSimMaxPath;
-
-  std::map<Handle, ProcessHandle> process_handles_;
-  std::vector<ProcessRecord> processes_;
-  Handle next_handle_ = 0x100;
-  uint32_t next_process_id_ = 0xFFF3A001;
+  FaultPlan plan_;
+  SimRegistry registry_;
+  SimDrive drive_;
+  SimProcesses processes_;
+  Handle next_handle_ = 0x100;  // file, process and thread handles
   HelperModel helper_model_;
-  uint64_t clock_ms_ = 0;
-
   OsVersion version_{};
   std::string windows_dir_;
   std::string self_path_;
-
-  std::vector<SessionRequest> session_requests_;
-  int session_ = 1;
-
-  std::vector<FaultRule> faults_;
-  int faults_met_ = 0;
-  uint64_t power_cut_after_ = 0;
-  uint64_t power_cut_at_ = 0;
-  bool powered_off_ = false;
-
-  std::vector<CallRecord> calls_;
-  uint64_t call_count_ = 0;
   RegStatus last_error_ = 0;
 };
 

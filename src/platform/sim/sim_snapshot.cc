@@ -5,14 +5,6 @@
 namespace netrevive::sim {
 namespace {
 
-std::string Upper(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 // "HKEY_LOCAL_MACHINE\\X" -> "HKLM\\X", "HKEY_CLASSES_ROOT\\X" -> "HKCR\\X".
 std::string ShortRootPath(const std::string& path) {
   static const std::pair<const char*, const char*> kRoots[] = {{"HKEY_LOCAL_MACHINE", "HKLM"},
@@ -67,15 +59,14 @@ std::string Plural(size_t n, const char* one, const char* many) {
 
 MachineSnapshot TakeSnapshot(const SimMachine& machine) {
   MachineSnapshot snapshot;
-  RegFile file = machine.Export();
-  for (const RegFileKey& key : file.keys) {
-    MachineSnapshot::Key entry;
-    entry.path = ShortRootPath(key.path);
-    for (const RegFileValue& value : key.values) {
-      entry.values[Upper(value.name)] = RegValue{value.name, value.type, value.data};
-    }
-    snapshot.keys[SimMachine::NormalizeKeyPath(key.path)] = std::move(entry);
-  }
+  machine.ForEachKey(
+      [&snapshot](const std::string& path, bool is_root, const std::vector<RegValue>& values) {
+        if (is_root && values.empty()) return;
+        MachineSnapshot::Key entry;
+        entry.path = ShortRootPath(path);
+        for (const RegValue& value : values) entry.values[UpperAscii(value.name)] = value;
+        snapshot.keys[NormalizeKeyPath(path)] = std::move(entry);
+      });
   for (const std::string& path : machine.ListFiles()) {
     MachineSnapshot::File entry;
     entry.path = path;

@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_PLATFORM_SIM_MACHINE_FOLDER_H_
-#define NETREVIVE_PLATFORM_SIM_MACHINE_FOLDER_H_
+#ifndef NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_
+#define NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_
 
 // A simulated machine kept as a folder a user can read and edit:
 //
@@ -29,10 +29,6 @@
 
 namespace netrevive::sim {
 
-// How the machine's last session ended, when the simulation stopped before
-// Windows started the next one.
-enum class PendingSession { kNone, kRestart, kLogOff };
-
 struct MachineFolderError {
   std::string file;  // the file or folder concerned
   int line = 0;      // 1-based; 0 when the fault is not on one line
@@ -42,19 +38,20 @@ struct MachineFolderError {
   std::string ToString() const;
 };
 
-// Reads the folder into *machine, with the default helper model. On any
-// fault returns false, fills *error and leaves *machine and *pending as they
-// were.
-bool LoadMachineFolder(const std::string& dir, SimMachine* machine, PendingSession* pending,
+// Reads the folder into *machine, with the default helper model, and in
+// *pending how the machine's last session ended when the simulation stopped
+// before Windows started the next one. On any fault returns false, fills
+// *error and leaves *machine and *pending as they were.
+bool LoadMachineFolder(const std::string& dir, SimMachine* machine, SessionRequest* pending,
                        MachineFolderError* error);
 
 // Writes the machine into the folder, creating it when needed. The folder's
 // registry.reg, version.txt, machine.txt and drive/ are replaced; other files
 // in it are left alone. Each file is written beside its final name first and
 // then renamed over it.
-bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, PendingSession pending,
+bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, SessionRequest pending,
                        MachineFolderError* error);
 
 }  // namespace netrevive::sim
 
-#endif  // NETREVIVE_PLATFORM_SIM_MACHINE_FOLDER_H_
+#endif  // NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_

@@ -1,6 +1,8 @@
-#include "platform/sim/regedit4.h"
+#include "driver/sim/regedit4.h"
 
 #include <stdio.h>
+
+#include <utility>
 
 namespace netrevive::sim {
 
@@ -431,6 +433,47 @@ std::string WriteRegFile(const RegFile& file) {
     out += "\r\n";
   }
   return out;
+}
+
+bool ImportRegFile(const RegFile& file, SimMachine* machine, std::string* error) {
+  for (const RegFileKey& key : file.keys) {
+    if (NormalizeKeyPath(key.path).empty()) {
+      if (error != nullptr) *error = "unknown registry root in [" + key.path + "]";
+      return false;
+    }
+    if (key.remove) {
+      machine->DeleteKey(key.path);
+      continue;
+    }
+    if (!machine->CreateKey(key.path)) return false;
+    for (const RegFileValue& value : key.values) {
+      if (value.remove) {
+        machine->DeleteValue(key.path, value.name);
+      } else {
+        machine->SetValue(key.path, value.name, value.type, value.data);
+      }
+    }
+  }
+  return true;
+}
+
+RegFile ExportRegFile(const SimMachine& machine) {
+  RegFile file;
+  machine.ForEachKey(
+      [&file](const std::string& path, bool is_root, const std::vector<RegValue>& values) {
+        if (is_root && values.empty()) return;
+        RegFileKey section;
+        section.path = path;
+        for (const RegValue& value : values) {
+          RegFileValue out;
+          out.name = value.name;
+          out.type = value.type;
+          out.data = value.data;
+          section.values.push_back(std::move(out));
+        }
+        file.keys.push_back(std::move(section));
+      });
+  return file;
 }
 
 }  // namespace netrevive::sim

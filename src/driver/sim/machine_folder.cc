@@ -1,4 +1,4 @@
-#include "platform/sim/machine_folder.h"
+#include "driver/sim/machine_folder.h"
 
 #include <errno.h>
 #include <stdint.h>
@@ -15,7 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/sim/regedit4.h"
+#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_presets.h"
 
 namespace netrevive::sim {
@@ -312,19 +312,19 @@ bool SaveDrive(const fs::path& drive, const SimMachine& machine, MachineFolderEr
   return true;
 }
 
-const char* PendingName(PendingSession pending) {
+const char* PendingName(SessionRequest pending) {
   switch (pending) {
-    case PendingSession::kRestart:
+    case SessionRequest::kRestart:
       return "restart";
-    case PendingSession::kLogOff:
+    case SessionRequest::kLogOff:
       return "logoff";
-    case PendingSession::kNone:
+    case SessionRequest::kNone:
       break;
   }
   return "none";
 }
 
-std::string MachineText(const SimMachine& machine, PendingSession pending) {
+std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   std::string text = "; netrevive-sim machine\n";
   text += "windows_dir=" + QuoteIfNeeded(machine.windows_dir()) + "\n";
   text += "program=" + QuoteIfNeeded(machine.self_path()) + "\n";
@@ -379,7 +379,7 @@ bool LoadVersion(const fs::path& dir, SimMachine* machine, MachineFolderError* e
   return true;
 }
 
-bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, PendingSession* pending,
+bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionRequest* pending,
                          MachineFolderError* error) {
   std::string text;
   if (!ReadFolderFile(dir, kMachineFile, &text, error)) return false;
@@ -401,13 +401,13 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, PendingSessio
   if (settings["program"].value.empty()) {
     return Fail(error, file, settings["program"].line, "program is empty");
   }
-  *pending = PendingSession::kNone;
+  *pending = SessionRequest::kNone;
   if (settings.count("pending") != 0) {
     const Setting& p = settings["pending"];
     if (p.value == "restart") {
-      *pending = PendingSession::kRestart;
+      *pending = SessionRequest::kRestart;
     } else if (p.value == "logoff") {
-      *pending = PendingSession::kLogOff;
+      *pending = SessionRequest::kLogOff;
     } else if (p.value != "none") {
       return Fail(error, file, p.line,
                   "pending must be none, restart or logoff, not \"" + p.value + "\"");
@@ -437,7 +437,7 @@ bool LoadRegistry(const fs::path& dir, SimMachine* machine, MachineFolderError* 
     }
   }
   std::string import_error;
-  if (!machine->Import(reg, &import_error)) return Fail(error, file, 0, import_error);
+  if (!ImportRegFile(reg, machine, &import_error)) return Fail(error, file, 0, import_error);
   return true;
 }
 
@@ -468,14 +468,14 @@ std::string MachineFolderError::ToString() const {
   return file + ": " + message;
 }
 
-bool LoadMachineFolder(const std::string& dir, SimMachine* machine, PendingSession* pending,
+bool LoadMachineFolder(const std::string& dir, SimMachine* machine, SessionRequest* pending,
                        MachineFolderError* error) {
   fs::path root(dir);
   std::error_code ec;
   if (!fs::is_directory(root, ec)) return Fail(error, dir, 0, "not a folder");
 
   SimMachine loaded;
-  PendingSession loaded_pending = PendingSession::kNone;
+  SessionRequest loaded_pending = SessionRequest::kNone;
   if (!LoadVersion(root, &loaded, error)) return false;
   if (!LoadMachineSettings(root, &loaded, &loaded_pending, error)) return false;
   if (!LoadRegistry(root, &loaded, error)) return false;
@@ -498,7 +498,7 @@ bool LoadMachineFolder(const std::string& dir, SimMachine* machine, PendingSessi
   return true;
 }
 
-bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, PendingSession pending,
+bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, SessionRequest pending,
                        MachineFolderError* error) {
   fs::path root(dir);
   std::error_code ec;
@@ -507,7 +507,7 @@ bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, Pendin
     return Fail(error, dir, 0, "cannot be created: " + (ec ? Describe(ec) : "not a folder"));
   }
   const std::pair<const char*, std::string> files[] = {
-      {kRegistryFile, WriteRegFile(machine.Export())},
+      {kRegistryFile, WriteRegFile(ExportRegFile(machine))},
       {kVersionFile, VersionText(machine.version())},
       {kMachineFile, MachineText(machine, pending)},
   };

@@ -1,10 +1,12 @@
-#ifndef NETREVIVE_PLATFORM_SIM_REGEDIT4_H_
-#define NETREVIVE_PLATFORM_SIM_REGEDIT4_H_
+#ifndef NETREVIVE_DRIVER_SIM_REGEDIT4_H_
+#define NETREVIVE_DRIVER_SIM_REGEDIT4_H_
 
 #include <stdint.h>
 
 #include <string>
 #include <vector>
+
+#include "platform/sim/sim_machine.h"
 
 namespace netrevive::sim {
 
@@ -56,6 +58,19 @@ bool ParseRegFile(const std::string& text, RegFile* file, RegFileError* error);
 // unchanged. The values of a [-key] section are not written.
 std::string WriteRegFile(const RegFile& file);
 
+// Applies the file to the machine's registry as regedit does: [-key] removes
+// a tree, [key] creates it, "name"=- removes a value, other lines set values.
+// Roots HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT (or HKLM/HKCR). On an
+// unknown root returns false with a message naming the key; the sections
+// before it have been applied (callers that need all-or-nothing import into
+// a copy).
+bool ImportRegFile(const RegFile& file, SimMachine* machine, std::string* error = nullptr);
+
+// Every key of HKLM then HKCR, depth first in creation order, each with its
+// values (the roots themselves only when they hold values), paths with the
+// long root names.
+RegFile ExportRegFile(const SimMachine& machine);
+
 }  // namespace netrevive::sim
 
-#endif  // NETREVIVE_PLATFORM_SIM_REGEDIT4_H_
+#endif  // NETREVIVE_DRIVER_SIM_REGEDIT4_H_
