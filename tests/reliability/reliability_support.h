@@ -130,11 +130,6 @@ inline std::string WithoutEchoedData(const std::string& transcript) {
 }
 
 // ---- Rules every run keeps ----------------------------------------------------
-//
-// CheckRun reads the calls of one run in order: each order rule looks at a
-// call with the facts the calls before it established, then the call adds
-// its own (Learn). After the last call the end rules look at what the
-// program said and left on the machine.
 
 // What the calls of a run have shown the program did so far.
 struct RunFacts {
@@ -157,7 +152,7 @@ struct RunFacts {
   uint64_t calls = 0;
 };
 
-// One call of the run as the rules see it.
+// One call of the run, as the order rules see it.
 struct RunCall {
   const sim::CallRecord& record;
   bool ok;          // it succeeded
@@ -269,21 +264,19 @@ inline void Learn(const RunCall& c, RunFacts* f) {
 
 using Broken = std::vector<std::string>;
 
-// The run ends with status 0, every prompt flushed before its key, within
-// a bounded number of calls.
+// The run ends with status 0, each prompt flushed before its key, in bounded calls.
 inline void RunEndsWell(const RunOutput& out, const RunFacts& f, Broken* broken) {
   if (out.exit_status != 0) broken->push_back("exit status " + std::to_string(out.exit_status));
   if (out.unflushed_pause) broken->push_back("a key was awaited before its prompt was flushed");
   if (f.calls > 100000) broken->push_back("the run made " + std::to_string(f.calls) + " calls");
 }
 
-// What the program says it achieved, in its own words (not in the registry
-// data it shows), it did.
+// What the program says it achieved in its own words (not in the registry data
+// it shows), it did.
 inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken* broken) {
   if (Contains(said, "The winsock 2  fix has been successfully applied") &&
       !(f.hinf_started && f.driver_started)) {
-    broken->push_back(
-        "claims the fix was applied without InstallHinfSection and InstallDefaultDrv");
+    broken->push_back("claims the fix was applied without InstallHinfSection and the driver");
   }
   if (Contains(said, "The Winsock 2 keys have been removed.") && !f.winsock2_deleted) {
     broken->push_back("claims the Winsock 2 keys were removed without their deletion");
@@ -293,15 +286,13 @@ inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken*
   }
 }
 
-// Unless the power went off under it, the run leaves no handle open; a
-// marker it created is used or waits for the ReinstallDUN run (unless the run
-// reported what went wrong with it: it could not be read back, deleted,
-// written whole, or found because the Windows directory could not be read);
-// a resume entry for the upgrade's removal stays only when the upgrade's
-// uninstaller ran, the user is asked to delete it, or its removal was
-// answered "already gone" (rightly taken as removed). A marker an earlier run
-// left and this run could not remove authorises nothing new: only a
-// ReinstallDUN entry, always written together with a fresh marker, leads to it.
+// Unless the power went off under it, the run leaves no handle open, a
+// marker it created is used or waits for the ReinstallDUN run (unless it told
+// what went wrong with the marker or the Windows directory), and a resume
+// entry for the upgrade's removal stays only when the upgrade's uninstaller
+// ran, the user is asked to delete it, or its removal was answered "already
+// gone" (rightly taken as removed). An earlier run's marker authorises nothing
+// new: only a ReinstallDUN entry, always written with a fresh marker, leads to it.
 inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string& said,
                               const RunFacts& f, Broken* broken) {
   if (machine.powered_off()) return;

@@ -90,6 +90,7 @@ TEST_F(SimRegistryTest, EnumeratesInCreationOrderWithMoreDataAndNoMoreItems) {
     memset(name, 0xDD, sizeof name);
     EXPECT_EQ(machine_.RegEnumKeyA(services, c.index, name, c.size), c.status)
         << c.index << "/" << c.size;
+    EXPECT_EQ(machine_.calls().back().size, c.size);  // as the reliability rules read it
     if (c.status == 0) {
       EXPECT_STREQ(name, c.name);
       EXPECT_EQ(static_cast<uint8_t>(name[strlen(c.name) + 1]), 0xDD) << "wrote past the name";
