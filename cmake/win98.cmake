@@ -90,13 +90,21 @@ target_compile_options(netrevive_bad_probe PRIVATE
   -march=pentiumpro -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 target_link_options(netrevive_bad_probe PRIVATE
   -nostdlib -s -Wl,--entry=_ProbeStart
-  -Wl,--subsystem,windows:5.1 -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
+  -Wl,--subsystem,windows:5.1 -Wl,--major-os-version,5 -Wl,--minor-os-version,1
+  -Wl,--image-base,0x10000 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section)
 target_link_libraries(netrevive_bad_probe PRIVATE kernel32 user32 shell32 msvcrt)
+# What no linker option gives: a Win32VersionValue, a TLS and a delay-import
+# directory.
+add_custom_command(TARGET netrevive_bad_probe POST_BUILD
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/exe/spoil_probe.py
+    $<TARGET_FILE:netrevive_bad_probe>)
 
 set(NETREVIVE_BAD_PROBE $<TARGET_FILE:netrevive_bad_probe>)
 add_test(NAME exe_checks_reject_header
   COMMAND ${NETREVIVE_EXE_CHECK} --expect-findings "subsystem: 2" "subsystem version: 5.1"
-    "OS version: 5.1" -- header ${NETREVIVE_BAD_PROBE})
+    "OS version: 5.1" "image base 0x10000: below" "relocations stripped with image base 0x10000"
+    "Win32VersionValue: 1" "a TLS directory" "a delay-import directory"
+    -- header ${NETREVIVE_BAD_PROBE})
 add_test(NAME exe_checks_reject_imports
   COMMAND ${NETREVIVE_EXE_CHECK} --expect-findings "SHELL32.dll" "CreateFileW" "GetTickCount64"
     "GetKeyboardState" "_aligned_malloc" -- imports --lists ${NETREVIVE_EXE_LISTS}

@@ -16,37 +16,22 @@ void PrintBanner(Console& console) {
   console.PrintLine("QU please contact the MERX at 555-555-0142.\n\n");
 }
 
-// The program's later runs start from its own path plus a mode word, stored
-// in a buffer of fixed size. A path too long for that is refused before the
-// repair changes anything, so it never stops half-way for that reason.
-// An empty path would leave a resume entry that starts nothing.
-bool SelfPathFits(Console& console, const char* self_path) {
-  bool fits = self_path[0] != '\0';
-  for (const ModeWord& word : kModeWords) {
-    ResumeCommand command;
-    fits = fits && BuildResumeCommand(self_path, word.mode, &command);
-  }
-  if (fits) return true;
-  if (self_path[0] == '\0') {
-    console.PrintLine("This program cannot tell the path it was started from, so it cannot");
-    console.PrintLine(
-        "restart itself. Please start it by its full path, such as A:\\NETREVIVE.EXE.");
-  } else {
-    console.PrintLine(
-        "The path this program was started from is too long for it to restart itself.");
-    console.PrintLine("Please copy it to a shorter path, such as C:\\, and run it from there.");
-  }
-  console.PrintLine("Nothing has been changed on this computer.");
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
-}
+// From the first change to the system until the program ends, Ctrl+C and
+// Ctrl+Break must not stop a repair half-way. A failure to set them aside
+// does not stop the repair either.
+void IgnoreBreakKeys(Platform& os) { os.SetConsoleCtrlHandler(); }
 
-void FreshRun(Platform& os, Console& console, const char* self_path) {
+void FreshRun(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Determining OS version...\n");
   if (!CheckOperatingSystem(os, console)) return;
-  if (!SelfPathFits(console, self_path)) return;
+  SelfPath self;
+  if (!ResolveSelfPath(os, console, argv0, &self)) return;
+  if (!CheckStartDrive(os, console, self.c_str())) return;
+  if (!CheckDunSetupInformation(os, console)) return;
+  const char* self_path = self.c_str();
 
   console.PrintLine("Removing all Winsock2 information from the registry...\n");
+  IgnoreBreakKeys(os);
   if (!RemoveWinsock2Keys(os, console)) {
     console.PrintLine("An error occured while removing the registry keys.");
     console.PrintLine("Please contact the MERX at 555-555-0142 if you are");
@@ -85,12 +70,15 @@ void FreshRun(Platform& os, Console& console, const char* self_path) {
   ScheduleReinstall(os, console, self_path);
 }
 
-void UpgradeRemove(Platform& os, Console& console, const char* self_path) {
-  if (!SelfPathFits(console, self_path)) return;
+void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
+  SelfPath self;
+  if (!ResolveSelfPath(os, console, argv0, &self)) return;
+  const char* self_path = self.c_str();
   console.PrintLine("The Dial Up Networking Upgrade has been removed.");
   console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
   console.PromptForKey("Press any key to continue.");
 
+  IgnoreBreakKeys(os);
   if (!UninstallDun(os, console)) {
     console.PrintLine("There has been an error while uninstalling Dial Up Networking.");
     console.PrintLine("Please contact the MERX at 555-555-0142.");
@@ -105,6 +93,7 @@ void ReinstallDunRun(Platform& os, Console& console) {
   console.PrintText("The Winsock 2 keys and DUN have been uninstalled.\n");
   console.PrintText("DUN will now be reinstalled.\n");
   console.PromptForKey("Press any key to continue.");
+  IgnoreBreakKeys(os);
   if (ReinstallDun(os, console)) return;
   console.PrintLine("Reinstallation of RNA has failed.");
   console.PromptForKey("Please contact the MERX at (555) 555-0142");
@@ -129,13 +118,13 @@ RunMode SelectRunMode(int argc, const char* const* argv) {
 
 int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& console) {
   PrintBanner(console);
-  const char* self_path = (argc > 0 && argv != nullptr && argv[0] != nullptr) ? argv[0] : "";
+  const char* argv0 = (argc > 0 && argv != nullptr && argv[0] != nullptr) ? argv[0] : "";
   switch (SelectRunMode(argc, argv)) {
     case RunMode::kFreshRun:
-      FreshRun(os, console, self_path);
+      FreshRun(os, console, argv0);
       break;
     case RunMode::kUpgradeRemove:
-      UpgradeRemove(os, console, self_path);
+      UpgradeRemove(os, console, argv0);
       break;
     case RunMode::kReinstallDun:
       ReinstallDunRun(os, console);

@@ -12,7 +12,8 @@ namespace netrevive {
 RunMode SelectRunMode(int argc, const char* const* argv);
 
 // The whole program: banner, run mode, repair steps. argv[0] is the program's
-// own invocation text (SelfPath), used unaltered for its later runs.
+// own invocation text; its later runs are started from it as
+// ResolveSelfPath makes it fit for that.
 // Always returns 0, the program's exit status.
 int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& console);
 

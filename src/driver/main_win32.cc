@@ -28,6 +28,11 @@ extern "C" __declspec(dllimport) void __cdecl __getmainargs(int* argc, char*** a
                                                             StartupInfo* info);
 
 extern "C" void mainCRTStartup() {
+  // Every pause waits for a key on the console; with no console to read
+  // from, the program would run the whole repair unattended. It does
+  // nothing at all then.
+  if (!netrevive::Win32Terminal::HasConsoleInput()) ::ExitProcess(0);
+
   int argc = 0;
   char** argv = nullptr;
   char** envp = nullptr;

@@ -29,6 +29,20 @@ constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 
 constexpr uint32_t kPlatformWin32Windows = 1;
+
+// GetDriveTypeA results the program tells apart.
+constexpr uint32_t kDriveRemovable = 2;
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveRemote = 4;
+
+// File attributes, and GetFileAttributesA's answer for a missing file.
+constexpr uint32_t kFileAttributeReadOnly = 0x01;
+constexpr uint32_t kFileAttributeHidden = 0x02;
+constexpr uint32_t kFileAttributeSystem = 0x04;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kFileAttributeArchive = 0x20;
+constexpr uint32_t kFileAttributeNormal = 0x80;
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kStillActive = 259;
 
 constexpr Handle kNoHandle = 0;
@@ -87,6 +101,18 @@ class Platform {
   virtual Handle OpenFileForWrite(const char* path) = 0;
   virtual bool WriteFile(Handle file, const char* data, uint32_t size) = 0;
   virtual bool CloseFile(Handle file) = 0;
+  // 0xFFFFFFFF (kInvalidFileAttributes) when the file cannot be found.
+  virtual uint32_t GetFileAttributesA(const char* path) = 0;
+  virtual bool SetFileAttributesA(const char* path, uint32_t attributes) = 0;
+  // The drive's type, given its root "X:\\".
+  virtual uint32_t GetDriveTypeA(const char* root) = 0;
+  // The full path of the program's own file (GetModuleFileNameA for the
+  // program itself). Returns the length written, 0 on failure; a result of
+  // size means the path was cut short.
+  virtual uint32_t GetModuleFileNameA(char* buffer, uint32_t size) = 0;
+  // Returns the length of the short (8.3) form written, the size needed
+  // when the buffer is too small, or 0 on failure (the path does not exist).
+  virtual uint32_t GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) = 0;
 
   // Processes and session (kernel32, user32).
   // Starts the program detached, without handle inheritance, in the given
@@ -96,6 +122,10 @@ class Platform {
   virtual uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) = 0;
   virtual bool CloseHandle(Handle object) = 0;
   virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
+
+  // Console (kernel32): adds the handler that takes Ctrl+C and Ctrl+Break
+  // as handled, so that neither ends the program from then on.
+  virtual bool SetConsoleCtrlHandler() = 0;
 
  protected:
   ~Platform() = default;

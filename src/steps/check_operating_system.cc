@@ -1,3 +1,4 @@
+#include "platform/windows_dir.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -39,6 +40,32 @@ bool IsDunMissing(Platform& os) {
   RegStatus status = os.RegOpenKeyExA(kHkeyClassesRoot, "dunfile", kKeyRead, &key);
   if (status == kErrorSuccess) os.RegCloseKey(key);
   return status == kErrorFileNotFound;
+}
+
+DunSetupInformation FindDunSetupInformation(Platform& os, FixedText<kPathSize>* path) {
+  // Any Windows directory GetWindowsDirectoryA can give fits with the tail.
+  if (ReadWindowsDir(os, path) != BuildStatus::kOk || !path->Append("\\inf\\rna.inf")) {
+    return DunSetupInformation::kNoWindowsDir;
+  }
+  uint32_t attributes = os.GetFileAttributesA(path->c_str());
+  if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) != 0) {
+    return DunSetupInformation::kMissing;
+  }
+  return DunSetupInformation::kPresent;
+}
+
+bool CheckDunSetupInformation(Platform& os, Console& console) {
+  FixedText<kPathSize> path;
+  if (FindDunSetupInformation(os, &path) != DunSetupInformation::kMissing) return true;
+  console.PrintLine("Windows' setup information for Dial-Up Networking is missing:");
+  console.PrintText("\t");
+  console.PrintText(path.c_str());
+  console.PrintLine("");
+  console.PrintLine("Without it DUN could not be reinstalled, so the repair will not start.");
+  console.PrintLine("Nothing has been changed on this computer.");
+  console.PrintLine("Please contact the MERX at 555-555-0142.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
 }
 
 }  // namespace netrevive

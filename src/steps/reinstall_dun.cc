@@ -1,3 +1,4 @@
+#include "platform/fixed_text.h"
 #include "steps/build_failure_report.h"
 #include "steps/helper_runner.h"
 #include "steps/resume.h"
@@ -69,6 +70,12 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
 
   console.PrintLine("\nRe-installing DUN.");
   console.PromptForKey("Press any key to confirm reinstallation.");
+
+  // Without rna.inf the setup program would start, install nothing and end.
+  FixedText<kPathSize> inf;
+  if (FindDunSetupInformation(os, &inf) == DunSetupInformation::kMissing) {
+    return ReportCannotStartReinstall(console);
+  }
 
   HelperRun run;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);

@@ -17,6 +17,9 @@ bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_ta
         to.Append(to_tail))) {
     return false;
   }
+  // CopyFileA copies the attributes too, and system.dat is read-only: a
+  // backup from an earlier run can be overwritten only once they are cleared.
+  os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
   os.CopyFileA(from.c_str(), to.c_str(), false);  // a failed copy does not stop the repair
   return true;
 }

@@ -2,6 +2,7 @@
 #define NETREVIVE_STEPS_STEPS_H_
 
 #include "console/console.h"
+#include "platform/fixed_text.h"
 #include "platform/platform.h"
 
 namespace netrevive {
@@ -14,6 +15,30 @@ bool CheckOperatingSystem(Platform& os, Console& console);
 
 // Yes when Dial-Up Networking is not installed (HKCR\dunfile is missing).
 bool IsDunMissing(Platform& os);
+
+// Where Windows' setup information for DUN stands: WindowsDir\inf\rna.inf.
+enum class DunSetupInformation { kPresent, kMissing, kNoWindowsDir };
+DunSetupInformation FindDunSetupInformation(Platform& os, FixedText<kPathSize>* path);
+
+// No, after a report and a key, when rna.inf is missing: without it DUN
+// could not be reinstalled once it is uninstalled. A Windows directory that
+// cannot be read is left to the steps that need it to report.
+bool CheckDunSetupInformation(Platform& os, Console& console);
+
+// The program's own path as its later runs are started from.
+using SelfPath = FixedText<kPathSize>;
+
+// Turns argv[0] into a path Windows can start the program from after a
+// restart: a path that is not a full one is replaced by the program's own
+// file name, one with blanks by its short (8.3) form. No, after a report and
+// a key, when that cannot be done or the path leaves no room for the
+// longest mode word. Nothing is changed on the machine.
+bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path);
+
+// No, after a report and a key, when the program was started from a floppy
+// disk or a network drive (or a network path), where Windows cannot find it
+// again after a restart.
+bool CheckStartDrive(Platform& os, Console& console, const char* self_path);
 
 // Backs up the registry files (system.dat and user.dat to system.tom and
 // user.tom in WindowsDir) and deletes the whole Winsock2 key.

@@ -3,7 +3,9 @@
 // wide function, a function Windows 98 lacks, a user32 function nobody has
 // vouched for, an MSVCRT function of a later MSVCRT and a DLL outside the four
 // allowed; contains instructions of processors after the i486; has a global
-// constructor; and is larger than the size budget. Each check of
+// constructor; is larger than the size budget; and is linked at an image base
+// below 4 MB without relocations, and given a Win32VersionValue, a TLS and a
+// delay-import directory after the link (cmake/win98.cmake, spoil_probe.py). Each check of
 // tests/exe/check_exe.py is run on it and must report those findings. It is
 // never run.
 

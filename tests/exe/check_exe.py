@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that netrevive.exe can run on Windows 98 first edition.
 
-  check_exe.py header EXE                      PE header: i386, console, versions 4.0
+  check_exe.py header EXE                      PE header: i386, console, versions 4.0, a base,
+                                               directories and fields Windows 9x honours
   check_exe.py imports --lists DIR EXE         imports only from the Windows 98 DLLs' lists
   check_exe.py isa --objdump OBJDUMP EXE       no instruction beyond the i486 set
   check_exe.py size --budget BYTES EXE         file size within the budget
@@ -63,6 +64,7 @@ class PeImage:
             self.subsystem_major,
             self.subsystem_minor,
         ) = struct.unpack_from("<HHHHHH", d, opt + 40)
+        (self.win32_version_value, self.image_size) = struct.unpack_from("<II", d, opt + 52)
         (self.subsystem, self.dll_characteristics) = struct.unpack_from("<HH", d, opt + 68)
         (directory_count,) = struct.unpack_from("<I", d, opt + 92)
         self.directories = [
@@ -121,6 +123,12 @@ IMAGE_FILE_MACHINE_I386 = 0x14C
 IMAGE_SUBSYSTEM_WINDOWS_CUI = 3
 IMAGE_SCN_MEM_EXECUTE = 0x20000000
 IMAGE_SCN_CNT_CODE = 0x20
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_DIRECTORY_ENTRY_TLS = 9
+IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT = 13
+# Windows 9x maps each program into its private arena, from 4 MB to 2 GB.
+WIN9X_LOWEST_BASE = 0x400000
+WIN9X_ARENA_END = 0x80000000
 
 
 def check_header(args, report):
@@ -156,6 +164,26 @@ def check_header(args, report):
         findings.append("section alignment: 0x%x, not 0x1000" % pe.section_alignment)
     if pe.file_alignment < 0x200 or pe.file_alignment > 0x1000:
         findings.append("file alignment: 0x%x, not 0x200 to 0x1000" % pe.file_alignment)
+    if pe.image_base < WIN9X_LOWEST_BASE:
+        findings.append("image base 0x%x: below 0x%x, where Windows 9x loads no program"
+                        % (pe.image_base, WIN9X_LOWEST_BASE))
+    if pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED and (
+            pe.image_base < WIN9X_LOWEST_BASE
+            or pe.image_base + pe.image_size > WIN9X_ARENA_END):
+        findings.append("relocations stripped with image base 0x%x and size 0x%x: Windows 9x "
+                        "can neither load the image there nor move it"
+                        % (pe.image_base, pe.image_size))
+    # Windows 9x refuses an image whose Win32VersionValue is not 0.
+    if pe.win32_version_value != 0:
+        findings.append("Win32VersionValue: %d, not 0" % pe.win32_version_value)
+    # Nothing of the program's own start-up code sets up thread-local storage
+    # or resolves delay-loaded imports; Windows 98 handles neither for it.
+    for index, name in ((IMAGE_DIRECTORY_ENTRY_TLS, "TLS directory"),
+                        (IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, "delay-import directory")):
+        if len(pe.directories) > index and pe.directories[index] != (0, 0):
+            findings.append("a %s (RVA 0x%x, %d bytes)" % ((name,) + pe.directories[index]))
+    report("image base 0x%x, image size 0x%x, characteristics 0x%x, Win32VersionValue %d"
+           % (pe.image_base, pe.image_size, pe.characteristics, pe.win32_version_value))
     return findings
 
 

@@ -28,6 +28,12 @@ constexpr const char kUsage[] =
 constexpr const char kSelfPathTooLong[] =
     "The path this program was started from is too long for it to restart itself.\n";
 constexpr const char kNoWindowsDir[] = "Unable to find the Windows directory.\n";
+constexpr const char kBlanksRefused[] =
+    "The path this program was started from holds blanks, which Windows cannot\n";
+constexpr const char kAwayRefused[] =
+    "This program was started from a floppy disk or a network drive. It restarts\n";
+constexpr const char kNotFullPath[] =
+    "This program was not started by its full path, so it cannot restart itself.\n";
 constexpr const char kBanner[] = "Netrevive Program.\n\n";
 
 // The longest SelfPath that still takes " UpgradeRemove" in 512 bytes.
@@ -60,6 +66,22 @@ std::vector<size_t> Lengths(const std::vector<std::pair<size_t, size_t>>& dense,
   return out;
 }
 
+// What a fresh run on the default machine does with the path it was started
+// by: the refusal it prints, or the resume entry it writes. Only the
+// program's own file (kDefaultSelfPath) exists, so a path with blanks has
+// no short form; A: is a floppy disk drive.
+std::string ExpectedStart(const std::string& argv0) {
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  const bool full = argv0.compare(0, 2, "\\\\") == 0 ||
+                    (argv0.size() >= 3 && letter(argv0[0]) && argv0[1] == ':' && argv0[2] == '\\');
+  const std::string path = full ? argv0 : sim::kDefaultSelfPath;
+  if (path.size() > 511) return kSelfPathTooLong;
+  if (path.find_first_of(" \t") != std::string::npos) return kBlanksRefused;
+  if (path.size() > kLongestSelfPath) return kSelfPathTooLong;
+  if (path[0] == '\\' || path[0] == 'A' || path[0] == 'a') return kAwayRefused;
+  return path + " ReinstallDUN";
+}
+
 std::string RandomBytes(std::mt19937& rng, size_t length) {
   std::string text(length, 'x');
   for (char& c : text) c = static_cast<char>(1 + rng() % 255);  // any byte but NUL
@@ -84,6 +106,11 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
       {"C:\\NETREVIVE\\NETREVIVE.EXE", std::string("ReinstallDUN\xFF")},
       {std::string(32768, '\xE9')},
       {"\xFF\xFE\x80 \t\"\\"},
+      {"C:\\NETRE VIVE\\NETREVIVE.EXE"},
+      {"a:\\NETREVIVE.EXE"},
+      {"\\\\SERVER\\SHARE\\NETREVIVE.EXE"},
+      {"NETREVIVE"},
+      {"C:NETREVIVE.EXE"},
       {"C:\\NETREVIVE\\NETREVIVE.EXE", "-h"},
       {"C:\\NETREVIVE\\NETREVIVE.EXE", "/?"},
   };
@@ -121,16 +148,14 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
       EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
     } else if (args.size() == 1) {
       // A fresh run from a strange path: either the path is stored as it
-      // came, or it is refused as too long before anything changed.
+      // resolves, or it is refused before anything changed.
+      const std::string expected = ExpectedStart(args[0]);
       std::string entry;
-      if (args[0].empty()) {
-        EXPECT_TRUE(Contains(out.transcript, "cannot tell the path it was started from")) << what;
-        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
-      } else if (args[0].size() <= kLongestSelfPath) {
+      if (EndsWith(expected, " ReinstallDUN")) {
         ASSERT_TRUE(ResumeEntry(machine, &entry)) << what;
-        EXPECT_EQ(entry, args[0] + " ReinstallDUN") << what;
+        EXPECT_EQ(entry, expected) << what;
       } else {
-        EXPECT_TRUE(Contains(out.transcript, kSelfPathTooLong)) << what;
+        EXPECT_TRUE(Contains(out.transcript, expected)) << what;
         EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
       }
     }
@@ -139,13 +164,14 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
 }
 
 // The runtime may hand over no argument vector or a null argv[0]; the
-// program then has no SelfPath at all.
+// program then takes its own file's path, and refuses when it cannot.
 TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
   struct Case {
     const char* name;
     int argc;
     std::vector<const char*> argv;  // empty: argv itself is null
     bool usage;
+    bool own_name_fails = false;  // GetModuleFileNameA fails
   };
   const Case cases[] = {
       {"argc 0, argv null", 0, {}, true},
@@ -155,22 +181,35 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
       {"argc 1, argv[0] empty", 1, {"", nullptr}, false},
       {"argc 2 ReinstallDUN, argv[0] null", 2, {nullptr, "ReinstallDUN", nullptr}, false},
       {"argc 2 UpgradeRemove, argv[0] null", 2, {nullptr, "UpgradeRemove", nullptr}, false},
+      {"argc 1, argv[0] null, no own name", 1, {nullptr, nullptr}, false, true},
+      {"argc 2 UpgradeRemove, argv[0] empty, no own name",
+       2,
+       {"", "UpgradeRemove", nullptr},
+       false,
+       true},
   };
   for (const Case& c : cases) {
     sim::SimMachine machine = sim::MakeDefaultMachine();
+    if (c.own_name_fails) machine.FailOperation(sim::Op::kGetModuleFileNameA, "", 122, true);
     if (!c.usage) machine.PutFile("C:\\WINDOWS\\rundunreinst.QU", "REINSTALL\n");
     RunOutput out = RunArgv(machine, c.argc, c.argv.empty() ? nullptr : c.argv.data());
     EXPECT_EQ(out.exit_status, 0) << c.name;
     EXPECT_EQ(out.transcript.compare(0, sizeof kBanner - 1, kBanner), 0) << c.name;
     EXPECT_EQ(Contains(out.transcript, kUsage), c.usage) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
-    // Without a path to start again from, nothing is scheduled, and a fresh
-    // or UpgradeRemove run refuses before it changes the machine.
+    // A fresh or UpgradeRemove run schedules its next run from the
+    // program's own file, or refuses before it changes the machine.
+    const bool schedules = (!c.usage && c.argc == 1) || (c.argc == 2 && c.argv[1] != nullptr &&
+                                                         std::string(c.argv[1]) == "UpgradeRemove");
     std::string entry;
-    EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
-    if ((!c.usage && c.argc == 1) ||
-        (c.argc == 2 && c.argv[1] != nullptr && std::string(c.argv[1]) == "UpgradeRemove")) {
-      EXPECT_TRUE(Contains(out.transcript, "cannot tell the path it was started from")) << c.name;
+    if (schedules && !c.own_name_fails) {
+      EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
+      EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " ReinstallDUN") << c.name;
+    } else {
+      EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
+    }
+    if (schedules && c.own_name_fails) {
+      EXPECT_TRUE(Contains(out.transcript, kNotFullPath)) << c.name;
       EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
       EXPECT_TRUE(machine.processes().empty()) << c.name;
     }
@@ -198,8 +237,9 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
   for (const Form& form : forms) {
     const sim::SimMachine base = Preset(form.preset);
     for (size_t length : lengths) {
-      // A path with blanks and high bytes, as long as asked.
-      std::string self = "C:\\Program Files\\N\xE9t Revive\\";
+      // A path with high bytes, as long as asked (one with blanks would be
+      // replaced by its short form).
+      std::string self = "C:\\ProgramFiles\\N\xE9tRevive\\";
       while (self.size() < length) self += static_cast<char>('a' + self.size() % 26);
       self.resize(length);
       sim::SimMachine machine = base;
@@ -226,12 +266,10 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
   printf("SelfPath lengths: %d runs\n", runs);
 }
 
-// A SelfPath with blanks is stored unquoted, exactly as received. When
-// Windows runs that entry, the C runtime splits the path at its blanks: the
-// resumed run gets four arguments and shows the usage text, DUN stays
-// uninstalled and the marker stays. Kept here as it happens, so that a
-// change on either side shows.
-TEST(BadInputTest, SelfPathWithBlanksIsSplitWhenWindowsRunsTheEntry) {
+// Windows hands the RunOnce command line over unchanged and the C runtime
+// would split an unquoted path with blanks into several arguments. The entry
+// therefore holds the path's short form, which the resumed run gets whole.
+TEST(BadInputTest, SelfPathWithBlanksIsStoredInItsShortForm) {
   const std::string self = "C:\\Program Files\\Net Revive\\netrevive.exe";
   sim::SimMachine machine = sim::MakeDefaultMachine();
   machine.PutFile(self, "MZ");
@@ -239,16 +277,15 @@ TEST(BadInputTest, SelfPathWithBlanksIsSplitWhenWindowsRunsTheEntry) {
   RunProgram(machine, {self});
   std::string entry;
   ASSERT_TRUE(ResumeEntry(machine, &entry));
-  EXPECT_EQ(entry, self + " ReinstallDUN");
+  EXPECT_EQ(entry, "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN");
   std::vector<std::string> resumed = testing::StartNextSession(machine);
-  EXPECT_EQ(resumed, (std::vector<std::string>{"C:\\Program", "Files\\Net", "Revive\\netrevive.exe",
-                                               "ReinstallDUN"}));
+  EXPECT_EQ(resumed,
+            (std::vector<std::string>{"C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE", "ReinstallDUN"}));
   machine.ResetCallLog();
   RunOutput out = RunProgram(machine, resumed);
-  ExpectRules(machine, resumed, out, "resumed from a path with blanks");
-  EXPECT_TRUE(Contains(out.transcript, kUsage));
-  EXPECT_FALSE(sim::DunInstalled(machine));
-  EXPECT_TRUE(MarkerExists(machine));
+  ExpectRules(machine, resumed, out, "resumed from a short path");
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_FALSE(MarkerExists(machine));
 }
 
 // ---- WindowsDir ------------------------------------------------------------

@@ -49,6 +49,12 @@ const std::map<Op, std::vector<RegStatus>> kStatuses = {
     {Op::kWaitForSingleObject, {6}},
     {Op::kCloseHandle, {6}},
     {Op::kExitWindowsEx, {5}},
+    {Op::kGetFileAttributesA, {2, 3}},
+    {Op::kSetFileAttributesA, {2, 5}},
+    {Op::kGetDriveTypeA, {5}},  // answers DRIVE_UNKNOWN
+    {Op::kGetModuleFileNameA, {122}},
+    {Op::kGetShortPathNameA, {2, 3}},
+    {Op::kSetConsoleCtrlHandler, {87}},
 };
 
 // Failures the program goes on from without a word, each for a reason; a
@@ -58,7 +64,20 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   if (op == Op::kGetVersionExA) {
     return "its result is not tested: the empty record reads as an NT system, which is refused";
   }
-  if (op == Op::kCopyFileA) return "the registry backups are best effort; a failed copy is ignored";
+  if (op == Op::kCopyFileA || op == Op::kSetFileAttributesA) {
+    return "the registry backups are best effort; a failed copy is ignored";
+  }
+  if (op == Op::kGetWindowsDirectoryA && call.index < clean.calls().size() &&
+      clean.calls()[call.index].operation == Op::kGetFileAttributesA) {
+    return "rna.inf is not looked for without the Windows directory; the steps that need the "
+           "directory read it again and report it, and the reinstallation looks for rna.inf again";
+  }
+  if (op == Op::kGetDriveTypeA) {
+    return "a drive of unknown type is not refused, as fixed disks, CD-ROMs and RAM disks are not";
+  }
+  if (op == Op::kSetConsoleCtrlHandler) {
+    return "the repair goes on with the break keys as they were";
+  }
   if (op == Op::kRegCloseKey || op == Op::kCloseHandle) {
     return "nothing is left to do about a handle that fails to close";
   }
@@ -100,9 +119,10 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
 
 // Calls that change the machine.
 bool Changes(const sim::CallRecord& call) {
-  static const std::set<Op> kChanging = {Op::kRegSetValueExA, Op::kRegDeleteKeyA,    Op::kCopyFileA,
-                                         Op::kDeleteFileA,    Op::kOpenFileForWrite, Op::kWriteFile,
-                                         Op::kCreateProcessA, Op::kExitWindowsEx};
+  static const std::set<Op> kChanging = {
+      Op::kRegSetValueExA, Op::kRegDeleteKeyA,    Op::kCopyFileA,
+      Op::kDeleteFileA,    Op::kOpenFileForWrite, Op::kWriteFile,
+      Op::kCreateProcessA, Op::kExitWindowsEx,    Op::kSetFileAttributesA};
   return Succeeded(call) && kChanging.count(call.operation) != 0;
 }
 
@@ -157,19 +177,34 @@ std::vector<Scenario> Scenarios() {
   list.push_back(FreshScenario("fresh run, rundll32.exe missing", "no-helper"));
   list.push_back(FreshScenario("fresh run, Windows NT", "nt"));
   list.push_back(FreshScenario("fresh run, Windows 95", "95"));
+  list.push_back(FreshScenario("fresh run, rna.inf missing", "no-rna-inf"));
+  Scenario by_name = FreshScenario("fresh run started by name", "98se");
+  by_name.args = {"netrevive"};
+  list.push_back(by_name);
+  Scenario blanks = FreshScenario("fresh run from a path with blanks", "98se");
+  blanks.machine.PutFile("C:\\Program Files\\netrevive.exe", "MZ");
+  blanks.args = {"C:\\Program Files\\netrevive.exe"};
+  list.push_back(blanks);
+  Scenario floppy = FreshScenario("fresh run from a floppy disk", "98se");
+  floppy.args = {"A:\\NETREVIVE.EXE"};
+  list.push_back(floppy);
   Scenario s;
   if (ResumedScenario("UpgradeRemove run after dunsetup.exe /u", "upgrade-dunsetup", &s)) {
     list.push_back(s);
   }
   if (ResumedScenario("ReinstallDUN run with marker", "98se", &s)) list.push_back(s);
-  if (ResumedScenario("ReinstallDUN run, rna.inf missing", "no-rna-inf", &s)) list.push_back(s);
+  // rna.inf went missing after the fresh run had found it.
+  if (ResumedScenario("ReinstallDUN run, rna.inf missing", "98se", &s)) {
+    s.machine.RemoveFile(s.machine.windows_dir() + "\\inf\\rna.inf");
+    list.push_back(s);
+  }
   if (ResumedScenario("ReinstallDUN run after UpgradeRemove", "upgrade-dunsetup", &s, 2)) {
     list.push_back(s);
   }
   if (ResumedScenario("fresh run after a rundll32.exe uninstall", "upgrade-rundll32", &s)) {
     list.push_back(s);
   }
-  EXPECT_EQ(list.size(), 17u) << "a scenario could not be prepared";
+  EXPECT_EQ(list.size(), 21u) << "a scenario could not be prepared";
   return list;
 }
 

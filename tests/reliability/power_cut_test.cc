@@ -346,13 +346,13 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
       {"two-run repair (no upgrade)",
        "98se",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
-        "after run 2 GetWindowsDirectoryA .. before run 2 CreateProcessA InstallHinfSection"},
+        "after run 2 SetConsoleCtrlHandler .. before run 2 CreateProcessA InstallHinfSection"},
        {}},
       {"three-run repair (upgrade by dunsetup.exe /u)",
        "upgrade-dunsetup",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 RegSetValueExA RunOnce",
-        "after run 2 GetWindowsDirectoryA .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 GetWindowsDirectoryA .. before run 3 CreateProcessA InstallHinfSection"},
+        "after run 2 SetConsoleCtrlHandler .. before run 2 OpenFileForWrite rundunreinst.QU",
+        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
        {"after run 1 RegSetValueExA RunOnce .. before run 1 CreateProcessA dunsetup.exe"}},
       // Run 1 deletes Winsock2 and starts the uninstaller, which puts it
       // back; the fresh run 2 that the bare entry starts is the two-run
@@ -362,7 +362,7 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
        "upgrade-rundll32",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA rundll32.exe",
         "after run 2 RegDeleteKeyA Winsock2 .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 GetWindowsDirectoryA .. before run 3 CreateProcessA InstallHinfSection"},
+        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
        {}},
   };
   int cut_points = 0;

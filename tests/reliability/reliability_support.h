@@ -149,6 +149,7 @@ struct RunFacts {
   bool hinf_started = false;
   bool driver_started = false;
   bool resume_removal_said_gone = false;  // an injected "value already gone" on its removal
+  bool break_keys_set_aside = false;      // SetConsoleCtrlHandler was called
   uint64_t calls = 0;
 };
 
@@ -167,6 +168,24 @@ struct OrderRule {
 };
 
 inline constexpr OrderRule kOrderRules[] = {
+    // From the first change on, Ctrl+C and Ctrl+Break must not stop the run.
+    {"the machine was changed before Ctrl+C and Ctrl+Break were set aside",
+     [](const RunCall& c, const RunFacts& f, RunMode) {
+       switch (c.record.operation) {
+         case Op::kRegSetValueExA:
+         case Op::kRegDeleteKeyA:
+         case Op::kRegDeleteValueA:
+         case Op::kCopyFileA:
+         case Op::kSetFileAttributesA:
+         case Op::kDeleteFileA:
+         case Op::kOpenFileForWrite:
+         case Op::kCreateProcessA:
+         case Op::kExitWindowsEx:
+           return c.ok && !f.break_keys_set_aside;
+         default:
+           return false;
+       }
+     }},
     {"resume entry written before the Winsock2 key was deleted and the upgrade's uninstall text "
      "was read",
      [](const RunCall& c, const RunFacts& f, RunMode) {
@@ -226,6 +245,7 @@ inline void Learn(const RunCall& c, RunFacts* f) {
   const bool uninstall_list = sim::SimMachine::NormalizeKeyPath(call.path) ==
                               sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
   ++f->calls;
+  f->break_keys_set_aside |= op == Op::kSetConsoleCtrlHandler;
   f->winsock2_deleted |= IsWinsock2Delete(call) && c.ok;
   f->list_counted |= op == Op::kRegQueryInfoKeyA && c.ok && uninstall_list;
   // A name that does not fit is read again into a larger buffer; at the

@@ -76,6 +76,11 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_LT(deleted, uninstalled);
   EXPECT_LT(uninstalled, entry);
   EXPECT_LT(entry, marked);
+  // Ctrl+C and Ctrl+Break are set aside before the first change, the
+  // backup copies' attributes cleared before each copy.
+  EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
+            machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.tom"));
+  EXPECT_LT(machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.tom"), copied);
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   RunOutput second;
@@ -96,6 +101,9 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_EQ(lines[4], "C:\\WINDOWS\\rundll32.exe rnasetup.dll,RnaReboot | C:\\WINDOWS");
   EXPECT_TRUE(machine.processes()[2].waited);
   EXPECT_TRUE(machine.processes()[3].waited);
+  EXPECT_NE(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler), 0u);
+  EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
+            machine.FirstCallIndex(Op::kDeleteFileA));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   // The marker authorised one reinstallation: a further run does nothing.
@@ -118,6 +126,30 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
   // This mode does not touch Winsock2 or the registry files.
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_EQ(machine.FirstCallIndex(Op::kCopyFileA), 0u);
+  EXPECT_NE(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler), 0u);
+  EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
+            machine.FirstCallIndex(Op::kCreateProcessA));
+}
+
+// Windows 98 keeps system.dat read-only and hidden, and CopyFileA gives the
+// copy the same attributes: a second run must still replace the backups.
+TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
+  SimMachine machine = MakeDefaultMachine();
+  for (const char* backup : {"C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.tom"}) {
+    machine.PutFile(backup, "an older backup");
+    machine.SetAttributes(backup, kFileAttributeReadOnly | kFileAttributeHidden);
+  }
+  RunFresh(machine);
+  for (const char* name : {"system", "user"}) {
+    std::string source;
+    std::string copy;
+    ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".dat", &source));
+    ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".tom", &copy));
+    EXPECT_EQ(copy, source) << name;
+    EXPECT_EQ(machine.Attributes(std::string("C:\\WINDOWS\\") + name + ".tom"),
+              kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem)
+        << name;
+  }
 }
 
 TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
@@ -279,12 +311,120 @@ TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
   }
 }
 
-TEST(RepairTest, SelfPathWithBlanksIsStoredUnquoted) {
-  SimMachine machine = MakeDefaultMachine();
-  machine.PutFile("C:\\Program Files\\Net Revive\\netrevive.exe", "MZ");
-  machine.set_self_path("C:\\Program Files\\Net Revive\\netrevive.exe");
-  RunFresh(machine);
-  EXPECT_EQ(RunOnceValue(machine), "C:\\Program Files\\Net Revive\\netrevive.exe ReinstallDUN");
+// Where the program was started from, and how: the path every resume entry
+// holds, or the refusal before anything changes. Windows must find the
+// program again after a restart, from its own directory, with the command
+// line handed over unchanged.
+TEST(RepairTest, StartPathsAndTheResumeEntriesMadeOfThem) {
+  constexpr const char* kBlanks = "C:\\Program Files\\Net Revive\\netrevive.exe";
+  struct Case {
+    const char* name;
+    const char* preset;
+    std::string argv0;
+    const char* mode;     // "" for a fresh run
+    const char* program;  // where the program's file is; kDefaultSelfPath when null
+    char drive;           // a drive given drive_type, or 0
+    uint32_t drive_type;
+    const char* fault;  // an operation that fails every time, or null
+    // The resume entry, or the refusal's transcript ("" when the run goes on
+    // without an entry).
+    const char* entry;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {"by name", "98se", "NETREVIVE.EXE", "", nullptr, 0, 0, nullptr,
+       "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      {"empty", "98se", "", "", nullptr, 0, 0, nullptr, "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN",
+       nullptr},
+      {"relative path", "98se", "NETREV~1\\NETREVIVE.EXE", "", nullptr, 0, 0, nullptr,
+       "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      {"by name, own name unknown", "98se", "NETREVIVE", "", nullptr, 0, 0, "GetModuleFileNameA",
+       nullptr, "refuse_not_full_path"},
+      {"blanks", "98se", kBlanks, "", kBlanks, 0, 0, nullptr,
+       "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN", nullptr},
+      {"by name, own file with blanks", "98se", "netrevive", "", kBlanks, 0, 0, nullptr,
+       "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN", nullptr},
+      {"blanks, no short form", "98se", kBlanks, "", kBlanks, 0, 0, "GetShortPathNameA", nullptr,
+       "refuse_blanks"},
+      {"blanks, UpgradeRemove", "98se", kBlanks, "UpgradeRemove", kBlanks, 0, 0, nullptr,
+       "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN", nullptr},
+      {"by name, DUN setup upgrade", "upgrade-dunsetup", "NETREVIVE.EXE", "", nullptr, 0, 0,
+       nullptr, "C:\\NETREVIVE\\NETREVIVE.EXE UpgradeRemove", nullptr},
+      {"blanks, rundll32 upgrade", "upgrade-rundll32", kBlanks, "", kBlanks, 0, 0, nullptr,
+       "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE", nullptr},
+      {"floppy", "98se", "A:\\NETREVIVE.EXE", "", "A:\\NETREVIVE.EXE", 0, 0, nullptr, nullptr,
+       "refuse_floppy_or_network"},
+      {"network drive", "98se", "N:\\TOOLS\\NETREVIVE.EXE", "", "N:\\TOOLS\\NETREVIVE.EXE", 'N',
+       kDriveRemote, nullptr, nullptr, "refuse_floppy_or_network"},
+      {"network path", "98se", "\\\\SERVER\\TOOLS\\NETREVIVE.EXE", "", nullptr, 0, 0, nullptr,
+       nullptr, "refuse_floppy_or_network"},
+      {"floppy, UpgradeRemove", "98se", "A:\\NETREVIVE.EXE", "UpgradeRemove", "A:\\NETREVIVE.EXE",
+       0, 0, nullptr, "A:\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      {"CD-ROM", "98se", "D:\\NETREVIVE.EXE", "", "D:\\NETREVIVE.EXE", 'D', 5, nullptr,
+       "D:\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      {"unknown drive type", "98se", "C:\\NETREVIVE\\NETREVIVE.EXE", "", nullptr, 'C', 0, nullptr,
+       "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", nullptr},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    if (c.program != nullptr) {
+      machine.PutFile(c.program, "MZ netrevive");
+      machine.set_self_path(c.program);
+    }
+    if (c.drive != 0) machine.set_drive_type(c.drive, c.drive_type);
+    sim::Op fault;
+    if (c.fault != nullptr && sim::FindOp(c.fault, &fault)) {
+      machine.FailOperation(fault, "", 2, /*persistent=*/true);
+    }
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    std::vector<std::string> args = {c.argv0};
+    if (c.mode[0] != '\0') args.push_back(c.mode);
+    RunOutput run = RunProgram(machine, args);
+    EXPECT_FALSE(run.unflushed_pause) << c.name;
+    if (c.refusal != nullptr) {
+      EXPECT_EQ(run.transcript, ExpectedTranscript(c.refusal, run.transcript)) << c.name;
+      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+      EXPECT_TRUE(machine.processes().empty()) << c.name;
+      continue;
+    }
+    EXPECT_EQ(RunOnceValue(machine), c.entry) << c.name;
+  }
+}
+
+// Without rna.inf, DUN could not be put back once it is uninstalled: a fresh
+// run refuses before it changes anything, a ReinstallDUN run reports it as
+// a reinstallation that cannot start.
+TEST(RepairTest, MissingRnaInfStopsTheRepairBeforeItStartsOrTheReinstall) {
+  struct Case {
+    const char* name;
+    bool as_folder;  // a folder of that name instead of the file
+    const char* mode;
+    const char* transcript;
+  };
+  const Case cases[] = {
+      {"fresh run", false, "", "refuse_no_rna_inf"},
+      {"fresh run, a folder rna.inf", true, "", "refuse_no_rna_inf"},
+      {"ReinstallDUN run", false, "ReinstallDUN", "fail_reinstall_hinf"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine("no-rna-inf", &machine));
+    if (c.as_folder) machine.AddDirectory("C:\\WINDOWS\\inf\\rna.inf");
+    std::vector<std::string> args = {machine.self_path()};
+    if (c.mode[0] != '\0') {
+      args.push_back(c.mode);
+      machine.PutFile(kMarker, "REINSTALL\n");
+    }
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunOutput run = RunProgram(machine, args);
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.name;
+    EXPECT_TRUE(machine.processes().empty()) << c.name;
+    EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    if (c.mode[0] == '\0') {
+      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    }
+  }
 }
 
 // A path that cannot take the longest mode word in the 512-byte resume

@@ -360,10 +360,10 @@ TEST(NetreviveSimFolder, AMalformedFolderIsReportedAndLeftAsItWas) {
   EXPECT_EQ(FolderContents(dir), before);
 }
 
-// SelfPath is stored in RunOnce unquoted. When it holds blanks, Windows still
-// finds the program by trying the text up to each blank, but the program's C
-// runtime splits the command line at the blanks, so the resumed run sees
-// three words and answers with its usage text.
+// The program started from a path with blanks schedules its next run by the
+// path's short form, which Windows hands back to it whole. An entry written
+// with the blanks unquoted is split by the C runtime into four arguments,
+// and with a C:\Program.exe on the drive Windows runs that instead.
 TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
   TempFolder temp;
   std::string dir = temp.Sub("pc");
@@ -376,40 +376,89 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
 
   SimRun run = RunSim({"--keys", "auto", "--machine", dir});
   ASSERT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_NE(run.out.find("== session 1: the user starts " + program +
-                         "\n"
-                         "== the program starts: argv[0]=\"" +
-                         program + "\"\n"),
+  EXPECT_NE(run.out.find("== session 2: RunOnce \"QU Netrevive\" = "
+                         "C:\\PROGRA~1\\QUNETR~1\\NETREV~1.EXE ReinstallDUN\n"
+                         "== the program starts: argv[0]=\"C:\\PROGRA~1\\QUNETR~1\\NETREV~1.EXE\" "
+                         "argv[1]=\"ReinstallDUN\"\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("== session 2: RunOnce \"QU Netrevive\" = " + program +
-                         " ReinstallDUN\n"
-                         "== the program starts: argv[0]=\"C:\\Program\" "
-                         "argv[1]=\"Files\\QU\" argv[2]=\"Netrevive\\NETREVIVE.EXE\" "
-                         "argv[3]=\"ReinstallDUN\"\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("\nUsage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers\n"
-                         "\nPress any key to continue\n== [key]\n"),
-            std::string::npos);
   SimMachine after;
   SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &after, &pending, &error)) << error.ToString();
-  EXPECT_FALSE(sim::DunInstalled(after));
-  EXPECT_TRUE(after.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
+  EXPECT_TRUE(sim::DunInstalled(after));
+  EXPECT_FALSE(after.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 
-  // With a C:\Program.exe on the drive, Windows runs that instead.
+  machine.SetString(sim::kRunOncePath, "QU Netrevive", program + " ReinstallDUN");
+  machine.PutFile("C:\\WINDOWS\\rundunreinst.QU", "REINSTALL\n");
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
+  SimRun split = RunSim({"--keys", "auto", "--machine", dir});
+  EXPECT_NE(split.out.find("== the program starts: argv[0]=\"C:\\Program\" "
+                           "argv[1]=\"Files\\QU\" argv[2]=\"Netrevive\\NETREVIVE.EXE\" "
+                           "argv[3]=\"ReinstallDUN\"\n"),
+            std::string::npos)
+      << split.out;
+  EXPECT_NE(split.out.find("\nUsage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers\n"
+                           "\nPress any key to continue\n== [key]\n"),
+            std::string::npos);
+
   machine.PutFile("C:\\Program.exe", "MZ");
-  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
   SimRun hijacked = RunSim({"--keys", "auto", "--machine", dir});
   ASSERT_EQ(hijacked.exit_status, 0) << hijacked.err;
-  EXPECT_NE(hijacked.out.find("== session 2: RunOnce \"QU Netrevive\" = " + program +
+  EXPECT_NE(hijacked.out.find("== session 1: RunOnce \"QU Netrevive\" = " + program +
                               " ReinstallDUN\n"
                               "== Windows runs C:\\Program.exe -> not a known setup program, "
                               "no change\n"),
             std::string::npos)
       << hijacked.out;
-  EXPECT_NE(hijacked.out.find("== program runs: 1, restarts: 1, log-offs: 0\n"), std::string::npos);
+}
+
+// --program gives the user's start its argv[0]; the machine's drives and
+// file attributes are kept in its folder; a RunOnce entry whose program is
+// on a floppy disk or a network drive finds nothing after the restart.
+TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) {
+  TempFolder temp;
+  std::string dir = temp.Sub("pc");
+  SimMachine machine = sim::MakeDefaultMachine();
+  machine.set_drive_type('N', kDriveRemote);
+  machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
+  machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
+  machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
+  machine.SetString(sim::kRunOncePath, "network", "N:\\NETREVIVE.EXE ReinstallDUN");
+  MachineFolderError error;
+  ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
+  EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed N:remote\n"),
+            std::string::npos);
+  EXPECT_NE(ReadText(dir + "/attributes.txt").find("\nRHS C:\\WINDOWS\\system.dat\n"),
+            std::string::npos);
+  SimMachine loaded;
+  SessionRequest pending;
+  ASSERT_TRUE(LoadMachineFolder(dir, &loaded, &pending, &error)) << error.ToString();
+  EXPECT_EQ(loaded.drive_types(), machine.drive_types());
+  EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\user.dat"), 7u);
+  EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\rundll.exe"), kFileAttributeArchive);
+
+  SimRun gone = RunSim({"--keys", "auto", "--machine", dir});
+  ASSERT_EQ(gone.exit_status, 0) << gone.err;
+  for (const char* drive : {"A", "N"}) {
+    EXPECT_NE(gone.out.find(std::string("== Windows cannot find ") + drive +
+                            ":\\NETREVIVE.EXE: its floppy disk or network drive is gone after "
+                            "the restart; the entry is dropped\n"),
+              std::string::npos)
+        << gone.out;
+  }
+  EXPECT_EQ(gone.out.find("== the program starts"), std::string::npos) << gone.out;
+
+  SimRun by_name = RunSim({"--keys", "auto", "--program", "netrevive"});
+  ASSERT_EQ(by_name.exit_status, 0) << by_name.err;
+  EXPECT_NE(by_name.out.find("== session 1: the user starts netrevive\n"
+                             "== the program starts: argv[0]=\"netrevive\"\n"),
+            std::string::npos)
+      << by_name.out;
+  EXPECT_NE(by_name.out.find("RunOnce \"QU Netrevive\" = C:\\NETREVIVE\\NETREVIVE.EXE "
+                             "ReinstallDUN\n"),
+            std::string::npos)
+      << by_name.out;
 }
 
 // Windows takes the RunOnce entries in order, deleting each before it runs

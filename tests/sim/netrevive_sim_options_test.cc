@@ -49,6 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandLine{"MachineTwice", {"--machine", "other"}, "--machine is given twice"},
         BadCommandLine{"ValueForFlag", {"--one-run=yes"}, "--one-run takes no value"},
         BadCommandLine{
+            "ProgramTwice", {"--program", "a", "--program=b"}, "--program is given twice"},
+        BadCommandLine{"ProgramEmpty", {"--program="}, "--program needs the text"},
+        BadCommandLine{
             "InjectWithoutStatus", {"--inject", "RegOpenKeyExA"}, "expected OP[:PATH]=STATUS"},
         BadCommandLine{"InjectUnknownOperation",
                        {"--inject", "RegFlushKey=5"},
@@ -92,6 +95,7 @@ TEST(NetreviveSimOptions, HelpNamesEveryOptionAndPreset) {
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.err, "");
   for (const char* option : {"--machine DIR", "--preset NAME", "--keys auto", "--keys tty",
+                             "--program PATH", "GetShortPathNameA", "SetConsoleCtrlHandler",
                              "--one-run", "--inject OP[:PATH]=STATUS", "--help"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }

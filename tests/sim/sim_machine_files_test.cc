@@ -80,7 +80,18 @@ TEST_F(SimFilesTest, CopyFileHonoursFailIfExistsAndMissingSources) {
       {"C:\\NOWHERE\\a.dat", "C:\\WINDOWS\\a.tom", false, false, kErrorPathNotFound},
       {"C:\\WINDOWS\\user.dat", "C:\\NOWHERE\\user.tom", false, false, kErrorPathNotFound},
       {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS", false, false, kErrorAccessDenied},
+      // Windows 9x refuses a read-only or hidden target (system.dat is both).
+      {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS\\ro.tom", false, false, kErrorAccessDenied},
+      {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS\\hidden.tom", false, false, kErrorAccessDenied},
+      {"C:\\WINDOWS\\user.dat", "C:\\WINDOWS\\system.set", false, true, 0},
   };
+  machine_.PutFile("C:\\WINDOWS\\ro.tom", "old");
+  machine_.SetAttributes("C:\\WINDOWS\\ro.tom", kFileAttributeReadOnly);
+  machine_.PutFile("C:\\WINDOWS\\hidden.tom", "old");
+  machine_.SetAttributes("C:\\WINDOWS\\hidden.tom", kFileAttributeHidden);
+  machine_.PutFile("C:\\WINDOWS\\system.set", "old");
+  machine_.SetAttributes("C:\\WINDOWS\\system.set", kFileAttributeSystem);
+  machine_.SetAttributes("C:\\WINDOWS\\user.dat", kFileAttributeHidden | kFileAttributeReadOnly);
   for (const Case& c : cases) {
     EXPECT_EQ(machine_.CopyFileA(c.from, c.to, c.fail_if_exists), c.ok) << c.from << c.to;
     EXPECT_EQ(machine_.last_error(), c.error) << c.from << " -> " << c.to;
@@ -91,8 +102,128 @@ TEST_F(SimFilesTest, CopyFileHonoursFailIfExistsAndMissingSources) {
   EXPECT_FALSE(machine_.FileExists("C:\\WINDOWS\\none.tom"));
   // The file keeps the spelling it was created with.
   EXPECT_EQ(machine_.ListFiles(),
-            std::vector<std::string>(
-                {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.dat"}));
+            std::vector<std::string>({"C:\\WINDOWS\\hidden.tom", "C:\\WINDOWS\\ro.tom",
+                                      "C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\system.set",
+                                      "C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.dat"}));
+  // The copies took the source's attributes; the refused ones kept theirs.
+  EXPECT_EQ(machine_.Attributes("C:\\WINDOWS\\system.tom"),
+            kFileAttributeHidden | kFileAttributeReadOnly);
+  EXPECT_EQ(machine_.Attributes("C:\\WINDOWS\\system.set"),
+            kFileAttributeHidden | kFileAttributeReadOnly);
+  EXPECT_EQ(machine_.Attributes("C:\\WINDOWS\\ro.tom"), kFileAttributeReadOnly);
+  ASSERT_TRUE(machine_.ReadFile("C:\\WINDOWS\\ro.tom", &contents));
+  EXPECT_EQ(contents, "old");
+  // A read-only file can be neither deleted nor opened for writing until
+  // its attributes are cleared.
+  EXPECT_FALSE(machine_.DeleteFileA("C:\\WINDOWS\\ro.tom"));
+  EXPECT_EQ(machine_.last_error(), kErrorAccessDenied);
+  EXPECT_EQ(machine_.OpenFileForWrite("C:\\WINDOWS\\ro.tom"), kNoHandle);
+  EXPECT_TRUE(machine_.SetFileAttributesA("C:\\WINDOWS\\ro.tom", kFileAttributeNormal));
+  EXPECT_EQ(machine_.GetFileAttributesA("C:\\WINDOWS\\ro.tom"), 0u);
+  EXPECT_TRUE(machine_.CopyFileA("C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\ro.tom", false));
+  EXPECT_TRUE(machine_.DeleteFileA("C:\\WINDOWS\\ro.tom"));
+}
+
+TEST_F(SimFilesTest, AttributesOfFilesFoldersAndMissingPaths) {
+  machine_.SetAttributes("C:\\WINDOWS\\system.dat", 7);
+  struct Case {
+    const char* path;
+    uint32_t attributes;
+    RegStatus error;
+  };
+  const Case cases[] = {
+      {"C:\\WINDOWS\\system.dat", 7, 0},
+      {"c:\\windows\\USER.DAT", kFileAttributeArchive, 0},
+      {"C:\\WINDOWS", kFileAttributeDirectory, 0},
+      {"C:\\", kFileAttributeDirectory, 0},
+      {"C:\\WINDOWS\\none.inf", kInvalidFileAttributes, kErrorFileNotFound},
+      {"C:\\NOWHERE\\rna.inf", kInvalidFileAttributes, kErrorPathNotFound},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(machine_.GetFileAttributesA(c.path), c.attributes) << c.path;
+    EXPECT_EQ(machine_.last_error(), c.error) << c.path;
+  }
+  EXPECT_FALSE(machine_.SetFileAttributesA("C:\\WINDOWS\\none.inf", kFileAttributeNormal));
+  EXPECT_EQ(machine_.last_error(), kErrorFileNotFound);
+  // Only the read-only, hidden, system and archive bits stay.
+  EXPECT_TRUE(machine_.SetFileAttributesA("C:\\WINDOWS\\user.dat", 0xFFFF));
+  EXPECT_EQ(machine_.Attributes("C:\\WINDOWS\\user.dat"), 0x27u);
+}
+
+// Short names as Windows 98 makes them, and failures for paths that do not
+// exist; GetShortPathNameA's sizes as GetWindowsDirectoryA's.
+TEST_F(SimFilesTest, ShortPathNames) {
+  for (const char* file :
+       {"C:\\Program Files\\QU Tools\\netrevive.exe", "C:\\Program Files\\QU Tools\\netrevive.ini",
+        "C:\\Program Files\\QU Tools\\netreviver.exe", "C:\\Program Files\\a+b.c.d",
+        "C:\\Programs\\x", "C:\\PROGRA~1.TXT", "C:\\NET\\.profile", "C:\\NET\\Read Me.text"}) {
+    machine_.PutFile(file, "x");
+  }
+  struct Case {
+    const char* path;
+    const char* short_path;  // "" when missing
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\QU Tools\\netrevive.exe", "C:\\PROGRA~1\\QUTOOL~1\\NETREV~1.EXE"},
+      {"C:\\Program Files\\QU Tools\\netreviver.exe", "C:\\PROGRA~1\\QUTOOL~1\\NETREV~2.EXE"},
+      {"C:\\Program Files\\QU Tools\\netrevive.ini", "C:\\PROGRA~1\\QUTOOL~1\\NETREV~1.INI"},
+      {"c:\\program files\\a+b.c.d", "c:\\PROGRA~1\\A_BC~1.D"},
+      {"C:\\Programs\\x", "C:\\PROGRAMS\\X"},
+      {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\SYSTEM.DAT"},
+      {"C:\\NET\\.profile", "C:\\NET\\PROFIL~1"},
+      {"C:\\NET\\Read Me.text", "C:\\NET\\README~1.TEX"},
+      {"C:\\Program Files", "C:\\PROGRA~1"},
+      {"C:\\Program Files\\none.exe", ""},
+      {"C:\\Nowhere at all\\x", ""},
+  };
+  for (const Case& c : cases) {
+    char buffer[64];
+    memset(buffer, 0xDD, sizeof buffer);
+    uint32_t length = machine_.GetShortPathNameA(c.path, buffer, sizeof buffer);
+    if (c.short_path[0] == '\0') {
+      EXPECT_EQ(length, 0u) << c.path;
+      EXPECT_NE(machine_.last_error(), 0) << c.path;
+      continue;
+    }
+    EXPECT_EQ(std::string(buffer, length), c.short_path) << c.path;
+    EXPECT_EQ(buffer[length], '\0') << c.path;
+    EXPECT_EQ(machine_.GetShortPathNameA(c.path, buffer, length), length + 1) << c.path;
+    // Windows takes the short names for the long ones.
+    EXPECT_EQ(machine_.LongPath(c.short_path), SimMachine::NormalizeFilePath(c.path)) << c.path;
+  }
+}
+
+TEST(SimDrivesTest, DriveTypesAndTheProgramsOwnFileName) {
+  SimMachine machine;
+  machine.set_drive_type('n', kDriveRemote);
+  machine.set_drive_type('D', 5);
+  struct Case {
+    const char* root;
+    uint32_t type;
+  };
+  const Case cases[] = {{"A:\\", kDriveRemovable},
+                        {"c:\\", kDriveFixed},
+                        {"C:", kDriveFixed},
+                        {"N:\\", kDriveRemote},
+                        {"D:\\", 5},
+                        {"E:\\", 1},
+                        {"C:\\WINDOWS", 1},
+                        {"", 1}};
+  for (const Case& c : cases) EXPECT_EQ(machine.GetDriveTypeA(c.root), c.type) << c.root;
+  EXPECT_TRUE(machine.GoneAfterRestart("a:\\NETREVIVE.EXE"));
+  EXPECT_TRUE(machine.GoneAfterRestart("N:\\NETREVIVE.EXE"));
+  EXPECT_TRUE(machine.GoneAfterRestart("\\\\SERVER\\SHARE\\NETREVIVE.EXE"));
+  EXPECT_FALSE(machine.GoneAfterRestart("D:\\NETREVIVE.EXE"));
+  machine.set_drive_type('A', 1);
+  EXPECT_EQ(machine.GetDriveTypeA("A:\\"), 1u);
+
+  machine.set_self_path("C:\\NETREVIVE\\NETREVIVE.EXE");  // 26 characters
+  char buffer[40];
+  EXPECT_EQ(machine.GetModuleFileNameA(buffer, sizeof buffer), 26u);
+  EXPECT_STREQ(buffer, "C:\\NETREVIVE\\NETREVIVE.EXE");
+  EXPECT_EQ(machine.GetModuleFileNameA(buffer, 26), 26u) << "a cut path fills the buffer";
+  EXPECT_EQ(strlen(buffer), 25u);
+  EXPECT_EQ(machine.GetModuleFileNameA(buffer, 27), 26u);
 }
 
 TEST_F(SimFilesTest, PathsOfMaxPathOrMoreAreRefused) {

@@ -8,6 +8,7 @@ tree goes and nothing beside it.
 """
 
 import argparse
+import os
 import sys
 import unittest
 
@@ -70,9 +71,15 @@ class Winsock2TreeRemoval(unittest.TestCase):
     exe = None
 
     def fresh_run(self):
+        # A fresh run starts only where Windows' setup information for DUN is.
+        inf = os.path.join(self.prefix.windows_dir, "inf", "rna.inf")
+        os.makedirs(os.path.dirname(inf), exist_ok=True)
+        with open(inf, "wb") as f:
+            f.write(b"[RNA]\r\n")
         result = self.prefix.run(self.exe, [])
         self.assertFalse(result.timed_out, show(result.transcript))
         self.assertEqual(result.exit_code, 0)
+        self.assertEqual(result.bare_line_ends, 0, "lines must end with CR LF")
         return result.transcript
 
     def test_removes_a_tree_of_several_subkeys_and_nothing_beside_it(self):

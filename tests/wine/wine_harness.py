@@ -10,7 +10,10 @@ A module for the Wine tests:
       ...
 
 The transcript is everything the program wrote to standard output, with the
-mark PAUSE_MARK inserted where it waited for a key.
+mark PAUSE_MARK inserted where it waited for a key and each line end CR LF
+written as LF. The program must end every line with CR LF, as a text-mode C
+stream does on Windows: a bare LF is counted (RunResult.bare_line_ends) and
+fails the run.
 
 How a pause is found: the program reads every key with MSVCRT's _getch. Wine
 is told (registry value HKCU\\Software\\Wine\\Debug\\RelayInclude) to trace
@@ -54,10 +57,15 @@ class WineError(Exception):
     pass
 
 
+BARE_LF = re.compile(rb"(?<!\r)\n")
+
+
 class RunResult:
     def __init__(self, transcript, stdout, exit_code, pauses, elapsed, wine_log, timed_out):
-        self.transcript = transcript  # stdout with PAUSE_MARK at each pause
-        self.stdout = stdout  # stdout alone
+        # stdout with PAUSE_MARK at each pause, CR LF as LF
+        self.transcript = transcript.replace(b"\r\n", b"\n")
+        self.stdout = stdout  # stdout alone, as written
+        self.bare_line_ends = len(BARE_LF.findall(stdout))
         self.exit_code = exit_code  # the Windows exit status, None on a timeout
         self.pauses = pauses  # keys pressed
         self.elapsed = elapsed  # seconds, start to exit

@@ -27,6 +27,7 @@ namespace {
 constexpr const char kRegistryFile[] = "registry.reg";
 constexpr const char kVersionFile[] = "version.txt";
 constexpr const char kMachineFile[] = "machine.txt";
+constexpr const char kAttributesFile[] = "attributes.txt";
 constexpr const char kDriveFolder[] = "drive";
 
 bool Fail(MachineFolderError* error, const std::string& file, int line,
@@ -324,12 +325,87 @@ const char* PendingName(SessionRequest pending) {
   return "none";
 }
 
+bool ReadFolderFile(const fs::path& dir, const char* name, std::string* contents,
+                    MachineFolderError* error);
+
+// GetDriveTypeA's types by name, at their numbers.
+const char* const kDriveTypeNames[] = {"unknown", "none",  "removable", "fixed",
+                                       "remote",  "cdrom", "ramdisk"};
+
 std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   std::string text = "; netrevive-sim machine\n";
   text += "windows_dir=" + QuoteIfNeeded(machine.windows_dir()) + "\n";
   text += "program=" + QuoteIfNeeded(machine.self_path()) + "\n";
   text += std::string("pending=") + PendingName(pending) + "\n";
+  std::string drives;
+  for (const auto& [letter, type] : machine.drive_types()) {
+    if (type < sizeof(kDriveTypeNames) / sizeof(kDriveTypeNames[0])) {
+      drives += (drives.empty() ? "" : " ") + std::string(1, letter) + ":" + kDriveTypeNames[type];
+    }
+  }
+  text += "drives=" + drives + "\n";
   return text;
+}
+
+// The attribute letters of attributes.txt, at their bits.
+constexpr struct {
+  char letter;
+  uint32_t bit;
+} kAttributeLetters[] = {{'R', kFileAttributeReadOnly},
+                         {'H', kFileAttributeHidden},
+                         {'S', kFileAttributeSystem},
+                         {'A', kFileAttributeArchive}};
+
+// One line per file whose attributes are not archive alone (what a new file
+// gets): the letters, or "-" for none, a blank and the file's path.
+std::string AttributesText(const SimMachine& machine) {
+  std::string text = "; file attributes: R read-only, H hidden, S system, A archive;\n";
+  text += "; files not named here have A alone\n";
+  for (const std::string& file : machine.ListFiles()) {
+    uint32_t attributes = machine.Attributes(file);
+    if (attributes == kFileAttributeArchive) continue;
+    std::string letters;
+    for (const auto& a : kAttributeLetters) {
+      if ((attributes & a.bit) != 0) letters += a.letter;
+    }
+    text += (letters.empty() ? "-" : letters) + " " + file + "\n";
+  }
+  return text;
+}
+
+bool LoadAttributes(const fs::path& dir, SimMachine* machine, MachineFolderError* error) {
+  fs::path path = dir / kAttributesFile;
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return true;  // a folder from before attributes were kept
+  std::string text;
+  if (!ReadFolderFile(dir, kAttributesFile, &text, error)) return false;
+  std::istringstream in(text);
+  std::string raw;
+  int line = 0;
+  while (std::getline(in, raw)) {
+    ++line;
+    std::string trimmed = Trim(raw);
+    if (trimmed.empty() || trimmed[0] == ';') continue;
+    size_t blank = trimmed.find(' ');
+    std::string letters = trimmed.substr(0, blank);
+    std::string file = blank == std::string::npos ? "" : Trim(trimmed.substr(blank + 1));
+    uint32_t attributes = 0;
+    for (char c : letters == "-" ? std::string() : letters) {
+      uint32_t bit = 0;
+      for (const auto& a : kAttributeLetters) bit = a.letter == c ? a.bit : bit;
+      if (bit == 0) {
+        return Fail(error, path.string(), line,
+                    "expected attribute letters (R, H, S, A or -), a blank and a file, found \"" +
+                        trimmed + "\"");
+      }
+      attributes |= bit;
+    }
+    if (!machine->FileExists(file)) {
+      return Fail(error, path.string(), line, "no such file in drive/: \"" + file + "\"");
+    }
+    machine->SetAttributes(file, attributes);
+  }
+  return true;
 }
 
 std::string VersionText(const OsVersion& version) {
@@ -385,7 +461,8 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   if (!ReadFolderFile(dir, kMachineFile, &text, error)) return false;
   std::string file = (dir / kMachineFile).string();
   std::map<std::string, Setting> settings;
-  if (!ParseSettings(file, text, {"windows_dir", "program", "pending"}, &settings, error)) {
+  if (!ParseSettings(file, text, {"windows_dir", "program", "pending", "drives"}, &settings,
+                     error)) {
     return false;
   }
   if (!Require(file, settings, "windows_dir", error) ||
@@ -412,6 +489,30 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
       return Fail(error, file, p.line,
                   "pending must be none, restart or logoff, not \"" + p.value + "\"");
     }
+  }
+  if (settings.count("drives") != 0) {
+    // "A:removable C:fixed ...": the machine's drives replace the default ones.
+    const Setting& drives = settings["drives"];
+    std::map<char, uint32_t> types;
+    std::istringstream words(drives.value);
+    std::string word;
+    while (words >> word) {
+      uint32_t type = 0;
+      const size_t names = sizeof(kDriveTypeNames) / sizeof(kDriveTypeNames[0]);
+      while (type < names && word.substr(2) != kDriveTypeNames[type]) ++type;
+      char letter = word.empty() ? '\0' : word[0];
+      if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+      if (word.size() < 3 || word[1] != ':' || letter < 'A' || letter > 'Z' || type == names ||
+          types.count(letter) != 0) {
+        return Fail(error, file, drives.line,
+                    "drives: expected LETTER:TYPE words, each letter once, TYPE one of unknown, "
+                    "none, removable, fixed, remote, cdrom, ramdisk; found \"" +
+                        word + "\"");
+      }
+      types[letter] = type;
+    }
+    for (char letter = 'A'; letter <= 'Z'; ++letter) machine->set_drive_type(letter, 1);
+    for (const auto& [letter, type] : types) machine->set_drive_type(letter, type);
   }
   machine->set_windows_dir(windows_dir.value);
   machine->set_self_path(settings["program"].value);
@@ -481,6 +582,7 @@ bool LoadMachineFolder(const std::string& dir, SimMachine* machine, SessionReque
   if (!LoadRegistry(root, &loaded, error)) return false;
   std::set<std::string> folders;  // normalised
   if (!LoadDrive(root / kDriveFolder, &loaded, &folders, error)) return false;
+  if (!LoadAttributes(root, &loaded, error)) return false;
   // An empty machine starts with C:\WINDOWS; only the folders of the drive
   // tree, those above its files and the Windows directory remain.
   for (const std::string& file : loaded.ListFiles()) {
@@ -510,6 +612,7 @@ bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, Sessio
       {kRegistryFile, WriteRegFile(ExportRegFile(machine))},
       {kVersionFile, VersionText(machine.version())},
       {kMachineFile, MachineText(machine, pending)},
+      {kAttributesFile, AttributesText(machine)},
   };
   for (const auto& [name, contents] : files) {
     fs::path target = root / name;

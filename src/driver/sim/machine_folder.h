@@ -11,7 +11,12 @@
 //   machine.txt    windows_dir= (the Windows directory), program= (the
 //                  path the repair program is started from) and pending=
 //                  (none, restart or logoff: how the last session ended when
-//                  the simulation stopped in the middle of a repair)
+//                  the simulation stopped in the middle of a repair) and
+//                  drives= (GetDriveTypeA's answers: LETTER:TYPE words, TYPE
+//                  one of unknown, none, removable, fixed, remote, cdrom,
+//                  ramdisk; without it A: is removable and C: fixed)
+//   attributes.txt the files whose attributes are not archive alone, one a
+//                  line: R, H, S, A letters (or -), a blank and the path
 //   drive/         the files of the simulated drives: drive/C/WINDOWS/system.dat
 //                  is C:\WINDOWS\system.dat; empty folders are kept too
 //                  (the machine compares names without case and keeps a

@@ -88,6 +88,7 @@ int SimMain(int argc, const char* const* argv) {
   settings.keys = options.keys;
   settings.tty = &tty;
   settings.one_run = options.one_run;
+  settings.program = options.program;
   settings.pending = pending;
   SessionRequest left = netrevive::sim::RunSessions(machine, settings, out);
 

@@ -95,8 +95,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       arg = arg.substr(0, equals);
       has_value = true;
     }
-    bool wants_value =
-        arg == "--machine" || arg == "--preset" || arg == "--keys" || arg == "--inject";
+    bool wants_value = arg == "--machine" || arg == "--preset" || arg == "--keys" ||
+                       arg == "--inject" || arg == "--program";
     if (wants_value && !has_value) {
       if (i + 1 >= argc) {
         *error = arg + " needs a value";
@@ -152,6 +152,16 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
         *error = "--keys " + value + ": expected auto or tty";
         return false;
       }
+    } else if (arg == "--program") {
+      if (!parsed.program.empty()) {
+        *error = "--program is given twice";
+        return false;
+      }
+      if (value.empty()) {
+        *error = "--program needs the text the program is started by";
+        return false;
+      }
+      parsed.program = value;
     } else if (arg == "--inject") {
       FaultRule rule;
       if (!ParseInject(value, &rule, error)) return false;
@@ -171,7 +181,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
 std::string SimHelpText() {
   std::string text =
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
-      "                     [--inject OP[:PATH]=STATUS[,once]]...\n"
+      "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once]]...\n"
       "\n"
       "Runs the Netrevive repair on a simulated Windows 9x PC and plays Windows'\n"
       "part between the program's runs: when a run ends with a restart requested\n"
@@ -190,6 +200,9 @@ std::string SimHelpText() {
       "  --keys auto     answer every pause at once, printing \"== [key]\" there\n"
       "  --keys tty      read each key from the terminal, unechoed (the default);\n"
       "                  standard input is never read\n"
+      "  --program PATH  start the program by PATH (its argv[0]), such as NETREVIVE.EXE\n"
+      "                  as typed at a prompt; its own file stays the machine's\n"
+      "                  program= path. Without it the user starts that path.\n"
       "  --one-run       stop after one run of the program and save the machine; with\n"
       "                  --machine the next call goes on from there\n"
       "  --inject OP[:PATH]=STATUS[,once]\n"

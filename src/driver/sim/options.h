@@ -20,6 +20,9 @@ struct SimOptions {
   std::string preset;       // --preset; "" for the default machine
   KeySource keys = KeySource::kTerminal;
   bool one_run = false;
+  // --program: argv[0] of the user's start as typed, such as "netrevive"
+  // from a prompt in its folder; "" for the machine's program path.
+  std::string program;
   std::vector<FaultRule> faults;  // --inject, in the order given
 };
 

@@ -184,6 +184,12 @@ bool Simulation::RunOnceEntries() {
       out_.Note("Windows cannot find the program of this entry; it is dropped");
       continue;
     }
+    if (machine_.GoneAfterRestart(resolved.program)) {
+      out_.Note("Windows cannot find " + resolved.program +
+                ": its floppy disk or network drive is gone after the restart; the entry is "
+                "dropped");
+      continue;
+    }
     if (IsTheProgram(resolved.program)) {
       RunProgram(resolved.argv);
       if (settings_.one_run) break;  // later entries stay for the next session
@@ -203,8 +209,9 @@ SessionRequest Simulation::Run() {
   SessionRequest left = SessionRequest::kNone;
   if (ended == SessionRequest::kNone) {
     session_ = 1;
-    out_.Note("session 1: the user starts " + machine_.self_path());
-    RunProgram({machine_.self_path()});
+    const std::string& start = settings_.program.empty() ? machine_.self_path() : settings_.program;
+    out_.Note("session 1: the user starts " + start);
+    RunProgram({start});
     PrintChanges("changes in session 1:", before);
     ended = machine_.requested_session_end();
   } else {

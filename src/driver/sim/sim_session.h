@@ -32,6 +32,8 @@ struct SessionSettings {
   KeySource keys = KeySource::kAuto;
   TtyKeys* tty = nullptr;  // for KeySource::kTerminal
   bool one_run = false;
+  // argv[0] of the user's start; "" for the machine's program path.
+  std::string program;
   // How the machine's last session ended before this simulation (from its
   // folder); kNone starts with the user running the program.
   SessionRequest pending = SessionRequest::kNone;

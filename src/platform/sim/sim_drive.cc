@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "platform/sim/sim_paths.h"
 
 namespace netrevive::sim {
@@ -75,6 +77,146 @@ std::vector<std::string> SimDrive::ListDirectories() const {
   return std::vector<std::string>(directories_.begin(), directories_.end());
 }
 
+uint32_t SimDrive::Attributes(const std::string& path) const {
+  std::string key = NormalizeFilePath(path);
+  auto it = files_.find(key);
+  if (it != files_.end()) return it->second.attributes;
+  return DirectoryExists(key) ? kFileAttributeDirectory : kInvalidFileAttributes;
+}
+
+bool SimDrive::SetAttributes(const std::string& path, uint32_t attributes) {
+  std::string key = NormalizeFilePath(path);
+  auto it = files_.find(key);
+  if (it == files_.end()) return DirectoryExists(key);
+  it->second.attributes = attributes & (kFileAttributeReadOnly | kFileAttributeHidden |
+                                        kFileAttributeSystem | kFileAttributeArchive);
+  return true;
+}
+
+void SimDrive::set_drive_type(char letter, uint32_t type) {
+  char upper = UpperAscii(std::string(1, letter))[0];
+  if (type == 1) {
+    drive_types_.erase(upper);  // no such drive
+  } else {
+    drive_types_[upper] = type;
+  }
+}
+
+uint32_t SimDrive::DriveType(const char* root) const {
+  if (root == nullptr || root[0] == '\0' || root[1] != ':' ||
+      !(root[2] == '\0' || (root[2] == '\\' && root[3] == '\0'))) {
+    return 1;  // DRIVE_NO_ROOT_DIR
+  }
+  auto it = drive_types_.find(UpperAscii(std::string(1, root[0]))[0]);
+  return it == drive_types_.end() ? 1 : it->second;
+}
+
+bool SimDrive::GoneAfterRestart(const std::string& path) const {
+  if (path.compare(0, 2, "\\\\") == 0) return true;
+  if (path.size() < 2 || path[1] != ':') return false;
+  const char root[] = {path[0], ':', '\0'};
+  uint32_t type = DriveType(root);
+  return type == kDriveRemovable || type == kDriveRemote;
+}
+
+std::string SimDrive::ShortName(const std::string& parent, const std::string& name) const {
+  // The basis of a name: upper case, no blanks, no leading or surplus
+  // periods, characters 8.3 names cannot hold made _. True when the name is
+  // a valid 8.3 name as it is.
+  auto basis = [](const std::string& upper, std::string* base, std::string* ext) {
+    size_t dot = upper.rfind('.');
+    if (dot == 0 || upper.find_first_not_of('.') == std::string::npos) dot = std::string::npos;
+    bool lossy = false;
+    auto clean = [&lossy](const std::string& in) {
+      std::string out;
+      for (char c : in) {
+        if (c == ' ' || c == '.') {
+          lossy = true;
+        } else if (strchr("+,;=[]", c) != nullptr) {
+          lossy = true;
+          out += '_';
+        } else {
+          out += c;
+        }
+      }
+      return out;
+    };
+    *base = clean(dot == std::string::npos ? upper : upper.substr(0, dot));
+    *ext = clean(dot == std::string::npos ? "" : upper.substr(dot + 1));
+    return !lossy && !base->empty() && base->size() <= 8 && ext->size() <= 3;
+  };
+  // The folder's entries in name order, each given its short name in turn.
+  std::vector<std::string> entries;
+  for (const auto& file : files_) {
+    if (ParentOf(file.first) == parent) entries.push_back(file.first.substr(parent.size() + 1));
+  }
+  for (const std::string& dir : directories_) {
+    if (ParentOf(dir) == parent) entries.push_back(dir.substr(parent.size() + 1));
+  }
+  std::sort(entries.begin(), entries.end());
+  std::set<std::string> taken;
+  std::vector<std::string> pending;
+  std::string base;
+  std::string ext;
+  for (const std::string& entry : entries) {
+    if (basis(entry, &base, &ext)) {
+      taken.insert(entry);
+    } else {
+      pending.push_back(entry);
+    }
+  }
+  for (const std::string& entry : pending) {
+    basis(entry, &base, &ext);
+    std::string short_name;
+    for (int n = 1; n < 1000000; ++n) {
+      std::string tail = "~" + std::to_string(n);
+      short_name =
+          base.substr(0, 8 - tail.size()) + tail + (ext.empty() ? "" : "." + ext.substr(0, 3));
+      if (taken.insert(short_name).second) break;
+    }
+    if (entry == name) return short_name;
+  }
+  return name;
+}
+
+std::string SimDrive::ShortPath(const std::string& path) const {
+  std::string key = NormalizeFilePath(path);
+  if (key.size() < 2 || key[1] != ':' || FindStatus(key) != kErrorSuccess) return "";
+  std::string out = path.substr(0, 2);
+  std::string parent = key.substr(0, 2);
+  for (const std::string& part : SplitComponents(key.substr(2))) {
+    out += "\\" + ShortName(parent, part);
+    parent += "\\" + part;
+  }
+  if (out.size() == 2) out += "\\";
+  return out;
+}
+
+std::string SimDrive::LongPath(const std::string& path) const {
+  std::string key = NormalizeFilePath(path);
+  if (key.size() < 2 || key[1] != ':') return "";
+  std::string out = key.substr(0, 2);
+  for (const std::string& part : SplitComponents(key.substr(2))) {
+    std::string next = out + "\\" + part;
+    if (FindStatus(next) != kErrorSuccess) {
+      next.clear();
+      std::vector<std::string> siblings;
+      for (const auto& file : files_) {
+        if (ParentOf(file.first) == out) siblings.push_back(file.first);
+      }
+      for (const std::string& dir : directories_) {
+        if (ParentOf(dir) == out) siblings.push_back(dir);
+      }
+      for (const std::string& sibling : siblings) {
+        if (ShortName(out, sibling.substr(out.size() + 1)) == part) next = sibling;
+      }
+      if (next.empty()) return "";
+    }
+    out = next;
+  }
+  return out;
+}
+
 // ---- For the Platform operations -------------------------------------------
 
 RegStatus SimDrive::CheckPath(const char* path) const {
@@ -89,6 +231,12 @@ bool SimDrive::ParentExists(const std::string& normalized) const {
 
 RegStatus SimDrive::MissingFileStatus(const std::string& path) const {
   return ParentExists(NormalizeFilePath(path)) ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+RegStatus SimDrive::FindStatus(const std::string& path) const {
+  std::string key = NormalizeFilePath(path);
+  if (files_.count(key) != 0 || DirectoryExists(key)) return kErrorSuccess;
+  return MissingFileStatus(key);
 }
 
 bool SimDrive::InUse(const std::string& normalized, bool for_write) const {
@@ -113,12 +261,14 @@ RegStatus SimDrive::Copy(const char* from, const char* to, bool fail_if_exists) 
   if (InUse(target, false) || InUse(source, true) || source == target) {
     return kErrorSharingViolation;
   }
-  std::string contents = source_file->second.contents;
-  if (target_exists) {
-    files_[target].contents = contents;
-  } else {
-    files_[target] = File{to, contents};
+  // Windows 9x will not copy over a read-only or hidden file.
+  if (target_exists &&
+      (files_[target].attributes & (kFileAttributeReadOnly | kFileAttributeHidden)) != 0) {
+    return kErrorAccessDenied;
   }
+  File copy = source_file->second;  // contents and attributes
+  copy.path = target_exists ? files_[target].path : to;
+  files_[target] = copy;
   return kErrorSuccess;
 }
 
@@ -128,6 +278,7 @@ RegStatus SimDrive::Delete(const char* path) {
   std::string key = NormalizeFilePath(path);
   if (directories_.count(key) != 0) return kErrorAccessDenied;
   if (files_.count(key) == 0) return MissingFileStatus(key);
+  if ((files_[key].attributes & kFileAttributeReadOnly) != 0) return kErrorAccessDenied;
   if (InUse(key, false)) return kErrorSharingViolation;
   files_.erase(key);
   return kErrorSuccess;
@@ -142,6 +293,9 @@ RegStatus SimDrive::Open(const char* path, bool write, Handle handle, uint64_t c
   if (write) {
     // Creates or truncates at once.
     if (!ParentExists(key)) return kErrorPathNotFound;
+    if (file != files_.end() && (file->second.attributes & kFileAttributeReadOnly) != 0) {
+      return kErrorAccessDenied;
+    }
     if (file == files_.end()) {
       file = files_.emplace(key, File{path, ""}).first;
     } else {

@@ -346,6 +346,86 @@ bool SimMachine::WriteFile(Handle file, const char* data, uint32_t size) {
   return BoolCall(std::move(record), [&] { return drive_.Write(file, data, size); });
 }
 
+uint32_t SimMachine::GetFileAttributesA(const char* path) {
+  RegStatus status = kErrorSuccess;
+  uint32_t result = kInvalidFileAttributes;
+  if (Pass(Record(Op::kGetFileAttributesA, Text(path), Quoted(path)), &status)) {
+    status = drive_.CheckPath(path);
+    if (status == kErrorSuccess) status = drive_.FindStatus(path);
+    if (status == kErrorSuccess) result = drive_.Attributes(path);
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+bool SimMachine::SetFileAttributesA(const char* path, uint32_t attributes) {
+  return BoolCall(
+      Record(Op::kSetFileAttributesA, Text(path), Quoted(path) + ", attributes=" + Hex(attributes)),
+      [&] {
+        RegStatus status = drive_.CheckPath(path);
+        if (status == kErrorSuccess) status = drive_.FindStatus(path);
+        if (status == kErrorSuccess) drive_.SetAttributes(path, attributes);
+        return status;
+      });
+}
+
+uint32_t SimMachine::GetDriveTypeA(const char* root) {
+  RegStatus status = kErrorSuccess;
+  uint32_t type = 0;  // DRIVE_UNKNOWN when the call is failed
+  if (Pass(Record(Op::kGetDriveTypeA, Text(root), Quoted(root)), &status)) {
+    type = drive_.DriveType(root);
+  }
+  Finish(type, status);
+  return type;
+}
+
+uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
+  CallRecord record = Record(Op::kGetModuleFileNameA, self_path_, "size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    if (buffer == nullptr || size == 0) {
+      status = kErrorInvalidParameter;
+    } else {
+      // A buffer too small takes what fits, and the result says it was cut.
+      size_t length = std::min<size_t>(self_path_.size(), size - 1);
+      memcpy(buffer, self_path_.data(), length);
+      buffer[length] = '\0';
+      result = length < self_path_.size() ? size : static_cast<uint32_t>(length);
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+uint32_t SimMachine::GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) {
+  CallRecord record = Record(Op::kGetShortPathNameA, Text(long_path),
+                             Quoted(long_path) + ", size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    status = drive_.CheckPath(long_path);
+    if (status == kErrorSuccess) status = drive_.FindStatus(long_path);
+    std::string short_path = status == kErrorSuccess ? drive_.ShortPath(long_path) : "";
+    if (status == kErrorSuccess && short_path.empty()) status = kErrorPathNotFound;
+    if (status == kErrorSuccess) {
+      result = static_cast<uint32_t>(short_path.size());
+      if (buffer == nullptr || size < result + 1) {
+        result += 1;
+      } else {
+        memcpy(buffer, short_path.c_str(), result + 1);
+      }
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
 bool SimMachine::CloseFile(Handle file) {
   auto release = [&] { drive_.Release(file); };
   return BoolCall(
@@ -449,6 +529,10 @@ bool SimMachine::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   });
 }
 
+bool SimMachine::SetConsoleCtrlHandler() {
+  return BoolCall(Record(Op::kSetConsoleCtrlHandler, "", ""), [] { return kErrorSuccess; });
+}
+
 bool SimMachine::logoff_requested() const {
   const std::vector<SessionRequest>& requests = session_requests();
   return std::find(requests.begin(), requests.end(), SessionRequest::kLogOff) != requests.end();
@@ -487,11 +571,18 @@ ResolvedCommand SimMachine::ResolveCommandLine(const std::string& command_line) 
       places.push_back(candidate);
     }
     for (const std::string& place : places) {
-      if (drive_.FileExists(place)) {
-        resolved.found = true;
-        resolved.program = place;
-        return resolved;
+      std::string program = place;
+      if (!drive_.FileExists(place)) {
+        // Windows takes short (8.3) names for the long ones anywhere.
+        std::string long_path = drive_.LongPath(place);
+        if (long_path.empty() || !drive_.FileExists(long_path)) continue;
+        for (const std::string& file : drive_.ListFiles()) {
+          if (NormalizeFilePath(file) == long_path) program = file;
+        }
       }
+      resolved.found = true;
+      resolved.program = program;
+      return resolved;
     }
   }
   return resolved;

@@ -24,6 +24,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,15 +89,33 @@ class SimMachine final : public Platform {
   uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
   bool GetVersionExA(OsVersion* info) override;
   // Missing source -> 2; target exists with fail_if_exists -> 80; target's
-  // folder missing -> 3; paths too long -> 206; a file in use -> 32.
+  // folder missing -> 3; paths too long -> 206; a file in use -> 32. As on
+  // Windows 9x, the copy gets the source's attributes, and a target that is
+  // read-only or hidden is refused with 5.
   bool CopyFileA(const char* from, const char* to, bool fail_if_exists) override;
+  // A read-only file -> 5.
   bool DeleteFileA(const char* path) override;
   Handle OpenFileForRead(const char* path) override;
-  // Creates or truncates at once (the file exists, empty, after the call).
+  // Creates or truncates at once (the file exists, empty, after the call);
+  // a read-only file -> 5.
   Handle OpenFileForWrite(const char* path) override;
   // Appends to the file at once; a handle opened for reading -> 5.
   bool WriteFile(Handle file, const char* data, uint32_t size) override;
   bool CloseFile(Handle file) override;
+  // The attributes of a file, 0x10 for a folder or a drive root; missing ->
+  // 0xFFFFFFFF with 2 or 3.
+  uint32_t GetFileAttributesA(const char* path) override;
+  // Attributes() and SetAttributes() of the drive; missing -> 2 or 3.
+  bool SetFileAttributesA(const char* path, uint32_t attributes) override;
+  // "X:\\": the drive's type from drive_types() (1, no such root, for a
+  // letter without one); 0 (unknown) when the fault plan fails the call.
+  uint32_t GetDriveTypeA(const char* root) override;
+  // self_path(), the program's own file; a buffer too small takes what fits
+  // and the result is its size.
+  uint32_t GetModuleFileNameA(char* buffer, uint32_t size) override;
+  // ShortPath() of an existing file or folder, sizes as GetWindowsDirectoryA;
+  // missing -> 0 with 2 or 3.
+  uint32_t GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) override;
 
   // Processes and session.
   // The program file must exist on the drive (else 2; null program: resolved
@@ -114,6 +133,8 @@ class SimMachine final : public Platform {
   bool CloseHandle(Handle object) override;
   // Records a log-off request (flags 0) or a restart request (flag 2 set).
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+  // Logged only; the simulated console has no break keys.
+  bool SetConsoleCtrlHandler() override;
 
   // ---- Registry helpers ---------------------------------------------------
   // Creates the key and any missing keys above it. False for an unknown root.
@@ -182,6 +203,16 @@ class SimMachine final : public Platform {
   std::vector<std::string> ListDirectories() const { return drive_.ListDirectories(); }
   size_t max_path() const { return drive_.max_path(); }
   void set_max_path(size_t limit) { drive_.set_max_path(limit); }
+  // Attributes, short names and drive types (sim_drive.h).
+  uint32_t Attributes(const std::string& path) const { return drive_.Attributes(path); }
+  bool SetAttributes(const std::string& path, uint32_t attributes) {
+    return drive_.SetAttributes(path, attributes);
+  }
+  std::string ShortPath(const std::string& path) const { return drive_.ShortPath(path); }
+  std::string LongPath(const std::string& path) const { return drive_.LongPath(path); }
+  const std::map<char, uint32_t>& drive_types() const { return drive_.drive_types(); }
+  void set_drive_type(char letter, uint32_t type) { drive_.set_drive_type(letter, type); }
+  bool GoneAfterRestart(const std::string& path) const { return drive_.GoneAfterRestart(path); }
 
   // ---- Version and Windows directory -------------------------------------
   const OsVersion& version() const { return version_; }
@@ -192,7 +223,8 @@ class SimMachine final : public Platform {
   const std::string& windows_dir() const { return windows_dir_; }
   // Any length (tests use up to 32 KB); also creates the folder on the drive.
   void set_windows_dir(const std::string& dir);
-  // The program's own invocation text (SelfPath) of the first run; the
+  // The program's own file (what GetModuleFileNameA gives), also the
+  // invocation text of the first run unless a test gives another; the
   // presets set "C:\\NETREVIVE\\NETREVIVE.EXE".
   const std::string& self_path() const { return self_path_; }
   void set_self_path(const std::string& path) { self_path_ = path; }
@@ -229,10 +261,11 @@ class SimMachine final : public Platform {
   std::vector<std::string> TakeRunOnceCommands();
   // How Windows would run the command line: a quoted program path is taken as
   // it is; an unquoted one is tried up to each blank in turn until a file
-  // exists on the drive (".exe" appended when the candidate's file name has no
-  // extension; a name without a folder is looked for in <WindowsDir>\SYSTEM
-  // and <WindowsDir>). argv as the program's C runtime splits the command line
-  // (SplitCommandLine in sim_command_line.h).
+  // exists on the drive, by long or short names alike (".exe" appended when
+  // the candidate's file name has no extension; a name without a folder is
+  // looked for in <WindowsDir>\SYSTEM and <WindowsDir>). argv as the
+  // program's C runtime splits the command line (SplitCommandLine in
+  // sim_command_line.h).
   ResolvedCommand ResolveCommandLine(const std::string& command_line) const;
 
   // ---- Handles ------------------------------------------------------------

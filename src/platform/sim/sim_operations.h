@@ -30,10 +30,16 @@ enum class Op {
   kOpenFileForWrite,
   kWriteFile,
   kCloseFile,
+  kGetFileAttributesA,
+  kSetFileAttributesA,
+  kGetDriveTypeA,
+  kGetModuleFileNameA,
+  kGetShortPathNameA,
   kCreateProcessA,
   kWaitForSingleObject,
   kCloseHandle,
   kExitWindowsEx,
+  kSetConsoleCtrlHandler,
 };
 
 struct OpEntry {
@@ -59,10 +65,16 @@ inline constexpr OpEntry kOps[] = {
     {Op::kOpenFileForWrite, "OpenFileForWrite"},
     {Op::kWriteFile, "WriteFile"},
     {Op::kCloseFile, "CloseFile"},
+    {Op::kGetFileAttributesA, "GetFileAttributesA"},
+    {Op::kSetFileAttributesA, "SetFileAttributesA"},
+    {Op::kGetDriveTypeA, "GetDriveTypeA"},
+    {Op::kGetModuleFileNameA, "GetModuleFileNameA"},
+    {Op::kGetShortPathNameA, "GetShortPathNameA"},
     {Op::kCreateProcessA, "CreateProcessA"},
     {Op::kWaitForSingleObject, "WaitForSingleObject"},
     {Op::kCloseHandle, "CloseHandle"},
     {Op::kExitWindowsEx, "ExitWindowsEx"},
+    {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -70,7 +82,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kExitWindowsEx) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kSetConsoleCtrlHandler) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 

@@ -263,6 +263,11 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
                   std::string("CREG\x00\x00\x01\x00", 8) + "system registry of the simulated PC");
   machine.PutFile(windows_dir + "\\user.dat",
                   std::string("CREG\x00\x00\x01\x00", 8) + "user registry of the simulated PC");
+  // Windows 98 keeps both registry files hidden, system and read-only.
+  const uint32_t registry_file =
+      kFileAttributeHidden | kFileAttributeSystem | kFileAttributeReadOnly;
+  machine.SetAttributes(windows_dir + "\\system.dat", registry_file);
+  machine.SetAttributes(windows_dir + "\\user.dat", registry_file);
   machine.PutFile(windows_dir + "\\rundll32.exe", "MZ rundll32");
   machine.PutFile(windows_dir + "\\rundll.exe", "MZ rundll");
   machine.PutFile(windows_dir + "\\system\\rnasetup.dll", "MZ rnasetup");

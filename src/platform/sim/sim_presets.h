@@ -66,9 +66,10 @@ inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
 
 // The Windows 98 SE PC described above, with the default helper model:
 // C:\WINDOWS; version platform 1, 4.10, build 0x040A08AE (2222), CSD " A ";
-// files system.dat, user.dat, rundll32.exe, rundll.exe, inf\rna.inf,
-// system\ (folder) and the program at kDefaultSelfPath. Every path of the
-// machine is built on windows_dir, which may be of any length.
+// drives A: removable and C: fixed;
+// files system.dat, user.dat (both hidden, system, read-only), rundll32.exe, rundll.exe,
+// inf\rna.inf, system\ (folder) and the program at kDefaultSelfPath. Every path of the machine is
+// built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 
 struct PresetInfo {

@@ -40,6 +40,13 @@ LONG DeleteKeyTree(HKEY parent, const char* subkey) {
   return ::RegDeleteKeyA(parent, subkey);
 }
 
+// Ctrl+C and Ctrl+Break count as handled, so the default handler, which
+// ends the process, never sees them. Windows 95, 98 and ME do not support a
+// NULL handler for this; closing the console window cannot be refused.
+BOOL WINAPI IgnoreBreakKey(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
 }  // namespace
 
 RegStatus Win32Platform::RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
@@ -137,6 +144,22 @@ bool Win32Platform::WriteFile(Handle file, const char* data, uint32_t size) {
 
 bool Win32Platform::CloseFile(Handle file) { return ::CloseHandle(ToHandle(file)) != FALSE; }
 
+uint32_t Win32Platform::GetFileAttributesA(const char* path) { return ::GetFileAttributesA(path); }
+
+bool Win32Platform::SetFileAttributesA(const char* path, uint32_t attributes) {
+  return ::SetFileAttributesA(path, attributes) != FALSE;
+}
+
+uint32_t Win32Platform::GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
+
+uint32_t Win32Platform::GetModuleFileNameA(char* buffer, uint32_t size) {
+  return ::GetModuleFileNameA(nullptr, buffer, size);
+}
+
+uint32_t Win32Platform::GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) {
+  return ::GetShortPathNameA(long_path, buffer, size);
+}
+
 bool Win32Platform::CreateProcessA(const char* program, char* command_line,
                                    const char* working_directory, ProcessInfo* info) {
   STARTUPINFOA startup = {};
@@ -159,6 +182,10 @@ bool Win32Platform::CloseHandle(Handle object) { return ::CloseHandle(ToHandle(o
 
 bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   return ::ExitWindowsEx(flags, reserved) != FALSE;
+}
+
+bool Win32Platform::SetConsoleCtrlHandler() {
+  return ::SetConsoleCtrlHandler(IgnoreBreakKey, TRUE) != FALSE;
 }
 
 }  // namespace netrevive

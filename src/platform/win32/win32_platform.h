@@ -31,12 +31,19 @@ class Win32Platform final : public Platform {
   Handle OpenFileForWrite(const char* path) override;
   bool WriteFile(Handle file, const char* data, uint32_t size) override;
   bool CloseFile(Handle file) override;
+  uint32_t GetFileAttributesA(const char* path) override;
+  bool SetFileAttributesA(const char* path, uint32_t attributes) override;
+  uint32_t GetDriveTypeA(const char* root) override;
+  uint32_t GetModuleFileNameA(char* buffer, uint32_t size) override;
+  uint32_t GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) override;
 
   bool CreateProcessA(const char* program, char* command_line, const char* working_directory,
                       ProcessInfo* info) override;
   uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) override;
   bool CloseHandle(Handle object) override;
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+
+  bool SetConsoleCtrlHandler() override;
 };
 
 }  // namespace netrevive

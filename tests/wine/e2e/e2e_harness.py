@@ -77,18 +77,22 @@ MACHINES = os.path.join(HERE, "machines")
 EXPECTED = os.path.join(HERE, "expected")
 
 # The template prefix's settings, after wineboot: the relay trace of _getch
-# (the pauses) and of ExitWindowsEx (the end of a session), no display.
+# (the pauses), of ExitWindowsEx (the end of a session) and of CopyFileA and
+# SetFileAttributesA (the backups), no display.
 TEMPLATE_SETTINGS = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Debug]
-"RelayInclude"="msvcrt._getch;user32.ExitWindowsEx"
+"RelayInclude"="msvcrt._getch;user32.ExitWindowsEx;kernel32.CopyFileA;kernel32.SetFileAttributesA"
 
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
 "Graphics"="null"
 """
 # Bumped when the template's making changes, so that older ones are rebuilt.
-TEMPLATE_FORMAT = "netrevive-e2e-template 1"
+TEMPLATE_FORMAT = "netrevive-e2e-template 2"
 EXIT_WINDOWS_CALL = re.compile(rb"^[0-9a-f]+:Call user32\.ExitWindowsEx\(", re.M)
+BACKUP_CALL = re.compile(
+    rb'^[0-9a-f]+:Call KERNEL32\.(CopyFileA|SetFileAttributesA)\([0-9a-f]+ "([^"]*)",'
+    rb'(?:[0-9a-f]+ "([^"]*)"|([0-9a-f]+))', re.M)
 
 # Files of the registry and of drive_c\windows itself that Wine may rewrite in
 # place; a copied prefix gets real copies of them, everything else is linked.
@@ -115,12 +119,14 @@ MSDUN_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n'
 
 DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
 BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
+RNA_INF_PATH = ("inf", "rna.inf")
 
 
 class Scenario:
     def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
                  command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
-                 expected=None, complete=True, touched=True):
+                 expected=None, complete=True, touched=True, drives=None, rna_inf=True,
+                 lose_after_first=(), detached=False):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
@@ -131,6 +137,14 @@ class Scenario:
         self.expected = expected  # expected files shared with another scenario
         self.complete = complete  # the repair ends with DUN and a fresh Winsock2
         self.touched = touched  # False: the program must change nothing
+        # Drives beside C:, by letter, with the type Wine gives them
+        # (HKLM\Software\Wine\Drives: "floppy", "network", "cdrom", "hd").
+        self.drives = drives or {}
+        self.rna_inf = rna_inf  # whether C:\windows\inf\rna.inf is there at the start
+        # Files of the Windows directory that are gone once the first session
+        # has ended, as (folder, ..., name).
+        self.lose_after_first = lose_after_first
+        self.detached = detached  # started without any console
 
 
 SCENARIOS = {
@@ -161,14 +175,31 @@ SCENARIOS = {
                                helpers=("rundll", "dunsetup"), complete=False),
     "winsock2_missing": Scenario("no Winsock2 key: the deletion fails with status 2",
                                  machine=("base", "no_winsock2"), complete=False),
-    # The RunOnce entry holds the path unquoted, as the program received it.
-    # Wine's CreateProcessA, given a command line whose unquoted program path
-    # has blanks, finds the program word by word and hands it a command line
-    # with that path quoted; so under Wine the ReinstallDUN run gets its mode
-    # word and the repair completes.
+    # The RunOnce entry holds the path's short form, without blanks: the
+    # session player hands the command line over unchanged, as Windows 98
+    # does, and the ReinstallDUN run still gets its mode word.
     "path_with_blanks": Scenario(
         "the program in C:\\Program Files\\Net Revive, started quoted as Explorer does",
         exe=BLANKS_EXE, command='"%s"' % BLANKS_EXE),
+    # Started from a floppy disk or a network drive, the program refuses: it
+    # could not be found again after the restart.
+    "floppy_start": Scenario("started from A:\\, a floppy disk drive: refused, nothing touched",
+                             exe=r"A:\NETREVIVE.EXE", drives={"a": "floppy"}, complete=False,
+                             touched=False),
+    "network_start": Scenario("started from N:\\, a network drive: refused, nothing touched",
+                              exe=r"N:\TOOLS\NETREVIVE.EXE", drives={"n": "network"},
+                              complete=False, touched=False),
+    # Started by name from a prompt in its folder, the program resumes from
+    # its own full path.
+    "relative_start": Scenario("started as \"netrevive\" from its folder: the whole repair",
+                               command="netrevive"),
+    "rna_inf_missing": Scenario("no inf\\rna.inf: the fresh run refuses, nothing touched",
+                                rna_inf=False, complete=False, touched=False),
+    "rna_inf_lost": Scenario(
+        "inf\\rna.inf gone before the ReinstallDUN run: reported as a reinstall that cannot start",
+        lose_after_first=(RNA_INF_PATH,), complete=False),
+    "no_console": Scenario("started without a console: nothing at all, nothing touched",
+                           detached=True, complete=False, touched=False),
     # The same repair as repair_98se, with the same transcript and log, but
     # UninstallUpgrade takes 3 s (the program must wait, without using the
     # processor) and RnaReboot 1 s (the program must not wait: it ends first).
@@ -203,9 +234,26 @@ class ScenarioPrefix(WinePrefix):
         return env
 
     def unix_path(self, windows_path):
-        """The Unix path of a C:\\ path (Wine's drive_c; case as given)."""
-        assert windows_path[:3].upper() == "C:\\", windows_path
-        return os.path.join(self.path, "drive_c", *windows_path[3:].split("\\"))
+        """The Unix path of an X:\\ path (drive_c, or the drive_x of a scenario's
+        other drives; case as given)."""
+        assert windows_path[1:3] == ":\\", windows_path
+        return os.path.join(self.path, "drive_" + windows_path[0].lower(),
+                            *windows_path[3:].split("\\"))
+
+    def add_drives(self, drives):
+        """Drives beside C:, each a folder drive_x of the prefix with the type
+        given. Wine reads the types when its server starts, so the server is
+        stopped afterwards."""
+        lines = ["REGEDIT4", "", r"[HKEY_LOCAL_MACHINE\Software\Wine\Drives]"]
+        for letter, kind in sorted(drives.items()):
+            os.makedirs(os.path.join(self.path, "drive_" + letter), exist_ok=True)
+            link = os.path.join(self.path, "dosdevices", letter + ":")
+            if os.path.lexists(link):
+                os.unlink(link)
+            os.symlink("../drive_" + letter, link)
+            lines.append('"%s:"="%s"' % (letter, kind))
+        self.reg_import("\n".join(lines) + "\n")
+        self.stop()
 
 
 # ------------------------------------------------------------------ prefixes
@@ -511,10 +559,13 @@ def read_log(prefix):
 def play(prefix, session_exe, scenario, meter=None):
     """Plays the user's start and every restart; returns the sessions."""
     sessions = []
+    folder = scenario.exe.rsplit("\\", 1)[0]
     prefix.extra_env = {
         "NETREVIVE_SESSION_COMMAND": scenario.command,
-        "NETREVIVE_SESSION_CWD": scenario.exe.rsplit("\\", 1)[0],
+        "NETREVIVE_SESSION_CWD": folder + "\\" if folder.endswith(":") else folder,
     }
+    if scenario.detached:
+        prefix.extra_env["NETREVIVE_SESSION_DETACHED"] = "1"
     if scenario.delay:
         prefix.extra_env["NETREVIVE_STANDIN_DELAY"] = scenario.delay
     mode = "start"
@@ -549,6 +600,10 @@ def play(prefix, session_exe, scenario, meter=None):
         sessions.append(session)
         if not (session.restart or session.session_end):
             break
+        if len(sessions) == 1:
+            for path in scenario.lose_after_first:
+                os.unlink(os.path.join(prefix.windows_dir, *path))
+        prefix.extra_env.pop("NETREVIVE_SESSION_DETACHED", None)
         mode = "runonce"
     return sessions, trailer
 
@@ -702,7 +757,8 @@ def set_up_machine(prefix, scenario, options):
     windows = prefix.windows_dir
     put_file(os.path.join(windows, "system.dat"), SYSTEM_DAT)
     put_file(os.path.join(windows, "user.dat"), USER_DAT)
-    put_file(os.path.join(windows, "inf", "rna.inf"), RNA_INF)
+    if scenario.rna_inf:
+        put_file(os.path.join(windows, *RNA_INF_PATH), RNA_INF)
     put_file(os.path.join(windows, "inf", "MSDUN.INF"), MSDUN_INF)
     places = {"rundll32": ["rundll32.exe"], "rundll": ["rundll.exe"],
               "dunsetup": ["system", "dunsetup.exe"]}
@@ -727,6 +783,9 @@ def run_scenario(name, options):
     session_exe = os.path.join(options.standins, "session.exe")
     failures = []
     meter = None
+    if scenario.drives:
+        with watched(prefix):
+            prefix.add_drives(scenario.drives)
     with watched(prefix), persistent_server(prefix) as server:
         mark = time.monotonic()
         set_up_machine(prefix, scenario, options)
@@ -757,6 +816,25 @@ def run_scenario(name, options):
             backups[backup] = None
 
     transcript = b"".join(s.transcript() for s in sessions) + trailer
+    # Windows 9x's CopyFileA gives the copy the source's attributes and will
+    # not overwrite a read-only or hidden file; system.dat is both. Wine
+    # overwrites it anyway, so each copy must come after its target's
+    # attributes were cleared (SetFileAttributesA(target, 0x80)).
+    for session in sessions:
+        cleared = set()
+        for call in BACKUP_CALL.finditer(session.result.wine_log):
+            function, path, target, attributes = call.groups()
+            if function == b"SetFileAttributesA" and attributes == b"00000080":
+                cleared.add(path.lower())
+            elif function == b"CopyFileA":
+                if target.lower() not in cleared:
+                    failures.append("CopyFileA onto %s without its attributes cleared first"
+                                    % target.decode("latin-1"))
+                cleared.discard(target.lower())
+    for session in sessions:
+        if session.result.bare_line_ends:
+            failures.append("%d line end(s) without CR after %s"
+                            % (session.result.bare_line_ends, session.header.decode("latin-1")))
     record = log_for_comparison(log)
     record.append("final\t" + state_line)
     for backup, source in (("system.tom", SYSTEM_DAT), ("user.tom", USER_DAT)):

@@ -12,9 +12,15 @@
 //                         The exit status is the number of values started.
 //   session.exe state     prints the machine's state line (machine_state.h).
 //
-// Programs are started with CreateProcessA and no program name, so the
-// command line is split the way Windows splits it, and on this console with
-// its standard handles. Each start and end goes into WindowsDir\standin.log
+// Programs are started as Windows 98 starts them: the program is found from
+// the command line (a quoted path as it is; an unquoted one up to each blank
+// in turn, ".exe" added to a file name without one, a bare name in the
+// folder, then the system and Windows directories) and named to
+// CreateProcessA, which then hands the command line to the program unchanged
+// (given no program name, Wine would quote a path with blanks again). They
+// run on this console with its standard handles, or with
+// NETREVIVE_SESSION_DETACHED=1 (start only) without any console. Each start and end goes into
+// WindowsDir\standin.log
 // ("start"/"runonce" with command line and folder, then "exit" with the exit
 // status, or "failed" with the error), in order with the stand-ins' lines.
 
@@ -39,9 +45,43 @@ std::string Environment(const char* name) {
   return size > 0 && size < sizeof value ? std::string(value, size) : std::string();
 }
 
+bool IsFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The program Windows 98 would start for command_line, "" when none is found.
+std::string FindProgram(const std::string& command_line, const std::string& folder) {
+  std::vector<std::string> candidates;
+  if (!command_line.empty() && command_line[0] == '"') {
+    candidates.push_back(command_line.substr(1, command_line.find('"', 1) - 1));
+  } else {
+    for (size_t at = 0; at <= command_line.size(); ++at) {
+      if (at == command_line.size() || command_line[at] == ' ' || command_line[at] == '\t') {
+        if (at > 0) candidates.push_back(command_line.substr(0, at));
+      }
+    }
+  }
+  for (std::string candidate : candidates) {
+    size_t name = candidate.find_last_of("\\:");
+    name = name == std::string::npos ? 0 : name + 1;
+    if (candidate.find('.', name) == std::string::npos) candidate += ".exe";
+    std::vector<std::string> places = {candidate};
+    if (name == 0) {
+      places = {folder + "\\" + candidate, standin::WindowsDir() + "\\system\\" + candidate,
+                standin::WindowsDir() + "\\" + candidate};
+    }
+    for (const std::string& place : places) {
+      if (IsFile(place)) return place;
+    }
+  }
+  return "";
+}
+
 // Starts command_line in folder on this console and waits for it; false when
 // it could not be started.
-bool StartAndWait(const std::string& command_line, const std::string& folder) {
+bool StartAndWait(const std::string& command_line, const std::string& folder,
+                  bool detached = false) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -50,8 +90,14 @@ bool StartAndWait(const std::string& command_line, const std::string& folder) {
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process = {};
   std::string line = command_line;  // CreateProcessA may write to it
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                      &startup, &process)) {
+  const std::string program = FindProgram(command_line, folder);
+  if (program.empty()) {
+    standin::AppendLog("failed\terror=" + std::to_string(ERROR_FILE_NOT_FOUND));
+    return false;
+  }
+  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE,
+                      detached ? DETACHED_PROCESS : 0, nullptr, folder.c_str(), &startup,
+                      &process)) {
     standin::AppendLog("failed\terror=" + std::to_string(GetLastError()));
     return false;
   }
@@ -70,7 +116,8 @@ int Start() {
   if (folder.empty()) folder = standin::WindowsDir();
   standin::AppendLog("start\tcommand=" + standin::Escape(command_line) +
                      "\tcwd=" + standin::Escape(folder));
-  return StartAndWait(command_line, folder) ? 0 : 2;
+  return StartAndWait(command_line, folder, Environment("NETREVIVE_SESSION_DETACHED") == "1") ? 0
+                                                                                              : 2;
 }
 
 // The values are read first and then run one by one, each deleted just
