@@ -22,7 +22,8 @@ target_compile_options(netrevive_sim_platform PRIVATE ${NETREVIVE_WARNINGS})
 target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
 
 # netrevive-sim's own business (options, sessions, the machine folder,
-# REGEDIT4 files), in a library its entry point, the tests and the fuzz
+# REGEDIT4 files, the endings, the support guide, the prediction from a
+# registry export), in a library its entry point, the tests and the fuzz
 # targets link.
 file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
 list(FILTER NETREVIVE_SIM_PROGRAM_SOURCES EXCLUDE REGEX "_test\\.cc$|/main\\.cc$")
@@ -71,3 +72,8 @@ add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
 add_test(NAME layering_check_finds_faults
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)
+
+# The checked-in support guide is what netrevive-sim writes today.
+add_test(NAME support_guide_current
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_current.sh ${PROJECT_SOURCE_DIR}
+          $<TARGET_FILE:netrevive-sim>)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/sim/endings.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
 #include "support/test.h"
@@ -338,6 +339,21 @@ inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string&
   }
 }
 
+// The support guide names every way a run ends: exactly one ending of its
+// table matches what the run printed (the key marks left out).
+inline void EndsInOneNamedEnding(const RunOutput& out, Broken* broken) {
+  std::string printed = out.transcript;
+  const std::string mark = testing::kKeyMark;
+  for (size_t at = 0; (at = printed.find(mark, at)) != std::string::npos;) {
+    printed.erase(at, mark.size());
+  }
+  const std::vector<const sim::Ending*> endings = sim::MatchEndings(printed);
+  if (endings.empty()) broken->push_back("the run ends in none of the named endings");
+  if (endings.size() > 1) {
+    broken->push_back("the run matches several named endings: " + sim::EndingName(printed));
+  }
+}
+
 // Checks one run of the program: first_call is the index of its first
 // platform call (earlier calls belong to earlier runs). Returns one line per
 // broken rule; empty when the run kept them all.
@@ -366,6 +382,7 @@ inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunM
   const std::string said = WithoutEchoedData(out.transcript);
   ClaimsMatchDeeds(said, f, &broken);
   NothingLeftBehind(machine, said, f, &broken);
+  EndsInOneNamedEnding(out, &broken);
   return broken;
 }
 

@@ -60,6 +60,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandLine{"InjectStatusTooLarge", {"--inject", "CopyFileA=4294967296"}, "bad status"},
         BadCommandLine{"InjectSuccess", {"--inject", "CopyFileA=0"}, "status 0 is success"},
         BadCommandLine{"InjectEmptyPath", {"--inject", "DeleteFileA:=5"}, "path"},
+        BadCommandLine{
+            "InjectCallZero", {"--inject", "CopyFileA=5,call=0"}, "bad call number \"0\""},
+        BadCommandLine{
+            "InjectCallNotANumber", {"--inject", "CopyFileA=5,call=x1"}, "bad call number"},
+        BadCommandLine{
+            "StartTwice", {"--start", "A:\\N.EXE", "--start=B"}, "--start is given twice"},
+        BadCommandLine{"GuideWithOtherOptions", {"--guide", "docs"}, "--guide takes no other"},
         BadCommandLine{"GoodThenBadInject",
                        {"--inject", "RegDeleteKeyA=5", "--inject", "Sleep=1"},
                        "unknown operation \"Sleep\""}),
@@ -107,6 +114,32 @@ TEST(NetreviveSimOptions, HelpNamesEveryOptionAndPreset) {
   SimRun with_others = RunSim({"--keys", "auto", "--help"});
   EXPECT_EQ(with_others.exit_status, 0);
   EXPECT_EQ(with_others.out, run.out);
+}
+
+// --advice follows each run's ending line with its meaning and advice;
+// --start sets the user's own command line, ",call=N" fails one call.
+TEST(NetreviveSimOptions, AdviceStartAndCallNumbers) {
+  SimRun gone = RunSim({"--keys", "auto", "--preset", "no-winsock2", "--advice"});
+  ASSERT_EQ(gone.exit_status, 0) << gone.err;
+  size_t ending = gone.out.find("== ending: winsock2-gone\n== meaning: ");
+  ASSERT_NE(ending, std::string::npos) << gone.out;
+  EXPECT_NE(gone.out.find("\n== advice: Running Netrevive again cannot help", ending),
+            std::string::npos);
+  EXPECT_NE(gone.out.find("Windows Setup tab > Communications", ending), std::string::npos);
+
+  SimRun usage = RunSim({"--keys", "auto", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE /?"});
+  ASSERT_EQ(usage.exit_status, 0) << usage.err;
+  EXPECT_NE(usage.out.find("argv[0]=\"C:\\NETREVIVE\\NETREVIVE.EXE\" argv[1]=\"/?\""),
+            std::string::npos)
+      << usage.out;
+  EXPECT_NE(usage.out.find("== ending: usage\n"), std::string::npos);
+  EXPECT_EQ(usage.out.find("== advice:"), std::string::npos) << "advice without --advice";
+
+  // Call 30 of the two-run repair is the restart after the DUN uninstall.
+  SimRun cut = RunSim({"--keys", "auto", "--inject", "CreateProcessA=2,call=30"});
+  ASSERT_EQ(cut.exit_status, 0) << cut.err;
+  EXPECT_NE(cut.out.find("== injected fault: #30 CreateProcessA"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("== ending: restart-not-started\n"), std::string::npos);
 }
 
 }  // namespace

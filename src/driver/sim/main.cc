@@ -6,11 +6,15 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "driver/sim/guide.h"
 #include "driver/sim/machine_folder.h"
 #include "driver/sim/options.h"
+#include "driver/sim/prediction.h"
 #include "driver/sim/sim_session.h"
 #include "driver/sim/tty_keys.h"
+#include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
 
@@ -44,6 +48,14 @@ int SimMain(int argc, const char* const* argv) {
     fputs(netrevive::sim::SimHelpText().c_str(), stdout);
     return 0;
   }
+  if (!options.guide_dir.empty()) {
+    if (argc != 3 && argc != 2) return BadCommandLine("--guide takes no other options");
+    if (!netrevive::sim::WriteSupportGuide(options.guide_dir, &error)) {
+      fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
+  }
 
   std::error_code ec;
   bool folder_exists =
@@ -62,6 +74,7 @@ int SimMain(int argc, const char* const* argv) {
   SimMachine machine;
   SessionRequest pending = SessionRequest::kNone;
   std::string origin;
+  std::vector<std::string> export_notes;
   if (folder_exists) {
     MachineFolderError folder_error;
     if (!netrevive::sim::LoadMachineFolder(options.machine_dir, &machine, &pending,
@@ -71,6 +84,16 @@ int SimMain(int argc, const char* const* argv) {
       return 1;
     }
     origin = "folder " + options.machine_dir;
+  } else if (!options.registry.empty()) {
+    netrevive::sim::ExportSettings from;
+    from.file = options.registry;
+    from.marker = options.marker;
+    from.missing = options.missing;
+    if (!netrevive::sim::MachineFromExport(from, &machine, &pending, &export_notes, &error)) {
+      fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
+      return 1;
+    }
+    origin = "the PC of the registry export " + options.registry + ", run unattended";
   } else {
     std::string preset = options.preset.empty() ? kDefaultPreset : options.preset;
     if (!netrevive::sim::MakePresetMachine(preset, &machine)) {
@@ -80,17 +103,34 @@ int SimMain(int argc, const char* const* argv) {
              PresetDescription(preset) + ")";
     if (!options.machine_dir.empty()) origin += ", kept in the new folder " + options.machine_dir;
   }
+  if (options.start_given && pending != SessionRequest::kNone) {
+    return BadCommandLine("--start cannot be used with " + options.machine_dir +
+                          ": its last session ended in the middle of a repair, so Windows goes "
+                          "on first");
+  }
   for (const netrevive::sim::FaultRule& rule : options.faults) machine.AddFault(rule);
 
   netrevive::sim::SimOutput out(stdout);
   out.Note("netrevive-sim: " + origin);
+  for (const std::string& note : export_notes) out.Note("  " + note);
   netrevive::sim::SessionSettings settings;
   settings.keys = options.keys;
   settings.tty = &tty;
   settings.one_run = options.one_run;
   settings.program = options.program;
   settings.pending = pending;
+  settings.advice = options.advice;
+  if (options.start_given) {
+    settings.first_argv = netrevive::sim::SplitCommandLine(options.start);
+    settings.start_text = options.start;
+  }
+  netrevive::sim::SessionReport report;
+  settings.report = &report;
   SessionRequest left = netrevive::sim::RunSessions(machine, settings, out);
+  if (!options.registry.empty()) {
+    out.Note("prediction for the PC of " + options.registry + ":");
+    for (const std::string& line : netrevive::sim::PredictionLines(report)) out.Note(line);
+  }
 
   if (!options.machine_dir.empty()) {
     MachineFolderError folder_error;

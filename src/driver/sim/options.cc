@@ -34,16 +34,33 @@ bool ParseStatus(const std::string& text, RegStatus* status) {
 }  // namespace
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
-  const std::string usage = "expected OP[:PATH]=STATUS[,once], such as RegDeleteKeyA=5";
-  size_t equals = text.rfind('=');
+  const std::string usage = "expected OP[:PATH]=STATUS[,once][,call=N], such as RegDeleteKeyA=5";
+  std::string spec = text;
+  uint64_t call_index = 0;
+  // ",call=N" aims the rule at the platform call numbered N of the whole
+  // simulation (the "injected fault" lines show the numbers).
+  const std::string call = ",call=";
+  size_t call_at = spec.rfind(call);
+  if (call_at != std::string::npos) {
+    std::string number = spec.substr(call_at + call.size());
+    if (number.empty() || number.size() > 9 ||
+        number.find_first_not_of("0123456789") != std::string::npos || number[0] == '0') {
+      *error = "--inject " + text + ": bad call number \"" + number + "\" (1 or more)";
+      return false;
+    }
+    call_index = strtoull(number.c_str(), nullptr, 10);
+    spec.resize(call_at);
+  }
+  size_t equals = spec.rfind('=');
   if (equals == std::string::npos) {
     *error = "--inject " + text + ": " + usage;
     return false;
   }
-  std::string target = text.substr(0, equals);
-  std::string status_text = text.substr(equals + 1);
+  std::string target = spec.substr(0, equals);
+  std::string status_text = spec.substr(equals + 1);
   FaultRule parsed;
   parsed.persistent = true;
+  parsed.call_index = call_index;
   const std::string once = ",once";
   if (status_text.size() > once.size() &&
       status_text.compare(status_text.size() - once.size(), once.size(), once) == 0) {
@@ -96,7 +113,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       has_value = true;
     }
     bool wants_value = arg == "--machine" || arg == "--preset" || arg == "--keys" ||
-                       arg == "--inject" || arg == "--program";
+                       arg == "--inject" || arg == "--program" || arg == "--start" ||
+                       arg == "--guide" || arg == "--registry" || arg == "--missing";
     if (wants_value && !has_value) {
       if (i + 1 >= argc) {
         *error = arg + " needs a value";
@@ -112,6 +130,39 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       parsed.help = true;
     } else if (arg == "--one-run") {
       parsed.one_run = true;
+    } else if (arg == "--advice") {
+      parsed.advice = true;
+    } else if (arg == "--start") {
+      if (parsed.start_given) {
+        *error = "--start is given twice";
+        return false;
+      }
+      parsed.start_given = true;
+      parsed.start = value;
+    } else if (arg == "--registry") {
+      if (!parsed.registry.empty()) {
+        *error = "--registry is given twice";
+        return false;
+      }
+      if (value.empty()) {
+        *error = "--registry needs a file name";
+        return false;
+      }
+      parsed.registry = value;
+    } else if (arg == "--marker") {
+      parsed.marker = true;
+    } else if (arg == "--missing") {
+      if (value.empty()) {
+        *error = "--missing needs a file name";
+        return false;
+      }
+      parsed.missing.push_back(value);
+    } else if (arg == "--guide") {
+      if (value.empty()) {
+        *error = "--guide needs a folder name";
+        return false;
+      }
+      parsed.guide_dir = value;
     } else if (arg == "--machine") {
       if (!parsed.machine_dir.empty()) {
         *error = "--machine is given twice";
@@ -174,6 +225,19 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       return false;
     }
   }
+  if (parsed.start_given && !parsed.program.empty()) {
+    *error = "--start gives the whole command line: not with --program";
+    return false;
+  }
+  if (!parsed.registry.empty() && (!parsed.machine_dir.empty() || !parsed.preset.empty())) {
+    *error = "--registry builds the machine itself: not with --machine or --preset";
+    return false;
+  }
+  if (parsed.registry.empty() && (parsed.marker || !parsed.missing.empty())) {
+    *error = std::string(parsed.marker ? "--marker" : "--missing") + " goes with --registry";
+    return false;
+  }
+  if (!parsed.registry.empty()) parsed.keys = KeySource::kAuto;  // unattended
   *options = parsed;
   return true;
 }
@@ -181,15 +245,19 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
 std::string SimHelpText() {
   std::string text =
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
-      "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once]]...\n"
+      "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,call=N]]...\n"
+      "                     [--advice] [--start COMMAND_LINE]\n"
+      "       netrevive-sim --registry FILE.reg [--marker] [--missing FILE]... [--advice]\n"
+      "       netrevive-sim --guide DIR\n"
       "\n"
       "Runs the Netrevive repair on a simulated Windows 9x PC and plays Windows'\n"
       "part between the program's runs: when a run ends with a restart requested\n"
       "(RnaReboot) or the session ended (ExitWindowsEx), the next session starts and\n"
       "each HKLM RunOnce value is deleted and its command line run, until a run\n"
       "ends without either or nothing is scheduled (at most 10 sessions).\n"
-      "The simulator's own lines start with \"== \"; at the end it lists what\n"
-      "changed on the machine.\n"
+      "The simulator's own lines start with \"== \"; each run of the program ends\n"
+      "with a line \"== ending: NAME\" (the endings are listed in the support\n"
+      "guide), and at the end it lists what changed on the machine.\n"
       "\n"
       "Options:\n"
       "  --machine DIR   use the machine kept in folder DIR and save it there at the\n"
@@ -205,11 +273,13 @@ std::string SimHelpText() {
       "                  program= path. Without it the user starts that path.\n"
       "  --one-run       stop after one run of the program and save the machine; with\n"
       "                  --machine the next call goes on from there\n"
-      "  --inject OP[:PATH]=STATUS[,once]\n"
+      "  --inject OP[:PATH]=STATUS[,once][,call=N]\n"
       "                  make the platform operation OP fail with STATUS (decimal or\n"
       "                  0x hex), on PATH only when given (a key such as\n"
       "                  HKLM\\System\\CurrentControlSet\\Services, a file or program\n"
-      "                  path); every time, or once with \",once\". Repeatable.\n"
+      "                  path); every time, or once with \",once\", or only at the\n"
+      "                  platform call numbered N with \",call=N\" (counted from 1\n"
+      "                  over the whole simulation). Repeatable.\n"
       "                  OP is one of:\n";
   std::string line = "                   ";
   for (const OpEntry& op : kOps) {
@@ -222,6 +292,25 @@ std::string SimHelpText() {
   }
   text += line + "\n";
   text +=
+      "  --registry FILE.reg\n"
+      "                  predict the repair on a caller's PC from a registry export\n"
+      "                  made with Windows 98's regedit (regedit /e FILE.reg, of the\n"
+      "                  whole registry or of branches): the export's branches replace\n"
+      "                  the default machine's, its VersionNumber and SubVersionNumber\n"
+      "                  give the Windows version, RunOnce entries in it run at the next\n"
+      "                  start of Windows; the repair runs unattended (--keys auto) and\n"
+      "                  the predicted path is printed at the end. Nothing is written.\n"
+      "  --marker        with --registry: rundunreinst.QU is in the Windows directory\n"
+      "  --missing FILE  with --registry: the PC lacks this file (a full path, or one\n"
+      "                  in the Windows directory such as inf\\rna.inf). Repeatable.\n"
+      "  --advice        after each run's ending line, print what it means for the\n"
+      "                  PC and what the caller does next\n"
+      "  --start COMMAND_LINE\n"
+      "                  the command line the user starts the program with, split\n"
+      "                  as the C runtime splits it (default: the machine's own\n"
+      "                  program path, alone)\n"
+      "  --guide DIR     write the support guide, DIR/support-guide.md with its\n"
+      "                  pictures (drawn by Graphviz's dot), and run nothing else\n"
       "  --help          show this text\n"
       "\n"
       "Presets:\n";
@@ -235,8 +324,9 @@ std::string SimHelpText() {
   }
   text +=
       "\n"
-      "Exit status: 0 when the simulation ran, 1 when the machine folder could not be\n"
-      "read or written, 2 for a bad command line.\n";
+      "Exit status: 0 when the simulation ran, 1 when the machine folder or the\n"
+      "registry export could not be read (or the guide written), 2 for a bad command\n"
+      "line.\n";
   return text;
 }
 

@@ -23,15 +23,22 @@ struct SimOptions {
   // --program: argv[0] of the user's start as typed, such as "netrevive"
   // from a prompt in its folder; "" for the machine's program path.
   std::string program;
-  std::vector<FaultRule> faults;  // --inject, in the order given
+  std::vector<FaultRule> faults;     // --inject, in the order given
+  bool advice = false;               // --advice: the advice after each run's ending
+  bool start_given = false;          // --start
+  std::string start;                 // the command line of the user's first run
+  std::string guide_dir;             // --guide: write the support guide there and stop
+  std::string registry;              // --registry: predict from this regedit export
+  bool marker = false;               // --marker
+  std::vector<std::string> missing;  // --missing, in the order given
 };
 
 // Reads the command line (argv[0] is skipped). False with a one-line message
 // in *error when it is not understood.
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error);
 
-// Reads one --inject text: OP[:PATH]=STATUS[,once], OP the name of a
-// platform operation (sim_operations.h, any case). False with a message.
+// Reads one --inject text: OP[:PATH]=STATUS[,once][,call=N], OP the name of
+// a platform operation (sim_operations.h, any case). False with a message.
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error);
 
 // The --help text.

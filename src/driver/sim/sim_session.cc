@@ -5,6 +5,7 @@
 
 #include "console/console.h"
 #include "driver/driver.h"
+#include "driver/sim/endings.h"
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_snapshot.h"
 
@@ -12,19 +13,28 @@ namespace netrevive::sim {
 
 void SimOutput::Program(const char* data, size_t size) {
   if (size == 0) return;
-  fwrite(data, 1, size, out_);
+  if (out_ != nullptr) fwrite(data, 1, size, out_);
+  if (events_ != nullptr) {
+    if (events_->empty() || events_->back().note) events_->push_back(Event{false, ""});
+    events_->back().text.append(data, size);
+  }
   at_line_start_ = data[size - 1] == '\n';
 }
 
 void SimOutput::Note(const std::string& text) {
-  if (!at_line_start_) fputc('\n', out_);
-  fputs("== ", out_);
-  fputs(text.c_str(), out_);
-  fputc('\n', out_);
+  if (out_ != nullptr) {
+    if (!at_line_start_) fputc('\n', out_);
+    fputs("== ", out_);
+    fputs(text.c_str(), out_);
+    fputc('\n', out_);
+  }
+  if (events_ != nullptr) events_->push_back(Event{true, text});
   at_line_start_ = true;
 }
 
-void SimOutput::Flush() { fflush(out_); }
+void SimOutput::Flush() {
+  if (out_ != nullptr) fflush(out_);
+}
 
 namespace {
 
@@ -51,12 +61,15 @@ class Simulation {
   void Program(const char* data, size_t size) {
     ReportNewCalls();
     out_.Program(data, size);
+    run_output_.append(data, size);
+    run_shown_.append(data, size);
   }
   void Flush() { out_.Flush(); }
   void WaitForKey();
 
  private:
-  void RunProgram(const std::vector<std::string>& argv);
+  void RunProgram(const std::vector<std::string>& argv, const std::string& runonce_name = "",
+                  const std::string& runonce_command = "");
   void RunByWindows(const ResolvedCommand& resolved, const std::string& command_line);
   // Runs the RunOnce entries of a new session. False when there were none.
   bool RunOnceEntries();
@@ -75,6 +88,9 @@ class Simulation {
   int restarts_ = 0;
   int logoffs_ = 0;
   std::vector<HelperRunNote> helper_runs_;
+  std::string run_output_;  // what the program printed in the current run
+  std::string run_shown_;   // the same with the pauses marked
+  SessionReport report_;
 };
 
 // The console device of the program inside the simulator.
@@ -91,6 +107,8 @@ class SimTerminal final : public Terminal {
 
 void Simulation::WaitForKey() {
   ReportNewCalls();
+  if (!run_shown_.empty() && run_shown_.back() != '\n') run_shown_ += '\n';
+  run_shown_ += "[key]\n";
   if (settings_.keys == KeySource::kAuto) {
     out_.Note("[key]");
     return;
@@ -131,7 +149,8 @@ bool Simulation::IsTheProgram(const std::string& program) const {
   return SimMachine::NormalizeFilePath(program) == SimMachine::NormalizeFilePath(self_file);
 }
 
-void Simulation::RunProgram(const std::vector<std::string>& args) {
+void Simulation::RunProgram(const std::vector<std::string>& args, const std::string& runonce_name,
+                            const std::string& runonce_command) {
   std::string shown;
   for (size_t i = 0; i < args.size(); ++i) {
     shown += (i == 0 ? "" : " ") + std::string("argv[") + std::to_string(i) + "]=" + Quote(args[i]);
@@ -142,10 +161,31 @@ void Simulation::RunProgram(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
   SimTerminal terminal(*this);
   Console console(terminal);
+  run_output_.clear();
+  run_shown_.clear();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);
   ReportNewCalls();
   out_.Note("the program ended (exit status " + std::to_string(status) + ")");
   ++program_runs_;
+  RunReport run;
+  run.session = session_;
+  run.argv = args;
+  run.runonce_name = runonce_name;
+  run.runonce_command = runonce_command;
+  run.output = run_output_;
+  run.shown = run_shown_;
+  run.ending = EndingName(run_output_);
+  SessionRequest ended = machine_.requested_session_end();
+  run.session_end = ended == SessionRequest::kRestart  ? "restart"
+                    : ended == SessionRequest::kLogOff ? "log-off"
+                                                       : "";
+  out_.Note("ending: " + run.ending);
+  const Ending* ending = FindEnding(run.ending);
+  if (settings_.advice && ending != nullptr) {
+    out_.Note("meaning: " + std::string(ending->meaning));
+    out_.Note("advice: " + std::string(ending->advice));
+  }
+  report_.runs.push_back(run);
 }
 
 void Simulation::RunByWindows(const ResolvedCommand& resolved, const std::string& command_line) {
@@ -191,7 +231,7 @@ bool Simulation::RunOnceEntries() {
       continue;
     }
     if (IsTheProgram(resolved.program)) {
-      RunProgram(resolved.argv);
+      RunProgram(resolved.argv, value.name, command);
       if (settings_.one_run) break;  // later entries stay for the next session
     } else {
       RunByWindows(resolved, command);
@@ -209,9 +249,12 @@ SessionRequest Simulation::Run() {
   SessionRequest left = SessionRequest::kNone;
   if (ended == SessionRequest::kNone) {
     session_ = 1;
+    std::vector<std::string> first = settings_.first_argv;
     const std::string& start = settings_.program.empty() ? machine_.self_path() : settings_.program;
-    out_.Note("session 1: the user starts " + start);
-    RunProgram({start});
+    if (first.empty()) first = {start};
+    out_.Note("session 1: the user starts " +
+              (settings_.first_argv.empty() ? start : Quote(settings_.start_text)));
+    RunProgram(first);
     PrintChanges("changes in session 1:", before);
     ended = machine_.requested_session_end();
   } else {
@@ -253,6 +296,9 @@ SessionRequest Simulation::Run() {
   }
   PrintSummary(before);
   out_.Flush();
+  report_.restarts = restarts_;
+  report_.logoffs = logoffs_;
+  if (settings_.report != nullptr) *settings_.report = report_;
   return left;
 }
 

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
 #include "driver/sim/machine_folder.h"
 #include "driver/sim/options.h"
@@ -16,7 +17,15 @@ namespace netrevive::sim {
 // simulator's lines, which start with "== " and always begin a line.
 class SimOutput {
  public:
-  explicit SimOutput(FILE* out) : out_(out) {}
+  // One piece of output, for callers that read the output back (the guide).
+  struct Event {
+    bool note = false;  // a simulator line (its text without "== "), else program bytes
+    std::string text;
+  };
+
+  // out may be null: then the output is only kept in events.
+  explicit SimOutput(FILE* out, std::vector<Event>* events = nullptr)
+      : out_(out), events_(events) {}
 
   void Program(const char* data, size_t size);
   // Writes "== " + text and a line end.
@@ -25,7 +34,27 @@ class SimOutput {
 
  private:
   FILE* out_;
+  std::vector<Event>* events_;
   bool at_line_start_ = true;
+};
+
+// One run of the program in a simulation.
+struct RunReport {
+  int session = 0;
+  std::vector<std::string> argv;
+  std::string runonce_name;     // the RunOnce value that started it; "" for the user's run
+  std::string runonce_command;  // its command line
+  std::string output;           // what the program printed
+  std::string shown;            // the same with a line "[key]" at each pause
+  std::string ending;           // EndingName of the output
+  // How the session ended after the run: "restart", "log-off" or "" for none.
+  std::string session_end;
+};
+
+struct SessionReport {
+  std::vector<RunReport> runs;
+  int restarts = 0;
+  int logoffs = 0;
 };
 
 struct SessionSettings {
@@ -38,6 +67,11 @@ struct SessionSettings {
   // folder); kNone starts with the user running the program.
   SessionRequest pending = SessionRequest::kNone;
   int max_sessions = 10;
+  bool advice = false;  // print meaning and advice after each ending line
+  // The user's first run's argv; empty for the machine's program path alone.
+  std::vector<std::string> first_argv;
+  std::string start_text;           // the command line first_argv came from, to show
+  SessionReport* report = nullptr;  // filled when given
 };
 
 // Plays the repair on the machine: the user's run of the program, then for

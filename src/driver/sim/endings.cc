@@ -1,0 +1,445 @@
+#include "driver/sim/endings.h"
+
+namespace netrevive::sim {
+
+namespace {
+
+// What brings back a PC whose Winsock2 key is gone: Windows' own setup of
+// Dial-Up Networking installs the Winsock 2 settings anew with DUN.
+#define NR_WINDOWS_SETUP                                                          \
+  "Start > Settings > Control Panel > Add/Remove Programs > Windows Setup tab > " \
+  "Communications > Details"
+#define NR_REINSTALL_DUN                                                                    \
+  "reinstall Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                 \
+  ", clear \"Dial-Up Networking\", OK, OK, restart when asked; then the same again with "   \
+  "\"Dial-Up Networking\" ticked (have the Windows CD ready), and restart. Setting up DUN " \
+  "writes the Winsock 2 settings anew"
+#define NR_INSTALL_DUN                                                                   \
+  "install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                \
+  ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when " \
+  "asked. Setting up DUN writes the Winsock 2 settings anew"
+#define NR_NOT_AGAIN                                                                       \
+  "Do not run Netrevive again on this PC: with the Winsock2 key gone, a new run stops at " \
+  "\"error deleting the winsock2 key\" with error code 2."
+#define NR_UPGRADE_LATER                                                                  \
+  " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
+  "(DUN 1.4)."
+
+constexpr const char kRunOnceOpen[] =
+    "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.";
+constexpr const char kRunOnceWrite[] =
+    "We were unable to write data to the registry key:\n"
+    "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr const char kUpgradeFound[] = "DUN Upgrades found, proceeding to remove.";
+constexpr const char kApplied[] = "The winsock 2  fix has been successfully applied";
+constexpr const char kRebootFailed[] =
+    "Unable to DUN Reboot.\nPress any key to terminate the program.\n";
+
+std::vector<Ending> MakeEndings() {
+  std::vector<Ending> t;
+  // ---- The repair goes on or is complete ----------------------------------
+  t.push_back({"restart-for-reinstall",
+               EndingKind::kGoesOn,
+               {{"DO NOT TERMINATE THIS PROGRAM AT THIS TIME!", true},
+                {"Press any key to continue. DO NOT TERMINATE THE PROGRAM.", true}},
+               "The registry files were backed up (system.tom, user.tom), the Winsock2 key was "
+               "deleted and Dial-Up Networking was uninstalled. A RunOnce entry \"QU Netrevive\" "
+               "starts the program with ReinstallDUN after the restart, and the file "
+               "rundunreinst.QU in the Windows directory authorises that reinstallation. Windows "
+               "restarts now.",
+               "Let Windows restart and do not start anything: Netrevive comes back by itself and "
+               "asks for two key presses to reinstall DUN. If Windows does not restart within a "
+               "minute, restart it with Start > Shut Down > Restart.",
+               {"--preset", "98se"},
+               1});
+  t.push_back({"session-ended-for-upgrade",
+               EndingKind::kGoesOn,
+               {{"You cannot abort the program at this point.", true}},
+               "The registry files were backed up and the Winsock2 key deleted. A Dial-Up "
+               "Networking upgrade was found: a RunOnce entry \"QU Netrevive\" was written (with "
+               "UpgradeRemove when the upgrade is removed by dunsetup.exe, the plain program path "
+               "for the rundll forms, which start the whole fix again), the upgrade's own "
+               "uninstaller ran, and Windows ends the session.",
+               "Let Windows log off or restart and log on again as usual: Netrevive comes back by "
+               "itself. Answer the upgrade's uninstaller if it asks anything (yes, remove). The "
+               "upgrade has to be installed again by the caller at the very end (DUN 1.4).",
+               {"--preset", "upgrade-dunsetup"},
+               1});
+  t.push_back(
+      {"repaired",
+       EndingKind::kRepaired,
+       {{"computer to reboot before you access network services. Press any key to reboot.", true}},
+       "Dial-Up Networking was installed again from Windows' setup information "
+       "(InstallHinfSection RNA, which also writes new Winsock 2 settings) with its "
+       "default driver, the authorising file rundunreinst.QU was used up, and Windows "
+       "restarts. The repair is complete.",
+       "Let Windows restart, then try the connection. If the PC had a Dial-Up Networking "
+       "upgrade, install it again now (DUN 1.4). Keep system.tom and user.tom until the "
+       "connection works.",
+       {"--preset", "98se"},
+       2});
+  t.push_back({"repaired-restart-failed",
+               EndingKind::kStopped,
+               {{kRebootFailed, false, kApplied}},
+               "Dial-Up Networking and its default driver were installed again, but the restart "
+               "could not be started. Nothing is scheduled.",
+               "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "
+               "Install a Dial-Up Networking upgrade again if the PC had one.",
+               {"--preset", "no-dun", "--inject", "CreateProcessA=2,call=28"},
+               1});
+  // ---- Refused: nothing changed -------------------------------------------
+  t.push_back(
+      {"refused-nt",
+       EndingKind::kRefused,
+       {{"the Winsock2 fix does not apply to Windows NT systems."}},
+       "The PC runs Windows NT, 2000 or later (or its version could not be read). "
+       "Nothing was changed.",
+       "Netrevive is for Windows 98, 98 SE and ME only; this PC needs another kind of help.",
+       {"--preset", "nt"},
+       1});
+  t.push_back({"refused-95",
+               EndingKind::kRefused,
+               {{"The fix is not avialable for Windows 95 machines yet."}},
+               "The PC runs Windows 95. Nothing was changed.",
+               "Netrevive does not repair Windows 95; this PC needs another kind of help.",
+               {"--preset", "95"},
+               1});
+  t.push_back({"refused-no-program-path",
+               EndingKind::kRefused,
+               {{"This program cannot tell the path it was started from"}},
+               "The program was started without a path of its own, so it could not come back "
+               "after a restart. Nothing was changed.",
+               "Start it by its full path: Start > Run, type A:\\NETREVIVE.EXE (or where the file "
+               "is), OK.",
+               {"--start", ""},
+               1});
+  t.push_back(
+      {"refused-path-too-long",
+       EndingKind::kRefused,
+       {{"The path this program was started from is too long for it to restart itself."}},
+       "The program's path is too long to be written as its RunOnce entry. Nothing was "
+       "changed.",
+       "Copy NETREVIVE.EXE to C:\\ and start it from there (Start > Run, C:\\NETREVIVE.EXE).",
+       {"--start", "C:\\" + std::string(500, 'P') + "\\NETREVIVE.EXE"},
+       1});
+  t.push_back({"usage",
+               EndingKind::kRefused,
+               {{"Usage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers"}},
+               "The program was started with words after its name that it does not take (or a "
+               "RunOnce entry was mangled). Nothing was changed.",
+               "Start NETREVIVE.EXE by itself, with nothing after its name. If this screen came "
+               "up by itself after a restart, the repair's RunOnce entry did not come back as "
+               "written: do not run the program again, and " NR_INSTALL_DUN ".",
+               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE /?"},
+               1});
+  t.push_back({"backup-failed",
+               EndingKind::kRefused,
+               {{"The registry files could not be backed up."}},
+               "The Windows directory could not be read, so the registry could not be backed up. "
+               "Nothing was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the Windows "
+               "installation itself is damaged: the PC needs a technician.",
+               {"--inject", "GetWindowsDirectoryA=5"},
+               1});
+  t.push_back({"services-key-unopened",
+               EndingKind::kRefused,
+               {{"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"}},
+               "The registry files were backed up (system.tom, user.tom); the registry key that "
+               "holds Winsock2 could not be opened. Nothing else was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the registry is "
+               "damaged: restore it from the backups (see the backups section) or call a "
+               "technician.",
+               {"--inject", "RegOpenKeyExA:HKLM\\System\\CurrentControlSet\\Services=1015"},
+               1});
+  // ---- Stopped with the Winsock2 key gone ---------------------------------
+  t.push_back(
+      {"winsock2-gone",
+       EndingKind::kStopped,
+       {{"There was an error deleting the winsock2 key. \nThe error code is as follows: 2\n"}},
+       "The Winsock2 key was not there to delete (code 2): an earlier run of Netrevive "
+       "stopped after deleting it (a power cut, a window closed at a pause, or \"run the "
+       "fix again\" after an upgrade it could not remove), or something else removed it. "
+       "The backups system.tom and user.tom were just made again from the registry as it "
+       "is now. Nothing else was changed.",
+       "Running Netrevive again cannot help: it stops here every time. Instead, " NR_REINSTALL_DUN
+       ". If Add/Remove Programs lists a Dial-Up Networking upgrade (MSDUN), remove that "
+       "first and restart." NR_UPGRADE_LATER,
+       {"--preset", "no-winsock2"},
+       1});
+  t.push_back({"winsock2-delete-failed",
+               EndingKind::kStopped,
+               {{"There was an error deleting the winsock2 key. \n", false, "",
+                 "The error code is as follows: 2\n"}},
+               "The registry files were backed up; the Winsock2 key could not be deleted (the "
+               "code tells why, see the error codes). The Winsock2 key may be partly deleted.",
+               "Restart the PC and run Netrevive once more. If it stops at the same place with "
+               "another code than 2, the registry is damaged: restore the backups (see the backups "
+               "section) or call a technician; with code 2, see winsock2-gone.",
+               {"--inject", "RegDeleteKeyA=5"},
+               1});
+  t.push_back(
+      {"upgrade-check-failed",
+       EndingKind::kStopped,
+       {{"Unable to check for DUN Upgrades."},
+        {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
+         "CurrentVersion\\Uninstall\n"},
+        {"There has been an error while enumerating keys under"}},
+       "The Winsock2 key was deleted, then the list of installed programs could not be read to "
+       "look for a Dial-Up Networking upgrade. DUN is still installed and nothing is scheduled.",
+       NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+       {"--inject",
+        "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
+       1});
+  t.push_back({"upgrade-unknown-uninstaller",
+               EndingKind::kStopped,
+               {{"\nUnknown uninstall string: "}},
+               "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found whose "
+               "uninstaller the program does not know. The upgrade and DUN are still installed; "
+               "nothing is scheduled.",
+               "The screen says to run the fix again, but that stops at code 2 (winsock2-gone). "
+               "Instead: remove the upgrade with Add/Remove Programs (Install/Uninstall tab), "
+               "restart, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-unknown"},
+               1});
+  t.push_back({"upgrade-uninstaller-not-built",
+               EndingKind::kStopped,
+               {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
+                 "Press any key to terminate the program.",
+                 false, "", "Unable to start the upgrade's uninstaller"}},
+               "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
+               "uninstaller's command line could not be built (the Windows directory could not "
+               "be read, or the line is too long). Nothing is scheduled.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
+               "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
+               "." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,call=19"},
+               1});
+  t.push_back(
+      {"upgrade-uninstaller-cannot-start",
+       EndingKind::kStopped,
+       {{"\nUnable to start the upgrade's uninstaller:\n\t", false, "",
+         "Please delete that value with regedit"}},
+       "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
+       "uninstaller could not be started; its RunOnce entry was taken back. The upgrade "
+       "and DUN are still installed; nothing is scheduled.",
+       "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
+       "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
+       "." NR_UPGRADE_LATER,
+       {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
+       1});
+  t.push_back({"uninstaller-entry-left",
+               EndingKind::kStopped,
+               {{"Please delete that value with regedit before you restart the computer."}},
+               "As upgrade-uninstaller-cannot-start, but the RunOnce entry \"QU Netrevive\" could "
+               "not be taken back: at the next start of Windows it would start the program as if "
+               "the upgrade were gone.",
+               "Before restarting: Start > Run, regedit, OK; open HKEY_LOCAL_MACHINE\\Software\\"
+               "Microsoft\\Windows\\CurrentVersion\\RunOnce, delete the value \"QU Netrevive\", "
+               "close regedit. Then remove the upgrade with Add/Remove Programs, restart, "
+               "and " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-rundll32", "--inject",
+                "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2", "--inject", "RegDeleteValueA=5"},
+               1});
+  t.push_back({"runonce-failed-before-upgrade-removal",
+               EndingKind::kStopped,
+               {{kRunOnceOpen, false, kUpgradeFound}, {kRunOnceWrite, false, kUpgradeFound}},
+               "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but the "
+               "program's RunOnce entry could not be written (the code tells why), so the "
+               "upgrade was not removed. The upgrade and DUN are still installed; nothing is "
+               "scheduled.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
+               "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
+               "." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-dunsetup", "--inject", "RegSetValueExA=5"},
+               1});
+  t.push_back(
+      {"runonce-failed-after-dun-uninstall",
+       EndingKind::kStopped,
+       {{kRunOnceOpen, false, "", kUpgradeFound}, {kRunOnceWrite, false, "", kUpgradeFound}},
+       "The Winsock2 key was deleted and Dial-Up Networking was uninstalled, but the "
+       "RunOnce entry that brings the program back could not be written (the code tells "
+       "why). Nothing is scheduled: DUN stays uninstalled.",
+       "Restart the PC (Start > Shut Down > Restart), then " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
+       {"--inject", "RegSetValueExA=5"},
+       1});
+  t.push_back({"dun-uninstall-failed",
+               EndingKind::kStopped,
+               {{"Unable to remove DUN, remove DUN thru add remove programs."}},
+               "The Winsock2 key was deleted (and a DUN upgrade removed, in an UpgradeRemove "
+               "run), but Dial-Up Networking's uninstaller could not be started. DUN is still "
+               "installed; nothing is scheduled.",
+               NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "no-helper"},
+               1});
+  t.push_back({"reinstall-not-scheduled",
+               EndingKind::kStopped,
+               {{"Please reboot the machine and reinstall DUN via add/remove programs."}},
+               "The Winsock2 key was deleted and Dial-Up Networking was uninstalled, but the "
+               "reinstallation could not be set up (the file rundunreinst.QU could not be "
+               "written, or the restart command could not be built). A RunOnce entry may start "
+               "the program after the restart; it then ends at reinstall-not-authorised.",
+               "Restart the PC (Start > Shut Down > Restart), then " NR_INSTALL_DUN
+               "." NR_UPGRADE_LATER,
+               {"--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
+               1});
+  t.push_back({"restart-not-started",
+               EndingKind::kStopped,
+               {{kRebootFailed, false, "", kApplied}},
+               "The Winsock2 key was deleted, Dial-Up Networking was uninstalled and the "
+               "reinstallation is scheduled (RunOnce entry and rundunreinst.QU), but the restart "
+               "could not be started.",
+               "Restart the PC by hand (Start > Shut Down > Restart): Netrevive comes back by "
+               "itself and reinstalls DUN.",
+               {"--inject", "CreateProcessA=2,call=30"},
+               1});
+  t.push_back({"session-not-ended",
+               EndingKind::kStopped,
+               {{"Windows could not end the session."}},
+               "As session-ended-for-upgrade, but Windows did not end the session: the upgrade's "
+               "uninstaller ran and the RunOnce entry is in place.",
+               "Restart the PC by hand (Start > Shut Down > Restart): Netrevive comes back by "
+               "itself and goes on.",
+               {"--preset", "upgrade-dunsetup", "--inject", "ExitWindowsEx=5"},
+               1});
+  // ---- The reinstallation run ---------------------------------------------
+  t.push_back({"reinstall-not-authorised",
+               EndingKind::kStopped,
+               {{"DUN will now be reinstalled.\nPress any key to continue.", true}},
+               "A ReinstallDUN run found no rundunreinst.QU in the Windows directory, so it did "
+               "nothing: Dial-Up Networking was not reinstalled (it is missing if an earlier run "
+               "uninstalled it).",
+               "Look in Control Panel > Add/Remove Programs > Windows Setup > Communications "
+               "whether \"Dial-Up Networking\" is ticked. If not, " NR_INSTALL_DUN
+               "." NR_UPGRADE_LATER,
+               {"--inject", "OpenFileForRead:C:\\WINDOWS\\rundunreinst.QU=2"},
+               2});
+  t.push_back(
+      {"dun-install-marker-failed",
+       EndingKind::kStopped,
+       {{"Unable to create the file that authorises the reinstallation of DUN.\n"
+         "ReInstallation of RNA Failed."}},
+       "Dial-Up Networking was not installed; the Winsock2 key was deleted, and the file "
+       "rundunreinst.QU that authorises the installation could not be written. Nothing "
+       "is scheduled.",
+       NR_NOT_AGAIN " Instead, " NR_INSTALL_DUN ".",
+       {"--preset", "no-dun", "--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
+       1});
+  t.push_back({"reinstall-cannot-start",
+               EndingKind::kStopped,
+               {{"Unable to start the reinstall process. Please reinstall DUN via add/remove "
+                 "programs."}},
+               "Dial-Up Networking's setup could not be started (or whether it is authorised "
+               "could not be told): DUN is not installed, the Winsock2 key is gone, and nothing "
+               "is scheduled.",
+               "Restart the PC, then " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll.exe=2"},
+               2});
+  t.push_back({"reinstall-cannot-complete",
+               EndingKind::kStopped,
+               {{"Unable to complete the reinstall process. Please reinstall DUN via add/remove "
+                 "programs."}},
+               "Dial-Up Networking was set up from Windows' setup information, but its default "
+               "driver (the Dial-Up Adapter) could not be installed. Nothing is scheduled.",
+               "Restart the PC, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
+               1});
+  return t;
+}
+
+#undef NR_WINDOWS_SETUP
+#undef NR_REINSTALL_DUN
+#undef NR_INSTALL_DUN
+#undef NR_NOT_AGAIN
+#undef NR_UPGRADE_LATER
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool EndsWithTrimmed(const std::string& text, const std::string& tail) {
+  size_t end = text.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos) return tail.empty();
+  return end + 1 >= tail.size() && text.compare(end + 1 - tail.size(), tail.size(), tail) == 0;
+}
+
+bool RuleMatches(const ScreenRule& rule, const std::string& output) {
+  bool found = rule.at_end ? EndsWithTrimmed(output, rule.text) : Contains(output, rule.text);
+  return found && (rule.also[0] == '\0' || Contains(output, rule.also)) &&
+         (rule.unless[0] == '\0' || !Contains(output, rule.unless));
+}
+
+// The output without the registry data the program echoes (the upgrade's
+// uninstall text, after "Unknown uninstall string: " and after "Unable to
+// start the upgrade's uninstaller:"), which could hold any text at all.
+// The program's own next line closes each echo.
+std::string WithoutEchoedData(const std::string& output) {
+  static const char* const kEchoes[] = {"\nUnknown uninstall string: ",
+                                        "\nUnable to start the upgrade's uninstaller:\n\t"};
+  static const char kClose[] = "Please remove the upgrade from Add remove programs and run the\n";
+  std::string text = output;
+  for (const char* echo : kEchoes) {
+    size_t from = text.find(echo);
+    size_t to = from == std::string::npos ? from : text.find(kClose, from);
+    if (from != std::string::npos && to != std::string::npos) {
+      text.replace(from, to - from, std::string(echo) + "<uninstall text>\n");
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+const std::vector<Ending>& Endings() {
+  static const std::vector<Ending> kEndings = MakeEndings();
+  return kEndings;
+}
+
+std::vector<const Ending*> MatchEndings(const std::string& program_output) {
+  const std::string output = WithoutEchoedData(program_output);
+  std::vector<const Ending*> found;
+  for (const Ending& ending : Endings()) {
+    for (const ScreenRule& rule : ending.screen) {
+      if (RuleMatches(rule, output)) {
+        found.push_back(&ending);
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+const Ending* ClassifyRun(const std::string& output) {
+  std::vector<const Ending*> found = MatchEndings(output);
+  return found.size() == 1 ? found[0] : nullptr;
+}
+
+std::string EndingName(const std::string& output) {
+  std::vector<const Ending*> found = MatchEndings(output);
+  if (found.empty()) return "unknown";
+  std::string name;
+  for (const Ending* ending : found) name += (name.empty() ? "" : "+") + std::string(ending->name);
+  return name;
+}
+
+const Ending* FindEnding(const std::string& name) {
+  for (const Ending& ending : Endings()) {
+    if (name == ending.name) return &ending;
+  }
+  return nullptr;
+}
+
+const char* KindName(EndingKind kind) {
+  switch (kind) {
+    case EndingKind::kGoesOn:
+      return "goes on";
+    case EndingKind::kRepaired:
+      return "repaired";
+    case EndingKind::kRefused:
+      return "refused";
+    case EndingKind::kStopped:
+      return "stopped";
+  }
+  return "stopped";
+}
+
+}  // namespace netrevive::sim

@@ -1,0 +1,15 @@
+#!/bin/sh
+# The support guide in docs/ is written by netrevive-sim from the program
+# itself; it must be what the program writes today. Regenerates it into a
+# temporary folder and compares.
+#   guide_current.sh REPO_ROOT NETREVIVE_SIM
+root=${1:?usage: guide_current.sh REPO_ROOT NETREVIVE_SIM}
+sim=${2:?usage: guide_current.sh REPO_ROOT NETREVIVE_SIM}
+tmp=$(mktemp -d) || exit 2
+trap 'rm -rf "$tmp"' EXIT
+"$sim" --guide "$tmp/docs" || { echo "netrevive-sim --guide failed"; exit 1; }
+if ! diff -ru "$root/docs" "$tmp/docs"; then
+  echo "docs/ is out of date: regenerate it with netrevive-sim --guide docs/ and commit it"
+  exit 1
+fi
+echo "support guide: docs/ is current"

@@ -1,0 +1,188 @@
+// netrevive-sim --registry: the predicted path from a caller's own registry
+// export, and the refusal of files that are not a Windows 98 export.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/sim/regedit4.h"
+#include "platform/sim/sim_presets.h"
+#include "sim/netrevive_sim_run.h"
+#include "support/test.h"
+
+namespace netrevive::testing {
+namespace {
+
+constexpr const char kCurrentVersion[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion";
+
+// The machine's registry as Windows 98's regedit exports the whole of it:
+// HKEY_CLASSES_ROOT inside HKLM\SOFTWARE\Classes, HKEY_USERS after HKLM,
+// the version values under CurrentVersion.
+std::string FullExport(sim::SimMachine machine, const std::string& version,
+                       const std::string& sub_version) {
+  machine.SetString(kCurrentVersion, "VersionNumber", version);
+  machine.SetString(kCurrentVersion, "SubVersionNumber", sub_version);
+  sim::RegFile file = sim::ExportRegFile(machine);
+  for (sim::RegFileKey& key : file.keys) {
+    const std::string root = "HKEY_CLASSES_ROOT";
+    if (key.path.compare(0, root.size(), root) == 0) {
+      key.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes" + key.path.substr(root.size());
+    }
+  }
+  sim::RegFileKey users;
+  users.path = "HKEY_USERS\\.DEFAULT\\Control Panel\\Desktop";
+  users.values.push_back({"Wallpaper", 1, {'(', 'N', 'o', 'n', 'e', ')', 0}, false});
+  file.keys.push_back(users);
+  return sim::WriteRegFile(file);
+}
+
+sim::SimMachine Preset(const std::string& name) {
+  sim::SimMachine machine;
+  EXPECT_TRUE(sim::MakePresetMachine(name, &machine)) << name;
+  return machine;
+}
+
+// The "== " lines of the prediction block at the end of the output.
+std::string Prediction(const std::string& out) {
+  size_t at = out.find("== prediction for the PC of ");
+  return at == std::string::npos ? "" : out.substr(at);
+}
+
+struct PredictionCase {
+  const char* label;
+  std::string export_text;
+  std::vector<std::string> options;
+  std::vector<const char*> expected;  // in order in the prediction block
+};
+
+TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
+  // The state a first run leaves: DUN uninstalled, the ReinstallDUN entry
+  // written; the marker is a file, which the export cannot show.
+  sim::SimMachine pending = sim::MakeDefaultMachine();
+  RunFresh(pending);
+  sim::SimMachine dead_end = sim::MakeDefaultMachine();
+  dead_end.DeleteKey(sim::kWinsock2Path);
+  const PredictionCase cases[] = {
+      {"untouched 98 SE",
+       FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
+       {},
+       {"run 1 (the caller starts it: C:\\NETREVIVE\\NETREVIVE.EXE): restart-for-reinstall",
+        "then Windows restarts",
+        "run 2 (Windows starts it from RunOnce \"QU Netrevive\": C:\\NETREVIVE\\NETREVIVE.EXE "
+        "ReinstallDUN): repaired (repaired)",
+        "restarts: 2, log-offs: 0", "the repair completes"}},
+      {"DUN upgrade removed by dunsetup.exe",
+       FullExport(Preset("upgrade-dunsetup"), "4.10.2222", " A "),
+       {},
+       {"run 1 (the caller starts it", "): session-ended-for-upgrade (goes on)",
+        "then the session ends (log-off)", "UpgradeRemove): restart-for-reinstall",
+        "ReinstallDUN): repaired", "restarts: 2, log-offs: 1", "the repair completes"}},
+      {"Winsock2 key gone after an earlier run",
+       FullExport(dead_end, "4.10.2222", " A "),
+       {},
+       {"run 1 (the caller starts it: C:\\NETREVIVE\\NETREVIVE.EXE): winsock2-gone (stopped)",
+        "the repair stops in run 1 at winsock2-gone", "advice: Running Netrevive again",
+        "Windows Setup tab > Communications"}},
+      {"pending ReinstallDUN with the marker",
+       FullExport(pending, "4.10.2222", " A "),
+       {"--marker"},
+       {"run 1 (Windows starts it from RunOnce \"QU Netrevive\": C:\\NETREVIVE\\NETREVIVE.EXE "
+        "ReinstallDUN): repaired",
+        "the repair completes"}},
+      {"pending ReinstallDUN without the marker",
+       FullExport(pending, "4.10.2222", " A "),
+       {},
+       {"ReinstallDUN): reinstall-not-authorised (stopped)",
+        "the repair stops in run 1 at reinstall-not-authorised"}},
+      {"Windows 95 by its VersionNumber",
+       FullExport(sim::MakeDefaultMachine(), "4.00.950", " B "),
+       {},
+       {"refused-95 (refused)"}},
+      {"rundll32.exe missing",
+       FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
+       {"--missing", "rundll32.exe"},
+       {"): dun-uninstall-failed (stopped)", "the repair stops in run 1 at dun-uninstall-failed"}},
+  };
+  for (const PredictionCase& c : cases) {
+    TempFolder temp;
+    const std::string file = temp.Sub("pc.reg");
+    WriteText(file, c.export_text);
+    std::vector<std::string> args = {"--registry", file};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    SimRun run = RunSim(args);
+    ASSERT_EQ(run.exit_status, 0) << c.label << ": " << run.err;
+    const std::string prediction = Prediction(run.out);
+    size_t at = 0;
+    for (const char* part : c.expected) {
+      size_t found = prediction.find(part, at);
+      ASSERT_NE(found, std::string::npos)
+          << c.label << ": no \"" << part << "\" after offset " << at << " in\n"
+          << prediction;
+      at = found;
+    }
+    EXPECT_EQ(FolderContents(temp.path()), "pc.reg: " + c.export_text + "\n") << c.label;
+  }
+  // The version comes from the export: ME is named as such.
+  TempFolder temp;
+  WriteText(temp.Sub("me.reg"), FullExport(sim::MakeDefaultMachine(), "4.90.3000", ""));
+  SimRun me = RunSim({"--registry", temp.Sub("me.reg")});
+  EXPECT_NE(me.out.find("This computer is running Windows ME"), std::string::npos) << me.out;
+}
+
+struct BadExport {
+  const char* label;
+  std::string bytes;
+  const char* where;  // ":LINE:" or ":" after the file name
+  const char* message_part;
+};
+
+std::string Utf16(const std::string& text) {
+  std::string out = "\xFF\xFE";
+  for (char c : text) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+TEST(NetreviveSimRegistry, RefusesWhatIsNotAWindows98Export) {
+  const std::string good = FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A ");
+  static const char kExe[] = "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF";
+  const std::string binary(kExe, sizeof kExe - 1);
+  const BadExport cases[] = {
+      {"empty", "", ":", "the file is empty (0 bytes)"},
+      {"not REGEDIT4", "Netrevive notes\r\n\r\n", ":1:", "missing REGEDIT4 header"},
+      {"REGEDIT5 Unicode", Utf16("Windows Registry Editor Version 5.00\r\n\r\n"),
+       ":1:", "a Unicode (REGEDIT5) export"},
+      {"REGEDIT5 ANSI", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS]\r\n\r\n",
+       ":1:", "a REGEDIT5 export"},
+      {"binary garbage", binary, ":1:", "binary data (a NUL byte)"},
+      {"text garbage", "\x8F\xE2q\x7F\x01;k", ":1:", "missing REGEDIT4 header"},
+      {"cut in a line", good.substr(0, good.size() / 2), ":", "the file is cut short"},
+      {"cut at a line end", good.substr(0, good.rfind("\r\n\r\n")), ":", "the file is cut short"},
+      {"cut in a hex continuation",
+       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"B\"=hex:01,\\\r\n",
+       ":4:", "line continued with \\ at the end of the file"},
+      {"bad line inside", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"B\"=dword:xyz\r\n\r\n",
+       ":4:", "bad dword"},
+  };
+  for (const BadExport& c : cases) {
+    TempFolder temp;
+    const std::string file = temp.Sub("pc.reg");
+    WriteText(file, c.bytes);
+    SimRun run = RunSim({"--registry", file, "--marker"});
+    EXPECT_EQ(run.exit_status, 1) << c.label;
+    EXPECT_EQ(run.out, "") << c.label;
+    EXPECT_NE(run.err.find(file + c.where), std::string::npos) << c.label << ": " << run.err;
+    EXPECT_NE(run.err.find(c.message_part), std::string::npos) << c.label << ": " << run.err;
+    EXPECT_EQ(FolderContents(temp.path()), "pc.reg: " + c.bytes + "\n") << c.label;
+  }
+  SimRun missing = RunSim({"--registry", "/nonexistent/pc.reg"});
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_NE(missing.err.find("/nonexistent/pc.reg: cannot be read"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace netrevive::testing
