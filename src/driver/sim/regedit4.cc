@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include <string_view>
 #include <utility>
 
 namespace netrevive::sim {
@@ -29,7 +30,7 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool EqualsIgnoreCase(const std::string& a, const char* b) {
+bool EqualsIgnoreCase(std::string_view a, const char* b) {
   size_t i = 0;
   for (; i < a.size() && b[i] != '\0'; ++i) {
     char x = a[i];
@@ -41,14 +42,14 @@ bool EqualsIgnoreCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
-bool StartsWithIgnoreCase(const std::string& text, size_t pos, const char* prefix) {
+bool StartsWithIgnoreCase(std::string_view text, size_t pos, const char* prefix) {
   size_t n = 0;
   while (prefix[n] != '\0') ++n;
   if (text.size() - pos < n) return false;
   return EqualsIgnoreCase(text.substr(pos, n), prefix);
 }
 
-std::string Quoted(const std::string& text) {
+std::string Quoted(std::string_view text) {
   std::string out = "\"";
   out += text;
   out += '"';
@@ -56,42 +57,44 @@ std::string Quoted(const std::string& text) {
 }
 
 // The text split into lines: LF or CRLF line ends, a last line without one.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
+// The lines are views into the text, which must outlive them.
+std::vector<std::string_view> SplitLines(const std::string& text) {
+  std::vector<std::string_view> lines;
+  const std::string_view all(text);
   size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  while (start < all.size()) {
+    size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.push_back(line);
     start = end + 1;
   }
   return lines;
 }
 
-size_t SkipBlanks(const std::string& line, size_t pos) {
+size_t SkipBlanks(std::string_view line, size_t pos) {
   while (pos < line.size() && IsBlank(line[pos])) ++pos;
   return pos;
 }
 
-bool OnlyBlanksFrom(const std::string& line, size_t pos) {
+bool OnlyBlanksFrom(std::string_view line, size_t pos) {
   return SkipBlanks(line, pos) == line.size();
 }
 
 class Parser {
  public:
-  Parser(const std::vector<std::string>& lines, RegFile* file) : lines_(lines), file_(file) {}
+  Parser(const std::vector<std::string_view>& lines, RegFile* file) : lines_(lines), file_(file) {}
 
   bool Run() {
     if (lines_.empty()) return Fail(1, "missing REGEDIT4 header: the file is empty");
-    std::string first = lines_[0];
-    while (!first.empty() && IsBlank(first.back())) first.pop_back();
+    std::string_view first = lines_[0];
+    while (!first.empty() && IsBlank(first.back())) first.remove_suffix(1);
     if (first != kHeader) {
       return Fail(1, "missing REGEDIT4 header: the first line must be REGEDIT4");
     }
     for (index_ = 1; index_ < lines_.size(); ++index_) {
-      const std::string& line = lines_[index_];
+      std::string_view line = lines_[index_];
       size_t pos = SkipBlanks(line, 0);
       if (pos == line.size() || line[pos] == ';') continue;
       bool ok = true;
@@ -119,7 +122,7 @@ class Parser {
     return false;
   }
 
-  bool ParseKey(const std::string& line, size_t pos) {
+  bool ParseKey(std::string_view line, size_t pos) {
     size_t end = line.size();
     while (end > pos && IsBlank(line[end - 1])) --end;
     if (end - pos < 2 || line[end - 1] != ']') {
@@ -132,7 +135,7 @@ class Parser {
       key.remove = true;
       ++name_start;
     }
-    std::string path = line.substr(name_start, end - 1 - name_start);
+    std::string path(line.substr(name_start, end - 1 - name_start));
     if (path.empty()) return Fail(LineNumber(), "empty key name in []");
     size_t slash = path.find('\\');
     std::string root = path.substr(0, slash);
@@ -156,7 +159,7 @@ class Parser {
 
   // Reads a quoted text starting at the opening quote; pos ends after the
   // closing quote. what names the text in error messages.
-  bool ParseQuoted(const std::string& line, size_t* pos, const char* what, std::string* out) {
+  bool ParseQuoted(std::string_view line, size_t* pos, const char* what, std::string* out) {
     size_t p = *pos + 1;
     out->clear();
     while (true) {
@@ -185,12 +188,12 @@ class Parser {
     return true;
   }
 
-  bool ExpectEnd(const std::string& line, size_t pos) {
+  bool ExpectEnd(std::string_view line, size_t pos) {
     if (OnlyBlanksFrom(line, pos)) return true;
     return Fail(LineNumber(), "unexpected text after the value: " + Quoted(line.substr(pos)));
   }
 
-  bool ParseValue(const std::string& line, size_t pos) {
+  bool ParseValue(std::string_view line, size_t pos) {
     if (file_->keys.empty()) {
       return Fail(LineNumber(), "value line before any [key] line");
     }
@@ -233,10 +236,10 @@ class Parser {
     return true;
   }
 
-  bool ParseDword(const std::string& line, size_t pos, RegFileValue* value) {
+  bool ParseDword(std::string_view line, size_t pos, RegFileValue* value) {
     size_t end = line.size();
     while (end > pos && IsBlank(line[end - 1])) --end;
-    std::string digits = line.substr(pos, end - pos);
+    std::string digits(line.substr(pos, end - pos));
     if (digits.empty() || digits.size() > 8) {
       return Fail(LineNumber(), "bad dword " + Quoted(digits) + ": expected 1 to 8 hex digits");
     }
@@ -255,12 +258,12 @@ class Parser {
   }
 
   // pos is just after "hex": either ":" or "(N):" follows, then the bytes.
-  bool ParseHex(const std::string& line, size_t pos, RegFileValue* value) {
+  bool ParseHex(std::string_view line, size_t pos, RegFileValue* value) {
     value->type = 3;
     if (pos < line.size() && line[pos] == '(') {
       size_t close = line.find(')', pos);
-      std::string digits =
-          close == std::string::npos ? line.substr(pos + 1) : line.substr(pos + 1, close - pos - 1);
+      std::string digits(close == std::string_view::npos ? line.substr(pos + 1)
+                                                         : line.substr(pos + 1, close - pos - 1));
       uint32_t type = 0;
       bool good = close != std::string::npos && !digits.empty() && digits.size() <= 8;
       for (char c : digits) {
@@ -282,7 +285,7 @@ class Parser {
     // Bytes are separated by commas; a line ending in a backslash continues
     // on the next line, whose leading blanks are skipped. One comma may end
     // the list.
-    std::string segment = line.substr(pos);
+    std::string_view segment = line.substr(pos);
     bool expect_more = false;  // a comma was read and no byte followed yet
     bool any = false;
     while (true) {
@@ -303,7 +306,7 @@ class Parser {
         }
         size_t q = p;
         while (q < end && segment[q] != ',' && !IsBlank(segment[q])) ++q;
-        std::string byte = segment.substr(p, q - p);
+        std::string_view byte = segment.substr(p, q - p);
         if (byte.empty() || byte.size() > 2 || HexDigit(byte[0]) < 0 ||
             (byte.size() == 2 && HexDigit(byte[1]) < 0)) {
           return Fail(LineNumber(), "bad hex byte " + Quoted(byte) + ": expected two hex digits");
@@ -326,7 +329,7 @@ class Parser {
     return true;
   }
 
-  const std::vector<std::string>& lines_;
+  const std::vector<std::string_view>& lines_;
   RegFile* file_;
   size_t index_ = 0;
   RegFileError error_;
@@ -380,7 +383,7 @@ bool operator==(const RegFileKey& a, const RegFileKey& b) {
 bool operator==(const RegFile& a, const RegFile& b) { return a.keys == b.keys; }
 
 bool ParseRegFile(const std::string& text, RegFile* file, RegFileError* error) {
-  std::vector<std::string> lines = SplitLines(text);
+  std::vector<std::string_view> lines = SplitLines(text);
   RegFile parsed;
   Parser parser(lines, &parsed);
   if (!parser.Run()) {
