@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sim/sim_presets.h"
+#include "support/test.h"
 
 namespace netrevive::sim {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 TEST(SimSnapshotTest, ListsRemovedTreesValuesAndFiles) {
   SimMachine machine = MakeDefaultMachine();
   const MachineSnapshot before = TakeSnapshot(machine);
+  const ChangeMark mark = MarkChanges(machine);
   machine.DeleteKey(kWinsock2Path);
   machine.SetString(kRunOncePath, "QU Netrevive", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   machine.SetString(kRnaComponentPath, "Installed", "0");
@@ -37,6 +39,34 @@ TEST(SimSnapshotTest, ListsRemovedTreesValuesAndFiles) {
       "file deleted: C:\\WINDOWS\\rundll.exe\n"
       "file changed: C:\\WINDOWS\\user.dat\n"
       "file created: C:\\WINDOWS\\system.tom\n");
+  // The journal tells the same from the keys that changed alone.
+  EXPECT_EQ(FormatChanges(ChangesSince(machine, mark)),
+            FormatChanges(DiffSnapshots(before, TakeSnapshot(machine))));
+}
+
+// Over whole repairs (keys deleted and built again, values rewritten, files
+// written through handles) the journal lists what two snapshots list.
+TEST(SimSnapshotTest, ChangesSinceAMarkAreTheSnapshotsDifference) {
+  for (const PresetInfo& preset : PresetMachines()) {
+    SimMachine machine;
+    ASSERT_TRUE(MakePresetMachine(preset.name, &machine));
+    machine.SetString(kRunOncePath, "Other", "C:\\WINDOWS\\other.exe");
+    const MachineSnapshot before = TakeSnapshot(machine);
+    const ChangeMark mark = MarkChanges(machine);
+    std::vector<std::string> args = {machine.self_path()};
+    for (int run = 0; run < 4 && !args.empty(); ++run) {
+      const MachineSnapshot run_start = TakeSnapshot(machine);
+      const ChangeMark run_mark = MarkChanges(machine);
+      testing::RunProgram(machine, args);
+      EXPECT_EQ(FormatChanges(ChangesSince(machine, run_mark)),
+                FormatChanges(DiffSnapshots(run_start, TakeSnapshot(machine))))
+          << preset.name << ", run " << run + 1;
+      args = testing::StartNextSession(machine);
+    }
+    EXPECT_EQ(FormatChanges(ChangesSince(machine, mark)),
+              FormatChanges(DiffSnapshots(before, TakeSnapshot(machine))))
+        << preset.name;
+  }
 }
 
 TEST(SimSnapshotTest, KeyNamesDifferingOnlyInCaseAreTheSameKey) {

@@ -75,8 +75,8 @@ class Simulation {
   bool RunOnceEntries();
   bool IsTheProgram(const std::string& program) const;
   // Lists the changes between the snapshot and now under the heading.
-  void PrintChanges(const std::string& heading, const MachineSnapshot& before);
-  void PrintSummary(const MachineSnapshot& before);
+  void PrintChanges(const std::string& heading, const ChangeMark& before);
+  void PrintSummary(const ChangeMark& before);
 
   SimMachine& machine_;
   const SessionSettings& settings_;
@@ -243,7 +243,7 @@ bool Simulation::RunOnceEntries() {
 SessionRequest Simulation::Run() {
   calls_seen_ = machine_.calls().size();
   processes_seen_ = machine_.processes().size();
-  MachineSnapshot before = TakeSnapshot(machine_);
+  ChangeMark before = MarkChanges(machine_);
 
   SessionRequest ended = settings_.pending;
   SessionRequest left = SessionRequest::kNone;
@@ -289,7 +289,7 @@ SessionRequest Simulation::Run() {
     }
     machine_.BeginNewSession();
     ++session_;
-    MachineSnapshot session_start = TakeSnapshot(machine_);
+    ChangeMark session_start = MarkChanges(machine_);
     if (!RunOnceEntries()) break;
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
@@ -302,7 +302,7 @@ SessionRequest Simulation::Run() {
   return left;
 }
 
-void Simulation::PrintChanges(const std::string& heading, const MachineSnapshot& before) {
+void Simulation::PrintChanges(const std::string& heading, const ChangeMark& before) {
   // Where files were copied from, by target, from the platform calls.
   std::map<std::string, std::string> copied_from;
   for (const CallRecord& call : machine_.calls()) {
@@ -312,7 +312,7 @@ void Simulation::PrintChanges(const std::string& heading, const MachineSnapshot&
   }
 
   out_.Note(heading);
-  std::vector<MachineChange> changes = DiffSnapshots(before, TakeSnapshot(machine_));
+  std::vector<MachineChange> changes = ChangesSince(machine_, before);
   if (changes.empty()) out_.Note("  none");
   for (const MachineChange& change : changes) {
     std::string line = FormatChanges({change});
@@ -326,7 +326,7 @@ void Simulation::PrintChanges(const std::string& heading, const MachineSnapshot&
   }
 }
 
-void Simulation::PrintSummary(const MachineSnapshot& before) {
+void Simulation::PrintSummary(const ChangeMark& before) {
   PrintChanges("summary: changes from the start to the end:", before);
   out_.Note("helper runs: " + std::to_string(helper_runs_.size()));
   for (const HelperRunNote& run : helper_runs_) {

@@ -182,6 +182,12 @@ class SimMachine final : public Platform {
                                            const std::vector<RegValue>& values)>& visit) const {
     registry_.ForEachKey(visit);
   }
+  // The registry's change journal (SimRegistry::KeyBefore): off until
+  // started, then the state of every key before each change.
+  void StartRegistryJournal() { registry_.StartJournal(); }
+  const std::vector<SimRegistry::KeyBefore>& registry_journal() const {
+    return registry_.journal();
+  }
 
   // ---- File helpers -------------------------------------------------------
   // Stores the file, creating its folders.

@@ -40,10 +40,20 @@ SimRegistry::SimRegistry() {
 uint64_t SimRegistry::FindChild(uint64_t node, const std::string& name) const {
   auto it = nodes_.find(node);
   if (it == nodes_.end()) return 0;
-  for (uint64_t child : it->second.children) {
-    if (EqualsNoCase(nodes_.at(child).name, name)) return child;
-  }
-  return 0;
+  auto child = it->second.child_index.find(UpperAscii(name));
+  return child == it->second.child_index.end() ? 0 : child->second;
+}
+
+void SimRegistry::NoteBefore(uint64_t node) {
+  if (!journaling_) return;
+  const std::string path = NodePath(node, false);
+  journal_.push_back(KeyBefore{NormalizeKeyPath(path), path, true, nodes_.at(node).values});
+}
+
+void SimRegistry::NoteCreated(uint64_t node) {
+  if (!journaling_) return;
+  const std::string path = NodePath(node, false);
+  journal_.push_back(KeyBefore{NormalizeKeyPath(path), path, false, {}});
 }
 
 uint64_t SimRegistry::Walk(uint64_t node, const std::vector<std::string>& components) const {
@@ -70,7 +80,10 @@ uint64_t SimRegistry::CreatePath(const std::string& path) {
       Node& added = nodes_[child];
       added.name = components[i];
       added.parent = node;
-      nodes_[node].children.push_back(child);
+      Node& parent = nodes_.at(node);
+      parent.children.push_back(child);
+      parent.child_index.emplace(UpperAscii(components[i]), child);
+      NoteCreated(child);
     }
     node = child;
   }
@@ -80,12 +93,14 @@ uint64_t SimRegistry::CreatePath(const std::string& path) {
 void SimRegistry::RemoveTree(uint64_t node) {
   auto it = nodes_.find(node);
   if (it == nodes_.end() || IsRoot(node)) return;
+  NoteBefore(node);
   std::vector<uint64_t> children = it->second.children;
   for (uint64_t child : children) RemoveTree(child);
   auto parent = nodes_.find(it->second.parent);
   if (parent != nodes_.end()) {
     auto& siblings = parent->second.children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
+    parent->second.child_index.erase(UpperAscii(it->second.name));
   }
   nodes_.erase(node);
 }
@@ -110,10 +125,8 @@ std::string SimRegistry::NodePath(uint64_t node, bool long_root) const {
 RegValue* SimRegistry::FindValue(uint64_t node, const std::string& name) {
   auto it = nodes_.find(node);
   if (it == nodes_.end()) return nullptr;
-  for (RegValue& value : it->second.values) {
-    if (EqualsNoCase(value.name, name)) return &value;
-  }
-  return nullptr;
+  auto at = it->second.value_index.find(UpperAscii(name));
+  return at == it->second.value_index.end() ? nullptr : &it->second.values[at->second];
 }
 
 const RegValue* SimRegistry::FindValue(uint64_t node, const std::string& name) const {
@@ -123,9 +136,12 @@ const RegValue* SimRegistry::FindValue(uint64_t node, const std::string& name) c
 // A rewritten value keeps its place among the key's values.
 void SimRegistry::StoreValue(uint64_t node, const std::string& name, uint32_t type,
                              std::vector<uint8_t> data) {
+  NoteBefore(node);
   RegValue* value = FindValue(node, name);
   if (value == nullptr) {
-    nodes_.at(node).values.push_back(RegValue{name, type, std::move(data)});
+    Node& key = nodes_.at(node);
+    key.value_index.emplace(UpperAscii(name), key.values.size());
+    key.values.push_back(RegValue{name, type, std::move(data)});
   } else {
     value->type = type;
     value->data = std::move(data);
@@ -133,11 +149,16 @@ void SimRegistry::StoreValue(uint64_t node, const std::string& name, uint32_t ty
 }
 
 bool SimRegistry::EraseValue(uint64_t node, const std::string& name) {
-  auto& values = nodes_.at(node).values;
-  auto it = std::find_if(values.begin(), values.end(),
-                         [&](const RegValue& v) { return EqualsNoCase(v.name, name); });
-  if (it == values.end()) return false;
-  values.erase(it);
+  Node& key = nodes_.at(node);
+  auto at = key.value_index.find(UpperAscii(name));
+  if (at == key.value_index.end()) return false;
+  NoteBefore(node);
+  const size_t erased = at->second;
+  key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(erased));
+  key.value_index.erase(at);
+  for (auto& entry : key.value_index) {
+    if (entry.second > erased) --entry.second;
+  }
   return true;
 }
 
@@ -200,8 +221,10 @@ std::vector<RegValue> SimRegistry::ListValues(const std::string& path) const {
 std::vector<RegValue> SimRegistry::TakeValues(const std::string& path) {
   uint64_t node = FindNode(path);
   if (node == 0) return {};
+  NoteBefore(node);
   std::vector<RegValue> values = std::move(nodes_.at(node).values);
   nodes_.at(node).values.clear();
+  nodes_.at(node).value_index.clear();
   return values;
 }
 

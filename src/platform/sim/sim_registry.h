@@ -82,12 +82,31 @@ class SimRegistry {
   void DropHandles() { handles_.clear(); }
   void ListHandles(std::vector<OpenHandleInfo>* out) const;
 
+  // ---- What changed -------------------------------------------------------
+  // Once the journal is on, every change notes the state of the key before
+  // it (its normalised path, its path with the short root name as created,
+  // whether it existed and its values), so that what changed from a moment on
+  // is told from the keys that changed, without a copy of the registry.
+  struct KeyBefore {
+    std::string key;   // NormalizeKeyPath
+    std::string path;  // "HKLM\..." as created
+    bool existed = false;
+    std::vector<RegValue> values;
+  };
+  void StartJournal() { journaling_ = true; }
+  const std::vector<KeyBefore>& journal() const { return journal_; }
+
  private:
   struct Node {
     std::string name;
     uint64_t parent = 0;
     std::vector<uint64_t> children;  // creation order
     std::vector<RegValue> values;    // creation order
+    // By upper-case name, so that a lookup does not walk every child or
+    // value: a key such as HKCR\CLSID has thousands of subkeys, SharedDLLs
+    // thousands of values.
+    std::map<std::string, uint64_t> child_index;
+    std::map<std::string, size_t> value_index;  // into values
   };
   struct KeyHandle {
     uint64_t node = 0;
@@ -111,7 +130,13 @@ class SimRegistry {
                  const std::function<void(const std::string&, bool, const std::vector<RegValue>&)>&
                      visit) const;
 
+  // Notes the key's state in the journal, when it is on.
+  void NoteBefore(uint64_t node);
+  void NoteCreated(uint64_t node);
+
   std::map<uint64_t, Node> nodes_;  // node 1 is HKLM, node 2 is HKCR
+  bool journaling_ = false;
+  std::vector<KeyBefore> journal_;
   uint64_t next_node_ = 3;
   std::map<RegKey, KeyHandle> handles_;
   RegKey next_handle_ = 0x00C00000;

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_snapshot.h"
 
+#include <set>
 #include <utility>
 
 namespace netrevive::sim {
@@ -74,6 +75,67 @@ MachineSnapshot TakeSnapshot(const SimMachine& machine) {
     snapshot.files[SimMachine::NormalizeFilePath(path)] = std::move(entry);
   }
   return snapshot;
+}
+
+namespace {
+
+void AddFiles(const SimMachine& machine, MachineSnapshot* snapshot) {
+  for (const std::string& path : machine.ListFiles()) {
+    MachineSnapshot::File entry;
+    entry.path = path;
+    machine.ReadFile(path, &entry.contents);
+    snapshot->files[SimMachine::NormalizeFilePath(path)] = std::move(entry);
+  }
+}
+
+// The key as a snapshot holds it; false for a missing key and for a root
+// without values, which snapshots leave out.
+bool KeyEntry(const std::string& path, bool is_root, const std::vector<RegValue>& values,
+              MachineSnapshot::Key* entry) {
+  if (is_root && values.empty()) return false;
+  entry->path = path;
+  for (const RegValue& value : values) entry->values[UpperAscii(value.name)] = value;
+  return true;
+}
+
+}  // namespace
+
+ChangeMark MarkChanges(SimMachine& machine) {
+  machine.StartRegistryJournal();
+  ChangeMark mark;
+  mark.journal_position = machine.registry_journal().size();
+  MachineSnapshot files;
+  AddFiles(machine, &files);
+  mark.files = std::move(files.files);
+  return mark;
+}
+
+std::vector<MachineChange> ChangesSince(const SimMachine& machine, const ChangeMark& mark) {
+  // Both moments hold only the keys that changed in between: the others
+  // would compare equal, and a changed key's parent that did not change
+  // tells the diff nothing more (it is in both moments or in neither).
+  MachineSnapshot then;
+  MachineSnapshot now;
+  const std::vector<SimRegistry::KeyBefore>& journal = machine.registry_journal();
+  std::set<std::string> seen;
+  for (size_t i = mark.journal_position; i < journal.size(); ++i) {
+    const SimRegistry::KeyBefore& before = journal[i];
+    if (!seen.insert(before.key).second) continue;  // its first note holds its state then
+    const bool is_root = before.key.find('\\') == std::string::npos;
+    MachineSnapshot::Key entry;
+    if (before.existed && KeyEntry(before.path, is_root, before.values, &entry)) {
+      then.keys[before.key] = std::move(entry);
+    }
+    const std::string path = machine.KeyPath(before.key);
+    MachineSnapshot::Key current;
+    if (!path.empty() &&
+        KeyEntry(ShortRootPath(path), is_root, machine.ListValues(before.key), &current)) {
+      now.keys[before.key] = std::move(current);
+    }
+  }
+  then.files = mark.files;
+  AddFiles(machine, &now);
+  return DiffSnapshots(then, now);
 }
 
 std::vector<MachineChange> DiffSnapshots(const MachineSnapshot& before,

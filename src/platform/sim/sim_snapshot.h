@@ -55,6 +55,18 @@ struct MachineChange {
 std::vector<MachineChange> DiffSnapshots(const MachineSnapshot& before,
                                          const MachineSnapshot& after);
 
+// A moment to list the changes from without a copy of the registry: the
+// machine's registry journal is started, and the changes are told from the
+// keys that changed since (the few files are copied whole). What ChangesSince
+// lists is what DiffSnapshots of a snapshot taken now and one taken then
+// would list, in the same order.
+struct ChangeMark {
+  size_t journal_position = 0;
+  std::map<std::string, MachineSnapshot::File> files;
+};
+ChangeMark MarkChanges(SimMachine& machine);
+std::vector<MachineChange> ChangesSince(const SimMachine& machine, const ChangeMark& mark);
+
 // One line per change, e.g.
 //   "key removed: HKLM\\System\\CurrentControlSet\\Services\\Winsock2 (23 keys, 61 values)"
 //   "value added: HKLM\\...\\RunOnce \"QU Netrevive\""
