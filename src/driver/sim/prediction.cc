@@ -198,7 +198,7 @@ bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, Sess
   size_t keys = 0;
   size_t skipped = 0;
   std::vector<std::string> branches;
-  for (const RegFileKey& key : file.keys) {
+  for (RegFileKey& key : file.keys) {
     const std::string path = SimulatedPath(key.path);
     if (path.empty()) {
       ++skipped;
@@ -219,14 +219,20 @@ bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, Sess
       built.DeleteKey(path);
       continue;
     }
-    built.CreateKey(path);
-    for (const RegFileValue& value : key.values) {
+    // The data moves into the machine, so the file's copy is given up key
+    // by key.
+    std::vector<RegValue> values;
+    for (RegFileValue& value : key.values) {
       if (value.remove) {
+        built.SetValues(path, std::move(values));
+        values.clear();
         built.DeleteValue(path, value.name);
       } else {
-        built.SetValue(path, value.name, value.type, value.data);
+        values.push_back(RegValue{std::move(value.name), value.type, std::move(value.data)});
       }
     }
+    built.SetValues(path, std::move(values));
+    key.values = std::vector<RegFileValue>();
   }
   file = RegFile();
   notes->push_back("registry: " + std::to_string(keys) + " keys from " + settings.file +

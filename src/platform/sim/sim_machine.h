@@ -147,6 +147,9 @@ class SimMachine final : public Platform {
                 const std::vector<uint8_t>& data) {
     return registry_.SetValue(path, name, type, data);
   }
+  bool SetValues(const std::string& path, std::vector<RegValue>&& values) {
+    return registry_.SetValues(path, std::move(values));
+  }
   bool SetString(const std::string& path, const std::string& name, const std::string& text);
   bool SetDword(const std::string& path, const std::string& name, uint32_t value);
   bool SetBinary(const std::string& path, const std::string& name,

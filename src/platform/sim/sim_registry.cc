@@ -191,6 +191,13 @@ bool SimRegistry::SetValue(const std::string& path, const std::string& name, uin
   return true;
 }
 
+bool SimRegistry::SetValues(const std::string& path, std::vector<RegValue>&& values) {
+  uint64_t node = CreatePath(path);
+  if (node == 0) return false;
+  for (RegValue& value : values) StoreValue(node, value.name, value.type, std::move(value.data));
+  return true;
+}
+
 bool SimRegistry::GetValue(const std::string& path, const std::string& name,
                            RegValue* value) const {
   const RegValue* found = FindValue(FindNode(path), name);

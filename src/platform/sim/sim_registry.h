@@ -39,6 +39,9 @@ class SimRegistry {
   bool DeleteKey(const std::string& path);  // not a root
   bool SetValue(const std::string& path, const std::string& name, uint32_t type,
                 const std::vector<uint8_t>& data);
+  // Sets each value as SetValue does, with one walk to the key (which is
+  // created when needed); the data is moved in.
+  bool SetValues(const std::string& path, std::vector<RegValue>&& values);
   bool GetValue(const std::string& path, const std::string& name, RegValue* value) const;
   bool DeleteValue(const std::string& path, const std::string& name);
   std::vector<std::string> ListKeys(const std::string& path) const;
