@@ -101,9 +101,11 @@ TEST(NetreviveSimOptions, HelpNamesEveryOptionAndPreset) {
   SimRun run = RunSim({"--help"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.err, "");
-  for (const char* option : {"--machine DIR", "--preset NAME", "--keys auto", "--keys tty",
-                             "--program PATH", "GetShortPathNameA", "SetConsoleCtrlHandler",
-                             "--one-run", "--inject OP[:PATH]=STATUS", "--help"}) {
+  for (const char* option :
+       {"--machine DIR", "--preset NAME", "--keys auto", "--keys tty", "--program PATH",
+        "GetShortPathNameA", "SetConsoleCtrlHandler", "--one-run", "--inject OP[:PATH]=STATUS",
+        "--help", "--advice", "--start COMMAND_LINE", "--guide DIR", "--registry FILE.reg",
+        "--marker", "--missing FILE"}) {
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
   }
   for (const sim::PresetInfo& preset : sim::PresetMachines()) {

@@ -152,7 +152,7 @@ TEST(NetreviveSimRegistry, RefusesWhatIsNotAWindows98Export) {
   static const char kExe[] = "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF";
   const std::string binary(kExe, sizeof kExe - 1);
   const BadExport cases[] = {
-      {"empty", "", ":", "the file is empty (0 bytes)"},
+      {"empty", "", ":1:", "the file is empty (0 bytes)"},
       {"not REGEDIT4", "Netrevive notes\r\n\r\n", ":1:", "missing REGEDIT4 header"},
       {"REGEDIT5 Unicode", Utf16("Windows Registry Editor Version 5.00\r\n\r\n"),
        ":1:", "a Unicode (REGEDIT5) export"},

@@ -83,7 +83,7 @@ bool ReadExport(const std::string& name, std::string* text, std::string* error) 
   data << in.rdbuf();
   *text = data.str();
   if (text->empty()) {
-    *error = name + ": the file is empty (0 bytes), not a registry export";
+    *error = name + ":1: the file is empty (0 bytes), not a registry export";
     return false;
   }
   const std::string& t = *text;
