@@ -60,10 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandLine{"InjectStatusTooLarge", {"--inject", "CopyFileA=4294967296"}, "bad status"},
         BadCommandLine{"InjectSuccess", {"--inject", "CopyFileA=0"}, "status 0 is success"},
         BadCommandLine{"InjectEmptyPath", {"--inject", "DeleteFileA:=5"}, "path"},
+        BadCommandLine{"InjectSkipEmpty", {"--inject", "CopyFileA=5,skip="}, "bad skip count"},
         BadCommandLine{
-            "InjectCallZero", {"--inject", "CopyFileA=5,call=0"}, "bad call number \"0\""},
-        BadCommandLine{
-            "InjectCallNotANumber", {"--inject", "CopyFileA=5,call=x1"}, "bad call number"},
+            "InjectSkipNotANumber", {"--inject", "CopyFileA=5,skip=x1"}, "bad skip count"},
         BadCommandLine{
             "StartTwice", {"--start", "A:\\N.EXE", "--start=B"}, "--start is given twice"},
         BadCommandLine{"GuideWithOtherOptions", {"--guide", "docs"}, "--guide takes no other"},
@@ -119,8 +118,8 @@ TEST(NetreviveSimOptions, HelpNamesEveryOptionAndPreset) {
 }
 
 // --advice follows each run's ending line with its meaning and advice;
-// --start sets the user's own command line, ",call=N" fails one call.
-TEST(NetreviveSimOptions, AdviceStartAndCallNumbers) {
+// --start sets the user's own command line, ",skip=N" lets calls pass.
+TEST(NetreviveSimOptions, AdviceStartAndSkippedCalls) {
   SimRun gone = RunSim({"--keys", "auto", "--preset", "no-winsock2", "--advice"});
   ASSERT_EQ(gone.exit_status, 0) << gone.err;
   size_t ending = gone.out.find("== ending: winsock2-gone\n== meaning: ");
@@ -137,10 +136,17 @@ TEST(NetreviveSimOptions, AdviceStartAndCallNumbers) {
   EXPECT_NE(usage.out.find("== ending: usage\n"), std::string::npos);
   EXPECT_EQ(usage.out.find("== advice:"), std::string::npos) << "advice without --advice";
 
-  // Call 30 of the two-run repair is the restart after the DUN uninstall.
-  SimRun cut = RunSim({"--keys", "auto", "--inject", "CreateProcessA=2,call=30"});
+  // The second start of rundll32.exe in the two-run repair is the restart
+  // after the DUN uninstall.
+  SimRun cut =
+      RunSim({"--keys", "auto", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"});
   ASSERT_EQ(cut.exit_status, 0) << cut.err;
-  EXPECT_NE(cut.out.find("== injected fault: #30 CreateProcessA"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("== injected fault: #"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("rundll32.exe rnasetup.dll,RnaReboot\", working_directory"),
+            std::string::npos)
+      << cut.out;
+  EXPECT_EQ(cut.out.find("UninstallUpgrade\", working_directory=\"C:\\WINDOWS\") -> 0"),
+            std::string::npos);
   EXPECT_NE(cut.out.find("== ending: restart-not-started\n"), std::string::npos);
 }
 

@@ -78,15 +78,16 @@ std::vector<Ending> MakeEndings() {
        "connection works.",
        {"--preset", "98se"},
        2});
-  t.push_back({"repaired-restart-failed",
-               EndingKind::kStopped,
-               {{kRebootFailed, false, kApplied}},
-               "Dial-Up Networking and its default driver were installed again, but the restart "
-               "could not be started. Nothing is scheduled.",
-               "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "
-               "Install a Dial-Up Networking upgrade again if the PC had one.",
-               {"--preset", "no-dun", "--inject", "CreateProcessA=2,call=28"},
-               1});
+  t.push_back(
+      {"repaired-restart-failed",
+       EndingKind::kStopped,
+       {{kRebootFailed, false, kApplied}},
+       "Dial-Up Networking and its default driver were installed again, but the restart "
+       "could not be started. Nothing is scheduled.",
+       "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "
+       "Install a Dial-Up Networking upgrade again if the PC had one.",
+       {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
+       1});
   // ---- Refused: nothing changed -------------------------------------------
   t.push_back(
       {"refused-nt",
@@ -104,14 +105,48 @@ std::vector<Ending> MakeEndings() {
                "Netrevive does not repair Windows 95; this PC needs another kind of help.",
                {"--preset", "95"},
                1});
-  t.push_back({"refused-no-program-path",
+  t.push_back({"refused-not-full-path",
                EndingKind::kRefused,
-               {{"This program cannot tell the path it was started from"}},
-               "The program was started without a path of its own, so it could not come back "
-               "after a restart. Nothing was changed.",
-               "Start it by its full path: Start > Run, type A:\\NETREVIVE.EXE (or where the file "
+               {{"This program was not started by its full path, so it cannot restart itself."}},
+               "The program was started by a bare name or a relative path (such as NETREVIVE "
+               "typed at a prompt in its folder) and could not find its own file name, so it "
+               "could not come back after a restart. Nothing was changed.",
+               "Start it by its full path: Start > Run, type C:\\NETREVIVE.EXE (or where the file "
                "is), OK.",
-               {"--start", ""},
+               {"--program", "NETREVIVE", "--inject", "GetModuleFileNameA=5"},
+               1});
+  t.push_back(
+      {"refused-path-blanks",
+       EndingKind::kRefused,
+       {{"The path this program was started from holds blanks, which Windows cannot"}},
+       "The program's path holds blanks and has no short form without them, so its "
+       "RunOnce entry would be split apart when Windows runs it. Nothing was changed.",
+       "Copy NETREVIVE.EXE to C:\\ and start it from there (Start > Run, "
+       "C:\\NETREVIVE.EXE).",
+       {"--program", "C:\\Program Files\\QU\\NETREVIVE.EXE", "--inject", "GetShortPathNameA=2"},
+       1});
+  t.push_back({"refused-floppy-or-network",
+               EndingKind::kRefused,
+               {{"This program was started from a floppy disk or a network drive."}},
+               "The program was started from a floppy disk or a network drive, where it could "
+               "not be found again after a restart (a floppy left in the drive stops the "
+               "restart; the network may be gone with DUN). Nothing was changed.",
+               "Copy NETREVIVE.EXE to C:\\ (drag it onto the C: drive in My Computer), take the "
+               "floppy out, and start C:\\NETREVIVE.EXE with Start > Run.",
+               {"--program", "\\\\SERVER\\QU\\NETREVIVE.EXE"},
+               1});
+  t.push_back({"refused-no-rna-inf",
+               EndingKind::kRefused,
+               {{"Windows' setup information for Dial-Up Networking is missing:"}},
+               "The file rna.inf, from which Dial-Up Networking is set up again, is not in the "
+               "Windows directory's INF folder, so the repair did not start. Nothing was "
+               "changed.",
+               "Do not run the repair on this PC as it is: without rna.inf DUN could not be put "
+               "back. Windows' own setup can restore it: " NR_WINDOWS_SETUP
+               ", clear and tick \"Dial-Up Networking\" in turn (with the Windows CD), or copy "
+               "RNA.INF from another PC with the same Windows into C:\\WINDOWS\\INF; then run "
+               "Netrevive again.",
+               {"--preset", "no-rna-inf"},
                1});
   t.push_back(
       {"refused-path-too-long",
@@ -212,7 +247,7 @@ std::vector<Ending> MakeEndings() {
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
                "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
                "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,call=19"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=2"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
@@ -290,7 +325,7 @@ std::vector<Ending> MakeEndings() {
                "could not be started.",
                "Restart the PC by hand (Start > Shut Down > Restart): Netrevive comes back by "
                "itself and reinstalls DUN.",
-               {"--inject", "CreateProcessA=2,call=30"},
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
                1});
   t.push_back({"session-not-ended",
                EndingKind::kStopped,

@@ -519,6 +519,7 @@ bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::
   SessionSettings settings;
   settings.keys = KeySource::kAuto;
   settings.report = &run->report;
+  settings.program = options.program;
   if (options.start_given) {
     settings.first_argv = SplitCommandLine(options.start);
     settings.start_text = options.start;

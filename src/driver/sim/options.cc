@@ -34,22 +34,21 @@ bool ParseStatus(const std::string& text, RegStatus* status) {
 }  // namespace
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
-  const std::string usage = "expected OP[:PATH]=STATUS[,once][,call=N], such as RegDeleteKeyA=5";
+  const std::string usage = "expected OP[:PATH]=STATUS[,once][,skip=N], such as RegDeleteKeyA=5";
   std::string spec = text;
-  uint64_t call_index = 0;
-  // ",call=N" aims the rule at the platform call numbered N of the whole
-  // simulation (the "injected fault" lines show the numbers).
-  const std::string call = ",call=";
-  size_t call_at = spec.rfind(call);
-  if (call_at != std::string::npos) {
-    std::string number = spec.substr(call_at + call.size());
-    if (number.empty() || number.size() > 9 ||
-        number.find_first_not_of("0123456789") != std::string::npos || number[0] == '0') {
-      *error = "--inject " + text + ": bad call number \"" + number + "\" (1 or more)";
+  int skip_count = 0;
+  // ",skip=N" lets the first N calls the rule matches pass.
+  const std::string skip = ",skip=";
+  size_t skip_at = spec.rfind(skip);
+  if (skip_at != std::string::npos) {
+    std::string number = spec.substr(skip_at + skip.size());
+    if (number.empty() || number.size() > 6 ||
+        number.find_first_not_of("0123456789") != std::string::npos) {
+      *error = "--inject " + text + ": bad skip count \"" + number + "\" (0 or more)";
       return false;
     }
-    call_index = strtoull(number.c_str(), nullptr, 10);
-    spec.resize(call_at);
+    skip_count = atoi(number.c_str());
+    spec.resize(skip_at);
   }
   size_t equals = spec.rfind('=');
   if (equals == std::string::npos) {
@@ -60,7 +59,7 @@ bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   std::string status_text = spec.substr(equals + 1);
   FaultRule parsed;
   parsed.persistent = true;
-  parsed.call_index = call_index;
+  parsed.skip = skip_count;
   const std::string once = ",once";
   if (status_text.size() > once.size() &&
       status_text.compare(status_text.size() - once.size(), once.size(), once) == 0) {
@@ -245,7 +244,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
 std::string SimHelpText() {
   std::string text =
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
-      "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,call=N]]...\n"
+      "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,skip=N]]...\n"
       "                     [--advice] [--start COMMAND_LINE]\n"
       "       netrevive-sim --registry FILE.reg [--marker] [--missing FILE]... [--advice]\n"
       "       netrevive-sim --guide DIR\n"
@@ -273,13 +272,13 @@ std::string SimHelpText() {
       "                  program= path. Without it the user starts that path.\n"
       "  --one-run       stop after one run of the program and save the machine; with\n"
       "                  --machine the next call goes on from there\n"
-      "  --inject OP[:PATH]=STATUS[,once][,call=N]\n"
+      "  --inject OP[:PATH]=STATUS[,once][,skip=N]\n"
       "                  make the platform operation OP fail with STATUS (decimal or\n"
       "                  0x hex), on PATH only when given (a key such as\n"
       "                  HKLM\\System\\CurrentControlSet\\Services, a file or program\n"
-      "                  path); every time, or once with \",once\", or only at the\n"
-      "                  platform call numbered N with \",call=N\" (counted from 1\n"
-      "                  over the whole simulation). Repeatable.\n"
+      "                  path); every time, or once with \",once\"; with \",skip=N\"\n"
+      "                  the first N calls it matches pass (\"the second start of\n"
+      "                  rundll32.exe fails\": skip=1). Repeatable.\n"
       "                  OP is one of:\n";
   std::string line = "                   ";
   for (const OpEntry& op : kOps) {

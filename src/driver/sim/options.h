@@ -37,7 +37,7 @@ struct SimOptions {
 // in *error when it is not understood.
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std::string* error);
 
-// Reads one --inject text: OP[:PATH]=STATUS[,once][,call=N], OP the name of
+// Reads one --inject text: OP[:PATH]=STATUS[,once][,skip=N], OP the name of
 // a platform operation (sim_operations.h, any case). False with a message.
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error);
 

@@ -49,6 +49,10 @@ bool FaultPlan::Admit(CallRecord record, RegStatus* status) {
   } else {
     for (FaultRule& rule : rules_) {
       if (!Matches(rule, record)) continue;
+      if (rule.skip > 0) {
+        --rule.skip;
+        continue;
+      }
       ++rule.hits;
       ++faults_met_;
       record.faulted = true;

@@ -72,6 +72,9 @@ struct FaultRule {
   RegStatus status = kErrorAccessDenied;
   bool persistent = false;  // otherwise the rule is used up by its first hit
   int hits = 0;             // how often the rule made a call fail
+  // The first this many calls the rule matches pass: "the second start of
+  // rundll32.exe fails" without counting every call of the run.
+  int skip = 0;
 };
 
 class FaultPlan {
