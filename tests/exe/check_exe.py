@@ -360,13 +360,39 @@ def check_size(args, report):
 # ------------------------------------------------------------------- the tool
 
 
+def split_expected(argv):
+    """Takes a leading "--expect-findings PATTERN... --" off argv.
+
+    Returns the patterns (None when the findings are not expected) and the rest.
+    """
+    if not argv or argv[0] != "--expect-findings":
+        return None, argv
+    if "--" not in argv:
+        sys.exit("--expect-findings PATTERN... must end with --")
+    cut = argv.index("--")
+    return argv[1:cut], argv[cut + 1 :]
+
+
+def report(findings, expected):
+    """Prints the findings; the exit status for them as the module docstring says."""
+    if findings is None:
+        print("skipped")
+        return SKIPPED
+    for finding in findings:
+        print("FINDING " + finding)
+    if expected is None:
+        print("%d finding(s)" % len(findings))
+        return 1 if findings else 0
+    unmatched = [p for p in expected if not any(re.search(p, f, re.I) for f in findings)]
+    for pattern in unmatched:
+        print("EXPECTED a finding matching %r, got none" % pattern)
+    if not findings:
+        print("EXPECTED findings, got none")
+    return 1 if unmatched or not findings else 0
+
+
 def parse(argv):
-    expected = None
-    if argv and argv[0] == "--expect-findings":
-        if "--" not in argv:
-            sys.exit("--expect-findings PATTERN... must end with --")
-        cut = argv.index("--")
-        expected, argv = argv[1:cut], argv[cut + 1 :]
+    expected, argv = split_expected(argv)
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     sub = parser.add_subparsers(dest="check", required=True)
     p = sub.add_parser("header")
@@ -393,21 +419,7 @@ def parse(argv):
 
 def main(argv):
     expected, args = parse(argv)
-    findings = args.run(args, print)
-    if findings is None:
-        print("skipped")
-        return SKIPPED
-    for finding in findings:
-        print("FINDING " + finding)
-    if expected is None:
-        print("%d finding(s)" % len(findings))
-        return 1 if findings else 0
-    unmatched = [p for p in expected if not any(re.search(p, f, re.I) for f in findings)]
-    for pattern in unmatched:
-        print("EXPECTED a finding matching %r, got none" % pattern)
-    if not findings:
-        print("EXPECTED findings, got none")
-    return 1 if unmatched or not findings else 0
+    return report(args.run(args, print), expected)
 
 
 if __name__ == "__main__":

@@ -32,6 +32,9 @@ import subprocess
 import sys
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "exe"))
+import check_exe  # noqa: E402  (the findings and exit status the executable checks use)
+
 FLOPPY_SIZE = 1474560
 MAX_COLUMNS = 76
 
@@ -204,12 +207,7 @@ def check_same(args, say):
 
 
 def parse(argv):
-    expected = None
-    if argv and argv[0] == "--expect-findings":
-        if "--" not in argv:
-            sys.exit("--expect-findings PATTERN... must end with --")
-        cut = argv.index("--")
-        expected, argv = argv[1:cut], argv[cut + 1 :]
+    expected, argv = check_exe.split_expected(argv)
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     sub = parser.add_subparsers(dest="check", required=True)
     p = sub.add_parser("kit")
@@ -234,18 +232,7 @@ def parse(argv):
 
 def main(argv):
     expected, args = parse(argv)
-    findings = args.run(args, print)
-    for finding in findings:
-        print("FINDING " + finding)
-    if expected is None:
-        print("%d finding(s)" % len(findings))
-        return 1 if findings else 0
-    unmatched = [p for p in expected if not any(re.search(p, f, re.I) for f in findings)]
-    for pattern in unmatched:
-        print("EXPECTED a finding matching %r, got none" % pattern)
-    if not findings:
-        print("EXPECTED findings, got none")
-    return 1 if unmatched or not findings else 0
+    return check_exe.report(args.run(args, print), expected)
 
 
 if __name__ == "__main__":
