@@ -35,28 +35,28 @@ bool ParseStatus(const std::string& text, RegStatus* status) {
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   const std::string usage = "expected OP[:PATH]=STATUS[,once][,skip=N], such as RegDeleteKeyA=5";
-  std::string spec = text;
+  std::string option_text = text;
   int skip_count = 0;
   // ",skip=N" lets the first N calls the rule matches pass.
   const std::string skip = ",skip=";
-  size_t skip_at = spec.rfind(skip);
+  size_t skip_at = option_text.rfind(skip);
   if (skip_at != std::string::npos) {
-    std::string number = spec.substr(skip_at + skip.size());
+    std::string number = option_text.substr(skip_at + skip.size());
     if (number.empty() || number.size() > 6 ||
         number.find_first_not_of("0123456789") != std::string::npos) {
       *error = "--inject " + text + ": bad skip count \"" + number + "\" (0 or more)";
       return false;
     }
     skip_count = atoi(number.c_str());
-    spec.resize(skip_at);
+    option_text.resize(skip_at);
   }
-  size_t equals = spec.rfind('=');
+  size_t equals = option_text.rfind('=');
   if (equals == std::string::npos) {
     *error = "--inject " + text + ": " + usage;
     return false;
   }
-  std::string target = spec.substr(0, equals);
-  std::string status_text = spec.substr(equals + 1);
+  std::string target = option_text.substr(0, equals);
+  std::string status_text = option_text.substr(equals + 1);
   FaultRule parsed;
   parsed.persistent = true;
   parsed.skip = skip_count;
