@@ -7,6 +7,7 @@
 
 #include "driver/sim/endings.h"
 #include "driver/sim/regedit4.h"
+#include "platform/sim/sim_paths.h"
 #include "platform/sim/sim_presets.h"
 
 namespace netrevive::sim {
@@ -20,16 +21,8 @@ constexpr const char kNtCurrentVersion[] = "HKLM\\Software\\Microsoft\\Windows N
 // is where a whole-registry export holds it.
 constexpr const char kClassesInHklm[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES";
 
-std::string Upper(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 bool StartsWithIgnoreCase(const std::string& text, const std::string& head) {
-  return text.size() >= head.size() && Upper(text.substr(0, head.size())) == Upper(head);
+  return text.size() >= head.size() && EqualsNoCase(text.substr(0, head.size()), head);
 }
 
 int LineOf(const std::string& text, size_t offset) {
@@ -41,7 +34,7 @@ int LineOf(const std::string& text, size_t offset) {
 // The key path as the simulated machine holds it, "" for a root it does not
 // simulate (HKEY_USERS, HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA).
 std::string SimulatedPath(const std::string& path) {
-  const std::string upper = Upper(path);
+  const std::string upper = UpperAscii(path);
   const std::string classes = kClassesInHklm;
   if (upper == classes) return "HKEY_CLASSES_ROOT";
   if (upper.compare(0, classes.size() + 1, classes + "\\") == 0) {
@@ -179,9 +172,9 @@ bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, Sess
   // The Windows directory, where the default machine's files go.
   std::string windows_dir = "C:\\WINDOWS";
   for (const RegFileKey& key : file.keys) {
-    if (key.remove || Upper(key.path) != Upper(kCurrentVersion)) continue;
+    if (key.remove || !EqualsNoCase(key.path, kCurrentVersion)) continue;
     for (const RegFileValue& value : key.values) {
-      if (Upper(value.name) == "SYSTEMROOT" && value.type == kRegSz && value.data.size() > 1 &&
+      if (EqualsNoCase(value.name, "SystemRoot") && value.type == kRegSz && value.data.size() > 1 &&
           !value.remove) {
         windows_dir.assign(value.data.begin(), value.data.end() - 1);
         windows_dir.resize(windows_dir.find('\0') == std::string::npos ? windows_dir.size()
@@ -204,12 +197,12 @@ bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, Sess
       ++skipped;
       continue;
     }
-    const std::string upper = Upper(key.path);
+    const std::string upper = UpperAscii(key.path);
     while (!chain.empty() && upper.compare(0, chain.back().size() + 1, chain.back() + "\\") != 0) {
       chain.pop_back();
     }
     // HKLM\SOFTWARE\Classes itself stands for the whole of HKEY_CLASSES_ROOT.
-    if (chain.empty() || chain.back() != Upper(ParentOf(key.path)) || IsRoot(path)) {
+    if (chain.empty() || chain.back() != UpperAscii(ParentOf(key.path)) || IsRoot(path)) {
       ClearBranch(&built, path);
       branches.push_back(path);
     }
