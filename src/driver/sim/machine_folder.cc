@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -88,10 +89,10 @@ std::string Trim(const std::string& text) {
   return text.substr(start, end - start);
 }
 
-// Reads name=value lines; names must be among allowed and appear once.
-bool ParseSettings(const std::string& file, const std::string& text,
-                   const std::set<std::string>& allowed, std::map<std::string, Setting>* settings,
-                   MachineFolderError* error) {
+// Calls visit with each line's number and its trimmed text, skipping blank
+// lines and ; comments; stops at the first visit that returns false.
+bool ForEachContentLine(const std::string& text,
+                        const std::function<bool(int line, const std::string& trimmed)>& visit) {
   std::istringstream in(text);
   std::string raw;
   int line = 0;
@@ -99,6 +100,16 @@ bool ParseSettings(const std::string& file, const std::string& text,
     ++line;
     std::string trimmed = Trim(raw);
     if (trimmed.empty() || trimmed[0] == ';') continue;
+    if (!visit(line, trimmed)) return false;
+  }
+  return true;
+}
+
+// Reads name=value lines; names must be among allowed and appear once.
+bool ParseSettings(const std::string& file, const std::string& text,
+                   const std::set<std::string>& allowed, std::map<std::string, Setting>* settings,
+                   MachineFolderError* error) {
+  return ForEachContentLine(text, [&](int line, const std::string& trimmed) {
     size_t equals = trimmed.find('=');
     if (equals == std::string::npos) {
       return Fail(error, file, line, "expected name=value, found \"" + trimmed + "\"");
@@ -119,8 +130,8 @@ bool ParseSettings(const std::string& file, const std::string& text,
                       std::to_string((*settings)[name].line) + ")");
     }
     (*settings)[name] = Setting{value, line};
-  }
-  return true;
+    return true;
+  });
 }
 
 bool Require(const std::string& file, const std::map<std::string, Setting>& settings,
@@ -379,13 +390,7 @@ bool LoadAttributes(const fs::path& dir, SimMachine* machine, MachineFolderError
   if (!fs::exists(path, ec)) return true;  // a folder from before attributes were kept
   std::string text;
   if (!ReadFolderFile(dir, kAttributesFile, &text, error)) return false;
-  std::istringstream in(text);
-  std::string raw;
-  int line = 0;
-  while (std::getline(in, raw)) {
-    ++line;
-    std::string trimmed = Trim(raw);
-    if (trimmed.empty() || trimmed[0] == ';') continue;
+  return ForEachContentLine(text, [&](int line, const std::string& trimmed) {
     size_t blank = trimmed.find(' ');
     std::string letters = trimmed.substr(0, blank);
     std::string file = blank == std::string::npos ? "" : Trim(trimmed.substr(blank + 1));
@@ -404,8 +409,8 @@ bool LoadAttributes(const fs::path& dir, SimMachine* machine, MachineFolderError
       return Fail(error, path.string(), line, "no such file in drive/: \"" + file + "\"");
     }
     machine->SetAttributes(file, attributes);
-  }
-  return true;
+    return true;
+  });
 }
 
 std::string VersionText(const OsVersion& version) {
