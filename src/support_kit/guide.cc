@@ -20,19 +20,25 @@ using sim::FaultRule;
 using sim::MakePresetMachine;
 using sim::PresetInfo;
 using sim::PresetMachines;
+using sim::SessionRequest;
 using sim::SimMachine;
 using sim::SplitCommandLine;
 using simulator::Ending;
 using simulator::EndingKind;
 using simulator::Endings;
+using simulator::EventKind;
+using simulator::EventLine;
 using simulator::FindEnding;
+using simulator::HelperStart;
 using simulator::KeySource;
 using simulator::KindName;
 using simulator::ParseSimOptions;
 using simulator::RunReport;
 using simulator::RunSessions;
 using simulator::ScreenRule;
+using simulator::SessionEndName;
 using simulator::SessionSettings;
+using simulator::SimEvent;
 using simulator::SimOptions;
 using simulator::SimOutput;
 
@@ -110,41 +116,52 @@ std::string Screens(const GuideRun& sim) {
     md += "\n";
     after_key.clear();
   };
-  for (const SimOutput::Event& event : sim.events) {
-    if (!event.note) {
-      text += event.text;
-      continue;
-    }
-    const std::string& note = event.text;
-    if (StartsWith(note, "the program starts:")) {
-      in_run = true;
-      if (run < sim.report.runs.size()) {
-        md += "#### " + DescribeRun(sim.report.runs[run], run + 1) + "\n\n";
-      }
-      ++run;
-      text.clear();
-    } else if (note == "[key]" && in_run) {
-      flush_effects();
-      md += Block(text);
-      md += "\nThe caller presses a key; until the next pause:\n\n";
-      text.clear();
-    } else if (StartsWith(note, "the program ended")) {
-      flush_effects();
-      if (text.find_first_not_of(" \n") != std::string::npos) md += Block(text);
-      text.clear();
-      in_run = false;
-    } else if (StartsWith(note, "ending: ")) {
-      md += "The run ends: " + EndingLink(note.substr(8)) + ".\n\n";
-    } else if (StartsWith(note, "helper: ")) {
-      after_key.push_back("The program starts " + note.substr(8));
-    } else if (StartsWith(note, "helper not started: ") || StartsWith(note, "injected fault: ") ||
-               StartsWith(note, "ExitWindowsEx: ")) {
-      after_key.push_back(note);
-    } else if (note == "Windows restarts" || note == "the session ends; the user logs on again" ||
-               StartsWith(note, "Windows runs ") || StartsWith(note, "session ") ||
-               StartsWith(note, "Windows cannot find")) {
-      if (StartsWith(note, "session ") && Contains(note, ": RunOnce \"")) continue;
-      md += "*" + note + ".*\n\n";
+  for (const SimEvent& event : sim.events) {
+    switch (event.kind) {
+      case EventKind::kProgramOutput:
+        text += event.text;
+        break;
+      case EventKind::kProgramStarts:
+        in_run = true;
+        if (run < sim.report.runs.size()) {
+          md += "#### " + DescribeRun(sim.report.runs[run], run + 1) + "\n\n";
+        }
+        ++run;
+        text.clear();
+        break;
+      case EventKind::kKeyPause:
+        if (!in_run) break;
+        flush_effects();
+        md += Block(text);
+        md += "\nThe caller presses a key; until the next pause:\n\n";
+        text.clear();
+        break;
+      case EventKind::kProgramEnded:
+        flush_effects();
+        if (text.find_first_not_of(" \n") != std::string::npos) md += Block(text);
+        text.clear();
+        in_run = false;
+        break;
+      case EventKind::kEnding:
+        md += "The run ends: " + EndingLink(event.text) + ".\n\n";
+        break;
+      case EventKind::kHelperStarted:
+        after_key.push_back("The program starts " + HelperStart(event));
+        break;
+      case EventKind::kHelperNotStarted:
+      case EventKind::kInjectedFault:
+      case EventKind::kExitWindows:
+        after_key.push_back(EventLine(event));
+        break;
+      case EventKind::kSessionEnds:
+      case EventKind::kWindowsRuns:
+      case EventKind::kUserStarts:
+      case EventKind::kRunOnceEmpty:
+      case EventKind::kRunOnceDropped:
+        md += "*" + EventLine(event) + ".*\n\n";
+        break;
+      default:
+        break;
     }
   }
   return md;
@@ -170,7 +187,7 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
     const RunReport& run = runs[i];
     std::string mode = run.argv.size() == 2 ? run.argv[1] : run.argv.size() == 1 ? "fresh run" : "";
     if (mode.empty()) mode = "other command line";
-    const Ending* ending = FindEnding(run.ending);
+    const Ending* ending = run.ending;
     std::string color = ending == nullptr                       ? "red"
                         : ending->kind == EndingKind::kRepaired ? "darkgreen"
                         : ending->kind == EndingKind::kGoesOn   ? "black"
@@ -178,12 +195,14 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
                                                                 : "red";
     dot += "  run" + std::to_string(i + 1) + " [color=" + color + ", label=\"run " +
            std::to_string(i + 1) + ", session " + std::to_string(run.session) + ": " +
-           DotLabel(mode) + "\\nending: " + DotLabel(run.ending) + "\"];\n";
+           DotLabel(mode) + "\\nending: " + DotLabel(run.ending_name) + "\"];\n";
     if (i == 0) {
       dot += "  start -> run1;\n";
     } else {
       const RunReport& before = runs[i - 1];
-      std::string how = before.session_end.empty() ? "the caller" : before.session_end;
+      std::string how = before.session_end == SessionRequest::kNone
+                            ? "the caller"
+                            : SessionEndName(before.session_end);
       dot += "  run" + std::to_string(i) + " -> run" + std::to_string(i + 1) + " [label=\"" +
              DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) + "\\\" =\\n" +
              DotLabel(run.runonce_command) + "\"];\n";
@@ -191,8 +210,10 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
   }
   if (!runs.empty()) {
     const RunReport& last = runs.back();
-    std::string end = last.session_end.empty() ? "nothing more is scheduled"
-                                               : last.session_end + ", nothing more is scheduled";
+    std::string end =
+        last.session_end == SessionRequest::kNone
+            ? "nothing more is scheduled"
+            : SessionEndName(last.session_end) + std::string(", nothing more is scheduled");
     dot += "  finish [shape=plaintext, label=\"" + DotLabel(end) + "\"];\n";
     dot += "  run" + std::to_string(runs.size()) + " -> finish;\n";
   }
@@ -473,10 +494,10 @@ bool EndingsSection(std::string* md, std::string* error) {
     }
     const std::vector<RunReport>& runs = sim.report.runs;
     size_t index = static_cast<size_t>(ending.reach_run - 1);
-    if (index >= runs.size() || runs[index].ending != ending.name) {
+    if (index >= runs.size() || runs[index].ending != &ending) {
       *error = "ending " + std::string(ending.name) + ": " + CommandLineOf(ending.reach) +
                " ends run " + std::to_string(ending.reach_run) + " in " +
-               (index < runs.size() ? runs[index].ending : std::string("no such run"));
+               (index < runs.size() ? runs[index].ending_name : std::string("no such run"));
       return false;
     }
     out += "### Ending: " + std::string(ending.name) + "\n\n";
@@ -574,7 +595,7 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
     sections += "![Runs and restarts on preset " + preset.name + "](" + svg + ")\n\n";
     std::string endings;
     for (const RunReport& run : sim.report.runs) {
-      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending);
+      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending_name);
     }
     sections += "Runs: " + std::to_string(sim.report.runs.size()) +
                 ", restarts: " + std::to_string(sim.report.restarts) +
