@@ -14,6 +14,7 @@
 #include "simulator/machine_folder.h"
 #include "simulator/options.h"
 #include "simulator/session_player.h"
+#include "simulator/transcript.h"
 #include "simulator/tty_keys.h"
 #include "support_kit/guide.h"
 #include "support_kit/prediction.h"
@@ -112,7 +113,9 @@ int SimMain(int argc, const char* const* argv) {
   }
   for (const netrevive::sim::FaultRule& rule : options.faults) machine.AddFault(rule);
 
-  netrevive::simulator::SimOutput out(stdout);
+  std::vector<netrevive::simulator::SimEvent> events;
+  netrevive::simulator::SimOutput out(options.transcript ? nullptr : stdout,
+                                      options.transcript ? &events : nullptr);
   out.Line("netrevive-sim: " + origin);
   for (const std::string& note : export_notes) out.Line("  " + note);
   netrevive::simulator::SessionSettings settings;
@@ -132,6 +135,11 @@ int SimMain(int argc, const char* const* argv) {
   if (!options.registry.empty()) {
     out.Line("prediction for the PC of " + options.registry + ":");
     for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Line(line);
+  }
+
+  if (options.transcript) {
+    const std::string transcript = netrevive::simulator::Transcript(events);
+    fwrite(transcript.data(), 1, transcript.size(), stdout);
   }
 
   if (!options.machine_dir.empty()) {

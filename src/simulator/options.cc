@@ -139,6 +139,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       parsed.one_run = true;
     } else if (arg == "--advice") {
       parsed.advice = true;
+    } else if (arg == "--transcript") {
+      parsed.transcript = true;
     } else if (arg == "--start") {
       if (parsed.start_given) {
         *error = "--start is given twice";
@@ -244,7 +246,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
     *error = std::string(parsed.marker ? "--marker" : "--missing") + " goes with --registry";
     return false;
   }
-  if (!parsed.registry.empty()) parsed.keys = KeySource::kAuto;  // unattended
+  if (parsed.transcript && keys_given && parsed.keys != KeySource::kAuto) {
+    *error = "--transcript answers every pause itself: not with --keys tty";
+    return false;
+  }
+  // Unattended.
+  if (!parsed.registry.empty() || parsed.transcript) parsed.keys = KeySource::kAuto;
   *options = parsed;
   return true;
 }
@@ -253,7 +260,7 @@ std::string SimHelpText() {
   std::string text =
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
       "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,skip=N]]...\n"
-      "                     [--advice] [--start COMMAND_LINE]\n"
+      "                     [--advice] [--start COMMAND_LINE] [--transcript]\n"
       "       netrevive-sim --registry FILE.reg [--marker] [--missing FILE]... [--advice]\n"
       "       netrevive-sim --guide DIR\n"
       "\n"
@@ -316,6 +323,10 @@ std::string SimHelpText() {
       "                  the command line the user starts the program with, split\n"
       "                  as the C runtime splits it (default: the machine's own\n"
       "                  program path, alone)\n"
+      "  --transcript    print only the dialogue, as the tests keep it: each run's\n"
+      "                  output with <key> at each pause (answered at once), framed by\n"
+      "                  lines <start: ...>, <RunOnce \"NAME\": ...>, <exit N>,\n"
+      "                  <restart requested>, <session ended> and <RunOnce empty>\n"
       "  --guide DIR     write the support guide, DIR/support-guide.md with its\n"
       "                  pictures (drawn by Graphviz's dot), and run nothing else\n"
       "  --help          show this text\n"

@@ -129,6 +129,7 @@ void Simulation::ReportNewCalls() {
         helper.text = run.command_line;
         helper.folder = run.working_directory;
         helper.effect = run.recognised ? run.effect : "not a known setup program, no change";
+        if (run.requested_restart) helper.request = SessionRequest::kRestart;
         out_.Add(helper);
         helper_runs_.push_back(HelperRunNote{session_, run.command_line, helper.effect, false});
       } else {
@@ -212,6 +213,7 @@ bool Simulation::RunOnceEntries(SessionStart& start) {
         event.kind = EventKind::kWindowsRuns;
         event.effect =
             entry.helper.recognised ? entry.helper.effect : "not a known setup program, no change";
+        if (entry.helper.requested_restart) event.request = SessionRequest::kRestart;
         out_.Add(event);
         helper_runs_.push_back(HelperRunNote{session_, entry.command, event.effect, true});
         break;
@@ -238,6 +240,7 @@ SessionRequest Simulation::Run() {
     const std::string& start = settings_.program.empty() ? machine_.self_path() : settings_.program;
     if (first.empty()) first = {start};
     SimEvent user = Event(EventKind::kUserStarts);
+    user.command = settings_.first_argv.empty() ? start : settings_.start_text;
     user.text = settings_.first_argv.empty() ? start : Quote(settings_.start_text);
     out_.Add(user);
     RunProgram(first);

@@ -87,7 +87,9 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
   }
   if (rundll32 && lower_args == "rnasetup.dll,rnareboot") {
     machine.RequestRestart();
-    return Done("requested a restart", 0);
+    HelperOutcome outcome = Done("requested a restart", 0);
+    outcome.requested_restart = true;
+    return outcome;
   }
   if (rundll32 && lower_args == "rnasetup.dll,installdefaultdrv") {
     if (!machine.KeyExists(kDialUpAdapterPath)) InstallDialUpAdapter(&machine);
