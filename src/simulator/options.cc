@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "platform/sim/sim_presets.h"
+#include "simulator/numbers.h"
 
 namespace netrevive::simulator {
 
@@ -14,32 +15,6 @@ using sim::Op;
 using sim::OpEntry;
 using sim::PresetInfo;
 using sim::PresetMachines;
-
-namespace {
-
-// A status as decimal (with an optional minus) or 0x hex, within 32 bits.
-bool ParseStatus(const std::string& text, RegStatus* status) {
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  bool negative = !hex && !text.empty() && text[0] == '-';
-  std::string digits = text.substr(hex ? 2 : negative ? 1 : 0);
-  // strtoull alone would take blanks, signs and a second 0x.
-  if (digits.empty() || digits.size() > (hex ? 8u : 10u) ||
-      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
-          std::string::npos) {
-    return false;
-  }
-  unsigned long long value = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-  if (hex) {
-    *status = static_cast<RegStatus>(static_cast<uint32_t>(value));
-    return true;
-  }
-  if (value > (negative ? 0x80000000u : 0x7FFFFFFFu)) return false;
-  *status = static_cast<RegStatus>(negative ? -static_cast<long long>(value)
-                                            : static_cast<long long>(value));
-  return true;
-}
-
-}  // namespace
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   const std::string usage = "expected OP[:PATH]=STATUS[,once][,skip=N], such as RegDeleteKeyA=5";
@@ -93,7 +68,7 @@ bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
     return false;
   }
   parsed.operation = op;
-  if (!ParseStatus(status_text, &parsed.status)) {
+  if (!ParseSigned32(status_text, &parsed.status)) {
     *error = "--inject " + text + ": bad status \"" + status_text +
              "\" (a decimal number or 0x and up to 8 hex digits)";
     return false;

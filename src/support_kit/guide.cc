@@ -12,6 +12,7 @@
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_presets.h"
 #include "simulator/endings.h"
+#include "simulator/files.h"
 #include "simulator/options.h"
 
 namespace netrevive::support_kit {
@@ -220,6 +221,13 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
   return dot + "}\n";
 }
 
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string file, why;
+  if (simulator::WriteWholeFile(path, text, &file, &why)) return true;
+  *error = file + ": " + why;
+  return false;
+}
+
 bool RunDot(const std::string& dot, const std::string& svg_path, std::string* error) {
   std::string tmp = svg_path + ".tmp";
   std::string command = "dot -Tsvg -o " + ShellQuote(tmp);
@@ -250,13 +258,7 @@ bool RunDot(const std::string& dot, const std::string& svg_path, std::string* er
   in.close();
   std::error_code ec;
   std::filesystem::remove(tmp, ec);
-  std::ofstream out(svg_path, std::ios::binary | std::ios::trunc);
-  out << svg;
-  if (!out) {
-    *error = "cannot write " + svg_path;
-    return false;
-  }
-  return true;
+  return WriteFile(svg_path, svg, error);
 }
 
 // ---- Error codes ----------------------------------------------------------------
@@ -265,8 +267,8 @@ struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
   std::vector<std::string> args;
-  const char* inject;  // OP:PATH, given each code as =CODE
-  std::vector<int> codes;
+  sim::Op op;        // the step's operation, failed with each of its real statuses
+  const char* path;  // where (--inject OP:PATH), "" for any
 };
 
 const std::vector<CodeStep>& CodeSteps() {
@@ -274,38 +276,38 @@ const std::vector<CodeStep>& CodeSteps() {
       {"Deleting the Winsock2 key (fresh run)",
        "There was an error deleting the winsock2 key.",
        {},
-       "RegDeleteKeyA:HKLM\\System\\CurrentControlSet\\Services\\Winsock2",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegDeleteKeyA,
+       "HKLM\\System\\CurrentControlSet\\Services\\Winsock2"},
       {"Opening the list of installed programs (fresh run)",
        "Unable to check for DUN Upgrades.",
        {},
-       "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegOpenKeyExA,
+       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
       {"Counting the installed programs (fresh run)",
        "Unable to query information from",
        {},
-       "RegQueryInfoKeyA",
-       {5, 87, 234, 1009, 1015}},
+       sim::Op::kRegQueryInfoKeyA,
+       ""},
       {"Reading the installed programs' names (fresh run)",
        "There has been an error while enumerating keys under",
        {},
-       "RegEnumKeyA",
-       {5, 87, 234, 259, 1009, 1015}},
+       sim::Op::kRegEnumKeyA,
+       ""},
       {"Opening RunOnce to write the program's entry (fresh or UpgradeRemove run)",
        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.",
        {},
-       "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegOpenKeyExA,
+       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
       {"Writing the program's RunOnce entry (fresh or UpgradeRemove run)",
        "We were unable to write data to the registry key:",
        {},
-       "RegSetValueExA",
-       {5, 87, 1009, 1015}},
+       sim::Op::kRegSetValueExA,
+       ""},
       {"Taking back the RunOnce entry when an upgrade's uninstaller cannot start",
        "Unable to remove the value \"QU Netrevive\" from the key:",
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
-       "RegDeleteValueA",
-       {5, 1009, 1015}},
+       sim::Op::kRegDeleteValueA,
+       ""},
   };
   return kSteps;
 }
@@ -343,10 +345,11 @@ bool CodeTable(std::string* md, std::string* error) {
   std::set<int> all;
   for (const CodeStep& step : CodeSteps()) {
     std::string codes;
-    for (int code : step.codes) {
+    for (int code : sim::RealStatuses(step.op)) {
       std::vector<std::string> args = step.args;
       args.push_back("--inject");
-      args.push_back(std::string(step.inject) + "=" + std::to_string(code));
+      args.push_back(std::string(sim::OpName(step.op)) + (step.path[0] == '\0' ? "" : ":") +
+                     step.path + "=" + std::to_string(code));
       GuideRun sim;
       if (!SimulateInMemory(args, &sim, error)) return false;
       bool shown = false;
@@ -509,25 +512,6 @@ bool EndingsSection(std::string* md, std::string* error) {
     out += "Reproduce: `" + CommandLineOf(ending.reach) + "`" +
            (ending.reach_run > 1 ? " (run " + std::to_string(ending.reach_run) + ")" : "") +
            ".\n\n";
-  }
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::string tmp = path + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) {
-      *error = "cannot write " + tmp;
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    *error = "cannot write " + path + ": " + ec.message();
-    return false;
   }
   return true;
 }

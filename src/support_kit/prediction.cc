@@ -19,6 +19,7 @@ using sim::MakeDefaultMachine;
 using sim::RegValue;
 using sim::SessionRequest;
 using sim::SimMachine;
+using sim::StartsWithNoCase;
 using sim::UpperAscii;
 using simulator::Ending;
 using simulator::EndingKind;
@@ -40,10 +41,6 @@ constexpr const char kNtCurrentVersion[] = "HKLM\\Software\\Microsoft\\Windows N
 // is where a whole-registry export holds it.
 constexpr const char kClassesInHklm[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES";
 
-bool StartsWithIgnoreCase(const std::string& text, const std::string& head) {
-  return text.size() >= head.size() && EqualsNoCase(text.substr(0, head.size()), head);
-}
-
 int LineOf(const std::string& text, size_t offset) {
   int line = 1;
   for (size_t i = 0; i < offset && i < text.size(); ++i) line += text[i] == '\n' ? 1 : 0;
@@ -59,8 +56,7 @@ std::string SimulatedPath(const std::string& path) {
   if (upper.compare(0, classes.size() + 1, classes + "\\") == 0) {
     return "HKEY_CLASSES_ROOT" + path.substr(classes.size());
   }
-  if (StartsWithIgnoreCase(path, "HKEY_LOCAL_MACHINE") ||
-      StartsWithIgnoreCase(path, "HKEY_CLASSES_ROOT")) {
+  if (StartsWithNoCase(path, "HKEY_LOCAL_MACHINE") || StartsWithNoCase(path, "HKEY_CLASSES_ROOT")) {
     return path;
   }
   return "";
@@ -106,7 +102,7 @@ bool ReadExport(const std::string& name, std::string* text, std::string* error) 
              "writes REGEDIT4";
     return false;
   }
-  if (StartsWithIgnoreCase(t, "Windows Registry Editor Version 5")) {
+  if (StartsWithNoCase(t, "Windows Registry Editor Version 5")) {
     *error = name +
              ":1: a REGEDIT5 export (\"Windows Registry Editor Version 5.00\"), as the regedit "
              "of Windows 2000 and later writes; export the registry with Windows 98's own "
@@ -268,7 +264,7 @@ bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, Sess
   // brought that program along.
   std::string uninstall;
   if (built.GetString(kMsdunPath, "UninstallString", &uninstall) &&
-      StartsWithIgnoreCase(uninstall, "dunsetup.exe")) {
+      StartsWithNoCase(uninstall, "dunsetup.exe")) {
     built.PutFile(built.windows_dir() + "\\system\\dunsetup.exe", "MZ dunsetup");
   }
   if (settings.marker) {
