@@ -9,21 +9,18 @@
 #include <set>
 #include <system_error>
 
-#include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_presets.h"
 #include "simulator/endings.h"
 #include "simulator/files.h"
+#include "simulator/machine_source.h"
 #include "simulator/options.h"
 
 namespace netrevive::support_kit {
 
-using sim::FaultRule;
-using sim::MakePresetMachine;
 using sim::PresetInfo;
 using sim::PresetMachines;
 using sim::SessionRequest;
 using sim::SimMachine;
-using sim::SplitCommandLine;
 using simulator::Ending;
 using simulator::EndingKind;
 using simulator::Endings;
@@ -533,22 +530,15 @@ bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::
     *error = "only built-in machines are simulated in memory";
     return false;
   }
-  SimMachine machine;
-  if (!MakePresetMachine(options.preset.empty() ? "98se" : options.preset, &machine)) {
-    *error = "unknown preset " + options.preset;
-    return false;
-  }
-  for (const FaultRule& rule : options.faults) machine.AddFault(rule);
+  simulator::MachineSource source;
+  simulator::MachineFault fault;
+  if (!simulator::GetMachine(options, &source, &fault, error)) return false;
   *run = GuideRun{};
   SimOutput out(nullptr, &run->events);
-  SessionSettings settings;
+  SessionSettings settings = simulator::SettingsFor(options, source);
   settings.keys = KeySource::kAuto;
   settings.report = &run->report;
-  settings.program = options.program;
-  if (options.start_given) {
-    settings.first_argv = SplitCommandLine(options.start);
-    settings.start_text = options.start;
-  }
+  SimMachine& machine = source.machine;
   RunSessions(machine, settings, out);
   return true;
 }
