@@ -69,7 +69,7 @@ class Simulation {
                   const std::string& runonce_command = "");
   // Plays the RunOnce entries of the session that starts. False when there
   // were none.
-  bool RunOnceEntries(SessionStart& start);
+  bool PlayEntries(SessionStart& start);
   // Lists the changes between the snapshot and now under the heading.
   void PrintChanges(const std::string& heading, const ChangeMark& before);
   void PrintSummary(const ChangeMark& before);
@@ -188,7 +188,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   report_.runs.push_back(run);
 }
 
-bool Simulation::RunOnceEntries(SessionStart& start) {
+bool Simulation::PlayEntries(SessionStart& start) {
   if (!start.any_entries()) {
     SimEvent empty = Event(EventKind::kRunOnceEmpty);
     empty.session = session_;
@@ -277,7 +277,7 @@ SessionRequest Simulation::Run() {
     SessionStart start(machine_);
     ++session_;
     ChangeMark session_start = MarkChanges(machine_);
-    if (!RunOnceEntries(start)) break;
+    if (!PlayEntries(start)) break;
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
   }
