@@ -45,7 +45,7 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
     console.PrintLine("Dial Up Networking was not found, Installing DUN...");
     // The marker authorises the one reinstallation that happens right now.
     if (WriteMarker(os)) {
-      if (ReinstallDun(os, console, /*marker_written=*/true)) return;
+      if (ReinstallDun(os, console, self_path, /*marker_written=*/true)) return;
     } else {
       console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
     }
@@ -89,12 +89,17 @@ void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   ScheduleReinstall(os, console, self_path);
 }
 
-void ReinstallDunRun(Platform& os, Console& console) {
+void ReinstallDunRun(Platform& os, Console& console, const char* argv0) {
   console.PrintText("The Winsock 2 keys and DUN have been uninstalled.\n");
   console.PrintText("DUN will now be reinstalled.\n");
   console.PromptForKey("Press any key to continue.");
   IgnoreBreakKeys(os);
-  if (ReinstallDun(os, console)) return;
+  // The path only schedules the Check at the end: one that cannot be
+  // resolved schedules nothing and stops nothing.
+  SelfPath self;
+  const char* self_path =
+      FindSelfPath(os, argv0, &self) == SelfPathProblem::kNone ? self.c_str() : "";
+  if (ReinstallDun(os, console, self_path)) return;
   console.PrintLine("Reinstallation of RNA has failed.");
   console.PromptForKey("Please contact the MERX at (555) 555-0142");
 }
@@ -127,10 +132,13 @@ int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& conso
       UpgradeRemove(os, console, argv0);
       break;
     case RunMode::kReinstallDun:
-      ReinstallDunRun(os, console);
+      ReinstallDunRun(os, console, argv0);
       break;
     case RunMode::kUsage:
       Usage(console);
+      break;
+    case RunMode::kCheck:
+      CheckNetworking(os, console, argv0);
       break;
   }
   console.Flush();

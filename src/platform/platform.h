@@ -59,6 +59,35 @@ struct OsVersion {
   char csd_version[128];
 };
 
+// Winsock 2: what the program asks of it and how it answers.
+constexpr uint16_t kWinsockVersion22 = 0x0202;  // MAKEWORD(2, 2)
+constexpr int32_t kSocketError = -1;            // SOCKET_ERROR
+constexpr int32_t kAfInet = 2;                  // AF_INET
+constexpr int32_t kIpprotoTcp = 6;              // IPPROTO_TCP
+
+// WSAPROTOCOL_INFOA, field for field (372 bytes), as WSAEnumProtocolsA fills
+// it in.
+struct ProtocolInfo {
+  uint32_t service_flags[4];
+  uint32_t provider_flags;
+  uint8_t provider_id[16];
+  uint32_t catalog_entry_id;
+  int32_t chain_length;
+  uint32_t chain_entries[7];
+  int32_t version;
+  int32_t address_family;
+  int32_t max_sockaddr;
+  int32_t min_sockaddr;
+  int32_t socket_type;
+  int32_t protocol;
+  int32_t protocol_max_offset;
+  int32_t network_byte_order;
+  int32_t security_scheme;
+  uint32_t message_size;
+  uint32_t provider_reserved;
+  char protocol_name[256];
+};
+
 // What CreateProcessA hands back (PROCESS_INFORMATION).
 struct ProcessInfo {
   Handle process;
@@ -126,6 +155,24 @@ class Platform {
   // Console (kernel32): adds the handler that takes Ctrl+C and Ctrl+Break
   // as handled, so that neither ends the program from then on.
   virtual bool SetConsoleCtrlHandler() = 0;
+
+  // Winsock 2 (ws2_32), loaded at run time so that the program still starts
+  // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
+  // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup and
+  // WSAGetLastError in it (GetProcAddress); kNoHandle when the library or one
+  // of them cannot be found, and nothing then stays loaded. The WSA calls
+  // need a library loaded that way.
+  virtual Handle LoadLibraryA(const char* file) = 0;
+  // Starts Winsock with the version asked for; 0 or the error it returns.
+  virtual int32_t WSAStartup(uint16_t version) = 0;
+  // The providers of the protocols listed (0-terminated; null for all) in
+  // buffer; the count, or kSocketError with WSAGetLastError telling why (and
+  // the size needed in *buffer_length when it was too small).
+  virtual int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                                    uint32_t* buffer_length) = 0;
+  virtual int32_t WSACleanup() = 0;
+  virtual int32_t WSAGetLastError() = 0;
+  virtual bool FreeLibrary(Handle module) = 0;
 
  protected:
   ~Platform() = default;

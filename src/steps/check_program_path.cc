@@ -42,7 +42,7 @@ bool RefuseBlanks(Console& console) {
 
 }  // namespace
 
-bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path) {
+SelfPathProblem FindSelfPath(Platform& os, const char* argv0, SelfPath* path) {
   path->Clear();
   // Windows runs a resume entry from its own directory, where a bare name or
   // a relative path finds nothing: the program's own file name is used.
@@ -52,10 +52,10 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     uint32_t length = os.GetModuleFileNameA(path->Buffer(), static_cast<uint32_t>(kPathSize));
     if (length == 0 || length >= kPathSize) {
       path->Clear();
-      return RefuseNotFullPath(console);
+      return SelfPathProblem::kNotFullPath;
     }
     path->SetLength(length);
-    if (!IsFullPath(path->c_str())) return RefuseNotFullPath(console);
+    if (!IsFullPath(path->c_str())) return SelfPathProblem::kNotFullPath;
   }
   // Windows hands a RunOnce command line over unchanged, and the C runtime
   // splits an unquoted path with blanks into several arguments: the short
@@ -64,9 +64,9 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     SelfPath short_form;
     uint32_t length =
         os.GetShortPathNameA(path->c_str(), short_form.Buffer(), static_cast<uint32_t>(kPathSize));
-    if (length == 0 || length >= kPathSize) return RefuseBlanks(console);
+    if (length == 0 || length >= kPathSize) return SelfPathProblem::kBlanks;
     short_form.SetLength(length);
-    if (HoldsBlank(short_form.c_str())) return RefuseBlanks(console);
+    if (HoldsBlank(short_form.c_str())) return SelfPathProblem::kBlanks;
     path->Clear();
     path->Append(short_form.c_str());
   }
@@ -78,7 +78,20 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     ResumeCommand command;
     fits = fits && BuildResumeCommand(path->c_str(), word.mode, &command);
   }
-  if (fits) return true;
+  return fits ? SelfPathProblem::kNone : SelfPathProblem::kTooLong;
+}
+
+bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path) {
+  switch (FindSelfPath(os, argv0, path)) {
+    case SelfPathProblem::kNone:
+      return true;
+    case SelfPathProblem::kNotFullPath:
+      return RefuseNotFullPath(console);
+    case SelfPathProblem::kBlanks:
+      return RefuseBlanks(console);
+    case SelfPathProblem::kTooLong:
+      break;
+  }
   return Refuse(console,
                 "The path this program was started from is too long for it to restart itself.",
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");

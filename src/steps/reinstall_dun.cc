@@ -15,8 +15,9 @@ bool ReportCannotStartReinstall(Console& console) {
   return false;
 }
 
-// Installs the default dial-up driver and restarts Windows.
-bool FinishReinstall(Platform& os, Console& console) {
+// Installs the default dial-up driver, schedules the Check and restarts
+// Windows.
+bool FinishReinstall(Platform& os, Console& console, const char* self_path) {
   console.PrintLine("Completeing Reinstallation...");
 
   HelperRun driver;
@@ -35,6 +36,9 @@ bool FinishReinstall(Platform& os, Console& console) {
       "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
   console.PromptForKey(
       "computer to reboot before you access network services. Press any key to reboot.\n");
+  // After the restart Windows runs the Check once, which tells whether
+  // dial-up networking really came back.
+  ScheduleCheck(os, self_path);
 
   HelperRun reboot;
   status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
@@ -49,7 +53,7 @@ bool FinishReinstall(Platform& os, Console& console) {
 
 }  // namespace
 
-bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
+bool ReinstallDun(Platform& os, Console& console, const char* self_path, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
   if (marker == MarkerState::kAbsent && !marker_written) return true;
   if (marker == MarkerState::kAbsent || marker == MarkerState::kNoWindowsDir) {
@@ -83,7 +87,7 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     return ReportCannotStartReinstall(console);
   }
-  return FinishReinstall(os, console);
+  return FinishReinstall(os, console, self_path);
 }
 
 }  // namespace netrevive

@@ -80,6 +80,50 @@ bool DeleteResumeEntry(Platform& os, Console& console) {
   return false;
 }
 
+void ScheduleCheck(Platform& os, const char* self_path) {
+  ResumeCommand command;
+  if (self_path[0] == '\0' || !BuildResumeCommand(self_path, RunMode::kCheck, &command)) return;
+  RegKey key = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key) != kErrorSuccess) return;
+  uint32_t size = static_cast<uint32_t>(command.size() + 1);
+  os.RegSetValueExA(key, kResumeValueName, kRegSz,
+                    reinterpret_cast<const uint8_t*>(command.c_str()), size);
+  os.RegCloseKey(key);
+}
+
+bool ReadResumeEntry(Platform& os, ResumeEntryText* command) {
+  command->Clear();
+  RegKey key = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyRead, &key) != kErrorSuccess) {
+    return false;
+  }
+  // Room for a NUL after whatever the value holds.
+  uint32_t size = static_cast<uint32_t>(ResumeEntryText::kCapacity - 1);
+  RegStatus status = os.RegQueryValueExA(key, kResumeValueName, nullptr,
+                                         reinterpret_cast<uint8_t*>(command->Buffer()), &size);
+  os.RegCloseKey(key);
+  if (status == kErrorMoreData) {
+    command->Append("(a command too long to show)");
+    return true;
+  }
+  if (status != kErrorSuccess) return false;
+  // The value need not end with a NUL, nor stop at its first one.
+  size_t length = 0;
+  while (length < size && length < ResumeEntryText::kCapacity - 1 &&
+         command->Buffer()[length] != '\0') {
+    ++length;
+  }
+  command->SetLength(length);
+  return true;
+}
+
+bool MarkerExists(Platform& os) {
+  FixedText<kPathSize> path;
+  if (!BuildMarkerPath(os, &path)) return false;
+  uint32_t attributes = os.GetFileAttributesA(path.c_str());
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+}
+
 bool WriteMarker(Platform& os) {
   FixedText<kPathSize> path;
   if (!BuildMarkerPath(os, &path)) return false;

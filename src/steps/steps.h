@@ -35,6 +35,11 @@ using SelfPath = FixedText<kPathSize>;
 // longest mode word. Nothing is changed on the machine.
 bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path);
 
+// The same without a word on the console: what stands in the way, if
+// anything (path then holds what was found so far).
+enum class SelfPathProblem { kNone, kNotFullPath, kBlanks, kTooLong };
+SelfPathProblem FindSelfPath(Platform& os, const char* argv0, SelfPath* path);
+
 // No, after a report and a key, when the program was started from a floppy
 // disk or a network drive (or a network path), where Windows cannot find it
 // again after a restart.
@@ -55,10 +60,17 @@ bool UninstallDun(Platform& os, Console& console);
 void ScheduleReinstall(Platform& os, Console& console, const char* self_path);
 
 // Reinstalls DUN once per marker. Yes when there was nothing to do or the
-// whole reinstallation ran and the final restart was requested. A caller
-// that has just written the marker passes marker_written: a marker that
-// cannot be found then is a failure (reported), not "nothing to do".
-bool ReinstallDun(Platform& os, Console& console, bool marker_written = false);
+// whole reinstallation ran and the final restart was requested; before that
+// restart the Check is scheduled from self_path ("" schedules nothing). A
+// caller that has just written the marker passes marker_written: a marker
+// that cannot be found then is a failure (reported), not "nothing to do".
+bool ReinstallDun(Platform& os, Console& console, const char* self_path,
+                  bool marker_written = false);
+
+// The read-only report on the PC's dial-up networking (the Check mode):
+// measures, prints the verdict and waits for a key. It changes nothing and
+// refuses nothing; argv0 gives the command that finishes a stopped repair.
+void CheckNetworking(Platform& os, Console& console, const char* argv0);
 
 }  // namespace netrevive
 

@@ -73,6 +73,9 @@ class Simulation {
   void RunByWindows(const ResolvedCommand& resolved, const std::string& command_line);
   // Runs the RunOnce entries of a new session. False when there were none.
   bool RunOnceEntries();
+  // The caller runs the Check once the repair has gone as far as it goes,
+  // unless the last run was the Check.
+  void RunCheck();
   bool IsTheProgram(const std::string& program) const;
   // Lists the changes between the snapshot and now under the heading.
   void PrintChanges(const std::string& heading, const ChangeMark& before);
@@ -294,12 +297,26 @@ SessionRequest Simulation::Run() {
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
   }
+  if (left == SessionRequest::kNone) RunCheck();
   PrintSummary(before);
   out_.Flush();
   report_.restarts = restarts_;
   report_.logoffs = logoffs_;
   if (settings_.report != nullptr) *settings_.report = report_;
   return left;
+}
+
+void Simulation::RunCheck() {
+  if (!report_.runs.empty()) {
+    const std::vector<std::string>& last = report_.runs.back().argv;
+    if (last.size() == 2 && last[1] == "Check") return;
+  }
+  const std::string& self = machine_.self_path();
+  std::string typed = self.find(' ') == std::string::npos ? self : Quote(self);
+  out_.Note("the caller runs the Check: Start, Run, " + typed + " Check");
+  ChangeMark check_start = MarkChanges(machine_);
+  RunProgram({self, "Check"});
+  PrintChanges("changes by the Check:", check_start);
 }
 
 void Simulation::PrintChanges(const std::string& heading, const ChangeMark& before) {

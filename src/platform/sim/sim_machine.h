@@ -136,6 +136,27 @@ class SimMachine final : public Platform {
   // Logged only; the simulated console has no break keys.
   bool SetConsoleCtrlHandler() override;
 
+  // Winsock 2, answered from the registry. LoadLibraryA finds the library
+  // in the program's folder, <WindowsDir>\SYSTEM or <WindowsDir> (as
+  // Windows looks), else kNoHandle with 126. WSAStartup answers 10091
+  // (WSASYSNOTREADY) when Winsock2\Parameters cannot be opened, and 10093
+  // without the library loaded. WSAEnumProtocolsA lists the providers of
+  // Winsock2\Parameters\Protocol_Catalog9\Catalog_Entries\*
+  // "PackedCatalogItem" (the library path in 260 bytes, then the provider's
+  // WSAPROTOCOL_INFOW; shorter items are skipped as Winsock skips damaged
+  // ones), 10055 with the size needed when the buffer is too small, 10093
+  // before WSAStartup. WSACleanup ends one WSAStartup. Started Winsock and
+  // loaded libraries are listed among the open handles.
+  Handle LoadLibraryA(const char* file) override;
+  int32_t WSAStartup(uint16_t version) override;
+  int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                            uint32_t* buffer_length) override;
+  int32_t WSACleanup() override;
+  int32_t WSAGetLastError() override;
+  bool FreeLibrary(Handle module) override;
+  // The providers WSAEnumProtocolsA would list (every protocol).
+  std::vector<ProtocolInfo> WinsockProviders() const;
+
   // ---- Registry helpers ---------------------------------------------------
   // Creates the key and any missing keys above it. False for an unknown root.
   bool CreateKey(const std::string& path) { return registry_.CreateKey(path); }
@@ -375,6 +396,11 @@ class SimMachine final : public Platform {
   std::string windows_dir_;
   std::string self_path_;
   RegStatus last_error_ = 0;
+  // Loaded libraries by handle (path, opening call), and the calls of the
+  // WSAStartups not yet cleaned up.
+  std::map<Handle, std::pair<std::string, uint64_t>> modules_;
+  std::vector<uint64_t> winsock_startups_;
+  int32_t wsa_error_ = 0;
 };
 
 }  // namespace netrevive::sim

@@ -40,6 +40,12 @@ enum class Op {
   kCloseHandle,
   kExitWindowsEx,
   kSetConsoleCtrlHandler,
+  kLoadLibraryA,
+  kWSAStartup,
+  kWSAEnumProtocolsA,
+  kWSACleanup,
+  kWSAGetLastError,
+  kFreeLibrary,
 };
 
 struct OpEntry {
@@ -75,6 +81,12 @@ inline constexpr OpEntry kOps[] = {
     {Op::kCloseHandle, "CloseHandle"},
     {Op::kExitWindowsEx, "ExitWindowsEx"},
     {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
+    {Op::kLoadLibraryA, "LoadLibraryA"},
+    {Op::kWSAStartup, "WSAStartup"},
+    {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA"},
+    {Op::kWSACleanup, "WSACleanup"},
+    {Op::kWSAGetLastError, "WSAGetLastError"},
+    {Op::kFreeLibrary, "FreeLibrary"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -82,7 +94,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kSetConsoleCtrlHandler) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kFreeLibrary) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -90,6 +102,10 @@ constexpr const char* OpName(Op op) { return kOps[static_cast<size_t>(op)].name;
 
 // The registry operations (advapi32) come first and return their status.
 constexpr bool IsRegistryOp(Op op) { return op <= Op::kRegCloseKey; }
+
+// The Winsock operations, which return their status (WSAStartup) or
+// SOCKET_ERROR with the status kept for WSAGetLastError.
+constexpr bool IsWinsockOp(Op op) { return op >= Op::kWSAStartup && op <= Op::kWSAGetLastError; }
 
 // The operation with this name, compared without regard to ASCII case.
 // False for a name that is not in the table.

@@ -178,6 +178,17 @@ void AddDefaultWinsock2Tree(SimMachine* machine) {
   }
 }
 
+void RemoveTcpIpProviders(SimMachine* machine) {
+  const std::string entries =
+      std::string(kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
+  const uint32_t provider_count = sizeof kProviders / sizeof kProviders[0];
+  for (uint32_t i = 0; i < provider_count; ++i) {
+    if (kProviders[i].address_family == 2 && kProviders[i].protocol_number == 6) {
+      machine->DeleteKey(entries + "\\" + Catalog12(static_cast<int>(i) + 1));
+    }
+  }
+}
+
 void InstallDun(SimMachine* machine) {
   machine->SetString(kDunFilePath, "", "Dial-Up Networking Exported File");
   machine->SetDword(kDunFilePath, "EditFlags", 0x00010000);
@@ -272,6 +283,7 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
   machine.PutFile(windows_dir + "\\rundll.exe", "MZ rundll");
   machine.PutFile(windows_dir + "\\system\\rnasetup.dll", "MZ rnasetup");
   machine.PutFile(windows_dir + "\\system\\setupx.dll", "MZ setupx");
+  machine.PutFile(windows_dir + "\\system\\ws2_32.dll", "MZ ws2_32");
   machine.PutFile(windows_dir + "\\inf\\rna.inf",
                   "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=NetTrans\r\n\r\n"
                   "[RNA]\r\nAddReg=RNA.AddReg\r\n");
@@ -295,6 +307,8 @@ const std::vector<PresetInfo>& PresetMachines() {
       {"no-winsock2", "Windows 98 SE without the Winsock2 key"},
       {"no-rna-inf", "Windows 98 SE whose inf\\rna.inf is missing"},
       {"no-helper", "Windows 98 SE whose rundll32.exe is missing"},
+      {"no-tcpip", "Windows 98 SE whose Winsock 2 catalogue lists no TCP/IP provider"},
+      {"no-ws2-32", "Windows 98 SE whose system\\ws2_32.dll is missing"},
   };
   return kPresets;
 }
@@ -346,6 +360,10 @@ bool MakePresetMachine(const std::string& name, SimMachine* out) {
     machine.RemoveFile(dir + "\\inf\\rna.inf");
   } else if (name == "no-helper") {
     machine.RemoveFile(dir + "\\rundll32.exe");
+  } else if (name == "no-tcpip") {
+    RemoveTcpIpProviders(&machine);
+  } else if (name == "no-ws2-32") {
+    machine.RemoveFile(dir + "\\system\\ws2_32.dll");
   }
   *out = std::move(machine);
   return true;

@@ -68,8 +68,8 @@ inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
 // C:\WINDOWS; version platform 1, 4.10, build 0x040A08AE (2222), CSD " A ";
 // drives A: removable and C: fixed;
 // files system.dat, user.dat (both hidden, system, read-only), rundll32.exe, rundll.exe,
-// inf\rna.inf, system\ (folder) and the program at kDefaultSelfPath. Every path of the machine is
-// built on windows_dir, which may be of any length.
+// inf\rna.inf, system\ws2_32.dll (Winsock 2) and the program at kDefaultSelfPath. Every path of the
+// machine is built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 
 struct PresetInfo {
@@ -79,13 +79,16 @@ struct PresetInfo {
 
 // "98se" (the default), "98", "me", "95", "nt", "no-dun", "upgrade-dunsetup",
 // "upgrade-rundll", "upgrade-rundll32", "upgrade-unknown", "no-winsock2",
-// "no-rna-inf", "no-helper".
+// "no-rna-inf", "no-helper", "no-tcpip", "no-ws2-32".
 const std::vector<PresetInfo>& PresetMachines();
 // False (out untouched) for an unknown name.
 bool MakePresetMachine(const std::string& name, SimMachine* out);
 
 // Pieces of the default machine, for tests and for helpers.
+// The Winsock 2 settings of the default machine, whose catalogue lists
+// TCP/IP providers; RemoveTcpIpProviders takes those entries out of it.
 void AddDefaultWinsock2Tree(SimMachine* machine);
+void RemoveTcpIpProviders(SimMachine* machine);
 void InstallDun(SimMachine* machine);  // dunfile, RemoteAccess, RNA "1"
 void InstallDialUpAdapter(SimMachine* machine);
 void RemoveDun(SimMachine* machine);  // the UninstallUpgrade effect

@@ -1,7 +1,9 @@
 #include "platform/win32/win32_platform.h"
 
 #define WIN32_LEAN_AND_MEAN
+#include <stddef.h>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace netrevive {
 
@@ -45,6 +47,26 @@ LONG DeleteKeyTree(HKEY parent, const char* subkey) {
 // NULL handler for this; closing the console window cannot be refused.
 BOOL WINAPI IgnoreBreakKey(DWORD event) {
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+// The program's copy of WSAPROTOCOL_INFOA is handed to Winsock as it is.
+static_assert(sizeof(ProtocolInfo) == sizeof(WSAPROTOCOL_INFOA), "WSAPROTOCOL_INFOA's size");
+static_assert(offsetof(ProtocolInfo, address_family) == offsetof(WSAPROTOCOL_INFOA, iAddressFamily),
+              "WSAPROTOCOL_INFOA's iAddressFamily");
+static_assert(offsetof(ProtocolInfo, protocol) == offsetof(WSAPROTOCOL_INFOA, iProtocol),
+              "WSAPROTOCOL_INFOA's iProtocol");
+static_assert(offsetof(ProtocolInfo, protocol_name) == offsetof(WSAPROTOCOL_INFOA, szProtocol),
+              "WSAPROTOCOL_INFOA's szProtocol");
+
+using WsaStartupFunction = int(WSAAPI*)(WORD, LPWSADATA);
+using WsaEnumProtocolsFunction = int(WSAAPI*)(LPINT, LPWSAPROTOCOL_INFOA, LPDWORD);
+using WsaCleanupFunction = int(WSAAPI*)();
+using WsaGetLastErrorFunction = int(WSAAPI*)();
+
+// An entry point as the function type it has.
+template <typename Function>
+Function EntryPoint(void* address) {
+  return reinterpret_cast<Function>(address);
 }
 
 }  // namespace
@@ -186,6 +208,70 @@ bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 
 bool Win32Platform::SetConsoleCtrlHandler() {
   return ::SetConsoleCtrlHandler(IgnoreBreakKey, TRUE) != FALSE;
+}
+
+Handle Win32Platform::LoadLibraryA(const char* file) {
+  HMODULE module = ::LoadLibraryA(file);
+  if (module == nullptr) return kNoHandle;
+  FARPROC startup = ::GetProcAddress(module, "WSAStartup");
+  FARPROC enum_protocols = ::GetProcAddress(module, "WSAEnumProtocolsA");
+  FARPROC cleanup = ::GetProcAddress(module, "WSACleanup");
+  FARPROC get_last_error = ::GetProcAddress(module, "WSAGetLastError");
+  if (startup == nullptr || enum_protocols == nullptr || cleanup == nullptr ||
+      get_last_error == nullptr) {
+    ::FreeLibrary(module);
+    return kNoHandle;
+  }
+  wsa_startup_ = reinterpret_cast<void*>(startup);
+  wsa_enum_protocols_ = reinterpret_cast<void*>(enum_protocols);
+  wsa_cleanup_ = reinterpret_cast<void*>(cleanup);
+  wsa_get_last_error_ = reinterpret_cast<void*>(get_last_error);
+  return reinterpret_cast<Handle>(module);
+}
+
+int32_t Win32Platform::WSAStartup(uint16_t version) {
+  if (wsa_startup_ == nullptr) return WSANOTINITIALISED;
+  WSADATA data;
+  return EntryPoint<WsaStartupFunction>(wsa_startup_)(version, &data);
+}
+
+int32_t Win32Platform::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                                         uint32_t* buffer_length) {
+  if (wsa_enum_protocols_ == nullptr) return SOCKET_ERROR;
+  // Winsock's prototype takes the list without const; it only reads it.
+  INT list[8] = {};
+  INT* wanted = nullptr;
+  if (protocols != nullptr) {
+    size_t n = 0;
+    while (n + 1 < sizeof list / sizeof list[0] && protocols[n] != 0) {
+      list[n] = protocols[n];
+      ++n;
+    }
+    wanted = list;
+  }
+  DWORD length = *buffer_length;
+  int count = EntryPoint<WsaEnumProtocolsFunction>(wsa_enum_protocols_)(
+      wanted, reinterpret_cast<LPWSAPROTOCOL_INFOA>(buffer), &length);
+  *buffer_length = length;
+  return count;
+}
+
+int32_t Win32Platform::WSACleanup() {
+  if (wsa_cleanup_ == nullptr) return SOCKET_ERROR;
+  return EntryPoint<WsaCleanupFunction>(wsa_cleanup_)();
+}
+
+int32_t Win32Platform::WSAGetLastError() {
+  if (wsa_get_last_error_ == nullptr) return WSANOTINITIALISED;
+  return EntryPoint<WsaGetLastErrorFunction>(wsa_get_last_error_)();
+}
+
+bool Win32Platform::FreeLibrary(Handle module) {
+  wsa_startup_ = nullptr;
+  wsa_enum_protocols_ = nullptr;
+  wsa_cleanup_ = nullptr;
+  wsa_get_last_error_ = nullptr;
+  return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
 }
 
 }  // namespace netrevive
