@@ -187,6 +187,11 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
        {"", "UpgradeRemove", nullptr},
        false,
        true},
+      {"argc 2 ReinstallDUN, argv[0] null, no own name",
+       2,
+       {nullptr, "ReinstallDUN", nullptr},
+       false,
+       true},
   };
   for (const Case& c : cases) {
     sim::SimMachine machine = sim::MakeDefaultMachine();
@@ -201,12 +206,22 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
     // program's own file, or refuses before it changes the machine.
     const bool schedules = (!c.usage && c.argc == 1) || (c.argc == 2 && c.argv[1] != nullptr &&
                                                          std::string(c.argv[1]) == "UpgradeRemove");
+    // A ReinstallDUN run schedules the Check from it, or finishes the
+    // repair without one.
+    const bool reinstalls =
+        c.argc == 2 && c.argv[1] != nullptr && std::string(c.argv[1]) == "ReinstallDUN";
     std::string entry;
     if (schedules && !c.own_name_fails) {
       EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
       EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " ReinstallDUN") << c.name;
+    } else if (reinstalls && !c.own_name_fails) {
+      EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
+      EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " Check") << c.name;
     } else {
       EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
+    }
+    if (reinstalls) {
+      EXPECT_EQ(machine.processes().size(), 3u) << c.name;
     }
     if (schedules && c.own_name_fails) {
       EXPECT_TRUE(Contains(out.transcript, kNotFullPath)) << c.name;

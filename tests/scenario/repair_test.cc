@@ -88,7 +88,13 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_reinstall", second.transcript));
   EXPECT_FALSE(second.unflushed_pause);
   EXPECT_FALSE(machine.FileExists(kMarker));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  // The Check is scheduled after the last key press, before the restart.
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
+  const uint64_t check_entry = machine.CallsOf(Op::kRegSetValueExA).back().index;
+  const std::vector<sim::CallRecord> starts = machine.CallsOf(Op::kCreateProcessA);
+  ASSERT_GE(starts.size(), 2u);
+  EXPECT_GT(check_entry, starts[starts.size() - 2].index);  // InstallDefaultDrv
+  EXPECT_LT(check_entry, starts.back().index);              // RnaReboot
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_TRUE(machine.restart_requested());
@@ -104,6 +110,18 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_NE(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler), 0u);
   EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
             machine.FirstCallIndex(Op::kDeleteFileA));
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+
+  // After the restart the Check gives its verdict and changes nothing.
+  const size_t helpers_before_check = machine.processes().size();
+  sim::MachineSnapshot before_check = sim::TakeSnapshot(machine);
+  RunOutput check;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &check));
+  EXPECT_EQ(check.transcript, ExpectedTranscript("check_repaired", check.transcript));
+  EXPECT_EQ(check.keys, 1);
+  ASSERT_EQ(sim::DiffSnapshots(before_check, sim::TakeSnapshot(machine)).size(), 1u);
+  EXPECT_EQ(RunOnceValue(machine), "<none>");  // Windows took it
+  EXPECT_EQ(machine.processes().size(), helpers_before_check);
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   // The marker authorised one reinstallation: a further run does nothing.
@@ -159,7 +177,7 @@ TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
   EXPECT_EQ(run.transcript, ExpectedTranscript("repair_no_dun", run.transcript));
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_FALSE(machine.FileExists(kMarker));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_TRUE(machine.restart_requested());
   ASSERT_EQ(machine.processes().size(), 3u);
   EXPECT_NE(machine.processes()[0].command_line.find("InstallHinfSection RNA 128"),
@@ -438,6 +456,115 @@ TEST(RepairTest, SelfPathTooLongIsRefused) {
   EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript));
   EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
   EXPECT_TRUE(machine.processes().empty());
+}
+
+// The Check on each state a PC can be in: the lines that tell it apart, one
+// key, no change to the machine, every handle and Winsock closed, and no
+// line of its own wider than 79 columns.
+TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine&);
+    std::vector<const char*> lines;
+    const char* argv0 = sim::kDefaultSelfPath;
+  };
+  const Case cases[] = {
+      {"repaired",
+       "98se",
+       [](SimMachine&) {},
+       {"Windows version:          Windows 98SE (4.10.2222 A)\n",
+        "Winsock 2 settings:       present\n", "Winsock 2 TCP/IP:         working\n",
+        "Dial-Up Networking:       installed\n", "Repair under way:         no\n",
+        "Registry backups:         none\n",
+        "\nResult: REPAIRED. Dial-up networking is ready to use.\n"
+        "Press any key to close this window.\n"}},
+      {"98", "98", [](SimMachine&) {}, {"Windows 98 (4.10.1998)\n"}},
+      {"me", "me", [](SimMachine&) {}, {"Windows ME (4.90.3000)\n"}},
+      {"95", "95", [](SimMachine&) {}, {"Windows 95 (4.00.950)\n", "Result: REPAIRED."}},
+      {"nt",
+       "nt",
+       [](SimMachine&) {},
+       {"Windows version:          Windows NT family\n\n"
+        "Result: this check is for Windows 98 and ME only.\n"
+        "Press any key to close this window.\n"}},
+      {"no Winsock2 key",
+       "no-winsock2",
+       [](SimMachine&) {},
+       {"Winsock 2 settings:       MISSING\n",
+        "Winsock 2 TCP/IP:         NOT WORKING (error 10091)\n",
+        "Result: NOT WORKING: Winsock 2 settings.\n"
+        "Please call the MERX at 555-555-0142 and read them the lines above.\n"}},
+      {"settings unreadable",
+       "98se",
+       [](SimMachine& m) {
+         m.FailOperation(Op::kRegOpenKeyExA, std::string(sim::kWinsock2Path) + "\\Parameters",
+                         1015);
+       },
+       {"Winsock 2 settings:       unreadable (error 1015)\n",
+        "Result: NOT WORKING: Winsock 2 settings."}},
+      {"no TCP/IP provider",
+       "no-tcpip",
+       [](SimMachine&) {},
+       {"Winsock 2 TCP/IP:         NO TCP/IP PROVIDER\n",
+        "Result: NOT WORKING: Winsock 2 TCP/IP."}},
+      {"Winsock cannot list",
+       "98se",
+       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055); },
+       {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+      {"ws2_32.dll missing",
+       "no-ws2-32",
+       [](SimMachine&) {},
+       {"Winsock 2 TCP/IP:         WS2_32.DLL MISSING\n"}},
+      {"no DUN",
+       "no-dun",
+       [](SimMachine&) {},
+       {"Dial-Up Networking:       NOT INSTALLED\n", "Result: NOT WORKING: Dial-Up Networking."}},
+      {"restart pending",
+       "98se",
+       [](SimMachine& m) { RunFresh(m); },
+       {"Repair under way:         restart pending\n\tC:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN\n",
+        "Registry backups:         system.tom and user.tom\n",
+        "Result: REPAIR UNDER WAY. Restart the computer and let Netrevive carry on.\n"}},
+      {"only the marker",
+       "98se",
+       [](SimMachine& m) {
+         RunFresh(m);
+         m.TakeRunOnceCommands();
+         m.RemoveFile("C:\\WINDOWS\\system.tom");
+       },
+       {"Repair under way:         reinstall authorised, not scheduled\n",
+        "Registry backups:         user.tom only\n",
+        "Result: REPAIR STOPPED. To finish it, click Start, Run, type\n"
+        "\tC:\\PROGRA~1\\NETREV~1.EXE ReinstallDUN\nand press Enter.\n"},
+       "C:\\Program Files\\netrevive.exe"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine)) << c.name;
+    machine.PutFile("C:\\Program Files\\netrevive.exe", "MZ");
+    c.prepare(machine);
+    machine.BeginNewSession();
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    const size_t helpers = machine.processes().size();
+    RunOutput run = RunProgram(machine, {c.argv0, "Check"});
+    for (const char* line : c.lines) {
+      EXPECT_TRUE(testing::Contains(run.transcript, line)) << c.name << ": " << line << "\n"
+                                                           << run.transcript;
+    }
+    EXPECT_EQ(run.keys, 1) << c.name;
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_EQ(machine.processes().size(), helpers) << c.name;
+    EXPECT_TRUE(machine.session_requests().empty()) << c.name;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    size_t start = 0;
+    for (size_t end; (end = run.transcript.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      if (run.transcript[start] != '\t') {
+        EXPECT_LE(end - start, 79u) << c.name;
+      }
+    }
+  }
 }
 
 }  // namespace

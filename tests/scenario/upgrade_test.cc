@@ -96,7 +96,7 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 }
 

@@ -326,11 +326,14 @@ TEST(NetreviveSimFolder, OneRunAtATime) {
 
   SimRun third = RunSim({"--keys", "auto", "--one-run", "--machine", dir});
   ASSERT_EQ(third.exit_status, 0) << third.err;
+  // After the final restart Windows runs the Check, which ends the repair.
   EXPECT_NE(third.out.find("== Windows restarts\n"
-                           "== session 1: RunOnce is empty, nothing more is scheduled\n"),
+                           "== session 1: RunOnce \"QU Netrevive\" = "
+                           "C:\\NETREVIVE\\NETREVIVE.EXE Check\n"),
             std::string::npos)
       << third.out;
-  EXPECT_EQ(third.out.find("Netrevive Program."), std::string::npos);
+  EXPECT_NE(third.out.find("Result: REPAIRED."), std::string::npos) << third.out;
+  EXPECT_EQ(third.out.find("the caller runs the Check"), std::string::npos) << third.out;
   EXPECT_NE(ReadText(dir + "/machine.txt").find("pending=none\n"), std::string::npos);
 
   // With nothing pending, the next call is the user starting the program.
@@ -447,7 +450,12 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
               std::string::npos)
         << gone.out;
   }
-  EXPECT_EQ(gone.out.find("== the program starts"), std::string::npos) << gone.out;
+  // Only the Check the caller runs at the end starts the program.
+  const size_t start = gone.out.find("== the program starts");
+  EXPECT_EQ(gone.out.substr(start, gone.out.find('\n', start) - start),
+            "== the program starts: argv[0]=\"C:\\NETREVIVE\\NETREVIVE.EXE\" argv[1]=\"Check\"")
+      << gone.out;
+  EXPECT_EQ(gone.out.find("== the program starts", start + 1), std::string::npos) << gone.out;
 
   SimRun by_name = RunSim({"--keys", "auto", "--program", "netrevive"});
   ASSERT_EQ(by_name.exit_status, 0) << by_name.err;
@@ -502,7 +510,7 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
       << run.out;
   EXPECT_NE(run.out.find("== helper runs: 1\n==   session 1 (RunOnce): "
                          "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv\n"
-                         "== program runs: 1, restarts: 1, log-offs: 0\n"),
+                         "== program runs: 2, restarts: 1, log-offs: 0\n"),
             std::string::npos)
       << run.out;
 

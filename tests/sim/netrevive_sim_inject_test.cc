@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "== [key]\n"
                     "An error occured while removing the registry keys.\n",
                     "== no restart or log-off was requested; the simulation ends\n",
-                    "== program runs: 1, restarts: 0, log-offs: 0\n"}},
+                    "== program runs: 2, restarts: 0, log-offs: 0\n"}},
         InjectCase{"ServicesKeyOpen",
                    {"RegOpenKeyExA:HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services=5"},
                    {"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"
@@ -113,7 +113,22 @@ INSTANTIATE_TEST_SUITE_P(
              "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\n"
              "Please report this error; The error code is: 1010\n"
              "Press any key to abort program.\n== [key]\n"
-             "== the program ended"}}),
+             "== the program ended"}},
+        // The Check after the final restart meets the Winsock faults.
+        InjectCase{
+            "WinsockLibrary",
+            {"LoadLibraryA=126"},
+            {"== session 3: RunOnce \"QU Netrevive\" = C:\\NETREVIVE\\NETREVIVE.EXE Check\n",
+             " LoadLibraryA \"WS2_32.DLL\" -> 0 (status 126) [fault]\n",
+             "Winsock 2 TCP/IP:         WS2_32.DLL MISSING\n",
+             "Result: NOT WORKING: Winsock 2 TCP/IP.\n", "== ending: check-winsock2-tcpip\n"}},
+        InjectCase{"WinsockStartup",
+                   {"WSAStartup=10091", "WSAEnumProtocolsA=10055"},
+                   {"Winsock 2 TCP/IP:         NOT WORKING (error 10091)\n"}},
+        InjectCase{"WinsockProviders",
+                   {"WSAEnumProtocolsA=10055"},
+                   {" WSAEnumProtocolsA protocols=6, length=5952 -> -1 (status 10055) [fault]\n",
+                    "Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}}),
     [](const ::testing::TestParamInfo<InjectCase>& info) { return info.param.label; });
 
 // A fault that fails once and is then used up: an access-denied answer to the
@@ -144,7 +159,7 @@ TEST(NetreviveSimInjectOnce, OnceFailsOnlyTheFirstMatchingCall) {
   EXPECT_NE(run.out.find("CopyFileA \"C:\\WINDOWS\\system.dat\""), std::string::npos);
   EXPECT_EQ(run.out.find("file created: C:\\WINDOWS\\system.tom"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("file created: C:\\WINDOWS\\user.tom"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("== program runs: 2, restarts: 2, log-offs: 0\n"), std::string::npos);
+  EXPECT_NE(run.out.find("== program runs: 3, restarts: 2, log-offs: 0\n"), std::string::npos);
 }
 
 // A fault on a path the program never uses never fires.

@@ -33,6 +33,9 @@ TEST(SelectRunModeTest, ExactCaseSensitiveWordsOnly) {
       {{"netrevive.exe", ""}, RunMode::kUsage},
       {{"netrevive.exe", "ReinstallDUN", "x"}, RunMode::kUsage},
       {{"netrevive.exe", "UpgradeRemove", "UpgradeRemove"}, RunMode::kUsage},
+      {{"netrevive.exe", "Check"}, RunMode::kCheck},
+      {{"netrevive.exe", "check"}, RunMode::kUsage},
+      {{"netrevive.exe", "Check", "Check"}, RunMode::kUsage},
       {{}, RunMode::kUsage},
   };
   for (const Case& c : cases) {

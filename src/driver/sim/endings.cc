@@ -71,11 +71,13 @@ std::vector<Ending> MakeEndings() {
        {{"computer to reboot before you access network services. Press any key to reboot.", true}},
        "Dial-Up Networking was installed again from Windows' setup information "
        "(InstallHinfSection RNA, which also writes new Winsock 2 settings) with its "
-       "default driver, the authorising file rundunreinst.QU was used up, and Windows "
-       "restarts. The repair is complete.",
-       "Let Windows restart, then try the connection. If the PC had a Dial-Up Networking "
-       "upgrade, install it again now (DUN 1.4). Keep system.tom and user.tom until the "
-       "connection works.",
+       "default driver, the authorising file rundunreinst.QU was used up, a RunOnce entry "
+       "\"QU Netrevive\" runs the Check once after the restart, and Windows restarts. The "
+       "repair is complete.",
+       "Let Windows restart: Netrevive's Check then shows by itself whether dial-up "
+       "networking works (see the check- endings); press a key to close it, then try the "
+       "connection. If the PC had a Dial-Up Networking upgrade, install it again now (DUN "
+       "1.4). Keep system.tom and user.tom until the connection works.",
        {"--preset", "98se"},
        2});
   t.push_back(
@@ -378,6 +380,76 @@ std::vector<Ending> MakeEndings() {
                "Restart the PC, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
+  // ---- The Check: a verdict that changes nothing ----------------------------
+  t.push_back({"check-repaired",
+               EndingKind::kRepaired,
+               {{"Result: REPAIRED. Dial-up networking is ready to use."}},
+               "The Check found the Winsock 2 settings, a TCP/IP provider listed by Winsock itself "
+               "and Dial-Up Networking installed, and no repair under way. Nothing was changed.",
+               "Try the connection. If it still fails, the fault is not in the Winsock 2 settings: "
+               "look at the modem, the dial-up connection's number and the account. Keep "
+               "system.tom and user.tom until the connection works." NR_UPGRADE_LATER,
+               {"--preset", "98se"},
+               3});
+  t.push_back({"check-repair-under-way",
+               EndingKind::kGoesOn,
+               {{"Result: REPAIR UNDER WAY."}},
+               "A RunOnce entry \"QU Netrevive\" (shown under \"Repair under way\") starts "
+               "Netrevive at the next start of Windows: the repair has not finished yet. Nothing "
+               "was changed.",
+               "Restart the PC (Start > Shut Down > Restart) and let Netrevive carry on by itself; "
+               "do not start it by hand meanwhile.",
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
+               2});
+  t.push_back({"check-repair-stopped",
+               EndingKind::kStopped,
+               {{"Result: REPAIR STOPPED. To finish it, click Start, Run, type"}},
+               "The file rundunreinst.QU authorises a reinstallation of Dial-Up Networking, but no "
+               "RunOnce entry starts it (the entry was lost, or the file was left behind by a "
+               "run that could not delete it). Nothing was changed.",
+               "Click Start > Run, type the command shown on the screen exactly, OK: Netrevive "
+               "reinstalls Dial-Up Networking and restarts Windows.",
+               {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
+               3});
+  t.push_back({"check-winsock2-settings",
+               EndingKind::kStopped,
+               {{"Result: NOT WORKING: Winsock 2 settings."}},
+               "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\"
+               "Parameters) are missing or cannot be read, and no repair is under way: no program "
+               "can reach the network. Nothing was changed.",
+               NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "no-winsock2"},
+               2});
+  t.push_back({"check-winsock2-tcpip",
+               EndingKind::kStopped,
+               {{"Result: NOT WORKING: Winsock 2 TCP/IP."}},
+               "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
+               "cannot start (the error code tells why), or its library WS2_32.DLL is missing or "
+               "damaged, as the line \"Winsock 2 TCP/IP\" says. Nothing was changed.",
+               "If Netrevive has not repaired this PC yet, run it now (Start > Run, "
+               "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "
+               "says WS2_32.DLL MISSING, Windows' networking files are damaged: " NR_REINSTALL_DUN
+               ", and if that does not help, the PC needs a technician.",
+               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               1});
+  t.push_back(
+      {"check-dun-missing",
+       EndingKind::kStopped,
+       {{"Result: NOT WORKING: Dial-Up Networking."}},
+       "Winsock 2 works, but Dial-Up Networking is not installed and no repair is under "
+       "way. Nothing was changed.",
+       "Run Netrevive (Start > Run, C:\\NETREVIVE.EXE), which installs DUN, or " NR_INSTALL_DUN ".",
+       {"--preset", "no-dun", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+       1});
+  t.push_back({"check-not-9x",
+               EndingKind::kRefused,
+               {{"Result: this check is for Windows 98 and ME only."}},
+               "The PC runs Windows NT, 2000 or later (or its version could not be read); the "
+               "Check looked no further. Nothing was changed.",
+               "Netrevive and its Check are for Windows 98, 98 SE and ME only; this PC needs "
+               "another kind of help.",
+               {"--preset", "nt"},
+               2});
   return t;
 }
 
@@ -405,18 +477,26 @@ bool RuleMatches(const ScreenRule& rule, const std::string& output) {
 
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to
-// start the upgrade's uninstaller:"), which could hold any text at all.
-// The program's own next line closes each echo.
+// start the upgrade's uninstaller:"; the Check's RunOnce command), which
+// could hold any text at all. The program's own next line closes each echo.
 std::string WithoutEchoedData(const std::string& output) {
-  static const char* const kEchoes[] = {"\nUnknown uninstall string: ",
-                                        "\nUnable to start the upgrade's uninstaller:\n\t"};
-  static const char kClose[] = "Please remove the upgrade from Add remove programs and run the\n";
+  struct Echo {
+    const char* opening;
+    const char* close;
+  };
+  static const Echo kEchoes[] = {
+      {"\nUnknown uninstall string: ",
+       "Please remove the upgrade from Add remove programs and run the\n"},
+      {"\nUnable to start the upgrade's uninstaller:\n\t",
+       "Please remove the upgrade from Add remove programs and run the\n"},
+      {"\nRepair under way:         restart pending\n\t", "Registry backups:"},
+  };
   std::string text = output;
-  for (const char* echo : kEchoes) {
-    size_t from = text.find(echo);
-    size_t to = from == std::string::npos ? from : text.find(kClose, from);
+  for (const Echo& echo : kEchoes) {
+    size_t from = text.find(echo.opening);
+    size_t to = from == std::string::npos ? from : text.find(echo.close, from);
     if (from != std::string::npos && to != std::string::npos) {
-      text.replace(from, to - from, std::string(echo) + "<uninstall text>\n");
+      text.replace(from, to - from, std::string(echo.opening) + "<registry text>\n");
     }
   }
   return text;

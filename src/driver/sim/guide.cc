@@ -122,7 +122,7 @@ std::string Screens(const GuideRun& sim) {
       after_key.push_back(note);
     } else if (note == "Windows restarts" || note == "the session ends; the user logs on again" ||
                StartsWith(note, "Windows runs ") || StartsWith(note, "session ") ||
-               StartsWith(note, "Windows cannot find")) {
+               StartsWith(note, "Windows cannot find") || StartsWith(note, "the caller runs ")) {
       if (StartsWith(note, "session ") && Contains(note, ": RunOnce \"")) continue;
       md += "*" + note + ".*\n\n";
     }
@@ -164,9 +164,15 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
     } else {
       const RunReport& before = runs[i - 1];
       std::string how = before.session_end.empty() ? "the caller" : before.session_end;
+      std::string label = DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) +
+                          "\\\" =\\n" + DotLabel(run.runonce_command);
+      if (run.runonce_name.empty()) {
+        std::string line;
+        for (size_t a = 0; a < run.argv.size(); ++a) line += (a ? " " : "") + run.argv[a];
+        label = "the caller: Start, Run,\\n" + DotLabel(line);
+      }
       dot += "  run" + std::to_string(i) + " -> run" + std::to_string(i + 1) + " [label=\"" +
-             DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) + "\\\" =\\n" +
-             DotLabel(run.runonce_command) + "\"];\n";
+             label + "\"];\n";
     }
   }
   if (!runs.empty()) {
@@ -379,8 +385,13 @@ constexpr const char kHowItRuns[] =
     "asks for a key, schedules the ReinstallDUN run and restarts, as above.\n"
     "3. **ReinstallDUN run** (from RunOnce): asks for two keys, installs Dial-Up Networking "
     "from Windows' setup information (which writes new Winsock 2 settings) and its default "
-    "driver, says the fix was applied, asks for a key and restarts Windows. The repair is "
-    "then complete.\n\n"
+    "driver, says the fix was applied, asks for a key, writes the RunOnce entry with Check "
+    "and restarts Windows. The repair is then complete.\n"
+    "4. **Check** (from RunOnce after that restart; or the caller at any time: Start > Run, "
+    "`C:\\NETREVIVE.EXE Check`, OK): looks at the Windows version, the Winsock 2 settings, "
+    "Winsock's own TCP/IP provider, Dial-Up Networking, any repair under way and the "
+    "backups, prints its verdict and waits for a key. It changes nothing. The simulator has "
+    "the caller run it at the end of every path that does not end with it.\n\n"
     "The caller must not close the program's window at a pause once the Winsock2 key is gone: "
     "a run stopped there leaves a PC that a new run cannot repair (see "
     "[`winsock2-gone`](#ending-winsock2-gone)).\n\n";

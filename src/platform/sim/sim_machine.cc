@@ -676,12 +676,16 @@ int32_t SimMachine::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* bu
 }
 
 int32_t SimMachine::WSACleanup() {
+  // As a close, a cleanup the fault plan fails still ends the startup.
+  auto release = [&] {
+    if (!winsock_startups_.empty()) winsock_startups_.pop_back();
+  };
   RegStatus status = kErrorSuccess;
-  if (Pass(Record(Op::kWSACleanup, "", ""), &status)) {
+  if (Pass(Record(Op::kWSACleanup, "", ""), &status, release)) {
     if (winsock_startups_.empty()) {
       status = kWsaNotInitialised;
     } else {
-      winsock_startups_.pop_back();
+      release();
     }
   }
   if (status != kErrorSuccess) wsa_error_ = status;
