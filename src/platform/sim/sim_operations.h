@@ -12,7 +12,7 @@
 
 namespace netrevive::sim {
 
-// In the order of the Platform interface.
+// In the order of the Platform interface (operations added later at the end).
 enum class Op {
   kRegOpenKeyExA,
   kRegQueryInfoKeyA,
@@ -40,6 +40,12 @@ enum class Op {
   kCloseHandle,
   kExitWindowsEx,
   kSetConsoleCtrlHandler,
+  kRegCreateKeyExA,
+  kRegFlushKey,
+  kFindFirstFileA,
+  kFindClose,
+  kGetTempPathA,
+  kFlushConsoleInputBuffer,
 };
 
 struct OpEntry {
@@ -75,6 +81,12 @@ inline constexpr OpEntry kOps[] = {
     {Op::kCloseHandle, "CloseHandle"},
     {Op::kExitWindowsEx, "ExitWindowsEx"},
     {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
+    {Op::kRegCreateKeyExA, "RegCreateKeyExA"},
+    {Op::kRegFlushKey, "RegFlushKey"},
+    {Op::kFindFirstFileA, "FindFirstFileA"},
+    {Op::kFindClose, "FindClose"},
+    {Op::kGetTempPathA, "GetTempPathA"},
+    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -82,14 +94,16 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kSetConsoleCtrlHandler) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kFlushConsoleInputBuffer) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
 constexpr const char* OpName(Op op) { return kOps[static_cast<size_t>(op)].name; }
 
-// The registry operations (advapi32) come first and return their status.
-constexpr bool IsRegistryOp(Op op) { return op <= Op::kRegCloseKey; }
+// The registry operations (advapi32) return their status.
+constexpr bool IsRegistryOp(Op op) {
+  return op <= Op::kRegCloseKey || op == Op::kRegCreateKeyExA || op == Op::kRegFlushKey;
+}
 
 // The operation with this name, compared without regard to ASCII case.
 // False for a name that is not in the table.

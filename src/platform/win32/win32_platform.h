@@ -44,6 +44,14 @@ class Win32Platform final : public Platform {
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
 
   bool SetConsoleCtrlHandler() override;
+
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
+  RegStatus RegFlushKey(RegKey key) override;
+  Handle FindFirstFileA(const char* pattern) override;
+  bool FindClose(Handle search) override;
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
+  bool FlushConsoleInputBuffer() override;
 };
 
 }  // namespace netrevive
