@@ -14,6 +14,7 @@ using Handle = uintptr_t;
 
 constexpr RegKey kHkeyClassesRoot = 0x80000000u;
 constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+constexpr RegKey kHkeyUsers = 0x80000003u;
 
 constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyWrite = 0x20006;
@@ -34,6 +35,7 @@ constexpr uint32_t kPlatformWin32Windows = 1;
 constexpr uint32_t kDriveRemovable = 2;
 constexpr uint32_t kDriveFixed = 3;
 constexpr uint32_t kDriveRemote = 4;
+constexpr uint32_t kDriveCdrom = 5;
 
 // File attributes, and GetFileAttributesA's answer for a missing file.
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
@@ -156,6 +158,23 @@ class Platform {
   // as handled, so that neither ends the program from then on.
   virtual bool SetConsoleCtrlHandler() = 0;
 
+  // Opens the key for access, creating it and any missing keys above it
+  // (RegCreateKeyExA without a class, with default options).
+  virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                    RegKey* result) = 0;
+  // Writes the changes made below the key to the registry files now, rather
+  // than when Windows gets round to it.
+  virtual RegStatus RegFlushKey(RegKey key) = 0;
+  // Looks for a file whose name matches the pattern's last component (with
+  // * and ?). A search handle for FindClose when one matches; kNoHandle when
+  // none does or the folder cannot be searched.
+  virtual Handle FindFirstFileA(const char* pattern) = 0;
+  virtual bool FindClose(Handle search) = 0;
+  // The temporary folder's path with its trailing backslash; lengths as
+  // GetWindowsDirectoryA (0 on failure).
+  virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
+  // Discards the key presses waiting in the console's input.
+  virtual bool FlushConsoleInputBuffer() = 0;
   // Winsock 2 (ws2_32), loaded at run time so that the program still starts
   // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
   // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup and

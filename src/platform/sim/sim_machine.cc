@@ -110,6 +110,12 @@ void SimMachine::CutPower() {
   if (plan_.powered_off()) return;
   plan_.PowerOff();
   drive_.LoseUnsavedWrites();
+  if (written_registry_) registry_.RestoreContent(*written_registry_);
+}
+
+void SimMachine::set_lazy_registry(bool lazy) {
+  written_registry_.reset();
+  if (lazy) written_registry_ = registry_;
 }
 
 void SimMachine::FailOperation(std::optional<Op> operation, const std::string& path,
@@ -714,6 +720,9 @@ void SimMachine::BeginNewSession() {
   drive_.DropHandles();
   processes_.EndSession();
   plan_.PowerOn();
+  // Windows wrote the registry when the session ended (or found it as last
+  // written after a power cut).
+  if (written_registry_) written_registry_ = registry_;
 }
 
 std::vector<std::string> SimMachine::TakeRunOnceCommands() {
@@ -787,6 +796,84 @@ std::string SimMachine::DescribeOpenHandles() const {
            info.what + " (opened by call #" + std::to_string(info.opened_by_call) + ")\n";
   }
   return out;
+}
+
+// ---- Operations added later -------------------------------------------------
+
+RegStatus SimMachine::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                      RegKey* result) {
+  SimRegistry::Key key = registry_.Resolve(parent);
+  std::string shown = key.Shown(parent);
+  if (result != nullptr) *result = 0;
+  return RegistryCall(Record(Op::kRegCreateKeyExA, SubkeyPath(shown, subkey),
+                             shown + ", " + Quoted(subkey) + ", access=" + Hex(access)),
+                      [&] {
+                        if (key.status != kErrorSuccess) return key.status;
+                        return registry_.Create(key, subkey, current_call(), result);
+                      });
+}
+
+RegStatus SimMachine::RegFlushKey(RegKey handle) {
+  // HKEY_USERS holds no key the machine models; it flushes as the others.
+  bool users = handle == kHkeyUsers;
+  SimRegistry::Key key =
+      users ? SimRegistry::Key{kErrorSuccess, 0, "HKU"} : registry_.Resolve(handle);
+  return RegistryCall(Record(Op::kRegFlushKey, key.path, key.Shown(handle)), [&] {
+    if (key.status != kErrorSuccess) return key.status;
+    if (written_registry_) written_registry_->RestoreContent(registry_);
+    return kErrorSuccess;
+  });
+}
+
+Handle SimMachine::FindFirstFileA(const char* pattern) {
+  RegStatus status = kErrorSuccess;
+  Handle handle = kNoHandle;
+  if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
+    status = drive_.FindFirst(pattern, next_handle_, current_call());
+    if (status == kErrorSuccess) {
+      handle = next_handle_;
+      next_handle_ += 4;
+    }
+  }
+  last_error_ = status;
+  Finish(static_cast<int64_t>(handle), status);
+  return handle;
+}
+
+bool SimMachine::FindClose(Handle search) {
+  auto release = [&] { drive_.Release(search); };
+  return BoolCall(
+      Record(Op::kFindClose, drive_.PathOf(search), "handle=" + Hex(search)),
+      [&] { return drive_.Release(search) ? kErrorSuccess : kErrorInvalidHandle; }, release);
+}
+
+uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
+  CallRecord record = Record(Op::kGetTempPathA, "", "size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    std::string path = temp_path();
+    uint32_t length = static_cast<uint32_t>(path.size());
+    result = length;
+    if (buffer == nullptr || size < length + 1) {
+      result = length + 1;
+    } else {
+      memcpy(buffer, path.c_str(), length + 1);
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+bool SimMachine::FlushConsoleInputBuffer() {
+  return BoolCall(Record(Op::kFlushConsoleInputBuffer, "", ""), [] { return kErrorSuccess; });
+}
+
+void SimMachine::InsertDiscReady() {
+  for (const auto& file : disc_ready_) drive_.PutFile(file.first, file.second);
+  disc_ready_.clear();
 }
 
 }  // namespace netrevive::sim

@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -135,6 +136,21 @@ class SimMachine final : public Platform {
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   // Logged only; the simulated console has no break keys.
   bool SetConsoleCtrlHandler() override;
+  // Opens the key as RegOpenKeyExA does, creating what is missing first.
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
+  // HKLM, HKCR, HKEY_USERS or an open key; with a lazy registry the whole
+  // registry as it is now survives a power cut from then on.
+  RegStatus RegFlushKey(RegKey key) override;
+  // A search handle while a file matches (the drive's FindFirst); otherwise
+  // kNoHandle with 2 (none matches) or 3 (no such folder).
+  Handle FindFirstFileA(const char* pattern) override;
+  // Ends a search; unknown handle -> false (6).
+  bool FindClose(Handle search) override;
+  // temp_path(), sizes as GetWindowsDirectoryA.
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
+  // Logged only; the simulated keys are read one per pause.
+  bool FlushConsoleInputBuffer() override;
 
   // Winsock 2, answered from the registry. LoadLibraryA finds the library
   // in the program's folder, <WindowsDir>\SYSTEM or <WindowsDir> (as
@@ -258,6 +274,32 @@ class SimMachine final : public Platform {
   // presets set "C:\\NETREVIVE\\NETREVIVE.EXE".
   const std::string& self_path() const { return self_path_; }
   void set_self_path(const std::string& path) { self_path_ = path; }
+  // What GetTempPathA gives, with its trailing backslash ("WindowsDir\\TEMP\\"
+  // unless set; the folder is not created).
+  std::string temp_path() const {
+    return temp_path_.empty() ? windows_dir_ + "\\TEMP\\" : temp_path_;
+  }
+  void set_temp_path(const std::string& path) { temp_path_ = path; }
+
+  // ---- Removable discs ----------------------------------------------------
+  // A disc the user holds ready: its files are put on the drive at the next
+  // key the user presses (he puts the disc in when asked, then presses the
+  // key). Files by full path with their contents.
+  void HoldDiscReady(std::vector<std::pair<std::string, std::string>> files) {
+    disc_ready_ = std::move(files);
+  }
+  bool disc_ready() const { return !disc_ready_.empty(); }
+  // Puts the disc held ready in its drive; nothing when there is none.
+  void InsertDiscReady();
+
+  // ---- Lazy registry ------------------------------------------------------
+  // Windows 9x keeps registry changes in memory and writes them to its files
+  // when it gets round to it, when the session ends or on RegFlushKey. Once
+  // on, a power cut puts the registry back as it was last written: at
+  // set_lazy_registry, at the start of each session or at the last flush.
+  // Off: every change survives a power cut at once.
+  void set_lazy_registry(bool lazy);
+  bool lazy_registry() const { return written_registry_.has_value(); }
 
   // ---- Processes ----------------------------------------------------------
   // A null model starts programs without any effect (recorded as unknown).
@@ -395,6 +437,10 @@ class SimMachine final : public Platform {
   OsVersion version_{};
   std::string windows_dir_;
   std::string self_path_;
+  std::string temp_path_;
+  std::vector<std::pair<std::string, std::string>> disc_ready_;
+  // The registry as last written to its files, kept while lazy.
+  std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;
   // Loaded libraries by handle (path, opening call), and the calls of the
   // WSAStartups not yet cleaned up.

@@ -12,7 +12,7 @@
 
 namespace netrevive::sim {
 
-// In the order of the Platform interface.
+// In the order of the Platform interface (operations added later at the end).
 enum class Op {
   kRegOpenKeyExA,
   kRegQueryInfoKeyA,
@@ -40,6 +40,12 @@ enum class Op {
   kCloseHandle,
   kExitWindowsEx,
   kSetConsoleCtrlHandler,
+  kRegCreateKeyExA,
+  kRegFlushKey,
+  kFindFirstFileA,
+  kFindClose,
+  kGetTempPathA,
+  kFlushConsoleInputBuffer,
   kLoadLibraryA,
   kWSAStartup,
   kWSAEnumProtocolsA,
@@ -81,6 +87,12 @@ inline constexpr OpEntry kOps[] = {
     {Op::kCloseHandle, "CloseHandle"},
     {Op::kExitWindowsEx, "ExitWindowsEx"},
     {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
+    {Op::kRegCreateKeyExA, "RegCreateKeyExA"},
+    {Op::kRegFlushKey, "RegFlushKey"},
+    {Op::kFindFirstFileA, "FindFirstFileA"},
+    {Op::kFindClose, "FindClose"},
+    {Op::kGetTempPathA, "GetTempPathA"},
+    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer"},
     {Op::kLoadLibraryA, "LoadLibraryA"},
     {Op::kWSAStartup, "WSAStartup"},
     {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA"},
@@ -100,12 +112,10 @@ static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order
 
 constexpr const char* OpName(Op op) { return kOps[static_cast<size_t>(op)].name; }
 
-// The registry operations (advapi32) come first and return their status.
-constexpr bool IsRegistryOp(Op op) { return op <= Op::kRegCloseKey; }
-
-// The Winsock operations, which return their status (WSAStartup) or
-// SOCKET_ERROR with the status kept for WSAGetLastError.
-constexpr bool IsWinsockOp(Op op) { return op >= Op::kWSAStartup && op <= Op::kWSAGetLastError; }
+// The registry operations (advapi32) return their status.
+constexpr bool IsRegistryOp(Op op) {
+  return op <= Op::kRegCloseKey || op == Op::kRegCreateKeyExA || op == Op::kRegFlushKey;
+}
 
 // The operation with this name, compared without regard to ASCII case.
 // False for a name that is not in the table.

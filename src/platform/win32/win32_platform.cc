@@ -210,6 +210,41 @@ bool Win32Platform::SetConsoleCtrlHandler() {
   return ::SetConsoleCtrlHandler(IgnoreBreakKey, TRUE) != FALSE;
 }
 
+RegStatus Win32Platform::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                         RegKey* result) {
+  HKEY opened = nullptr;
+  DWORD disposition = 0;
+  LONG status = ::RegCreateKeyExA(ToHkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  access, nullptr, &opened, &disposition);
+  *result = reinterpret_cast<RegKey>(opened);
+  return status;
+}
+
+RegStatus Win32Platform::RegFlushKey(RegKey key) { return ::RegFlushKey(ToHkey(key)); }
+
+Handle Win32Platform::FindFirstFileA(const char* pattern) {
+  WIN32_FIND_DATAA found;
+  return FromFileHandle(::FindFirstFileA(pattern, &found));
+}
+
+bool Win32Platform::FindClose(Handle search) { return ::FindClose(ToHandle(search)) != FALSE; }
+
+uint32_t Win32Platform::GetTempPathA(char* buffer, uint32_t size) {
+  return ::GetTempPathA(size, buffer);
+}
+
+// The keys are read from the console itself (CONIN$), whatever standard
+// input is redirected to; that is the buffer to empty.
+bool Win32Platform::FlushConsoleInputBuffer() {
+  HANDLE input =
+      ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return false;
+  bool flushed = ::FlushConsoleInputBuffer(input) != FALSE;
+  ::CloseHandle(input);
+  return flushed;
+}
+
 Handle Win32Platform::LoadLibraryA(const char* file) {
   HMODULE module = ::LoadLibraryA(file);
   if (module == nullptr) return kNoHandle;

@@ -47,6 +47,13 @@ class Win32Platform final : public Platform {
 
   bool SetConsoleCtrlHandler() override;
 
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
+  RegStatus RegFlushKey(RegKey key) override;
+  Handle FindFirstFileA(const char* pattern) override;
+  bool FindClose(Handle search) override;
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
+  bool FlushConsoleInputBuffer() override;
   Handle LoadLibraryA(const char* file) override;
   int32_t WSAStartup(uint16_t version) override;
   int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
