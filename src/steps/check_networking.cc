@@ -1,5 +1,7 @@
 #include "platform/windows_dir.h"
+#include "steps/dun_upgrade.h"
 #include "steps/resume.h"
+#include "steps/setup_files.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -157,6 +159,38 @@ bool PrintDun(Platform& os, Console& console) {
   return installed;
 }
 
+void PrintDunUpgrade(Platform& os, Console& console) {
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  PrintLabel(console, "DUN upgrade (MSDUN):");
+  switch (lookup.result) {
+    case UpgradeLookup::kNotFound:
+      console.PrintLine("not installed");
+      break;
+    case UpgradeLookup::kFound:
+      console.PrintLine("installed");
+      PrintQuoted(console, lookup.uninstall.readable ? lookup.uninstall.text
+                                                     : "(its uninstall text cannot be read)");
+      break;
+    case UpgradeLookup::kOpenFailed:
+    case UpgradeLookup::kQueryFailed:
+    case UpgradeLookup::kEnumFailed:
+      PrintError(console, "unreadable", lookup.status);
+      break;
+  }
+}
+
+// The first folder of Windows' setup files, looked for without asking for
+// a disc.
+void PrintSetupFiles(Platform& os, Console& console) {
+  SetupFilesSearch search;
+  FindSetupFiles(os, &search);
+  PrintLabel(console, "Windows setup files:");
+  console.PrintLine(search.found >= 0 && search.found < search.folder_count
+                        ? search.folders[search.found].c_str()
+                        : "NOT FOUND");
+}
+
 // Whether WindowsDir\name is a file there.
 bool WindowsFileExists(Platform& os, const char* name) {
   FixedText<kPathSize> path;
@@ -210,6 +244,7 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
   Settings settings = PrintWinsockSettings(os, console);
   TcpIp tcp_ip = PrintTcpIp(os, console);
   bool dun = PrintDun(os, console);
+  PrintDunUpgrade(os, console);
 
   ResumeEntryText entry;
   bool pending = ReadResumeEntry(os, &entry);
@@ -222,6 +257,7 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
     console.PrintLine(marker ? "reinstall authorised, not scheduled" : "no");
   }
   PrintBackups(os, console);
+  PrintSetupFiles(os, console);
   console.PrintLine("");
 
   if (pending) {

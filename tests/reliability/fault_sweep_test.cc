@@ -63,6 +63,9 @@ const std::map<Op, std::vector<RegStatus>> kStatuses = {
     {Op::kWSACleanup, {10093, 10050}},
     {Op::kWSAGetLastError, {10050}},  // the status it gives
     {Op::kFreeLibrary, {87}},
+    // No file matches, the folder is missing, the drive is not ready.
+    {Op::kFindFirstFileA, {2, 3, 21}},
+    {Op::kFindClose, {6}},
 };
 
 // Failures the program goes on from without a word, each for a reason; a
@@ -87,7 +90,7 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
     return "the repair goes on with the break keys as they were";
   }
   if (op == Op::kRegCloseKey || op == Op::kCloseHandle || op == Op::kWSACleanup ||
-      op == Op::kFreeLibrary) {
+      op == Op::kFreeLibrary || op == Op::kFindClose) {
     return "nothing is left to do about a handle that fails to close";
   }
   // After InstallDefaultDrv the repair is done: the Check's entry is
@@ -110,6 +113,12 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
       sim::SimMachine::NormalizeKeyPath(call.path) ==
           sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
     return "the Check takes a RunOnce key or entry it cannot read for no entry";
+  }
+  if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
+      sim::SimMachine::NormalizeKeyPath(call.path) ==
+          sim::SimMachine::NormalizeKeyPath(
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup")) {
+    return "the search for Windows' setup files looks past a source path it cannot read";
   }
   if (check_run && op == Op::kGetWindowsDirectoryA) {
     return "the Check takes backups and a marker it cannot look for as absent";

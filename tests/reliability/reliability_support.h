@@ -129,6 +129,8 @@ inline std::string WithoutEchoedData(const std::string& transcript) {
       {"\nUnable to start the upgrade's uninstaller:\n\t",
        "Please remove the upgrade from Add remove programs and run the\n"},
       {"\nRepair under way:         restart pending\n\t", "\nRegistry backups:"},
+      {"\nDUN upgrade (MSDUN):      installed\n\t", "\nRepair under way:"},
+      {"\nWindows setup files:      ", "\n\nResult: "},
   };
   std::string text = transcript;
   for (const Echo& echo : kEchoes) {

@@ -490,6 +490,8 @@ std::string WithoutEchoedData(const std::string& output) {
       {"\nUnable to start the upgrade's uninstaller:\n\t",
        "Please remove the upgrade from Add remove programs and run the\n"},
       {"\nRepair under way:         restart pending\n\t", "Registry backups:"},
+      {"\nDUN upgrade (MSDUN):      installed\n\t", "\nRepair under way:"},
+      {"\nWindows setup files:      ", "\n\nResult: "},
   };
   std::string text = output;
   for (const Echo& echo : kEchoes) {
