@@ -21,11 +21,8 @@ enum class Settings { kPresent, kMissing, kUnreadable };
 enum class TcpIp { kWorking, kNoProvider, kNotWorking, kLibraryMissing };
 
 void PrintLabel(Console& console, const char* label) {
-  FixedText<kLabelColumns + 1> text;
-  text.Append(label);
-  while (text.size() < kLabelColumns && text.Append(" ")) {
-  }
-  console.PrintText(text.c_str());
+  console.PrintText(label);
+  for (size_t n = FixedText<1>::Length(label); n < kLabelColumns; ++n) console.PrintText(" ");
 }
 
 void PrintError(Console& console, const char* before, int32_t status) {
@@ -69,9 +66,10 @@ bool PrintWindowsVersion(Platform& os, Console& console) {
   }
   console.PrintText(name);
   console.PrintText(" (");
-  console.PrintCode(static_cast<int32_t>(info.major_version & 0xFFu));
+  // The minor version in two digits, as Windows writes it: 4.00, 4.10, 4.90.
+  console.PrintCode(static_cast<int32_t>(info.major_version));
   console.PrintText(info.minor_version < 10 ? ".0" : ".");
-  console.PrintCode(static_cast<int32_t>(info.minor_version & 0xFFu));
+  console.PrintCode(static_cast<int32_t>(info.minor_version));
   console.PrintText(".");
   console.PrintCode(static_cast<int32_t>(build));
   FixedText<sizeof info.csd_version> csd;
