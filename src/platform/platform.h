@@ -146,6 +146,8 @@ class Platform {
   virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
   // Discards the key presses waiting in the console's input.
   virtual bool FlushConsoleInputBuffer() = 0;
+  // The long form of an existing path; lengths as GetShortPathNameA.
+  virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
 
  protected:
   ~Platform() = default;

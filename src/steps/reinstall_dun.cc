@@ -47,9 +47,34 @@ bool FinishReinstall(Platform& os, Console& console) {
   return true;
 }
 
+// Windows' setup ran but installed nothing: the caller cancelled its
+// request for the Windows CD, say. The marker goes back, so that the
+// program started by hand in this mode tries once more.
+bool ReportNothingInstalled(Platform& os, Console& console, const char* argv0) {
+  bool marker = WriteMarker(os);
+  console.PrintLine("Windows' setup ended, but Dial-Up Networking was not installed. Windows");
+  console.PrintLine("may have asked for its CD or setup files and not been given them.");
+  if (!marker) {
+    console.PrintLine("Unable to create the file that authorises the reinstallation of DUN.");
+    console.PrintLine("Put the Windows CD in its drive and reinstall DUN via add/remove programs.");
+    console.PromptForKey("Press any key to terminate the program.");
+    return false;
+  }
+  SelfPath self;
+  const char* command = ResolveSelfPathQuietly(os, argv0, &self);
+  console.PrintLine("Put the Windows CD in its drive, then click Start, Run, type");
+  console.PrintText("\t");
+  console.PrintText(command);
+  console.PrintText(" ReinstallDUN");
+  console.PrintLine("");
+  console.PrintLine("and press Enter to try again, or reinstall DUN via add/remove programs.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
 }  // namespace
 
-bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
+bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
   if (marker == MarkerState::kAbsent && !marker_written) return true;
   if (marker == MarkerState::kAbsent || marker == MarkerState::kNoWindowsDir) {
@@ -83,6 +108,7 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     return ReportCannotStartReinstall(console);
   }
+  if (IsDunMissing(os)) return ReportNothingInstalled(os, console, argv0);
   return FinishReinstall(os, console);
 }
 

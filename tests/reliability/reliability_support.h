@@ -289,6 +289,9 @@ using Broken = std::vector<std::string>;
 inline void RunEndsWell(const RunOutput& out, const RunFacts& f, Broken* broken) {
   if (out.exit_status != 0) broken->push_back("exit status " + std::to_string(out.exit_status));
   if (out.unflushed_pause) broken->push_back("a key was awaited before its prompt was flushed");
+  if (out.keys_not_discarded) {
+    broken->push_back("a key was awaited without discarding the keys pressed before it");
+  }
   if (f.calls > 100000) broken->push_back("the run made " + std::to_string(f.calls) + " calls");
 }
 

@@ -132,7 +132,9 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
 }
 
 // Windows 98 keeps system.dat read-only and hidden, and CopyFileA gives the
-// copy the same attributes: a second run must still replace the backups.
+// copy the same attributes: a second run must still replace the backups, and
+// the copies are left with normal attributes, so that MS-DOS's copy can put
+// them back without attrib.
 TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
   SimMachine machine = MakeDefaultMachine();
   for (const char* backup : {"C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.tom"}) {
@@ -146,9 +148,7 @@ TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
     ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".dat", &source));
     ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".tom", &copy));
     EXPECT_EQ(copy, source) << name;
-    EXPECT_EQ(machine.Attributes(std::string("C:\\WINDOWS\\") + name + ".tom"),
-              kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem)
-        << name;
+    EXPECT_EQ(machine.Attributes(std::string("C:\\WINDOWS\\") + name + ".tom"), 0u) << name;
   }
 }
 
@@ -242,12 +242,14 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
     const char* path;
     RegStatus status;
     std::vector<std::string> args;  // after argv[0]; empty for a fresh run
+    int skip = 0;                   // calls the fault lets pass first
   };
   const Case cases[] = {
       {"fail_open_services", Op::kRegOpenKeyExA, sim::kServicesPath, 5, {}},
       {"fail_delete_winsock2", Op::kRegDeleteKeyA, "", 1011, {}},
       {"fail_start_uninstall", Op::kCreateProcessA, "", 2, {}},
-      {"fail_open_runonce", Op::kRegOpenKeyExA, sim::kRunOncePath, 1009, {}},
+      // The check before the first change opens the key once already.
+      {"fail_open_runonce", Op::kRegCreateKeyExA, sim::kRunOncePath, 1009, {}, 1},
       {"fail_write_runonce", Op::kRegSetValueExA, "", 1015, {}},
       {"fail_write_marker", Op::kWriteFile, "", 5, {}},  // the incomplete marker is deleted
       {"fail_upgrade_remove_uninstall", Op::kCreateProcessA, "", 2, {"UpgradeRemove"}},
@@ -255,7 +257,13 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
-    machine.FailOperation(c.operation, c.path, c.status, /*persistent=*/true);
+    sim::FaultRule rule;
+    rule.operation = c.operation;
+    rule.path = c.path;
+    rule.status = c.status;
+    rule.persistent = true;
+    rule.skip = c.skip;
+    machine.AddFault(rule);
     std::vector<std::string> args = {machine.self_path()};
     args.insert(args.end(), c.args.begin(), c.args.end());
     RunOutput run = RunProgram(machine, args);
@@ -438,6 +446,126 @@ TEST(RepairTest, SelfPathTooLongIsRefused) {
   EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript));
   EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
   EXPECT_TRUE(machine.processes().empty());
+}
+
+// What could stop the repair half-way is found before it changes anything:
+// each case is refused with its report and leaves the machine as it was.
+TEST(RepairTest, RefusalsBeforeTheFirstChange) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine*);
+    const char* transcript;  // nullptr: only the report's first line is checked
+    const char* report;
+  };
+  const Case cases[] = {
+      {"rundll.exe missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\rundll.exe"); }, "refuse_rundll_missing",
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\rundll.exe\n"},
+      {"rundll32.exe a folder", "98se",
+       [](SimMachine* m) {
+         m->RemoveFile("C:\\WINDOWS\\rundll32.exe");
+         m->AddDirectory("C:\\WINDOWS\\rundll32.exe");
+       },
+       nullptr, "A program the repair needs is missing:\n\tC:\\WINDOWS\\rundll32.exe\n"},
+      {"dunsetup.exe missing", "upgrade-dunsetup",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\dunsetup.exe\n"},
+      {"RunOnce key unopened", "98se",
+       [](SimMachine* m) { m->FailOperation(Op::kRegCreateKeyExA, sim::kRunOncePath, 5); },
+       "refuse_runonce_unopened", "Unable to open the key: HKLM\\Software"},
+      {"no setup files, CD not in", "no-setup-files", [](SimMachine*) {}, "refuse_no_setup_files",
+       "Please put the Windows CD in drive D: and press any key.\n== [key]\n"
+       "Windows' setup files were not found."},
+      {"no setup files, no source path", "98se",
+       [](SimMachine* m) {
+         m->DeleteValue(sim::kSetupPath, "SourcePath");
+         m->RemoveFile("C:\\WINDOWS\\OPTIONS\\CABS\\NET7.CAB");
+       },
+       nullptr,
+       "again, so the repair will not start. Looked in:\n\tC:\\WINDOWS\\OPTIONS\\CABS\n"
+       "\tC:\\WINDOWS\\OPTIONS\\INSTALL\nPut the Windows CD"},
+      {"started from the temp folder", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\WINDOWS\\TEMP\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       "refuse_temporary_folder", "This program was started from a temporary folder"},
+      {"temp folder given long, program short", "98se",
+       [](SimMachine* m) {
+         m->set_temp_path("C:\\My Temp\\");
+         m->PutFile("C:\\My Temp\\WZ0001\\NETREVIVE.EXE", "MZ");
+         m->set_self_path("c:\\mytemp~1\\wz0001\\netrevive.exe");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"a web page's cache", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\WINDOWS\\Temporary Internet Files\\Content.IE5\\Q1\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"resume command of 260 characters", "98se",
+       [](SimMachine* m) { m->set_self_path("C:\\" + std::string(243, 'p')); }, nullptr,
+       "The path this program was started from is too long for it to restart itself."},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    c.prepare(&machine);
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunOutput run = RunFresh(machine);
+    if (c.transcript != nullptr) {
+      EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.name;
+    }
+    EXPECT_NE(run.transcript.find(c.report), std::string::npos) << c.name << "\n" << run.transcript;
+    EXPECT_TRUE(testing::Contains(run.transcript, "Nothing has been changed on this computer.\n"))
+        << c.name;
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_TRUE(machine.processes().empty()) << c.name;
+    EXPECT_FALSE(run.keys_not_discarded) << c.name;
+  }
+}
+
+// The checks before the first change let the repair go on where it can: the
+// last character a resume command may have, setup files found in
+// OPTIONS\CABS, on the CD the caller puts in when asked, or on a CD already
+// in its drive (no question then), and a RunOnce key that was missing.
+TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine*);
+    bool cd_prompt;
+  };
+  const Case cases[] = {
+      {"resume command of 259 characters", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\" + std::string(242, 'p'));
+         m->PutFile(m->self_path(), "MZ");
+       },
+       false},
+      {"setup files in OPTIONS\\CABS only", "98se",
+       [](SimMachine* m) { m->DeleteValue(sim::kSetupPath, "SourcePath"); }, false},
+      {"CD put in when asked", "cd-not-in-drive", [](SimMachine*) {}, true},
+      {"CD in its drive", "no-setup-files",
+       [](SimMachine* m) { m->PutFile("D:\\WIN98\\BASE4.CAB", "MSCF"); }, false},
+      {"RunOnce key missing", "98se", [](SimMachine* m) { m->DeleteKey(sim::kRunOncePath); },
+       false},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    c.prepare(&machine);
+    RunOutput run = RunFresh(machine);
+    EXPECT_EQ(testing::Contains(run.transcript,
+                                "Please put the Windows CD in drive D: and press any key.\n== "
+                                "[key]\nRemoving all Winsock2 information"),
+              c.cd_prompt)
+        << c.name << "\n"
+        << run.transcript;
+    EXPECT_TRUE(machine.restart_requested()) << c.name << "\n" << run.transcript;
+    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+  }
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ enum class Op {
   kFindClose,
   kGetTempPathA,
   kFlushConsoleInputBuffer,
+  kGetLongPathNameA,
 };
 
 struct OpEntry {
@@ -87,6 +88,7 @@ inline constexpr OpEntry kOps[] = {
     {Op::kFindClose, "FindClose"},
     {Op::kGetTempPathA, "GetTempPathA"},
     {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer"},
+    {Op::kGetLongPathNameA, "GetLongPathNameA"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -94,7 +96,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kFlushConsoleInputBuffer) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kGetLongPathNameA) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 

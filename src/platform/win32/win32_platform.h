@@ -8,7 +8,7 @@ namespace netrevive {
 // The platform of the real machine: each operation calls the Win32 ANSI
 // function of the same name, with the arguments the program uses, and hands
 // back its result unchanged. The one exception is RegDeleteKeyA, which walks
-// the tree itself (see the .cc file).
+// the tree itself when the one call fails (see the .cc file).
 class Win32Platform final : public Platform {
  public:
   RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
@@ -52,6 +52,7 @@ class Win32Platform final : public Platform {
   bool FindClose(Handle search) override;
   uint32_t GetTempPathA(char* buffer, uint32_t size) override;
   bool FlushConsoleInputBuffer() override;
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
 };
 
 }  // namespace netrevive
