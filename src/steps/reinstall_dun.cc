@@ -51,10 +51,9 @@ bool FinishReinstall(Platform& os, Console& console) {
 // request for the Windows CD, say. The marker goes back, so that the
 // program started by hand in this mode tries once more.
 bool ReportNothingInstalled(Platform& os, Console& console, const char* argv0) {
-  bool marker = WriteMarker(os);
   console.PrintLine("Windows' setup ended, but Dial-Up Networking was not installed. Windows");
   console.PrintLine("may have asked for its CD or setup files and not been given them.");
-  if (!marker) {
+  if (!WriteMarker(os)) {
     console.PrintLine("Unable to create the file that authorises the reinstallation of DUN.");
     console.PrintLine("Put the Windows CD in its drive and reinstall DUN via add/remove programs.");
     console.PromptForKey("Press any key to terminate the program.");

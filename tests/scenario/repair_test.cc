@@ -225,13 +225,94 @@ TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
   EXPECT_EQ(run.transcript.find("Dial Up Networking was not found"), std::string::npos);
 }
 
+// The backups of the run that deleted the key hold the registry from before
+// it: a later run keeps them.
 TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
+  machine.PutFile("C:\\WINDOWS\\system.tom", "the registry before the first run");
+  machine.PutFile("C:\\WINDOWS\\user.tom", "the user registry before the first run");
   RunOutput run = RunFresh(machine);
   EXPECT_EQ(run.transcript, ExpectedTranscript("missing_winsock2", run.transcript));
   EXPECT_TRUE(machine.processes().empty());
   EXPECT_TRUE(sim::DunInstalled(machine));
+  std::string kept;
+  ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &kept));
+  EXPECT_EQ(kept, "the registry before the first run");
+  EXPECT_TRUE(machine.CallsOf(Op::kCopyFileA).empty());
+}
+
+// The registry files are written out before they are copied, and the resume
+// entry right after it is stored: Windows 9x keeps registry changes in memory
+// until it gets round to writing them, and a power cut loses them.
+TEST(RepairTest, RegistryWrittenOutBeforeTheBackupsAndAfterTheResumeEntry) {
+  SimMachine probe = MakeDefaultMachine();
+  RunFresh(probe);
+  std::vector<sim::CallRecord> flushes = probe.CallsOf(Op::kRegFlushKey);
+  ASSERT_EQ(flushes.size(), 3u);
+  EXPECT_EQ(flushes[0].path, "HKLM");
+  EXPECT_EQ(flushes[1].path, "HKU");
+  EXPECT_LT(flushes[1].index, probe.FirstCallIndex(Op::kCopyFileA));
+  const uint64_t entry = probe.FirstCallIndex(Op::kRegSetValueExA, sim::kRunOncePath);
+  EXPECT_EQ(flushes[2].path, "HKLM");
+  EXPECT_GT(flushes[2].index, entry);
+  EXPECT_LT(flushes[2].index, probe.FirstCallIndex(Op::kOpenFileForWrite));
+
+  // On a machine that writes its registry lazily, a cut before that flush
+  // loses the way back; one after it keeps it.
+  for (bool after_flush : {false, true}) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.set_lazy_registry(true);
+    machine.PowerCutAfter(after_flush ? flushes[2].index : entry);
+    RunFresh(machine);
+    machine.BeginNewSession();
+    EXPECT_EQ(RunOnceValue(machine) != "<none>", after_flush) << after_flush;
+    // The Winsock2 deletion was never written either way before the backups'
+    // flush; it is after the entry's.
+    EXPECT_EQ(machine.KeyExists(sim::kWinsock2Path), !after_flush) << after_flush;
+  }
+}
+
+// Windows' setup that installs nothing (its request for the CD cancelled) is
+// no success: the driver is not installed, the marker is back, and the
+// ReinstallDUN run the screen names then completes the repair.
+TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
+  struct Case {
+    const char* preset;
+    std::vector<std::string> args;  // after argv[0]
+    const char* transcript;
+  };
+  const Case cases[] = {
+      {"setup-cancelled", {"ReinstallDUN"}, "reinstall_installed_nothing"},
+      {"no-dun", {}, "repair_no_dun_installed_nothing"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    machine.set_setup_cancels(1);
+    if (!c.args.empty()) {
+      sim::RemoveDun(&machine);
+      machine.DeleteKey(sim::kWinsock2Path);
+      machine.PutFile(kMarker, "REINSTALL\n");
+    }
+    std::vector<std::string> args = {machine.self_path()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunOutput run = RunProgram(machine, args);
+    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.preset;
+    EXPECT_FALSE(testing::Contains(run.transcript, "successfully")) << c.preset;
+    EXPECT_FALSE(sim::DunInstalled(machine)) << c.preset;
+    EXPECT_TRUE(machine.FileExists(kMarker)) << c.preset;
+    EXPECT_FALSE(machine.restart_requested()) << c.preset;
+    for (const std::string& line : CommandLines(machine)) {
+      EXPECT_EQ(line.find("InstallDefaultDrv"), std::string::npos) << c.preset;
+    }
+    // The run the screen names, started by hand.
+    RunOutput again = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+    EXPECT_TRUE(testing::Contains(again.transcript, "successfully applied")) << c.preset;
+    EXPECT_TRUE(sim::DunInstalled(machine)) << c.preset;
+    EXPECT_TRUE(machine.KeyExists(sim::kDialUpAdapterPath)) << c.preset;
+    EXPECT_FALSE(machine.FileExists(kMarker)) << c.preset;
+  }
 }
 
 // Each failure report of the repair, by the call that fails.

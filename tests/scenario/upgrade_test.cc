@@ -100,6 +100,34 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 }
 
+// An uninstaller that leaves the upgrade: the UpgradeRemove run says so and
+// uninstalls nothing; once the upgrade is removed by hand, the same run
+// started again carries on. A look-up that fails counts as gone.
+TEST(UpgradeTest, UpgradeRemoveRunLooksWhetherTheUpgradeIsGone) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-not-removed", &machine));
+  RunFresh(machine);
+  RunOutput second;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &second));
+  EXPECT_EQ(second.transcript, ExpectedTranscript("upgrade_still_installed", second.transcript));
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_EQ(machine.processes().size(), 1u);  // the upgrade's uninstaller alone
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+
+  SimMachine failing = machine;
+  failing.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1009);
+  RunOutput blind = RunProgram(failing, {failing.self_path(), "UpgradeRemove"});
+  EXPECT_TRUE(
+      testing::Contains(blind.transcript, "The Dial Up Networking Upgrade has been removed."));
+
+  machine.DeleteKey(sim::kMsdunPath);  // removed with Add/Remove Programs
+  RunOutput again = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
+  EXPECT_TRUE(
+      testing::Contains(again.transcript, "The Dial Up Networking Upgrade has been removed."));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+}
+
 TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("upgrade-rundll", &machine));
