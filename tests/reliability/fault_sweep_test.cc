@@ -107,7 +107,8 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // Unless the run has just written the marker itself, as it does before
   // installing DUN on a machine without it.
   if (op == Op::kOpenFileForRead && IsMarkerPath(clean, call.path) &&
-      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0) {
+      (clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0 ||
+       clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) > call.index)) {
     return "a marker that cannot be opened counts as absent, and a ReinstallDUN run without a "
            "marker ends without a word";
   }
@@ -254,7 +255,15 @@ std::vector<Scenario> Scenarios() {
   if (ResumedScenario("fresh run after a rundll32.exe uninstall", "upgrade-rundll32", &s)) {
     list.push_back(s);
   }
-  EXPECT_EQ(list.size(), 21u) << "a scenario could not be prepared";
+  list.push_back(FreshScenario("fresh run, no setup files", "no-setup-files"));
+  list.push_back(FreshScenario("fresh run, Windows CD put in when asked", "cd-not-in-drive"));
+  if (ResumedScenario("ReinstallDUN run, setup cancelled", "setup-cancelled", &s)) {
+    list.push_back(s);
+  }
+  if (ResumedScenario("UpgradeRemove run, upgrade left installed", "upgrade-not-removed", &s)) {
+    list.push_back(s);
+  }
+  EXPECT_EQ(list.size(), 25u) << "a scenario could not be prepared";
   return list;
 }
 

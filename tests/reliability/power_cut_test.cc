@@ -372,6 +372,13 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
         "after run 2 RegDeleteKeyA Winsock2 .. before run 2 OpenFileForWrite rundunreinst.QU",
         "after run 3 FlushConsoleInputBuffer .. before run 3 CreateProcessA InstallHinfSection"},
        {}},
+      // The Windows CD the caller puts in at the first question stays in its
+      // drive: the cuts are those of the two-run repair.
+      {"two-run repair from the Windows CD",
+       "cd-not-in-drive",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
+        "after run 2 FlushConsoleInputBuffer .. before run 2 CreateProcessA InstallHinfSection"},
+       {}},
   };
   int cut_points = 0;
   int runs = 0;
