@@ -27,8 +27,13 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
   SelfPath self;
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   if (!CheckStartDrive(os, console, self.c_str())) return;
+  if (!CheckNotTemporary(os, console, self.c_str())) return;
+  if (!CheckResumeCommandLength(console, self.c_str())) return;
   if (!CheckDunSetupInformation(os, console)) return;
   const char* self_path = self.c_str();
+  // What could stop the repair half-way is looked at before it changes
+  // anything.
+  if (!CheckBeforeFirstChange(os, console)) return;
 
   console.PrintLine("Removing all Winsock2 information from the registry...\n");
   IgnoreBreakKeys(os);
@@ -45,7 +50,7 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
     console.PrintLine("Dial Up Networking was not found, Installing DUN...");
     // The marker authorises the one reinstallation that happens right now.
     if (WriteMarker(os)) {
-      if (ReinstallDun(os, console, self_path, /*marker_written=*/true)) return;
+      if (ReinstallDun(os, console, argv0, /*marker_written=*/true)) return;
     } else {
       console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
     }
@@ -74,6 +79,8 @@ void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   SelfPath self;
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   const char* self_path = self.c_str();
+  // The upgrade's uninstaller may have ended without removing it.
+  if (!CheckUpgradeGone(os, console, self_path)) return;
   console.PrintLine("The Dial Up Networking Upgrade has been removed.");
   console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
   console.PromptForKey("Press any key to continue.");
@@ -94,12 +101,7 @@ void ReinstallDunRun(Platform& os, Console& console, const char* argv0) {
   console.PrintText("DUN will now be reinstalled.\n");
   console.PromptForKey("Press any key to continue.");
   IgnoreBreakKeys(os);
-  // The path only schedules the Check at the end: one that cannot be
-  // resolved schedules nothing and stops nothing.
-  SelfPath self;
-  const char* self_path =
-      FindSelfPath(os, argv0, &self) == SelfPathProblem::kNone ? self.c_str() : "";
-  if (ReinstallDun(os, console, self_path)) return;
+  if (ReinstallDun(os, console, argv0)) return;
   console.PrintLine("Reinstallation of RNA has failed.");
   console.PromptForKey("Please contact the MERX at (555) 555-0142");
 }

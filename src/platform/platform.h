@@ -175,6 +175,8 @@ class Platform {
   virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
   // Discards the key presses waiting in the console's input.
   virtual bool FlushConsoleInputBuffer() = 0;
+  // The long form of an existing path; lengths as GetShortPathNameA.
+  virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
   // Winsock 2 (ws2_32), loaded at run time so that the program still starts
   // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
   // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup and

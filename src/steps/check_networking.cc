@@ -212,8 +212,7 @@ void PrintBackups(Platform& os, Console& console) {
 void PrintStoppedRepair(Platform& os, Console& console, const char* argv0) {
   // A path that cannot be resolved is shown as the program was started.
   SelfPath self;
-  const char* self_path =
-      FindSelfPath(os, argv0, &self) == SelfPathProblem::kNone ? self.c_str() : argv0;
+  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
   console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
   console.PrintText("\t");
   console.PrintText(self_path);

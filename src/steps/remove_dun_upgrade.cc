@@ -76,4 +76,21 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   return false;
 }
 
+bool CheckUpgradeGone(Platform& os, Console& console, const char* self_path) {
+  // A look-up that fails cannot tell; the run goes on as it always has.
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  if (lookup.result != UpgradeLookup::kFound) return true;
+  console.PrintLine("The Dial Up Networking Upgrade is still installed: its uninstaller did");
+  console.PrintLine("not remove it. Please remove it with Add/Remove Programs, restart the");
+  console.PrintLine("computer, then click Start, Run, type");
+  console.PrintText("\t");
+  console.PrintText(self_path);
+  console.PrintText(" UpgradeRemove");
+  console.PrintLine("");
+  console.PrintLine("and press Enter to carry on with the repair.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
 }  // namespace netrevive

@@ -7,7 +7,6 @@ namespace netrevive {
 namespace {
 
 // The RunOnce value that makes Windows start the program again.
-constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr const char* kResumeValueName = "QU Netrevive";
 
 // Writes the path of the file in WindowsDir that authorises one
@@ -29,7 +28,8 @@ bool BuildResumeCommand(const char* self_path, RunMode mode, ResumeCommand* comm
 
 bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
   RegKey key = 0;
-  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
+  // Created where it is missing, as the check before the first change does.
+  RegStatus status = os.RegCreateKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
   if (status != kErrorSuccess) {
     console.PrintText(
         "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.\n");
@@ -59,6 +59,9 @@ bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
     return false;
   }
   os.RegCloseKey(key);
+  // Windows 9x writes registry changes to its files when it gets round to
+  // it: until then a power cut would lose the way back into the repair.
+  os.RegFlushKey(kHkeyLocalMachine);
   return true;
 }
 

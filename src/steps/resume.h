@@ -25,6 +25,9 @@ inline constexpr ModeWord kModeWords[] = {
 
 using ResumeCommand = FixedText<kPathSize>;
 
+// The key whose values Windows runs once at its next start (below HKLM).
+inline constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
 // Builds the command that starts the program from self_path in mode:
 // self_path, then a blank and the mode's word (nothing for a fresh run).
 // False when the whole text does not fit.

@@ -55,6 +55,13 @@ const std::map<Op, std::vector<RegStatus>> kStatuses = {
     {Op::kGetModuleFileNameA, {122}},
     {Op::kGetShortPathNameA, {2, 3}},
     {Op::kSetConsoleCtrlHandler, {87}},
+    {Op::kRegCreateKeyExA, {5, 87, 1009, 1015}},
+    {Op::kRegFlushKey, {5, 1009, 1015}},
+    {Op::kFindFirstFileA, {2, 3, 5}},
+    {Op::kFindClose, {6}},
+    {Op::kGetTempPathA, {5}},
+    {Op::kFlushConsoleInputBuffer, {6}},
+    {Op::kGetLongPathNameA, {2, 3}},
     // The library is missing (126) or lacks an entry point (127).
     {Op::kLoadLibraryA, {126, 127}},
     // Winsock not ready, the version not supported, too many users.
@@ -63,9 +70,6 @@ const std::map<Op, std::vector<RegStatus>> kStatuses = {
     {Op::kWSACleanup, {10093, 10050}},
     {Op::kWSAGetLastError, {10050}},  // the status it gives
     {Op::kFreeLibrary, {87}},
-    // No file matches, the folder is missing, the drive is not ready.
-    {Op::kFindFirstFileA, {2, 3, 21}},
-    {Op::kFindClose, {6}},
 };
 
 // Failures the program goes on from without a word, each for a reason; a
@@ -142,9 +146,53 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // Unless the run has just written the marker itself, as it does before
   // installing DUN on a machine without it.
   if (op == Op::kOpenFileForRead && IsMarkerPath(clean, call.path) &&
-      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0) {
+      (clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0 ||
+       clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) > call.index)) {
     return "a marker that cannot be opened counts as absent, and a ReinstallDUN run without a "
            "marker ends without a word";
+  }
+  if (op == Op::kGetWindowsDirectoryA &&
+      call.index < clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)) {
+    return "the checks before the first change leave what needs the Windows directory to the "
+           "backup, which reads it again and reports it";
+  }
+  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
+                                      sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path)) {
+    return "a key that cannot be opened to look at is backed up as before; one said to be "
+           "missing keeps the earlier run's backups, and its deletion then reports it";
+  }
+  // A run refused before its first change has none.
+  const uint64_t first_change = clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0
+                                    ? clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)
+                                    : clean.calls().size() + 1;
+  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+      call.index < first_change) {
+    return "DUN said missing before the first change leaves the upgrade's check out, as the "
+           "removal leaves the upgrade alone then; the run's own look at DUN follows";
+  }
+  // An UpgradeRemove run (no temporary folder looked for) looks for the
+  // upgrade before it goes on.
+  if (clean.FirstCallIndex(Op::kGetTempPathA) == 0 && call.index < first_change &&
+      sim::SimMachine::NormalizeKeyPath(call.path).find(
+          sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath)) == 0) {
+    return "a look for the upgrade that fails counts it as gone, and the run goes on as before";
+  }
+  if (op == Op::kRegFlushKey) {
+    return "the changes are then written when Windows gets round to it, as without the flush";
+  }
+  if (op == Op::kFindFirstFileA || op == Op::kFindClose ||
+      (op == Op::kRegQueryValueExA && call.value_name == "SourcePath") ||
+      (op == Op::kRegOpenKeyExA && call.path.find("CurrentVersion\\Setup") != std::string::npos)) {
+    return "a folder that cannot be searched holds no setup files; the next one is looked in, "
+           "and none found is reported";
+  }
+  if (op == Op::kGetTempPathA || op == Op::kGetLongPathNameA ||
+      (op == Op::kGetShortPathNameA && clean.FirstCallIndex(Op::kGetLongPathNameA) != 0 &&
+       call.index > clean.FirstCallIndex(Op::kGetLongPathNameA))) {
+    return "the path is compared in the forms Windows can give; the web cache by its name";
+  }
+  if (op == Op::kFlushConsoleInputBuffer) {
+    return "keys pressed before the pause then answer it, as without the flush";
   }
   if (op == Op::kRegEnumKeyA && status == kErrorMoreData) {
     return "the name is read again into a larger buffer";
@@ -246,6 +294,14 @@ std::vector<Scenario> Scenarios() {
   if (ResumedScenario("fresh run after a rundll32.exe uninstall", "upgrade-rundll32", &s)) {
     list.push_back(s);
   }
+  list.push_back(FreshScenario("fresh run, no setup files", "no-setup-files"));
+  list.push_back(FreshScenario("fresh run, Windows CD put in when asked", "cd-not-in-drive"));
+  if (ResumedScenario("ReinstallDUN run, setup cancelled", "setup-cancelled", &s)) {
+    list.push_back(s);
+  }
+  if (ResumedScenario("UpgradeRemove run, upgrade left installed", "upgrade-not-removed", &s)) {
+    list.push_back(s);
+  }
   if (ResumedScenario("Check after the repair", "98se", &s, 2)) list.push_back(s);
   for (const char* preset : {"no-winsock2", "no-tcpip", "no-ws2-32", "no-dun", "nt"}) {
     list.push_back(CheckScenario(std::string("Check, ") + preset, preset));
@@ -260,7 +316,7 @@ std::vector<Scenario> Scenarios() {
   testing::StartNextSession(stopped.machine);  // the entry is lost, the marker stays
   stopped.machine.ResetCallLog();
   list.push_back(stopped);
-  EXPECT_EQ(list.size(), 29u) << "a scenario could not be prepared";
+  EXPECT_EQ(list.size(), 33u) << "a scenario could not be prepared";
   return list;
 }
 

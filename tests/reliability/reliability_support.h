@@ -293,8 +293,10 @@ inline void Learn(const RunCall& c, RunFacts* f) {
   // largest (288 bytes) status 234 is an enumeration error too.
   f->enumeration_failed |= op == Op::kRegEnumKeyA && uninstall_list && !c.ok &&
                            (call.status != kErrorMoreData || call.size >= 288);
-  f->uninstall_text_read |=
-      op == Op::kRegQueryValueExA && c.ok && sim::EqualsNoCase(call.value_name, "UninstallString");
+  // The removal's own reading; the checks before the first change (and an
+  // UpgradeRemove run) read the text only to look.
+  f->uninstall_text_read |= op == Op::kRegQueryValueExA && c.ok && f->winsock2_deleted &&
+                            sim::EqualsNoCase(call.value_name, "UninstallString");
   if (IsResumeWrite(call) && c.ok) {
     f->reinstall_entry_written |= f->uninstall_started;
     f->last_entry_for_reinstall = f->uninstall_started;
@@ -355,6 +357,9 @@ inline void ChangesNothing(const sim::SimMachine& before, const sim::SimMachine&
 inline void RunEndsWell(const RunOutput& out, const RunFacts& f, Broken* broken) {
   if (out.exit_status != 0) broken->push_back("exit status " + std::to_string(out.exit_status));
   if (out.unflushed_pause) broken->push_back("a key was awaited before its prompt was flushed");
+  if (out.keys_not_discarded) {
+    broken->push_back("a key was awaited without discarding the keys pressed before it");
+  }
   if (f.calls > 100000) broken->push_back("the run made " + std::to_string(f.calls) + " calls");
 }
 
@@ -396,7 +401,10 @@ inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string&
   const bool has_entry = ResumeEntry(machine, &entry);
   // Windows took every entry before the run: one that is there now is its own.
   const bool entry_for_reinstall = has_entry && f.last_entry_for_reinstall;
+  // A setup that installed nothing leaves the marker for a ReinstallDUN run
+  // the screen tells the user to start.
   const bool marker_trouble_told =
+      Contains(said, "Windows' setup ended, but Dial-Up Networking was not installed.") ||
       Contains(said, "rundunreinst.QU in the Windows directory could not be") ||
       Contains(said, "Unable to find the Windows directory.") ||
       Contains(said, "Unable to create the file that authorises the reinstallation of DUN.");

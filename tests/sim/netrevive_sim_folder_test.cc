@@ -226,7 +226,15 @@ INSTANTIATE_TEST_SUITE_P(
         FolderFault{"NamesDifferingInCase", "drive/C/WINDOWS/SYSTEM.DAT", "", "other",
                     "drive/C/WINDOWS/system.dat", 0, "same name apart from case"},
         FolderFault{"Link", "drive/C/WINDOWS/link.txt", "", "(link)", "drive/C/WINDOWS/link.txt", 0,
-                    "links are not followed"}),
+                    "links are not followed"},
+        FolderFault{"SetupCancelsNotANumber", "machine.txt", "pending=none",
+                    "pending=none\nsetup_cancels=once", "machine.txt", 5,
+                    "setup_cancels must be a number"},
+        FolderFault{"UpgradeStaysNotYesOrNo", "machine.txt", "pending=none",
+                    "pending=none\nupgrade_stays=1", "machine.txt", 5,
+                    "upgrade_stays must be yes or no"},
+        FolderFault{"TempWithoutBackslash", "machine.txt", "pending=none",
+                    "pending=none\ntemp=C:\\TEMP", "machine.txt", 5, "temp must be a folder"}),
     [](const ::testing::TestParamInfo<FolderFault>& info) { return info.param.label; });
 
 TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {
@@ -424,13 +432,16 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   std::string dir = temp.Sub("pc");
   SimMachine machine = sim::MakeDefaultMachine();
   machine.set_drive_type('N', kDriveRemote);
+  machine.set_temp_path("C:\\TMP\\");
+  machine.set_setup_cancels(2);
+  machine.set_upgrade_stays(true);
   machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
   machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
   machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
   machine.SetString(sim::kRunOncePath, "network", "N:\\NETREVIVE.EXE ReinstallDUN");
   MachineFolderError error;
   ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
-  EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed N:remote\n"),
+  EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed D:cdrom N:remote\n"),
             std::string::npos);
   EXPECT_NE(ReadText(dir + "/attributes.txt").find("\nRHS C:\\WINDOWS\\system.dat\n"),
             std::string::npos);
@@ -438,6 +449,9 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &loaded, &pending, &error)) << error.ToString();
   EXPECT_EQ(loaded.drive_types(), machine.drive_types());
+  EXPECT_EQ(loaded.temp_path(), "C:\\TMP\\");
+  EXPECT_EQ(loaded.setup_cancels(), 2);
+  EXPECT_TRUE(loaded.upgrade_stays());
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\user.dat"), 7u);
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\rundll.exe"), kFileAttributeArchive);
 

@@ -80,7 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "Press any key to terminate the program.\n== [key]\n"
                     "Uninstallation of Dial-Up Networking Failed.\n"}},
         InjectCase{"RunOnceOpen",
-                   {"RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce=5"},
+                   // The check before the first change opens it first.
+                   {"RegCreateKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce="
+                    "5,skip=1"},
                    {"DO NOT TERMINATE THIS PROGRAM AT THIS TIME!\n== [key]\n",
                     "Unable to open the key: "
                     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.\n"
@@ -102,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         InjectCase{
             "UninstallListOpen",
             {"RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall="
-             "0x3F2"},
+             "0x3F2,skip=1"},
             {"Checking for Dial Up Networking upgrades...\n", "== injected fault: ",
              " RegOpenKeyExA HKLM, "
              "\"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\", access=0x20019 -> "

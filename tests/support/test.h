@@ -31,6 +31,8 @@ struct RunOutput {
   std::string transcript;
   int keys = 0;
   bool unflushed_pause = false;  // a key was awaited with output not flushed
+  // a key was awaited without the keys pressed before it discarded first
+  bool keys_not_discarded = false;
   // For each write to the console: where it starts in the transcript and
   // how many platform calls the program had made by then.
   std::vector<std::pair<size_t, uint64_t>> writes;
@@ -53,7 +55,7 @@ struct RunOutput {
 // machine, it notes for every write how far the program had got on it.
 class ScriptedTerminal final : public Terminal {
  public:
-  explicit ScriptedTerminal(const sim::SimMachine* machine = nullptr) : machine_(machine) {}
+  explicit ScriptedTerminal(sim::SimMachine* machine = nullptr) : machine_(machine) {}
   void Write(const char* data, size_t size) override {
     if (machine_ != nullptr) {
       out.writes.push_back({out.transcript.size() + pending_.size(), machine_->call_count()});
@@ -66,6 +68,14 @@ class ScriptedTerminal final : public Terminal {
   }
   void WaitForKey() override {
     if (!pending_.empty()) out.unflushed_pause = true;
+    if (machine_ != nullptr) {
+      const std::vector<sim::CallRecord>& calls = machine_->calls();
+      if (calls.empty() || calls.back().operation != sim::Op::kFlushConsoleInputBuffer) {
+        out.keys_not_discarded = true;
+      }
+      // A Windows CD held ready goes in when the user is asked for a key.
+      machine_->InsertDiscReady();
+    }
     out.transcript += kKeyMark;
     ++out.keys;
   }
@@ -75,13 +85,13 @@ class ScriptedTerminal final : public Terminal {
   RunOutput out;
 
  private:
-  const sim::SimMachine* machine_;
+  sim::SimMachine* machine_;
   std::string pending_;
 };
 
 inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
   ScriptedTerminal terminal(&machine);
-  Console console(terminal);
+  Console console(terminal, &machine);
   terminal.out.exit_status = RunNetrevive(argc, argv, machine, console);
   terminal.out.transcript = terminal.Transcript();
   return terminal.out;

@@ -25,8 +25,12 @@ namespace {
   " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
   "(DUN 1.4)."
 
+// The advice that follows the RunOnce key's report when the resume entry is
+// written (the check before the first change reports the key otherwise).
 constexpr const char kRunOnceOpen[] =
-    "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.";
+    "If you reboot the machine and reinstall DUN everything will be fine.";
+// The line the run prints once the checks before its first change passed.
+constexpr const char kChanging[] = "Removing all Winsock2 information from the registry...";
 constexpr const char kRunOnceWrite[] =
     "We were unable to write data to the registry key:\n"
     "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -196,8 +200,8 @@ std::vector<Ending> MakeEndings() {
        "The Winsock2 key was not there to delete (code 2): an earlier run of Netrevive "
        "stopped after deleting it (a power cut, a window closed at a pause, or \"run the "
        "fix again\" after an upgrade it could not remove), or something else removed it. "
-       "The backups system.tom and user.tom were just made again from the registry as it "
-       "is now. Nothing else was changed.",
+       "The backups system.tom and user.tom of the earlier run were kept as they were: they "
+       "hold the registry from before it. Nothing was changed.",
        "Running Netrevive again cannot help: it stops here every time. Instead, " NR_REINSTALL_DUN
        ". If Add/Remove Programs lists a Dial-Up Networking upgrade (MSDUN), remove that "
        "first and restart." NR_UPGRADE_LATER,
@@ -217,39 +221,43 @@ std::vector<Ending> MakeEndings() {
   t.push_back(
       {"upgrade-check-failed",
        EndingKind::kStopped,
-       {{"Unable to check for DUN Upgrades."},
+       {{"Unable to check for DUN Upgrades.", false, kChanging},
         {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
-         "CurrentVersion\\Uninstall\n"},
-        {"There has been an error while enumerating keys under"}},
+         "CurrentVersion\\Uninstall\n",
+         false, kChanging},
+        {"There has been an error while enumerating keys under", false, kChanging}},
        "The Winsock2 key was deleted, then the list of installed programs could not be read to "
-       "look for a Dial-Up Networking upgrade. DUN is still installed and nothing is scheduled.",
+       "look for a Dial-Up Networking upgrade (it could be read just before). DUN is still "
+       "installed and nothing is scheduled.",
        NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
        {"--inject",
-        "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
+        "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5,skip=1"},
        1});
   t.push_back({"upgrade-unknown-uninstaller",
                EndingKind::kStopped,
-               {{"\nUnknown uninstall string: "}},
+               {{"\nUnknown uninstall string: ", false, kChanging}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found whose "
-               "uninstaller the program does not know. The upgrade and DUN are still installed; "
-               "nothing is scheduled.",
+               "uninstaller could not be read this time (it could be read just before). The "
+               "upgrade and DUN are still installed; nothing is scheduled.",
                "The screen says to run the fix again, but that stops at code 2 (winsock2-gone). "
                "Instead: remove the upgrade with Add/Remove Programs (Install/Uninstall tab), "
                "restart, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-unknown"},
+               {"--preset", "upgrade-dunsetup", "--inject",
+                "RegQueryValueExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                "Uninstall\\MSDUN\\UninstallString=5,skip=1"},
                1});
   t.push_back({"upgrade-uninstaller-not-built",
                EndingKind::kStopped,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
-                 false, "", "Unable to start the upgrade's uninstaller"}},
+                 false, kChanging, "Unable to start the upgrade's uninstaller"}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
                "uninstaller's command line could not be built (the Windows directory could not "
                "be read, or the line is too long). Nothing is scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
                "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
                "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=2"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=5"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
@@ -306,7 +314,7 @@ std::vector<Ending> MakeEndings() {
                "run), but Dial-Up Networking's uninstaller could not be started. DUN is still "
                "installed; nothing is scheduled.",
                NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
-               {"--preset", "no-helper"},
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
   t.push_back({"reinstall-not-scheduled",
                EndingKind::kStopped,
@@ -380,6 +388,112 @@ std::vector<Ending> MakeEndings() {
                "Restart the PC, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
+  // ---- Found before the first change --------------------------------------
+  t.push_back({"refused-temporary-folder",
+               EndingKind::kRefused,
+               {{"This program was started from a temporary folder (from inside a zip file"}},
+               "The program was started from Windows' temporary folder or from Temporary "
+               "Internet Files: opened straight from a zip file or a web page. Windows empties "
+               "those folders, so the program could not be found after a restart. Nothing was "
+               "changed.",
+               "Save or extract NETREVIVE.EXE to C:\\ first (in the zip window: drag it onto "
+               "the C: drive in My Computer; in the browser: Save, then choose C:\\), then "
+               "start C:\\NETREVIVE.EXE with Start > Run.",
+               {"--program", "C:\\WINDOWS\\TEMP\\NETREVIVE.EXE"},
+               1});
+  t.push_back({"refused-program-missing",
+               EndingKind::kRefused,
+               {{"A program the repair needs is missing:"}},
+               "A Windows program the repair starts (rundll32.exe or rundll.exe in the Windows "
+               "directory, or the upgrade's dunsetup.exe in its SYSTEM folder), named on the "
+               "screen, is missing, so the repair did not start. Nothing was changed.",
+               "The Windows installation is incomplete: copy the named file from another PC with "
+               "the same Windows (or extract it from the Windows CD), then run Netrevive again. "
+               "If unsure, the PC needs a technician.",
+               {"--preset", "no-helper"},
+               1});
+  t.push_back({"refused-runonce-unopened",
+               EndingKind::kRefused,
+               {{"The repair needs it to carry on after each restart, so it will not start."}},
+               "The registry key RunOnce, through which the program comes back after each "
+               "restart, could not be opened or created (the code tells why). Nothing was "
+               "changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the registry is "
+               "damaged: the PC needs a technician.",
+               {"--inject", "RegCreateKeyExA=5"},
+               1});
+  t.push_back({"refused-no-setup-files",
+               EndingKind::kRefused,
+               {{"Windows' setup files were not found. Windows needs them to install"}},
+               "Windows' setup files (its .CAB files), from which Dial-Up Networking is installed "
+               "again, were in none of the folders listed on the screen: the Windows CD was not "
+               "in its drive. Nothing was changed.",
+               "Have the caller put the Windows CD (the one that came with the PC) in its drive, "
+               "wait until the light stops, and run Netrevive again. Without the CD, do not run "
+               "the repair: DUN could not be put back.",
+               {"--preset", "no-setup-files"},
+               1});
+  t.push_back({"refused-upgrade-check-failed",
+               EndingKind::kRefused,
+               {{"Unable to check for DUN Upgrades.", false, "", kChanging},
+                {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
+                 "CurrentVersion\\Uninstall\n",
+                 false, "", kChanging},
+                {"There has been an error while enumerating keys under", false, "", kChanging}},
+               "The list of installed programs could not be read to look for a Dial-Up "
+               "Networking upgrade, so the repair did not start. Nothing was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the registry is "
+               "damaged: the PC needs a technician.",
+               {"--inject",
+                "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
+               1});
+  t.push_back({"refused-upgrade-unknown-uninstaller",
+               EndingKind::kRefused,
+               {{"\nUnknown uninstall string: ", false, "", kChanging}},
+               "A Dial-Up Networking upgrade is installed whose uninstaller the program does not "
+               "know, so the repair did not start. Nothing was changed.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab, \"Dial-Up "
+               "Networking 1.3 Upgrade\" or similar), restart, then run Netrevive again, as the "
+               "screen says." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-unknown"},
+               1});
+  t.push_back({"refused-upgrade-uninstaller-not-built",
+               EndingKind::kRefused,
+               {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
+                 "Press any key to terminate the program.",
+                 false, "", kChanging}},
+               "A Dial-Up Networking upgrade is installed, but its uninstaller's command line "
+               "could not be built (the Windows directory could not be read, or the line is too "
+               "long), so the repair did not start. Nothing was changed.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
+               "then run Netrevive again, as the screen says." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=1"},
+               1});
+  // ---- Setup programs that did less than asked ----------------------------
+  t.push_back({"dun-not-installed-by-setup",
+               EndingKind::kStopped,
+               {{"Windows' setup ended, but Dial-Up Networking was not installed. Windows"}},
+               "Windows' setup of Dial-Up Networking ran but installed nothing: it asked for the "
+               "Windows CD or its setup files and the request was cancelled. The Winsock2 key is "
+               "gone and DUN is not installed; the file rundunreinst.QU was written again (unless "
+               "the screen says it could not be), so the ReinstallDUN run the screen names tries "
+               "once more. Nothing else is scheduled.",
+               "Have the Windows CD in its drive, then Start > Run, type the line the screen "
+               "shows (ending in ReinstallDUN), OK, and when Windows asks for the CD point it to "
+               "the CD's WIN98 folder. If that fails too, " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "setup-cancelled"},
+               2});
+  t.push_back({"upgrade-still-installed",
+               EndingKind::kStopped,
+               {{"The Dial Up Networking Upgrade is still installed: its uninstaller did"}},
+               "An UpgradeRemove run found the Dial-Up Networking upgrade still installed: its "
+               "uninstaller ran but did not remove it. The Winsock2 key is gone, DUN and the "
+               "upgrade are installed, and nothing is scheduled.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
+               "then Start > Run, type the line the screen shows (ending in UpgradeRemove), "
+               "OK: the repair carries on from there." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-not-removed"},
+               2});
   // ---- The Check: a verdict that changes nothing ----------------------------
   t.push_back({"check-repaired",
                EndingKind::kRepaired,

@@ -110,6 +110,11 @@ class SimTerminal final : public Terminal {
 
 void Simulation::WaitForKey() {
   ReportNewCalls();
+  // A Windows CD the user holds goes into its drive when he is asked for it.
+  if (machine_.disc_ready()) {
+    machine_.InsertDiscReady();
+    out_.Note("the Windows CD is put in its drive");
+  }
   if (!run_shown_.empty() && run_shown_.back() != '\n') run_shown_ += '\n';
   run_shown_ += "[key]\n";
   if (settings_.keys == KeySource::kAuto) {
@@ -163,7 +168,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
   SimTerminal terminal(*this);
-  Console console(terminal);
+  Console console(terminal, &machine_);
   run_output_.clear();
   run_shown_.clear();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);

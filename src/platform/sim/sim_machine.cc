@@ -409,22 +409,42 @@ uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
 }
 
 uint32_t SimMachine::GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetShortPathNameA, Text(long_path),
-                             Quoted(long_path) + ", size=" + std::to_string(size));
+  return PathForm(Op::kGetShortPathNameA, long_path, buffer, size);
+}
+
+uint32_t SimMachine::GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) {
+  return PathForm(Op::kGetLongPathNameA, short_path, buffer, size);
+}
+
+uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint32_t size) {
+  CallRecord record =
+      Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size));
   record.size = size;
   RegStatus status = kErrorSuccess;
   uint32_t result = 0;
   if (Pass(std::move(record), &status)) {
-    status = drive_.CheckPath(long_path);
-    if (status == kErrorSuccess) status = drive_.FindStatus(long_path);
-    std::string short_path = status == kErrorSuccess ? drive_.ShortPath(long_path) : "";
-    if (status == kErrorSuccess && short_path.empty()) status = kErrorPathNotFound;
+    status = drive_.CheckPath(path);
+    std::string form;
     if (status == kErrorSuccess) {
-      result = static_cast<uint32_t>(short_path.size());
+      // Windows takes either form of each name in the path given.
+      std::string long_form = drive_.LongPath(path);
+      if (long_form.empty()) {
+        status = drive_.FindStatus(path);
+        if (status == kErrorSuccess) status = kErrorPathNotFound;
+      } else {
+        // The drive letter keeps the case it was given in.
+        form = operation == Op::kGetShortPathNameA
+                   ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
+                   : long_form;
+        if (form.empty()) status = kErrorPathNotFound;
+      }
+    }
+    if (status == kErrorSuccess) {
+      result = static_cast<uint32_t>(form.size());
       if (buffer == nullptr || size < result + 1) {
         result += 1;
       } else {
-        memcpy(buffer, short_path.c_str(), result + 1);
+        memcpy(buffer, form.c_str(), result + 1);
       }
     }
   }

@@ -151,6 +151,9 @@ class SimMachine final : public Platform {
   uint32_t GetTempPathA(char* buffer, uint32_t size) override;
   // Logged only; the simulated keys are read one per pause.
   bool FlushConsoleInputBuffer() override;
+  // LongPath() of an existing file or folder, sizes and failures as
+  // GetShortPathNameA.
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
 
   // Winsock 2, answered from the registry. LoadLibraryA finds the library
   // in the program's folder, <WindowsDir>\SYSTEM or <WindowsDir> (as
@@ -292,6 +295,16 @@ class SimMachine final : public Platform {
   // Puts the disc held ready in its drive; nothing when there is none.
   void InsertDiscReady();
 
+  // ---- Setup programs that do less than asked ----------------------------
+  // How many more times Windows' setup of DUN (InstallHinfSection) ends
+  // having installed nothing: its caller cancelled its request for the
+  // Windows CD. Each such run uses one up.
+  int setup_cancels() const { return setup_cancels_; }
+  void set_setup_cancels(int count) { setup_cancels_ = count; }
+  // Whether the DUN upgrade's uninstaller ends without removing the upgrade.
+  bool upgrade_stays() const { return upgrade_stays_; }
+  void set_upgrade_stays(bool stays) { upgrade_stays_ = stays; }
+
   // ---- Lazy registry ------------------------------------------------------
   // Windows 9x keeps registry changes in memory and writes them to its files
   // when it gets round to it, when the session ends or on RegFlushKey. Once
@@ -426,6 +439,8 @@ class SimMachine final : public Platform {
                 const std::function<void()>& release = nullptr);
   // OpenFileForRead and OpenFileForWrite.
   Handle OpenFile(Op operation, const char* path, bool write);
+  // GetShortPathNameA and GetLongPathNameA.
+  uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
 
   FaultPlan plan_;
@@ -439,6 +454,8 @@ class SimMachine final : public Platform {
   std::string self_path_;
   std::string temp_path_;
   std::vector<std::pair<std::string, std::string>> disc_ready_;
+  int setup_cancels_ = 0;
+  bool upgrade_stays_ = false;
   // The registry as last written to its files, kept while lazy.
   std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;

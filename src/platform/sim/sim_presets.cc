@@ -288,6 +288,11 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
                   "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=NetTrans\r\n\r\n"
                   "[RNA]\r\nAddReg=RNA.AddReg\r\n");
   machine.PutFile(kDefaultSelfPath, "MZ netrevive");
+  // Windows' setup files, where the PC's maker copied them.
+  machine.SetString(kSetupPath, "SourcePath", windows_dir + "\\OPTIONS\\CABS");
+  machine.PutFile(windows_dir + "\\OPTIONS\\CABS\\NET7.CAB", "MSCF net7");
+  machine.AddDirectory(windows_dir + "\\TEMP");
+  machine.set_drive_type('D', kDriveCdrom);
   return machine;
 }
 
@@ -307,6 +312,14 @@ const std::vector<PresetInfo>& PresetMachines() {
       {"no-winsock2", "Windows 98 SE without the Winsock2 key"},
       {"no-rna-inf", "Windows 98 SE whose inf\\rna.inf is missing"},
       {"no-helper", "Windows 98 SE whose rundll32.exe is missing"},
+      {"no-setup-files",
+       "Windows 98 SE installed from its CD, which is not at hand: no setup files anywhere"},
+      {"cd-not-in-drive",
+       "Windows 98 SE installed from its CD, which the caller puts in when asked for it"},
+      {"setup-cancelled",
+       "Windows 98 SE whose setup of DUN is cancelled once at its request for the CD"},
+      {"upgrade-not-removed",
+       "Windows 98 SE with the DUN upgrade (dunsetup.exe /u), whose uninstaller leaves it"},
       {"no-tcpip", "Windows 98 SE whose Winsock 2 catalogue lists no TCP/IP provider"},
       {"no-ws2-32", "Windows 98 SE whose system\\ws2_32.dll is missing"},
   };
@@ -360,6 +373,15 @@ bool MakePresetMachine(const std::string& name, SimMachine* out) {
     machine.RemoveFile(dir + "\\inf\\rna.inf");
   } else if (name == "no-helper") {
     machine.RemoveFile(dir + "\\rundll32.exe");
+  } else if (name == "no-setup-files" || name == "cd-not-in-drive") {
+    machine.SetString(kSetupPath, "SourcePath", "D:\\WIN98\\");
+    machine.RemoveFile(dir + "\\OPTIONS\\CABS\\NET7.CAB");
+    if (name == "cd-not-in-drive") machine.HoldDiscReady({{"D:\\WIN98\\NET7.CAB", "MSCF net7"}});
+  } else if (name == "setup-cancelled") {
+    machine.set_setup_cancels(1);
+  } else if (name == "upgrade-not-removed") {
+    AddDunUpgrade(&machine, "dunsetup.exe /u");
+    machine.set_upgrade_stays(true);
   } else if (name == "no-tcpip") {
     RemoveTcpIpProviders(&machine);
   } else if (name == "no-ws2-32") {
@@ -382,6 +404,9 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
                          Lower(run.command_line) == Lower(machine.windows_dir() + "\\" + uninstall);
     const bool by_dunsetup =
         SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) && lower_args == "/u";
+    if ((by_dunsetup || by_text) && machine.upgrade_stays()) {
+      return Done("ended without removing the DUN upgrade (MSDUN)");
+    }
     if (by_dunsetup) {
       machine.DeleteKey(kMsdunPath);
       return Done("removed the DUN upgrade (MSDUN)");
@@ -418,6 +443,10 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
       HelperOutcome outcome = Done(inf + " not found; nothing installed");
       outcome.exit_code = 1;
       return outcome;
+    }
+    if (machine.setup_cancels() > 0) {
+      machine.set_setup_cancels(machine.setup_cancels() - 1);
+      return Done("the caller cancelled its request for the Windows CD; nothing installed");
     }
     InstallDun(&machine);
     std::string effect = "installed Dial-Up Networking from " + inf;

@@ -32,6 +32,8 @@
 //       removes the MSDUN key; the rundll and rundll32 (INF) forms also put
 //       back the default Winsock2 tree when Winsock2 is missing, as the
 //       upgrade's INF uninstall restores Windows' own Winsock 2 settings.
+// A setup of DUN the caller cancels (SimMachine::setup_cancels) installs
+// nothing, and an upgrade uninstaller that fails (upgrade_stays) leaves MSDUN.
 // Anything else changes nothing and is recorded as not recognised. Helpers
 // take kHelperDurationMs simulated milliseconds; RnaReboot takes 0.
 
@@ -63,13 +65,17 @@ inline constexpr const char kMsdunPath[] =
 inline constexpr const char kRunOncePath[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
+inline constexpr const char kSetupPath[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
 // The Windows 98 SE PC described above, with the default helper model:
 // C:\WINDOWS; version platform 1, 4.10, build 0x040A08AE (2222), CSD " A ";
 // drives A: removable and C: fixed;
 // files system.dat, user.dat (both hidden, system, read-only), rundll32.exe, rundll.exe,
-// inf\rna.inf, system\ws2_32.dll (Winsock 2) and the program at kDefaultSelfPath. Every path of the
-// machine is built on windows_dir, which may be of any length.
+// inf\rna.inf, system\ws2_32.dll (Winsock 2) and the program at kDefaultSelfPath; Windows'
+// setup files in OPTIONS\CABS, named by the registry's "SourcePath" as on a PC whose
+// maker copied them there; an empty TEMP folder; a CD-ROM drive D: without a disc. Every path of
+// the machine is built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 
 struct PresetInfo {
@@ -79,7 +85,8 @@ struct PresetInfo {
 
 // "98se" (the default), "98", "me", "95", "nt", "no-dun", "upgrade-dunsetup",
 // "upgrade-rundll", "upgrade-rundll32", "upgrade-unknown", "no-winsock2",
-// "no-rna-inf", "no-helper", "no-tcpip", "no-ws2-32".
+// "no-rna-inf", "no-helper", "no-setup-files", "cd-not-in-drive",
+// "setup-cancelled", "upgrade-not-removed", "no-tcpip", "no-ws2-32".
 const std::vector<PresetInfo>& PresetMachines();
 // False (out untouched) for an unknown name.
 bool MakePresetMachine(const std::string& name, SimMachine* out);

@@ -21,10 +21,16 @@ Handle FromFileHandle(HANDLE file) {
 // Registry key names are at most 255 characters on every Windows version.
 constexpr DWORD kKeyNameSize = 260;
 
+// How deep the walk below a key goes; a deeper tree is taken as corrupt.
+constexpr int kMaxTreeDepth = 32;
+
 // Deletes subkey of parent with every key below it, children first. Each
 // child is found by enumerating index 0 again: deleting a key renumbers its
-// siblings, so the first one is always the next to go.
-LONG DeleteKeyTree(HKEY parent, const char* subkey) {
+// siblings, so the first one is always the next to go. A child with an empty
+// name (a corrupt key: it would name the key itself again) and a tree deeper
+// than kMaxTreeDepth levels end the walk with ERROR_BADKEY.
+LONG DeleteKeyTree(HKEY parent, const char* subkey, int depth) {
+  if (depth > kMaxTreeDepth) return ERROR_BADKEY;
   HKEY key;
   LONG status = ::RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
   if (status != ERROR_SUCCESS) return status;
@@ -32,7 +38,8 @@ LONG DeleteKeyTree(HKEY parent, const char* subkey) {
     char name[kKeyNameSize];
     status = ::RegEnumKeyA(key, 0, name, kKeyNameSize);
     if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name);
+    if (status == ERROR_SUCCESS && name[0] == '\0') status = ERROR_BADKEY;
+    if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name, depth + 1);
     if (status != ERROR_SUCCESS) {
       ::RegCloseKey(key);
       return status;
@@ -107,14 +114,17 @@ RegStatus Win32Platform::RegSetValueExA(RegKey key, const char* name, uint32_t t
   return ::RegSetValueExA(ToHkey(key), name, 0, type, data, data_size);
 }
 
-// Windows 9x's RegDeleteKeyA removes a whole tree; the NT family's and Wine's
-// do not (Wine's, in its Windows 9x modes, gives up with status 5 on a key
-// with two or more subkeys after deleting part of the tree). The tree is
-// therefore taken down here one key at a time, which every version does the
-// same way. A missing key gives status 2, as on Windows 9x; any other failure
-// gives the status of the call that failed.
+// Windows 9x's RegDeleteKeyA removes a whole tree in one call, which a power
+// cut cannot split; the NT family's and Wine's do not (Wine's, in its Windows
+// 9x modes, gives up with status 5 on a key with two or more subkeys after
+// deleting part of the tree). Only when the one call fails for another
+// reason than a missing key is the tree taken down one key at a time, which
+// every version does the same way, and deleted again. A missing key gives
+// status 2; any other failure gives the status of the call that failed.
 RegStatus Win32Platform::RegDeleteKeyA(RegKey key, const char* subkey) {
-  return DeleteKeyTree(ToHkey(key), subkey);
+  LONG status = ::RegDeleteKeyA(ToHkey(key), subkey);
+  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return status;
+  return DeleteKeyTree(ToHkey(key), subkey, 1);
 }
 
 RegStatus Win32Platform::RegDeleteValueA(RegKey key, const char* name) {
@@ -243,6 +253,10 @@ bool Win32Platform::FlushConsoleInputBuffer() {
   bool flushed = ::FlushConsoleInputBuffer(input) != FALSE;
   ::CloseHandle(input);
   return flushed;
+}
+
+uint32_t Win32Platform::GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) {
+  return ::GetLongPathNameA(short_path, buffer, size);
 }
 
 Handle Win32Platform::LoadLibraryA(const char* file) {

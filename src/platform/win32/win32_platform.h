@@ -8,9 +8,10 @@ namespace netrevive {
 // The platform of the real machine: each operation calls the Win32 ANSI
 // function of the same name, with the arguments the program uses, and hands
 // back its result unchanged. The one exception is RegDeleteKeyA, which walks
-// the tree itself (see the .cc file). Winsock's functions are called through
-// the entry points LoadLibraryA found in WS2_32.DLL, which the executable
-// does not import: it starts where that library is damaged or missing.
+// the tree itself when the one call fails (see the .cc file). Winsock's
+// functions are called through the entry points LoadLibraryA found in
+// WS2_32.DLL, which the executable does not import: it starts where that
+// library is damaged or missing.
 class Win32Platform final : public Platform {
  public:
   RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
@@ -54,6 +55,7 @@ class Win32Platform final : public Platform {
   bool FindClose(Handle search) override;
   uint32_t GetTempPathA(char* buffer, uint32_t size) override;
   bool FlushConsoleInputBuffer() override;
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
   Handle LoadLibraryA(const char* file) override;
   int32_t WSAStartup(uint16_t version) override;
   int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
