@@ -17,16 +17,35 @@ constexpr size_t kLabelColumns = 26;
 // Room for the TCP providers of any PC: each protocol has a handful at most.
 constexpr size_t kProviderSlots = 16;
 
-enum class Settings { kPresent, kMissing, kUnreadable };
-enum class TcpIp { kWorking, kNoProvider, kNotWorking, kLibraryMissing };
+// The report's lines, in its order.
+enum Line { kVersion, kSettings, kTcpIp, kDun, kUpgrade, kUnderWay, kBackups, kSetupFiles };
+constexpr const char* kLabels[] = {
+    "Windows version:",     "Winsock 2 settings:", "Winsock 2 TCP/IP:", "Dial-Up Networking:",
+    "DUN upgrade (MSDUN):", "Repair under way:",   "Registry backups:", "Windows setup files:",
+};
 
-void PrintLabel(Console& console, const char* label) {
-  console.PrintText(label);
-  for (size_t n = FixedText<1>::Length(label); n < kLabelColumns; ++n) console.PrintText(" ");
+// What Winsock itself says about TCP/IP, in the order of kTcpIpValues.
+enum class TcpIp { kWorking, kNoProvider, kNotWorking, kLibraryMissing };
+constexpr const char* kTcpIpValues[] = {"working", "NO TCP/IP PROVIDER", "NOT WORKING",
+                                        "WS2_32.DLL MISSING"};
+
+// A line's label and the blanks up to its value.
+void Label(Console& console, Line line) {
+  console.PrintText(kLabels[line]);
+  for (size_t n = FixedText<1>::Length(kLabels[line]); n < kLabelColumns; ++n) {
+    console.PrintText(" ");
+  }
 }
 
-void PrintError(Console& console, const char* before, int32_t status) {
-  console.PrintText(before);
+void Field(Console& console, Line line, const char* value) {
+  Label(console, line);
+  console.PrintLine(value);
+}
+
+// A value with the status that made it so: "unreadable (error 5)".
+void ErrorField(Console& console, Line line, const char* value, int32_t status) {
+  Label(console, line);
+  console.PrintText(value);
   console.PrintText(" (error ");
   console.PrintCode(status);
   console.PrintLine(")");
@@ -44,26 +63,18 @@ void PrintQuoted(Console& console, const char* text) {
 bool PrintWindowsVersion(Platform& os, Console& console) {
   OsVersion info = {};
   os.GetVersionExA(&info);
-  PrintLabel(console, "Windows version:");
   if (info.platform_id != kPlatformWin32Windows) {
-    console.PrintLine("Windows NT family");
+    Field(console, kVersion, "Windows NT family");
     return false;
   }
   const uint32_t build = info.build_number & 0xFFFFu;
   const char* name = "Windows 9x";
-  switch (info.minor_version) {
-    case 0:
-      name = "Windows 95";
-      break;
-    case 10:
-      name = build != 1998 && info.csd_version[1] == 'A' ? "Windows 98SE" : "Windows 98";
-      break;
-    case 90:
-      name = "Windows ME";
-      break;
-    default:
-      break;
+  if (info.minor_version == 0) name = "Windows 95";
+  if (info.minor_version == 10) {
+    name = build != 1998 && info.csd_version[1] == 'A' ? "Windows 98SE" : "Windows 98";
   }
+  if (info.minor_version == 90) name = "Windows ME";
+  Label(console, kVersion);
   console.PrintText(name);
   console.PrintText(" (");
   // The minor version in two digits, as Windows writes it: 4.00, 4.10, 4.90.
@@ -72,33 +83,16 @@ bool PrintWindowsVersion(Platform& os, Console& console) {
   console.PrintCode(static_cast<int32_t>(info.minor_version));
   console.PrintText(".");
   console.PrintCode(static_cast<int32_t>(build));
-  FixedText<sizeof info.csd_version> csd;
+  // The service text without its blanks, after one.
+  char csd[sizeof info.csd_version + 1] = {' '};
+  size_t length = 1;
   for (size_t i = 0; i + 1 < sizeof info.csd_version && info.csd_version[i] != '\0'; ++i) {
-    if (info.csd_version[i] != ' ') csd.Append(&info.csd_version[i], 1);
+    if (info.csd_version[i] != ' ') csd[length++] = info.csd_version[i];
   }
-  if (csd.size() > 0) {
-    console.PrintText(" ");
-    console.PrintText(csd.c_str());
-  }
+  csd[length] = '\0';
+  if (length > 1) console.PrintText(csd);
   console.PrintLine(")");
   return true;
-}
-
-Settings PrintWinsockSettings(Platform& os, Console& console) {
-  RegKey key = 0;
-  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsockParameters, kKeyRead, &key);
-  PrintLabel(console, "Winsock 2 settings:");
-  if (status == kErrorSuccess) {
-    os.RegCloseKey(key);
-    console.PrintLine("present");
-    return Settings::kPresent;
-  }
-  if (status == kErrorFileNotFound) {
-    console.PrintLine("MISSING");
-    return Settings::kMissing;
-  }
-  PrintError(console, "unreadable", status);
-  return Settings::kUnreadable;
 }
 
 // Asks Winsock itself for its TCP providers; *error is the status of a
@@ -129,64 +123,18 @@ TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
   return result;
 }
 
-TcpIp PrintTcpIp(Platform& os, Console& console) {
-  int32_t error = 0;
-  TcpIp result = ProbeTcpIp(os, &error);
-  PrintLabel(console, "Winsock 2 TCP/IP:");
-  switch (result) {
-    case TcpIp::kWorking:
-      console.PrintLine("working");
-      break;
-    case TcpIp::kNoProvider:
-      console.PrintLine("NO TCP/IP PROVIDER");
-      break;
-    case TcpIp::kNotWorking:
-      PrintError(console, "NOT WORKING", error);
-      break;
-    case TcpIp::kLibraryMissing:
-      console.PrintLine("WS2_32.DLL MISSING");
-      break;
-  }
-  return result;
-}
-
-bool PrintDun(Platform& os, Console& console) {
-  bool installed = !IsDunMissing(os);
-  PrintLabel(console, "Dial-Up Networking:");
-  console.PrintLine(installed ? "installed" : "NOT INSTALLED");
-  return installed;
-}
-
 void PrintDunUpgrade(Platform& os, Console& console) {
   DunUpgradeLookup lookup;
   LookUpDunUpgrade(os, &lookup);
-  PrintLabel(console, "DUN upgrade (MSDUN):");
-  switch (lookup.result) {
-    case UpgradeLookup::kNotFound:
-      console.PrintLine("not installed");
-      break;
-    case UpgradeLookup::kFound:
-      console.PrintLine("installed");
-      PrintQuoted(console, lookup.uninstall.readable ? lookup.uninstall.text
-                                                     : "(its uninstall text cannot be read)");
-      break;
-    case UpgradeLookup::kOpenFailed:
-    case UpgradeLookup::kQueryFailed:
-    case UpgradeLookup::kEnumFailed:
-      PrintError(console, "unreadable", lookup.status);
-      break;
+  if (lookup.result == UpgradeLookup::kNotFound) {
+    Field(console, kUpgrade, "not installed");
+  } else if (lookup.result == UpgradeLookup::kFound) {
+    Field(console, kUpgrade, "installed");
+    PrintQuoted(console, lookup.uninstall.readable ? lookup.uninstall.text
+                                                   : "(its uninstall text cannot be read)");
+  } else {
+    ErrorField(console, kUpgrade, "unreadable", lookup.status);
   }
-}
-
-// The first folder of Windows' setup files, looked for without asking for
-// a disc.
-void PrintSetupFiles(Platform& os, Console& console) {
-  SetupFilesSearch search;
-  FindSetupFiles(os, &search);
-  PrintLabel(console, "Windows setup files:");
-  console.PrintLine(search.found >= 0 && search.found < search.folder_count
-                        ? search.folders[search.found].c_str()
-                        : "NOT FOUND");
 }
 
 // Whether WindowsDir\name is a file there.
@@ -199,30 +147,12 @@ bool WindowsFileExists(Platform& os, const char* name) {
   return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
 }
 
-void PrintBackups(Platform& os, Console& console) {
-  bool system = WindowsFileExists(os, "system.tom");
-  bool user = WindowsFileExists(os, "user.tom");
-  PrintLabel(console, "Registry backups:");
-  console.PrintLine(system && user ? "system.tom and user.tom"
-                    : system       ? "system.tom only"
-                    : user         ? "user.tom only"
-                                   : "none");
-}
-
-void PrintStoppedRepair(Platform& os, Console& console, const char* argv0) {
-  // A path that cannot be resolved is shown as the program was started.
-  SelfPath self;
-  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
-  console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
-  console.PrintText("\t");
-  console.PrintText(self_path);
-  console.PrintLine(" ReinstallDUN");
-  console.PrintLine("and press Enter.");
-}
-
-void PrintNotWorking(Console& console, const char* what) {
+// "Result: NOT WORKING: " and the line's label without its colon.
+void PrintNotWorking(Console& console, Line line) {
+  FixedText<kLabelColumns> what;
+  what.Append(kLabels[line], FixedText<1>::Length(kLabels[line]) - 1);
   console.PrintText("Result: NOT WORKING: ");
-  console.PrintText(what);
+  console.PrintText(what.c_str());
   console.PrintLine(".");
   console.PrintLine("Please call the MERX at 555-555-0142 and read them the lines above.");
 }
@@ -238,35 +168,74 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
     console.PromptForKey("Press any key to close this window.");
     return;
   }
-  Settings settings = PrintWinsockSettings(os, console);
-  TcpIp tcp_ip = PrintTcpIp(os, console);
-  bool dun = PrintDun(os, console);
+
+  RegKey key = 0;
+  RegStatus settings = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsockParameters, kKeyRead, &key);
+  if (settings == kErrorSuccess) {
+    os.RegCloseKey(key);
+    Field(console, kSettings, "present");
+  } else if (settings == kErrorFileNotFound) {
+    Field(console, kSettings, "MISSING");
+  } else {
+    ErrorField(console, kSettings, "unreadable", settings);
+  }
+
+  int32_t error = 0;
+  TcpIp tcp_ip = ProbeTcpIp(os, &error);
+  const char* tcp_ip_value = kTcpIpValues[static_cast<int>(tcp_ip)];
+  if (tcp_ip == TcpIp::kNotWorking) {
+    ErrorField(console, kTcpIp, tcp_ip_value, error);
+  } else {
+    Field(console, kTcpIp, tcp_ip_value);
+  }
+
+  bool dun = !IsDunMissing(os);
+  Field(console, kDun, dun ? "installed" : "NOT INSTALLED");
   PrintDunUpgrade(os, console);
 
   ResumeEntryText entry;
   bool pending = ReadResumeEntry(os, &entry);
   bool marker = !pending && MarkerExists(os);
-  PrintLabel(console, "Repair under way:");
-  if (pending) {
-    console.PrintLine("restart pending");
-    PrintQuoted(console, entry.c_str());
-  } else {
-    console.PrintLine(marker ? "reinstall authorised, not scheduled" : "no");
-  }
-  PrintBackups(os, console);
-  PrintSetupFiles(os, console);
+  Field(console, kUnderWay,
+        pending  ? "restart pending"
+        : marker ? "reinstall authorised, not scheduled"
+                 : "no");
+  if (pending) PrintQuoted(console, entry.c_str());
+
+  bool system = WindowsFileExists(os, "system.tom");
+  bool user = WindowsFileExists(os, "user.tom");
+  Field(console, kBackups,
+        system && user ? "system.tom and user.tom"
+        : system       ? "system.tom only"
+        : user         ? "user.tom only"
+                       : "none");
+
+  // The first folder of Windows' setup files, looked for without asking
+  // for a disc.
+  SetupFilesSearch search;
+  FindSetupFiles(os, &search);
+  Field(console, kSetupFiles,
+        search.found >= 0 && search.found < search.folder_count
+            ? search.folders[search.found].c_str()
+            : "NOT FOUND");
   console.PrintLine("");
 
   if (pending) {
     console.PrintLine("Result: REPAIR UNDER WAY. Restart the computer and let Netrevive carry on.");
   } else if (marker) {
-    PrintStoppedRepair(os, console, argv0);
-  } else if (settings != Settings::kPresent) {
-    PrintNotWorking(console, "Winsock 2 settings");
+    // A path that cannot be resolved is shown as the program was started.
+    SelfPath self;
+    console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
+    console.PrintText("\t");
+    console.PrintText(ResolveSelfPathQuietly(os, argv0, &self));
+    console.PrintLine(" ReinstallDUN");
+    console.PrintLine("and press Enter.");
+  } else if (settings != kErrorSuccess) {
+    PrintNotWorking(console, kSettings);
   } else if (tcp_ip != TcpIp::kWorking) {
-    PrintNotWorking(console, "Winsock 2 TCP/IP");
+    PrintNotWorking(console, kTcpIp);
   } else if (!dun) {
-    PrintNotWorking(console, "Dial-Up Networking");
+    PrintNotWorking(console, kDun);
   } else {
     console.PrintLine("Result: REPAIRED. Dial-up networking is ready to use.");
   }

@@ -62,6 +62,7 @@ static_assert(offsetof(ProtocolInfo, address_family) == offsetof(WSAPROTOCOL_INF
               "WSAPROTOCOL_INFOA's iAddressFamily");
 static_assert(offsetof(ProtocolInfo, protocol) == offsetof(WSAPROTOCOL_INFOA, iProtocol),
               "WSAPROTOCOL_INFOA's iProtocol");
+static_assert(sizeof(INT) == sizeof(int32_t), "the protocol list is handed over as it is");
 static_assert(offsetof(ProtocolInfo, protocol_name) == offsetof(WSAPROTOCOL_INFOA, szProtocol),
               "WSAPROTOCOL_INFOA's szProtocol");
 
@@ -69,6 +70,10 @@ using WsaStartupFunction = int(WSAAPI*)(WORD, LPWSADATA);
 using WsaEnumProtocolsFunction = int(WSAAPI*)(LPINT, LPWSAPROTOCOL_INFOA, LPDWORD);
 using WsaCleanupFunction = int(WSAAPI*)();
 using WsaGetLastErrorFunction = int(WSAAPI*)();
+
+// The names of Win32Platform::winsock_'s entries.
+const char* const kWinsockNames[] = {"WSAStartup", "WSAEnumProtocolsA", "WSACleanup",
+                                     "WSAGetLastError"};
 
 // An entry point as the function type it has.
 template <typename Function>
@@ -262,64 +267,47 @@ uint32_t Win32Platform::GetLongPathNameA(const char* short_path, char* buffer, u
 Handle Win32Platform::LoadLibraryA(const char* file) {
   HMODULE module = ::LoadLibraryA(file);
   if (module == nullptr) return kNoHandle;
-  FARPROC startup = ::GetProcAddress(module, "WSAStartup");
-  FARPROC enum_protocols = ::GetProcAddress(module, "WSAEnumProtocolsA");
-  FARPROC cleanup = ::GetProcAddress(module, "WSACleanup");
-  FARPROC get_last_error = ::GetProcAddress(module, "WSAGetLastError");
-  if (startup == nullptr || enum_protocols == nullptr || cleanup == nullptr ||
-      get_last_error == nullptr) {
-    ::FreeLibrary(module);
-    return kNoHandle;
+  Handle handle = reinterpret_cast<Handle>(module);
+  for (int i = 0; i < kWinsockEntryPoints; ++i) {
+    winsock_[i] = reinterpret_cast<void*>(::GetProcAddress(module, kWinsockNames[i]));
+    if (winsock_[i] == nullptr) {
+      FreeLibrary(handle);
+      return kNoHandle;
+    }
   }
-  wsa_startup_ = reinterpret_cast<void*>(startup);
-  wsa_enum_protocols_ = reinterpret_cast<void*>(enum_protocols);
-  wsa_cleanup_ = reinterpret_cast<void*>(cleanup);
-  wsa_get_last_error_ = reinterpret_cast<void*>(get_last_error);
-  return reinterpret_cast<Handle>(module);
+  return handle;
 }
 
 int32_t Win32Platform::WSAStartup(uint16_t version) {
-  if (wsa_startup_ == nullptr) return WSANOTINITIALISED;
+  if (winsock_[kStartup] == nullptr) return WSANOTINITIALISED;
   WSADATA data;
-  return EntryPoint<WsaStartupFunction>(wsa_startup_)(version, &data);
+  return EntryPoint<WsaStartupFunction>(winsock_[kStartup])(version, &data);
 }
 
 int32_t Win32Platform::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
                                          uint32_t* buffer_length) {
-  if (wsa_enum_protocols_ == nullptr) return SOCKET_ERROR;
+  if (winsock_[kEnumProtocols] == nullptr) return SOCKET_ERROR;
   // Winsock's prototype takes the list without const; it only reads it.
-  INT list[8] = {};
-  INT* wanted = nullptr;
-  if (protocols != nullptr) {
-    size_t n = 0;
-    while (n + 1 < sizeof list / sizeof list[0] && protocols[n] != 0) {
-      list[n] = protocols[n];
-      ++n;
-    }
-    wanted = list;
-  }
   DWORD length = *buffer_length;
-  int count = EntryPoint<WsaEnumProtocolsFunction>(wsa_enum_protocols_)(
-      wanted, reinterpret_cast<LPWSAPROTOCOL_INFOA>(buffer), &length);
+  int count = EntryPoint<WsaEnumProtocolsFunction>(winsock_[kEnumProtocols])(
+      const_cast<INT*>(reinterpret_cast<const INT*>(protocols)),
+      reinterpret_cast<LPWSAPROTOCOL_INFOA>(buffer), &length);
   *buffer_length = length;
   return count;
 }
 
 int32_t Win32Platform::WSACleanup() {
-  if (wsa_cleanup_ == nullptr) return SOCKET_ERROR;
-  return EntryPoint<WsaCleanupFunction>(wsa_cleanup_)();
+  if (winsock_[kCleanup] == nullptr) return SOCKET_ERROR;
+  return EntryPoint<WsaCleanupFunction>(winsock_[kCleanup])();
 }
 
 int32_t Win32Platform::WSAGetLastError() {
-  if (wsa_get_last_error_ == nullptr) return WSANOTINITIALISED;
-  return EntryPoint<WsaGetLastErrorFunction>(wsa_get_last_error_)();
+  if (winsock_[kGetLastError] == nullptr) return WSANOTINITIALISED;
+  return EntryPoint<WsaGetLastErrorFunction>(winsock_[kGetLastError])();
 }
 
 bool Win32Platform::FreeLibrary(Handle module) {
-  wsa_startup_ = nullptr;
-  wsa_enum_protocols_ = nullptr;
-  wsa_cleanup_ = nullptr;
-  wsa_get_last_error_ = nullptr;
+  for (void*& entry : winsock_) entry = nullptr;
   return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
 }
 

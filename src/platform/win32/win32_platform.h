@@ -67,10 +67,8 @@ class Win32Platform final : public Platform {
  private:
   // The entry points of the library LoadLibraryA loaded last; null when
   // none is loaded.
-  void* wsa_startup_ = nullptr;
-  void* wsa_enum_protocols_ = nullptr;
-  void* wsa_cleanup_ = nullptr;
-  void* wsa_get_last_error_ = nullptr;
+  enum { kStartup, kEnumProtocols, kCleanup, kGetLastError, kWinsockEntryPoints };
+  void* winsock_[kWinsockEntryPoints] = {};
 };
 
 }  // namespace netrevive
