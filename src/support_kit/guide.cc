@@ -156,6 +156,7 @@ std::string Screens(const GuideRun& sim) {
       case EventKind::kUserStarts:
       case EventKind::kRunOnceEmpty:
       case EventKind::kRunOnceDropped:
+      case EventKind::kCallerRunsCheck:
         md += "*" + EventLine(event) + ".*\n\n";
         break;
       default:
@@ -201,9 +202,15 @@ std::string PathGraph(const std::string& name, const GuideRun& sim) {
       std::string how = before.session_end == SessionRequest::kNone
                             ? "the caller"
                             : SessionEndName(before.session_end);
+      std::string label = DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) +
+                          "\\\" =\\n" + DotLabel(run.runonce_command);
+      if (run.runonce_name.empty()) {
+        std::string line;
+        for (size_t a = 0; a < run.argv.size(); ++a) line += (a ? " " : "") + run.argv[a];
+        label = "the caller: Start, Run,\\n" + DotLabel(line);
+      }
       dot += "  run" + std::to_string(i) + " -> run" + std::to_string(i + 1) + " [label=\"" +
-             DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) + "\\\" =\\n" +
-             DotLabel(run.runonce_command) + "\"];\n";
+             label + "\"];\n";
     }
   }
   if (!runs.empty()) {
@@ -290,10 +297,11 @@ const std::vector<CodeStep>& CodeSteps() {
        {},
        sim::Op::kRegEnumKeyA,
        ""},
-      {"Opening RunOnce to write the program's entry (fresh or UpgradeRemove run)",
+      {"Opening RunOnce (fresh run, before its first change and to write the program's entry; "
+       "UpgradeRemove run)",
        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.",
        {},
-       sim::Op::kRegOpenKeyExA,
+       sim::Op::kRegCreateKeyExA,
        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
       {"Writing the program's RunOnce entry (fresh or UpgradeRemove run)",
        "We were unable to write data to the registry key:",
@@ -420,8 +428,13 @@ constexpr const char kHowItRuns[] =
     "asks for a key, schedules the ReinstallDUN run and restarts, as above.\n"
     "3. **ReinstallDUN run** (from RunOnce): asks for two keys, installs Dial-Up Networking "
     "from Windows' setup information (which writes new Winsock 2 settings) and its default "
-    "driver, says the fix was applied, asks for a key and restarts Windows. The repair is "
-    "then complete.\n\n"
+    "driver, says the fix was applied, asks for a key, writes the RunOnce entry with Check "
+    "and restarts Windows. The repair is then complete.\n"
+    "4. **Check** (from RunOnce after that restart; or the caller at any time: Start > Run, "
+    "`C:\\NETREVIVE.EXE Check`, OK): looks at the Windows version, the Winsock 2 settings, "
+    "Winsock's own TCP/IP provider, Dial-Up Networking, any repair under way and the "
+    "backups, prints its verdict and waits for a key. It changes nothing. The simulator has "
+    "the caller run it at the end of every path that does not end with it.\n\n"
     "The caller must not close the program's window at a pause once the Winsock2 key is gone: "
     "a run stopped there leaves a PC that a new run cannot repair (see "
     "[`winsock2-gone`](#ending-winsock2-gone)).\n\n";

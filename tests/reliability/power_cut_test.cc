@@ -92,8 +92,8 @@ struct Journey {
   bool upgrade = false;
   uint64_t calls = 0;                   // platform calls over the whole repair
   std::vector<std::string> call_names;  // by call index - 1 (see NameCalls)
-  // An UpgradeRemove run started while the upgrade was still installed:
-  // DUN was uninstalled from under it.
+  // An UpgradeRemove run started while the upgrade was still installed
+  // uninstalled DUN from under it.
   bool under_upgrade = false;
 };
 
@@ -153,9 +153,8 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   int user_starts = 0;
   for (int n = 1; n <= kMaxStarts; ++n) {
     if (by_user) ++user_starts;
-    if (ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath)) {
-      j.under_upgrade = true;
-    }
+    const bool upgrade_before =
+        ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath);
     Start s;
     s.args = args;
     s.by_user = by_user;
@@ -163,6 +162,11 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     s.first_call = first;
     s.out = RunProgram(machine, args);
     s.cut = machine.powered_off();
+    if (upgrade_before) {
+      for (const auto& [index, started] : StartsOf(machine)) {
+        j.under_upgrade |= index >= first && started == Started::kUninstallUpgrade;
+      }
+    }
     for (const std::string& b : CheckRun(machine, first, ModeOf(args), s.out)) {
       j.broken.push_back("start " + std::to_string(n) + ": " + b);
     }
@@ -352,14 +356,18 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
       {"two-run repair (no upgrade)",
        "98se",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
-        "after run 2 SetConsoleCtrlHandler .. before run 2 CreateProcessA InstallHinfSection"},
+        "after run 2 FlushConsoleInputBuffer .. before run 2 CreateProcessA InstallHinfSection"},
        {}},
+      // A cut between the UpgradeRemove entry and the upgrade's uninstaller
+      // leaves the upgrade installed: the UpgradeRemove run finds it and
+      // stops, telling the user to remove it and start that run again,
+      // rather than uninstalling DUN under the upgrade.
       {"three-run repair (upgrade by dunsetup.exe /u)",
        "upgrade-dunsetup",
-       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 RegSetValueExA RunOnce",
-        "after run 2 SetConsoleCtrlHandler .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
-       {"after run 1 RegSetValueExA RunOnce .. before run 1 CreateProcessA dunsetup.exe"}},
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA dunsetup.exe",
+        "after run 2 RegOpenKeyExA Uninstall .. before run 2 OpenFileForWrite rundunreinst.QU",
+        "after run 3 FlushConsoleInputBuffer .. before run 3 CreateProcessA InstallHinfSection"},
+       {}},
       // Run 1 deletes Winsock2 and starts the uninstaller, which puts it
       // back; the fresh run 2 that the bare entry starts is the two-run
       // repair. A cut between entry and uninstaller leaves a fresh run
@@ -368,7 +376,14 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
        "upgrade-rundll32",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA rundll32.exe",
         "after run 2 RegDeleteKeyA Winsock2 .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
+        "after run 3 FlushConsoleInputBuffer .. before run 3 CreateProcessA InstallHinfSection"},
+       {}},
+      // The Windows CD the caller puts in at the first question stays in its
+      // drive: the cuts are those of the two-run repair.
+      {"two-run repair from the Windows CD",
+       "cd-not-in-drive",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
+        "after run 2 FlushConsoleInputBuffer .. before run 2 CreateProcessA InstallHinfSection"},
        {}},
   };
   int cut_points = 0;

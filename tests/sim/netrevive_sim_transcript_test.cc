@@ -21,6 +21,7 @@ namespace netrevive::testing {
 namespace {
 
 constexpr const char kTranscripts[] = NETREVIVE_SOURCE_DIR "/tests/transcripts";
+constexpr const char kCheck[] = "C:\\NETREVIVE\\NETREVIVE.EXE Check";
 
 // A repair path as netrevive-sim reaches it: a preset and its arguments, or
 // a machine of its own (kept in a machine folder for the run) when the path
@@ -39,6 +40,20 @@ sim::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
   return machine;
 }
 
+// A repair stopped after the fresh run's restart: Winsock2 and DUN gone, the
+// reinstallation authorised by the marker, and (pending) its RunOnce entry.
+sim::SimMachine StoppedRepair(bool pending) {
+  sim::SimMachine machine = sim::MakeDefaultMachine();
+  machine.DeleteKey(sim::kWinsock2Path);
+  sim::RemoveDun(&machine);
+  machine.PutFile(machine.windows_dir() + "\\rundunreinst.QU", "REINSTALL\n");
+  if (pending) {
+    machine.SetString(sim::kRunOncePath, "QU Netrevive",
+                      "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  }
+  return machine;
+}
+
 const std::vector<SimPath>& SharedPaths() {
   static const std::vector<SimPath> kPaths = {
       {"repair_98se", {"--preset", "98se"}, nullptr},
@@ -52,7 +67,6 @@ const std::vector<SimPath>& SharedPaths() {
       {"refusal_95", {"--preset", "95"}, nullptr},
       {"usage", {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE Fix"}, nullptr},
       {"dun_missing", {"--preset", "no-dun"}, nullptr},
-      {"helper_missing", {"--preset", "no-helper"}, nullptr},
       {"winsock2_missing", {"--preset", "no-winsock2"}, nullptr},
       // The Wine prefix's Windows directory is C:\windows, which the
       // refusal names.
@@ -63,10 +77,20 @@ const std::vector<SimPath>& SharedPaths() {
          machine.RemoveFile("C:\\windows\\inf\\rna.inf");
          return machine;
        }},
+      {"helper_missing",
+       {},
+       [] {
+         sim::SimMachine machine = sim::MakeDefaultMachine("C:\\windows");
+         machine.RemoveFile("C:\\windows\\rundll32.exe");
+         return machine;
+       }},
       {"floppy_start", {}, [] { return ProgramAt("A:\\NETREVIVE.EXE", 0, 0); }},
       {"network_start",
        {},
        [] { return ProgramAt("N:\\TOOLS\\NETREVIVE.EXE", 'N', kDriveRemote); }},
+      {"check_no_winsock2", {"--preset", "no-winsock2", "--start", kCheck}, nullptr},
+      {"check_pending", {"--start", kCheck}, [] { return StoppedRepair(true); }},
+      {"check_stopped", {"--start", kCheck}, [] { return StoppedRepair(false); }},
   };
   return kPaths;
 }

@@ -38,6 +38,11 @@ program's only key read) on standard error, and the harness marks the pause
 and sends one key only when the trace shows the program inside _getch, with
 all its earlier output already in the pipe. No timing is involved.
 
+The program's Winsock is WS2_32.DLL's stand-in (tests/wine/standins/ws2_32.cc),
+put beside netrevive.exe and loaded by Wine in place of its own (which lists
+TCP/IP whatever the registry says), so that the Check's verdict comes from
+the machine's Winsock 2 catalogue as on Windows 98.
+
 What is compared, byte for byte, with tests/transcripts/SCENARIO.txt (the
 file the simulator's transcript of the same path is compared with): the transcript
 of every run, with <key> at each pause, framed by lines naming how each run
@@ -92,6 +97,21 @@ TEMPLATE_SETTINGS = r"""REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
 "Graphics"="null"
 """
+# netrevive.exe takes WS2_32.DLL from its own folder (the stand-in), never
+# Wine's builtin one: without the stand-in it finds none.
+WINSOCK_STANDIN_SETTINGS = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\netrevive.exe\DllOverrides]
+"ws2_32"="native"
+"""
+# The registry the program reads, compared before and after a run that must
+# change nothing, and the files of the Windows directory and the program's
+# folder (standin.log, written by the stand-ins, left out).
+WATCHED_KEYS = (
+    r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services",
+    r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion",
+    r"HKEY_CLASSES_ROOT\dunfile",
+)
 # Bumped when the template's making changes, so that older ones are rebuilt.
 TEMPLATE_FORMAT = "netrevive-e2e-template 2"
 EXIT_WINDOWS_CALL = re.compile(rb"^[0-9a-f]+:Call user32\.ExitWindowsEx\(", re.M)
@@ -131,7 +151,7 @@ class Scenario:
     def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
                  command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
-                 lose_after_first=(), detached=False):
+                 lose_after_first=(), detached=False, marker=False, unchanged=False):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
@@ -150,6 +170,9 @@ class Scenario:
         # has ended, as (folder, ..., name).
         self.lose_after_first = lose_after_first
         self.detached = detached  # started without any console
+        self.marker = marker  # rundunreinst.QU is in the Windows directory at the start
+        # The run must leave the registry and the files exactly as they were.
+        self.unchanged = unchanged
 
 
 SCENARIOS = {
@@ -211,6 +234,19 @@ SCENARIOS = {
     "slow_helper": Scenario(
         "the repair on Windows 98 SE with an UninstallUpgrade of 3 s, an RnaReboot of 1 s",
         delay="UninstallUpgrade=3000,RnaReboot=1000", expected="repair_98se"),
+    # The Check, run by the caller: it reports and changes nothing.
+    "check_no_winsock2": Scenario(
+        "Check without Winsock2\\Parameters: MISSING and NOT WORKING, nothing changed",
+        machine=("base", "no_winsock2"), command=DEFAULT_EXE + " Check", complete=False,
+        unchanged=True),
+    "check_pending": Scenario(
+        "Check with the ReinstallDUN entry pending: REPAIR UNDER WAY, nothing changed",
+        machine=("base", "no_winsock2", "no_dun", "runonce_reinstall"), marker=True,
+        command=DEFAULT_EXE + " Check", complete=False, unchanged=True),
+    "check_stopped": Scenario(
+        "Check with only the marker: REPAIR STOPPED, nothing changed",
+        machine=("base", "no_winsock2", "no_dun"), marker=True, command=DEFAULT_EXE + " Check",
+        complete=False, unchanged=True),
 }
 # The command lines of the helpers that do not depend on the machine.
 FIXED_HELPER_COMMANDS = {
@@ -682,11 +718,12 @@ def check_properties(scenario, log, state, backups, failures):
                 failures.append("UninstallUpgrade found winsock2=%s dunfile=%s"
                                 % (fields["winsock2"], fields["dunfile"]))
         # A restart request comes after the entry and the marker are in place,
-        # or, at the end of the reinstallation, with neither left.
+        # or, at the end of the reinstallation, with the marker used up and
+        # the Check's entry in place.
         if action == "RnaReboot":
             scheduled = (fields["runonce"].endswith(" ReinstallDUN")
                          and fields["marker"] == "REINSTALL\\n")
-            finished = fields["runonce"] == "absent" and fields["marker"] == "absent"
+            finished = fields["runonce"].endswith(" Check") and fields["marker"] == "absent"
             if not (scheduled or finished):
                 failures.append("RnaReboot found runonce=%s marker=%s"
                                 % (fields["runonce"], fields["marker"]))
@@ -724,11 +761,12 @@ def check_properties(scenario, log, state, backups, failures):
         # Windows' own default tree, put back by the reinstallation.
         if state["winsock2"] != "entries=3":
             failures.append("at the end winsock2=%s, expected the default tree" % state["winsock2"])
-    if not scenario.touched:
+    if not scenario.touched or scenario.unchanged:
         if any(kind in ("begin", "end") for kind, _ in evs):
             failures.append("a helper ran on a machine that must stay untouched")
-        if state["winsock2"] != "entries=9" or state["runonce"] != "absent" or \
-                state["marker"] != "absent":
+        if not scenario.unchanged and (state["winsock2"] != "entries=9" or
+                                       state["runonce"] != "absent" or
+                                       state["marker"] != "absent"):
             failures.append("the machine was changed: %s" % state)
         if any(backups.values()):
             failures.append("backup copies were made: %s" % backups)
@@ -774,6 +812,45 @@ def set_up_machine(prefix, scenario, options):
         elif os.path.lexists(target):
             os.unlink(target)
     put_file(prefix.unix_path(scenario.exe), source=options.exe)
+    put_file(os.path.join(os.path.dirname(prefix.unix_path(scenario.exe)), "ws2_32.dll"),
+             source=os.path.join(options.standins, "ws2_32.dll"))
+    prefix.reg_import(WINSOCK_STANDIN_SETTINGS)
+    if scenario.marker:
+        put_file(os.path.join(windows, "rundunreinst.QU"), b"REINSTALL\n")
+
+
+def machine_snapshot(prefix, scenario):
+    """The watched registry keys as exported, and every file of the Windows
+    directory and the program's folder with its content."""
+    snapshot = {}
+    export = os.path.join(prefix.path, "netrevive-export.reg")
+    for key in WATCHED_KEYS:
+        code, _ = prefix._call([prefix.wine, "reg", "export", key, export, "/y"], check=False)
+        if code != 0:
+            snapshot[key] = None
+            continue
+        with open(export, "rb") as f:
+            snapshot[key] = f.read()
+        os.unlink(export)
+    for top in (prefix.windows_dir, os.path.dirname(prefix.unix_path(scenario.exe))):
+        for folder, _, names in os.walk(top):
+            for name in names:
+                path = os.path.join(folder, name)
+                if name == "standin.log" or not os.path.isfile(path):
+                    continue
+                with open(path, "rb") as f:
+                    snapshot[path] = f.read()
+    return snapshot
+
+
+def snapshot_changes(before, after):
+    """What differs between two snapshots, one line each."""
+    changes = []
+    for name in sorted(set(before) | set(after)):
+        if before.get(name) != after.get(name):
+            changes.append("%s: %s" % (name, "added" if name not in before else
+                                       "removed" if name not in after else "changed"))
+    return changes
 
 
 def run_scenario(name, options):
@@ -798,6 +875,7 @@ def run_scenario(name, options):
         if scenario.delay:
             meter = WaitMeter(prefix, os.path.join(prefix.windows_dir, "standin.log"), SLOW_ACTION,
                               server.pid)
+        before = machine_snapshot(prefix, scenario) if scenario.unchanged else None
         mark = time.monotonic()
         try:
             sessions, trailer = play(prefix, session_exe, scenario, meter)
@@ -807,6 +885,9 @@ def run_scenario(name, options):
                 if meter.is_alive():
                     meter.join()
         timings["sessions"] = time.monotonic() - mark
+        if before is not None:
+            for change in snapshot_changes(before, machine_snapshot(prefix, scenario)):
+                failures.append("the run changed the machine: " + change)
         state_line = prefix._call([prefix.wine, session_exe, "state"]).decode("latin-1").strip()
     timings["total"] = time.monotonic() - started
 
@@ -836,6 +917,14 @@ def run_scenario(name, options):
                     failures.append("CopyFileA onto %s without its attributes cleared first"
                                     % target.decode("latin-1"))
                 cleared.discard(target.lower())
+    # The Check's Winsock answers come from the stand-in, never from Wine.
+    for session in sessions:
+        if b" Check>" in session.header and not any(
+                line.startswith("winsock\taction=WSAEnumProtocolsA\t") or
+                line == "winsock\taction=WSAStartup\tresult=10091"
+                for line in session.new_log):
+            failures.append("the Check after %s was not answered by the WS2_32.DLL stand-in"
+                            % session.header.decode("latin-1").strip())
     for session in sessions:
         if session.result.bare_line_ends:
             failures.append("%d line end(s) without CR after %s"
