@@ -385,7 +385,7 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
       {"two-run repair, registry written lazily",
        "98se",
        {"after run 1 RegFlushKey HKLM #2 .. before run 1 OpenFileForWrite rundunreinst.QU",
-        "after run 2 DeleteFileA rundunreinst.QU .. before the end"},
+        "after run 2 DeleteFileA rundunreinst.QU .. before run 3 GetVersionExA"},
        {},
        true},
       {"two-run repair from the Windows CD",
