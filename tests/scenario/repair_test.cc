@@ -698,6 +698,12 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "\nResult: REPAIRED. Dial-up networking is ready to use.\n"
         "Press any key to close this window.\n"}},
       {"98", "98", [](SimMachine&) {}, {"Windows 98 (4.10.1998)\n"}},
+      // Started from a floppy disk, which a repair refuses: the Check does not.
+      {"from a floppy disk",
+       "98se",
+       [](SimMachine&) {},
+       {"Result: REPAIRED."},
+       "A:\\NETREVIVE.EXE"},
       {"upgrade installed",
        "upgrade-dunsetup",
        [](SimMachine&) {},
