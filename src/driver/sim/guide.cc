@@ -11,6 +11,7 @@
 
 #include "driver/sim/endings.h"
 #include "driver/sim/options.h"
+#include "driver/sim/restore_procedure.h"
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_presets.h"
 
@@ -385,32 +386,15 @@ constexpr const char kHowItRuns[] =
     "a run stopped there leaves a PC that a new run cannot repair (see "
     "[`winsock2-gone`](#ending-winsock2-gone)).\n\n";
 
-constexpr const char kBackups[] =
-    "## The backups system.tom and user.tom\n\n"
-    "Each fresh run first copies the registry files system.dat and user.dat of the Windows "
-    "directory (usually C:\\WINDOWS) to system.tom and user.tom there. A later fresh run "
-    "copies them again, over the earlier copies: after a second fresh run the backups hold "
-    "the registry without its Winsock2 key. Keep them until the connection works.\n\n"
-    "To put the registry back as it was before the first run (this also undoes the DUN "
-    "uninstall as far as the registry goes; the DUN files stay as they are now):\n\n"
-    "1. Start > Shut Down > Restart in MS-DOS mode, OK (or press F8 while the PC starts and "
-    "choose Command prompt only).\n"
-    "2. At the prompt, type each line and press Enter:\n\n"
-    "```text\n"
-    "cd \\windows\n"
-    "attrib -h -s -r system.dat\n"
-    "attrib -h -s -r user.dat\n"
-    "copy system.dat system.bad\n"
-    "copy user.dat user.bad\n"
-    "copy system.tom system.dat\n"
-    "copy user.tom user.dat\n"
-    "attrib +h +s +r system.dat\n"
-    "attrib +h +s +r user.dat\n"
-    "```\n\n"
-    "3. Restart the PC (Ctrl+Alt+Del, or the power switch at the prompt).\n\n"
-    "If Windows keeps a different directory, use its name instead of `\\windows`. Each `copy` "
-    "must say `1 file(s) copied`; if a copy of system.tom says the file is not found, the fresh "
-    "run could not make the backups and there is nothing to restore from.\n";
+// The restore procedure is README.TXT's, word for word.
+std::string BackupsSection() {
+  return "## The backups system.tom and user.tom\n\n"
+         "Each fresh run first copies the registry files system.dat and user.dat of the Windows "
+         "directory (usually C:\\WINDOWS) to system.tom and user.tom there. Keep them until the "
+         "connection works. To put them back, read the caller this text; it is the same in "
+         "README.TXT, under \"PUTTING THE REGISTRY BACKUPS BACK\":\n\n" +
+         Block(RestoreProcedureText());
+}
 
 bool EndingsSection(std::string* md, std::string* error) {
   std::string& out = *md;
@@ -569,7 +553,7 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
       "one checked by making that step fail with it on the simulated PC), then what each code "
       "means.\n\n";
   if (!CodeTable(&md, error)) return false;
-  md += "\n" + std::string(kBackups);
+  md += "\n" + BackupsSection();
   return WriteFile(dir + "/support-guide.md", md, error);
 }
 
