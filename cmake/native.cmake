@@ -25,7 +25,7 @@ target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
 # REGEDIT4 files, the endings, the support guide, the prediction from a
 # registry export), in a library its entry point, the tests and the fuzz
 # targets link.
-file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/driver/sim/*.cc)
+file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/simulator/*.cc src/support_kit/*.cc)
 list(FILTER NETREVIVE_SIM_PROGRAM_SOURCES EXCLUDE REGEX "_test\\.cc$|/main\\.cc$")
 add_library(netrevive_sim_program STATIC ${NETREVIVE_SIM_PROGRAM_SOURCES})
 target_compile_options(netrevive_sim_program PRIVATE ${NETREVIVE_WARNINGS})
@@ -54,7 +54,7 @@ if(NETREVIVE_FUZZ)
   return()
 endif()
 
-add_executable(netrevive-sim src/driver/sim/main.cc)
+add_executable(netrevive-sim src/simulator/main.cc)
 target_compile_options(netrevive-sim PRIVATE ${NETREVIVE_WARNINGS})
 target_link_libraries(netrevive-sim PRIVATE netrevive_sim_program)
 

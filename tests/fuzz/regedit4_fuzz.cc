@@ -9,16 +9,16 @@
 
 #include <string>
 
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_machine.h"
+#include "simulator/regedit4.h"
 
 namespace {
 
-using netrevive::sim::ParseRegFile;
-using netrevive::sim::RegFile;
-using netrevive::sim::RegFileError;
 using netrevive::sim::SimMachine;
-using netrevive::sim::WriteRegFile;
+using netrevive::simulator::ParseRegFile;
+using netrevive::simulator::RegFile;
+using netrevive::simulator::RegFileError;
+using netrevive::simulator::WriteRegFile;
 
 [[noreturn]] void Fail(const char* what, const std::string& text) {
   fprintf(stderr, "%s\n--- text (%zu bytes)\n%s\n---\n", what, text.size(), text.c_str());

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/sim/endings.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "simulator/endings.h"
 #include "support/test.h"
 
 namespace netrevive::reliability {
@@ -347,10 +347,10 @@ inline void EndsInOneNamedEnding(const RunOutput& out, Broken* broken) {
   for (size_t at = 0; (at = printed.find(mark, at)) != std::string::npos;) {
     printed.erase(at, mark.size());
   }
-  const std::vector<const sim::Ending*> endings = sim::MatchEndings(printed);
+  const std::vector<const simulator::Ending*> endings = simulator::MatchEndings(printed);
   if (endings.empty()) broken->push_back("the run ends in none of the named endings");
   if (endings.size() > 1) {
-    broken->push_back("the run matches several named endings: " + sim::EndingName(printed));
+    broken->push_back("the run matches several named endings: " + simulator::EndingName(printed));
   }
 }
 

@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "driver/sim/machine_folder.h"
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
+#include "simulator/machine_folder.h"
+#include "simulator/regedit4.h"
 
 namespace netrevive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using sim::LoadMachineFolder;
-using sim::MachineFolderError;
-using sim::SaveMachineFolder;
 using sim::SessionRequest;
 using sim::SimMachine;
+using simulator::LoadMachineFolder;
+using simulator::MachineFolderError;
+using simulator::SaveMachineFolder;
 
 // Everything a folder keeps of a machine, as text, for comparisons with a
 // readable difference.
@@ -36,7 +36,7 @@ std::string State(const SimMachine& machine) {
     machine.ReadFile(file, &contents);
     out += "file " + file + " = [" + contents + "]\n";
   }
-  out += sim::WriteRegFile(sim::ExportRegFile(machine));
+  out += simulator::WriteRegFile(simulator::ExportRegFile(machine));
   return out;
 }
 

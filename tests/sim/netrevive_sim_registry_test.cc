@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
+#include "simulator/regedit4.h"
 #include "support/test.h"
 
 namespace netrevive::testing {
@@ -24,18 +24,18 @@ std::string FullExport(sim::SimMachine machine, const std::string& version,
                        const std::string& sub_version) {
   machine.SetString(kCurrentVersion, "VersionNumber", version);
   machine.SetString(kCurrentVersion, "SubVersionNumber", sub_version);
-  sim::RegFile file = sim::ExportRegFile(machine);
-  for (sim::RegFileKey& key : file.keys) {
+  simulator::RegFile file = simulator::ExportRegFile(machine);
+  for (simulator::RegFileKey& key : file.keys) {
     const std::string root = "HKEY_CLASSES_ROOT";
     if (key.path.compare(0, root.size(), root) == 0) {
       key.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes" + key.path.substr(root.size());
     }
   }
-  sim::RegFileKey users;
+  simulator::RegFileKey users;
   users.path = "HKEY_USERS\\.DEFAULT\\Control Panel\\Desktop";
   users.values.push_back({"Wallpaper", 1, {'(', 'N', 'o', 'n', 'e', ')', 0}, false});
   file.keys.push_back(users);
-  return sim::WriteRegFile(file);
+  return simulator::WriteRegFile(file);
 }
 
 sim::SimMachine Preset(const std::string& name) {

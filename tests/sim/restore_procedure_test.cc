@@ -1,7 +1,7 @@
 // The registry restore procedure of README.TXT and the support guide, typed
 // line by line at a simulated MS-DOS prompt on the drive a repair left.
 
-#include "driver/sim/restore_procedure.h"
+#include "support_kit/restore_procedure.h"
 
 #include <ctype.h>
 #include <gtest/gtest.h>
@@ -18,6 +18,8 @@ namespace {
 using netrevive::testing::ResumeAfterRestart;
 using netrevive::testing::RunFresh;
 using netrevive::testing::RunOutput;
+using support_kit::RestoreProcedureCommands;
+using support_kit::RestoreProcedureText;
 
 constexpr uint32_t kReadOnly = kFileAttributeReadOnly;
 constexpr uint32_t kHidden = kFileAttributeHidden;

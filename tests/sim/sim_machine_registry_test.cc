@@ -7,11 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_machine.h"
+#include "simulator/regedit4.h"
 
 namespace netrevive::sim {
 namespace {
+
+using simulator::ExportRegFile;
+using simulator::ImportRegFile;
+using simulator::RegFile;
+using simulator::RegFileKey;
+using simulator::RegFileValue;
 
 constexpr const char kServices[] = "HKLM\\System\\CurrentControlSet\\Services";
 

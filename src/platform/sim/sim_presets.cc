@@ -4,22 +4,8 @@
 
 #include <utility>
 
-#include "platform/sim/sim_command_line.h"
-
 namespace netrevive::sim {
 namespace {
-
-std::string Lower(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  return SimMachine::NormalizeFilePath(a) == SimMachine::NormalizeFilePath(b);
-}
 
 void PutLe32(std::vector<uint8_t>* out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -111,35 +97,6 @@ const NameSpace kNameSpaces[] = {
     {"NetBIOS", "%windir%\\system\\mswsock.dll", 13},         // NS_NETBT
     {"SAP Name Space", "%windir%\\system\\nwprovau.dll", 1},  // NS_SAP
 };
-
-std::string Program(const SimMachine& machine, const char* tail) {
-  return machine.windows_dir() + tail;
-}
-
-// The argument text after the program, as the helper reads it.
-std::string ArgumentText(const ProcessRecord& run) {
-  std::string line = run.command_line;
-  std::string rest;
-  if (Lower(line.substr(0, run.program.size())) == Lower(run.program)) {
-    rest = line.substr(run.program.size());
-  } else {
-    std::vector<std::string> argv = SplitCommandLine(line);
-    size_t skip = (!line.empty() && line[0] == '"') ? argv[0].size() + 2 : argv[0].size();
-    rest = skip < line.size() ? line.substr(skip) : "";
-  }
-  size_t first = rest.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  size_t last = rest.find_last_not_of(" \t");
-  return rest.substr(first, last - first + 1);
-}
-
-HelperOutcome Done(std::string effect, uint32_t duration = kHelperDurationMs) {
-  HelperOutcome outcome;
-  outcome.recognised = true;
-  outcome.duration_ms = duration;
-  outcome.effect = std::move(effect);
-  return outcome;
-}
 
 }  // namespace
 
@@ -349,72 +306,6 @@ bool MakePresetMachine(const std::string& name, SimMachine* out) {
   }
   *out = std::move(machine);
   return true;
-}
-
-HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) {
-  const std::string args = ArgumentText(run);
-  const std::string lower_args = Lower(args);
-  const bool rundll32 = SameFile(run.program, Program(machine, "\\rundll32.exe"));
-  const bool rundll = SameFile(run.program, Program(machine, "\\rundll.exe"));
-
-  // The upgrade's own uninstaller, by the text it registered.
-  std::string uninstall;
-  if (machine.GetString(kMsdunPath, "UninstallString", &uninstall)) {
-    const bool by_text = (rundll || rundll32) &&
-                         Lower(run.command_line) == Lower(machine.windows_dir() + "\\" + uninstall);
-    const bool by_dunsetup =
-        SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) && lower_args == "/u";
-    if (by_dunsetup) {
-      machine.DeleteKey(kMsdunPath);
-      return Done("removed the DUN upgrade (MSDUN)");
-    }
-    if (by_text) {
-      // The upgrade brought its own Winsock 2; its INF uninstall puts back
-      // Windows' own Winsock 2 settings, which the fresh run that follows it
-      // removes again.
-      machine.DeleteKey(kMsdunPath);
-      if (!machine.KeyExists(kWinsock2Path)) {
-        AddDefaultWinsock2Tree(&machine);
-        return Done("removed the DUN upgrade (MSDUN), restored the Winsock2 settings");
-      }
-      return Done("removed the DUN upgrade (MSDUN)");
-    }
-  }
-
-  if (rundll32 && lower_args == "rnasetup.dll,uninstallupgrade") {
-    RemoveDun(&machine);
-    return Done("removed Dial-Up Networking");
-  }
-  if (rundll32 && lower_args == "rnasetup.dll,rnareboot") {
-    machine.RequestRestart();
-    return Done("requested a restart", 0);
-  }
-  if (rundll32 && lower_args == "rnasetup.dll,installdefaultdrv") {
-    if (!machine.KeyExists(kDialUpAdapterPath)) InstallDialUpAdapter(&machine);
-    return Done("installed the default dial-up driver (Dial-Up Adapter)");
-  }
-  const std::string hinf = "setupx.dll,installhinfsection rna 128 ";
-  if (rundll && lower_args.compare(0, hinf.size(), hinf) == 0) {
-    const std::string inf = args.substr(hinf.size());
-    if (!machine.FileExists(inf)) {
-      HelperOutcome outcome = Done(inf + " not found; nothing installed");
-      outcome.exit_code = 1;
-      return outcome;
-    }
-    InstallDun(&machine);
-    std::string effect = "installed Dial-Up Networking from " + inf;
-    if (!machine.KeyExists(kWinsock2Path)) {
-      AddDefaultWinsock2Tree(&machine);
-      effect += " and rebuilt Winsock2";
-    }
-    return Done(effect);
-  }
-
-  HelperOutcome unknown;
-  unknown.recognised = false;
-  unknown.duration_ms = kHelperDurationMs;
-  unknown.effect = "unknown command; nothing changed";
-  return unknown;
 }
 
 }  // namespace netrevive::sim

@@ -1,7 +1,8 @@
 #ifndef NETREVIVE_PLATFORM_SIM_SIM_PRESETS_H_
 #define NETREVIVE_PLATFORM_SIM_SIM_PRESETS_H_
 
-// Built-in machines and what Windows' own setup programs do to them.
+// Built-in machines; what Windows' own setup programs do to them is in
+// sim_setup_programs.h.
 //
 // The default machine is a Windows 98 SE PC with Dial-Up Networking (DUN)
 // installed and no DUN upgrade. DUN's presence is marked by:
@@ -14,26 +15,6 @@
 // An installed upgrade is the key
 //   HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MSDUN
 // with "DisplayName" and "UninstallString".
-//
-// The default helper model (DefaultHelperModel) plays, by program path and
-// the argument text after it (case-insensitive):
-//   <WindowsDir>\rundll32.exe rnasetup.dll,UninstallUpgrade
-//       removes dunfile, RemoteAccess and the Dial-Up Adapter, sets RNA
-//       "Installed" to "0".
-//   <WindowsDir>\rundll32.exe rnasetup.dll,RnaReboot      requests a restart.
-//   <WindowsDir>\rundll32.exe rnasetup.dll,InstallDefaultDrv
-//       creates the Dial-Up Adapter key (Class\Net\0000) when missing.
-//   <WindowsDir>\rundll.exe setupx.dll,InstallHinfSection RNA 128 <inf>
-//       when <inf> exists: installs dunfile, RemoteAccess, RNA "Installed" =
-//       "1", and the default Winsock2 tree when Winsock2 is missing (an
-//       existing one is left as it is); when <inf> is missing: no change.
-//   <WindowsDir>\system\dunsetup.exe /u, or any command line equal to
-//   <WindowsDir> + "\" + the MSDUN UninstallString
-//       removes the MSDUN key; the rundll and rundll32 (INF) forms also put
-//       back the default Winsock2 tree when Winsock2 is missing, as the
-//       upgrade's INF uninstall restores Windows' own Winsock 2 settings.
-// Anything else changes nothing and is recorded as not recognised. Helpers
-// take kHelperDurationMs simulated milliseconds; RnaReboot takes 0.
 
 #include <stdint.h>
 
@@ -41,10 +22,9 @@
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_setup_programs.h"
 
 namespace netrevive::sim {
-
-constexpr uint32_t kHelperDurationMs = 1500;
 
 // Registry paths the machines and helpers use.
 inline constexpr const char kWinsock2Path[] = "HKLM\\System\\CurrentControlSet\\Services\\Winsock2";
@@ -93,8 +73,6 @@ void RemoveDun(SimMachine* machine);  // the UninstallUpgrade effect
 // <WindowsDir>\system when the text names it.
 void AddDunUpgrade(SimMachine* machine, const std::string& uninstall_string);
 bool DunInstalled(const SimMachine& machine);  // HKCR\dunfile exists
-
-HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run);
 
 }  // namespace netrevive::sim
 

@@ -8,23 +8,23 @@
 #include <system_error>
 #include <vector>
 
-#include "driver/sim/guide.h"
-#include "driver/sim/machine_folder.h"
-#include "driver/sim/options.h"
-#include "driver/sim/prediction.h"
-#include "driver/sim/sim_session.h"
-#include "driver/sim/tty_keys.h"
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "simulator/machine_folder.h"
+#include "simulator/options.h"
+#include "simulator/session_player.h"
+#include "simulator/tty_keys.h"
+#include "support_kit/guide.h"
+#include "support_kit/prediction.h"
 
 namespace {
 
-using netrevive::sim::KeySource;
-using netrevive::sim::MachineFolderError;
 using netrevive::sim::SessionRequest;
 using netrevive::sim::SimMachine;
-using netrevive::sim::SimOptions;
+using netrevive::simulator::KeySource;
+using netrevive::simulator::MachineFolderError;
+using netrevive::simulator::SimOptions;
 
 constexpr const char kDefaultPreset[] = "98se";
 
@@ -43,14 +43,15 @@ std::string PresetDescription(const std::string& name) {
 int SimMain(int argc, const char* const* argv) {
   SimOptions options;
   std::string error;
-  if (!netrevive::sim::ParseSimOptions(argc, argv, &options, &error)) return BadCommandLine(error);
+  if (!netrevive::simulator::ParseSimOptions(argc, argv, &options, &error))
+    return BadCommandLine(error);
   if (options.help) {
-    fputs(netrevive::sim::SimHelpText().c_str(), stdout);
+    fputs(netrevive::simulator::SimHelpText().c_str(), stdout);
     return 0;
   }
   if (!options.guide_dir.empty()) {
     if (argc != 3 && argc != 2) return BadCommandLine("--guide takes no other options");
-    if (!netrevive::sim::WriteSupportGuide(options.guide_dir, &error)) {
+    if (!netrevive::support_kit::WriteSupportGuide(options.guide_dir, &error)) {
       fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
       return 1;
     }
@@ -65,7 +66,7 @@ int SimMain(int argc, const char* const* argv) {
                           ", which already holds a machine");
   }
 
-  netrevive::sim::TtyKeys tty;
+  netrevive::simulator::TtyKeys tty;
   if (options.keys == KeySource::kTerminal && !tty.Open(&error)) {
     fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
     return 2;
@@ -77,19 +78,20 @@ int SimMain(int argc, const char* const* argv) {
   std::vector<std::string> export_notes;
   if (folder_exists) {
     MachineFolderError folder_error;
-    if (!netrevive::sim::LoadMachineFolder(options.machine_dir, &machine, &pending,
-                                           &folder_error)) {
+    if (!netrevive::simulator::LoadMachineFolder(options.machine_dir, &machine, &pending,
+                                                 &folder_error)) {
       fprintf(stderr, "netrevive-sim: %s\n", folder_error.ToString().c_str());
       fprintf(stderr, "netrevive-sim: the machine folder was left unchanged\n");
       return 1;
     }
     origin = "folder " + options.machine_dir;
   } else if (!options.registry.empty()) {
-    netrevive::sim::ExportSettings from;
+    netrevive::support_kit::ExportSettings from;
     from.file = options.registry;
     from.marker = options.marker;
     from.missing = options.missing;
-    if (!netrevive::sim::MachineFromExport(from, &machine, &pending, &export_notes, &error)) {
+    if (!netrevive::support_kit::MachineFromExport(from, &machine, &pending, &export_notes,
+                                                   &error)) {
       fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
       return 1;
     }
@@ -110,10 +112,10 @@ int SimMain(int argc, const char* const* argv) {
   }
   for (const netrevive::sim::FaultRule& rule : options.faults) machine.AddFault(rule);
 
-  netrevive::sim::SimOutput out(stdout);
+  netrevive::simulator::SimOutput out(stdout);
   out.Note("netrevive-sim: " + origin);
   for (const std::string& note : export_notes) out.Note("  " + note);
-  netrevive::sim::SessionSettings settings;
+  netrevive::simulator::SessionSettings settings;
   settings.keys = options.keys;
   settings.tty = &tty;
   settings.one_run = options.one_run;
@@ -124,17 +126,18 @@ int SimMain(int argc, const char* const* argv) {
     settings.first_argv = netrevive::sim::SplitCommandLine(options.start);
     settings.start_text = options.start;
   }
-  netrevive::sim::SessionReport report;
+  netrevive::simulator::SessionReport report;
   settings.report = &report;
-  SessionRequest left = netrevive::sim::RunSessions(machine, settings, out);
+  SessionRequest left = netrevive::simulator::RunSessions(machine, settings, out);
   if (!options.registry.empty()) {
     out.Note("prediction for the PC of " + options.registry + ":");
-    for (const std::string& line : netrevive::sim::PredictionLines(report)) out.Note(line);
+    for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Note(line);
   }
 
   if (!options.machine_dir.empty()) {
     MachineFolderError folder_error;
-    if (!netrevive::sim::SaveMachineFolder(options.machine_dir, machine, left, &folder_error)) {
+    if (!netrevive::simulator::SaveMachineFolder(options.machine_dir, machine, left,
+                                                 &folder_error)) {
       out.Flush();
       fprintf(stderr, "netrevive-sim: cannot save the machine: %s\n",
               folder_error.ToString().c_str());

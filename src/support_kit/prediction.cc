@@ -1,16 +1,36 @@
-#include "driver/sim/prediction.h"
+#include "support_kit/prediction.h"
 
 #include <stdlib.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "driver/sim/endings.h"
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_paths.h"
 #include "platform/sim/sim_presets.h"
+#include "simulator/endings.h"
+#include "simulator/regedit4.h"
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
+
+using sim::EqualsNoCase;
+using sim::kMsdunPath;
+using sim::kRunOncePath;
+using sim::MakeDefaultMachine;
+using sim::RegValue;
+using sim::SessionRequest;
+using sim::SimMachine;
+using sim::UpperAscii;
+using simulator::Ending;
+using simulator::EndingKind;
+using simulator::FindEnding;
+using simulator::KindName;
+using simulator::ParseRegFile;
+using simulator::RegFile;
+using simulator::RegFileError;
+using simulator::RegFileKey;
+using simulator::RegFileValue;
+using simulator::RunReport;
+using simulator::SessionReport;
 
 namespace {
 
@@ -324,4 +344,4 @@ std::vector<std::string> PredictionLines(const SessionReport& report) {
   return lines;
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit

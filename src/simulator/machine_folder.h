@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_
-#define NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_
+#ifndef NETREVIVE_SIMULATOR_MACHINE_FOLDER_H_
+#define NETREVIVE_SIMULATOR_MACHINE_FOLDER_H_
 
 // A simulated machine kept as a folder a user can read and edit:
 //
@@ -32,7 +32,7 @@
 
 #include "platform/sim/sim_machine.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 struct MachineFolderError {
   std::string file;  // the file or folder concerned
@@ -47,16 +47,16 @@ struct MachineFolderError {
 // *pending how the machine's last session ended when the simulation stopped
 // before Windows started the next one. On any fault returns false, fills
 // *error and leaves *machine and *pending as they were.
-bool LoadMachineFolder(const std::string& dir, SimMachine* machine, SessionRequest* pending,
-                       MachineFolderError* error);
+bool LoadMachineFolder(const std::string& dir, sim::SimMachine* machine,
+                       sim::SessionRequest* pending, MachineFolderError* error);
 
 // Writes the machine into the folder, creating it when needed. The folder's
 // registry.reg, version.txt, machine.txt and drive/ are replaced; other files
 // in it are left alone. Each file is written beside its final name first and
 // then renamed over it.
-bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, SessionRequest pending,
-                       MachineFolderError* error);
+bool SaveMachineFolder(const std::string& dir, const sim::SimMachine& machine,
+                       sim::SessionRequest pending, MachineFolderError* error);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
-#endif  // NETREVIVE_DRIVER_SIM_MACHINE_FOLDER_H_
+#endif  // NETREVIVE_SIMULATOR_MACHINE_FOLDER_H_

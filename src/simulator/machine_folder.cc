@@ -1,4 +1,4 @@
-#include "driver/sim/machine_folder.h"
+#include "simulator/machine_folder.h"
 
 #include <errno.h>
 #include <stdint.h>
@@ -16,10 +16,14 @@
 #include <system_error>
 #include <vector>
 
-#include "driver/sim/regedit4.h"
 #include "platform/sim/sim_presets.h"
+#include "simulator/regedit4.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
+
+using sim::DefaultHelperModel;
+using sim::SessionRequest;
+using sim::SimMachine;
 
 namespace fs = std::filesystem;
 
@@ -635,4 +639,4 @@ bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, Sessio
   return Replace(fresh, drive, error);
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_DRIVER_SIM_RESTORE_PROCEDURE_H_
-#define NETREVIVE_DRIVER_SIM_RESTORE_PROCEDURE_H_
+#ifndef NETREVIVE_SUPPORT_KIT_RESTORE_PROCEDURE_H_
+#define NETREVIVE_SUPPORT_KIT_RESTORE_PROCEDURE_H_
 
 // How the caller puts the registry backups system.tom and user.tom back from
 // an MS-DOS prompt. The text is written once, in release/restore-procedure.txt:
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
 
 // The whole text, ASCII with LF line ends, at most 76 columns a line.
 const char* RestoreProcedureText();
@@ -17,6 +17,6 @@ const char* RestoreProcedureText();
 // indented by seven blanks or more, without the blanks.
 std::vector<std::string> RestoreProcedureCommands(const std::string& text);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit
 
-#endif  // NETREVIVE_DRIVER_SIM_RESTORE_PROCEDURE_H_
+#endif  // NETREVIVE_SUPPORT_KIT_RESTORE_PROCEDURE_H_

@@ -8,7 +8,7 @@
 
 #include "platform/sim/sim_machine.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 // One "name"=data line of a REGEDIT4 file. An empty name is the default
 // value (written @). remove is the "name"=- form.
@@ -64,13 +64,13 @@ std::string WriteRegFile(const RegFile& file);
 // unknown root returns false with a message naming the key; the sections
 // before it have been applied (callers that need all-or-nothing import into
 // a copy).
-bool ImportRegFile(const RegFile& file, SimMachine* machine, std::string* error = nullptr);
+bool ImportRegFile(const RegFile& file, sim::SimMachine* machine, std::string* error = nullptr);
 
 // Every key of HKLM then HKCR, depth first in creation order, each with its
 // values (the roots themselves only when they hold values), paths with the
 // long root names.
-RegFile ExportRegFile(const SimMachine& machine);
+RegFile ExportRegFile(const sim::SimMachine& machine);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
 #endif  // NETREVIVE_DRIVER_SIM_REGEDIT4_H_

@@ -1,4 +1,4 @@
-#include "driver/sim/guide.h"
+#include "support_kit/guide.h"
 
 #include <stdio.h>
 #include <sys/wait.h>
@@ -9,13 +9,33 @@
 #include <set>
 #include <system_error>
 
-#include "driver/sim/endings.h"
-#include "driver/sim/options.h"
-#include "driver/sim/restore_procedure.h"
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_presets.h"
+#include "simulator/endings.h"
+#include "simulator/options.h"
+#include "support_kit/restore_procedure.h"
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
+
+using sim::FaultRule;
+using sim::MakePresetMachine;
+using sim::PresetInfo;
+using sim::PresetMachines;
+using sim::SimMachine;
+using sim::SplitCommandLine;
+using simulator::Ending;
+using simulator::EndingKind;
+using simulator::Endings;
+using simulator::FindEnding;
+using simulator::KeySource;
+using simulator::KindName;
+using simulator::ParseSimOptions;
+using simulator::RunReport;
+using simulator::RunSessions;
+using simulator::ScreenRule;
+using simulator::SessionSettings;
+using simulator::SimOptions;
+using simulator::SimOutput;
 
 namespace {
 
@@ -557,4 +577,4 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
   return WriteFile(dir + "/support-guide.md", md, error);
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit

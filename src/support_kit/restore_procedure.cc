@@ -1,6 +1,6 @@
-#include "driver/sim/restore_procedure.h"
+#include "support_kit/restore_procedure.h"
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
 
 const char* RestoreProcedureText() {
   // Made by CMake from release/restore-procedure.txt.
@@ -25,4 +25,4 @@ std::vector<std::string> RestoreProcedureCommands(const std::string& text) {
   return commands;
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit

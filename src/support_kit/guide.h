@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_DRIVER_SIM_GUIDE_H_
-#define NETREVIVE_DRIVER_SIM_GUIDE_H_
+#ifndef NETREVIVE_SUPPORT_KIT_GUIDE_H_
+#define NETREVIVE_SUPPORT_KIT_GUIDE_H_
 
 // The support guide: what the caller sees on every built-in machine, every
 // ending with its meaning, advice and a command line that reaches it, the
@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/sim/sim_session.h"
+#include "simulator/session_player.h"
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
 
 // A whole simulation on a built-in machine, kept in memory.
 struct GuideRun {
-  std::vector<SimOutput::Event> events;
-  SessionReport report;
+  std::vector<simulator::SimOutput::Event> events;
+  simulator::SessionReport report;
 };
 
 // Runs netrevive-sim's arguments (presets, --inject, --start; --keys auto is
@@ -33,6 +33,6 @@ std::string CommandLineOf(const std::vector<std::string>& args);
 // cannot be written.
 bool WriteSupportGuide(const std::string& dir, std::string* error);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit
 
-#endif  // NETREVIVE_DRIVER_SIM_GUIDE_H_
+#endif  // NETREVIVE_SUPPORT_KIT_GUIDE_H_

@@ -1,11 +1,15 @@
-#include "driver/sim/regedit4.h"
+#include "simulator/regedit4.h"
 
 #include <stdio.h>
 
 #include <string_view>
 #include <utility>
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
+
+using sim::NormalizeKeyPath;
+using sim::RegValue;
+using sim::SimMachine;
 
 namespace {
 
@@ -479,4 +483,4 @@ RegFile ExportRegFile(const SimMachine& machine) {
   return file;
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

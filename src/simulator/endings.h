@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_DRIVER_SIM_ENDINGS_H_
-#define NETREVIVE_DRIVER_SIM_ENDINGS_H_
+#ifndef NETREVIVE_SIMULATOR_ENDINGS_H_
+#define NETREVIVE_SIMULATOR_ENDINGS_H_
 
 // Every way one run of the repair program can end, named for the support
 // agent on the phone, who cannot see the caller's screen: the text on the
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 // One way to recognise an ending in what a run printed (the program's own
 // output, without the simulator's lines or key marks).
@@ -60,6 +60,6 @@ const Ending* FindEnding(const std::string& name);
 // "goes on", "repaired", "refused", "stopped".
 const char* KindName(EndingKind kind);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
-#endif  // NETREVIVE_DRIVER_SIM_ENDINGS_H_
+#endif  // NETREVIVE_SIMULATOR_ENDINGS_H_

@@ -1,9 +1,9 @@
-#ifndef NETREVIVE_DRIVER_SIM_TTY_KEYS_H_
-#define NETREVIVE_DRIVER_SIM_TTY_KEYS_H_
+#ifndef NETREVIVE_SIMULATOR_TTY_KEYS_H_
+#define NETREVIVE_SIMULATOR_TTY_KEYS_H_
 
 #include <string>
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 // Single key presses read from the controlling terminal (/dev/tty), never
 // from standard input, without echo and without waiting for Enter, as the
@@ -25,6 +25,6 @@ class TtyKeys {
   int fd_ = -1;
 };
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
-#endif  // NETREVIVE_DRIVER_SIM_TTY_KEYS_H_
+#endif  // NETREVIVE_SIMULATOR_TTY_KEYS_H_

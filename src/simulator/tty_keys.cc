@@ -1,4 +1,4 @@
-#include "driver/sim/tty_keys.h"
+#include "simulator/tty_keys.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 namespace {
 
@@ -81,4 +81,4 @@ void TtyKeys::ReadKey() {
   g_restore_fd = -1;
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

@@ -1,6 +1,6 @@
-#include "driver/sim/endings.h"
+#include "simulator/endings.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 namespace {
 
@@ -477,4 +477,4 @@ const char* KindName(EndingKind kind) {
   return "stopped";
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

@@ -1,17 +1,17 @@
-#ifndef NETREVIVE_DRIVER_SIM_SIM_SESSION_H_
-#define NETREVIVE_DRIVER_SIM_SIM_SESSION_H_
+#ifndef NETREVIVE_SIMULATOR_SESSION_PLAYER_H_
+#define NETREVIVE_SIMULATOR_SESSION_PLAYER_H_
 
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
-#include "driver/sim/machine_folder.h"
-#include "driver/sim/options.h"
-#include "driver/sim/tty_keys.h"
 #include "platform/sim/sim_machine.h"
+#include "simulator/machine_folder.h"
+#include "simulator/options.h"
+#include "simulator/tty_keys.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 // Standard output of the simulator: the program's own bytes and the
 // simulator's lines, which start with "== " and always begin a line.
@@ -65,7 +65,7 @@ struct SessionSettings {
   std::string program;
   // How the machine's last session ended before this simulation (from its
   // folder); kNone starts with the user running the program.
-  SessionRequest pending = SessionRequest::kNone;
+  sim::SessionRequest pending = sim::SessionRequest::kNone;
   int max_sessions = 10;
   bool advice = false;  // print meaning and advice after each ending line
   // The user's first run's argv; empty for the machine's program path alone.
@@ -80,8 +80,9 @@ struct SessionSettings {
 // simulator's own lines and, at the end, what changed. Returns how the last
 // session ended when the simulation stopped before Windows went on
 // (--one-run or the session limit), kNone otherwise.
-SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out);
+sim::SessionRequest RunSessions(sim::SimMachine& machine, const SessionSettings& settings,
+                                SimOutput& out);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
-#endif  // NETREVIVE_DRIVER_SIM_SIM_SESSION_H_
+#endif  // NETREVIVE_SIMULATOR_SESSION_PLAYER_H_

@@ -1,15 +1,32 @@
-#include "driver/sim/sim_session.h"
+#include "simulator/session_player.h"
 
 #include <map>
 #include <vector>
 
 #include "console/console.h"
 #include "driver/driver.h"
-#include "driver/sim/endings.h"
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_snapshot.h"
+#include "simulator/endings.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
+
+using sim::CallRecord;
+using sim::ChangeMark;
+using sim::ChangesSince;
+using sim::ExitRequest;
+using sim::FormatChanges;
+using sim::HelperOutcome;
+using sim::kRegExpandSz;
+using sim::kRunOncePath;
+using sim::MachineChange;
+using sim::MarkChanges;
+using sim::Op;
+using sim::ProcessRecord;
+using sim::RegValue;
+using sim::ResolvedCommand;
+using sim::SessionRequest;
+using sim::SimMachine;
 
 void SimOutput::Program(const char* data, size_t size) {
   if (size == 0) return;
@@ -344,4 +361,4 @@ SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings,
   return simulation.Run();
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

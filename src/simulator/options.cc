@@ -1,11 +1,19 @@
-#include "driver/sim/options.h"
+#include "simulator/options.h"
 
 #include <stdint.h>
 #include <stdlib.h>
 
 #include "platform/sim/sim_presets.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
+
+using sim::FaultRule;
+using sim::FindOp;
+using sim::kOps;
+using sim::Op;
+using sim::OpEntry;
+using sim::PresetInfo;
+using sim::PresetMachines;
 
 namespace {
 
@@ -329,4 +337,4 @@ std::string SimHelpText() {
   return text;
 }
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator

@@ -1,12 +1,12 @@
-#ifndef NETREVIVE_DRIVER_SIM_OPTIONS_H_
-#define NETREVIVE_DRIVER_SIM_OPTIONS_H_
+#ifndef NETREVIVE_SIMULATOR_OPTIONS_H_
+#define NETREVIVE_SIMULATOR_OPTIONS_H_
 
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulator {
 
 // How the pauses of the program are answered.
 enum class KeySource {
@@ -23,14 +23,14 @@ struct SimOptions {
   // --program: argv[0] of the user's start as typed, such as "netrevive"
   // from a prompt in its folder; "" for the machine's program path.
   std::string program;
-  std::vector<FaultRule> faults;     // --inject, in the order given
-  bool advice = false;               // --advice: the advice after each run's ending
-  bool start_given = false;          // --start
-  std::string start;                 // the command line of the user's first run
-  std::string guide_dir;             // --guide: write the support guide there and stop
-  std::string registry;              // --registry: predict from this regedit export
-  bool marker = false;               // --marker
-  std::vector<std::string> missing;  // --missing, in the order given
+  std::vector<sim::FaultRule> faults;  // --inject, in the order given
+  bool advice = false;                 // --advice: the advice after each run's ending
+  bool start_given = false;            // --start
+  std::string start;                   // the command line of the user's first run
+  std::string guide_dir;               // --guide: write the support guide there and stop
+  std::string registry;                // --registry: predict from this regedit export
+  bool marker = false;                 // --marker
+  std::vector<std::string> missing;    // --missing, in the order given
 };
 
 // Reads the command line (argv[0] is skipped). False with a one-line message
@@ -39,11 +39,11 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
 
 // Reads one --inject text: OP[:PATH]=STATUS[,once][,skip=N], OP the name of
 // a platform operation (sim_operations.h, any case). False with a message.
-bool ParseInject(const std::string& text, FaultRule* rule, std::string* error);
+bool ParseInject(const std::string& text, sim::FaultRule* rule, std::string* error);
 
 // The --help text.
 std::string SimHelpText();
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulator
 
-#endif  // NETREVIVE_DRIVER_SIM_OPTIONS_H_
+#endif  // NETREVIVE_SIMULATOR_OPTIONS_H_

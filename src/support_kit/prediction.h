@@ -1,5 +1,5 @@
-#ifndef NETREVIVE_DRIVER_SIM_PREDICTION_H_
-#define NETREVIVE_DRIVER_SIM_PREDICTION_H_
+#ifndef NETREVIVE_SUPPORT_KIT_PREDICTION_H_
+#define NETREVIVE_SUPPORT_KIT_PREDICTION_H_
 
 // A prediction of what the repair will do on a caller's own PC, from the
 // registry export the caller made with Windows 98's regedit ("regedit /e
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/sim/sim_session.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_processes.h"
+#include "simulator/session_player.h"
 
-namespace netrevive::sim {
+namespace netrevive::support_kit {
 
 struct ExportSettings {
   std::string file;                  // the .reg file
@@ -27,13 +27,14 @@ struct ExportSettings {
 // start). *notes says what was taken from where. False with a message
 // naming the file (and the line) for a file that is not a Windows 98
 // registry export; *machine is then untouched.
-bool MachineFromExport(const ExportSettings& settings, SimMachine* machine, SessionRequest* pending,
-                       std::vector<std::string>* notes, std::string* error);
+bool MachineFromExport(const ExportSettings& settings, sim::SimMachine* machine,
+                       sim::SessionRequest* pending, std::vector<std::string>* notes,
+                       std::string* error);
 
 // The predicted path, one line each: every run's ending, the restarts, and
 // the advice for the first run that does not end as the repair goes on.
-std::vector<std::string> PredictionLines(const SessionReport& report);
+std::vector<std::string> PredictionLines(const simulator::SessionReport& report);
 
-}  // namespace netrevive::sim
+}  // namespace netrevive::support_kit
 
-#endif  // NETREVIVE_DRIVER_SIM_PREDICTION_H_
+#endif  // NETREVIVE_SUPPORT_KIT_PREDICTION_H_
