@@ -40,6 +40,14 @@ std::string PresetDescription(const std::string& name) {
   return "";
 }
 
+std::string ExportNames(const std::vector<std::string>& files) {
+  std::string names;
+  for (size_t i = 0; i < files.size(); ++i) {
+    names += (i == 0 ? "" : i + 1 == files.size() ? " and " : ", ") + files[i];
+  }
+  return names;
+}
+
 int SimMain(int argc, const char* const* argv) {
   SimOptions options;
   std::string error;
@@ -87,7 +95,7 @@ int SimMain(int argc, const char* const* argv) {
     origin = "folder " + options.machine_dir;
   } else if (!options.registry.empty()) {
     netrevive::support_kit::ExportSettings from;
-    from.file = options.registry;
+    from.files = options.registry;
     from.marker = options.marker;
     from.missing = options.missing;
     if (!netrevive::support_kit::MachineFromExport(from, &machine, &pending, &export_notes,
@@ -95,7 +103,9 @@ int SimMain(int argc, const char* const* argv) {
       fprintf(stderr, "netrevive-sim: %s\n", error.c_str());
       return 1;
     }
-    origin = "the PC of the registry export " + options.registry + ", run unattended";
+    origin = "the PC of the registry " +
+             std::string(options.registry.size() == 1 ? "export " : "exports ") +
+             ExportNames(options.registry) + ", run unattended";
   } else {
     std::string preset = options.preset.empty() ? kDefaultPreset : options.preset;
     if (!netrevive::sim::MakePresetMachine(preset, &machine)) {
@@ -130,7 +140,7 @@ int SimMain(int argc, const char* const* argv) {
   settings.report = &report;
   SessionRequest left = netrevive::simulator::RunSessions(machine, settings, out);
   if (!options.registry.empty()) {
-    out.Note("prediction for the PC of " + options.registry + ":");
+    out.Note("prediction for the PC of " + ExportNames(options.registry) + ":");
     for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Note(line);
   }
 

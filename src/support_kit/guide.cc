@@ -13,6 +13,7 @@
 #include "platform/sim/sim_presets.h"
 #include "simulator/endings.h"
 #include "simulator/options.h"
+#include "support_kit/prediction.h"
 #include "support_kit/restore_procedure.h"
 
 namespace netrevive::support_kit {
@@ -416,6 +417,30 @@ std::string BackupsSection() {
          Block(RestoreProcedureText());
 }
 
+// What the caller exports with regedit for a prediction, each onto the floppy.
+std::string PredictionSection() {
+  std::string md =
+      "## Predicting the repair on the caller's PC\n\n"
+      "A PC without networking cannot send its whole registry (about 20 MB). Have the caller "
+      "export only what the repair reads, each onto a floppy disk in drive A: (Start, Run, type "
+      "the line, OK; each takes a few seconds and fits the disk together with the others):\n\n"
+      "```text\n";
+  for (const ExportBranch& branch : ExportBranches()) md += ExportCommand(branch) + "\n";
+  md += "```\n\n| File | What the repair reads there |\n| --- | --- |\n";
+  for (const ExportBranch& branch : ExportBranches()) {
+    md += "| " + std::string(branch.file) + " | " + branch.facts + " |\n";
+  }
+  md +=
+      "\nThen, with the files copied off the disk: `netrevive-sim --registry NRVER.REG "
+      "--registry NRWS2.REG --registry NRDUN.REG` (add `--marker` when the caller finds "
+      "rundunreinst.QU in the Windows folder). The last lines give each run's ending; the "
+      "`fact:` lines at the top say which facts came from the files and which from the "
+      "default machine, for a file that is missing or holds less. Where regedit writes no file "
+      "(the key is not on the PC), make one of that name holding only the line REGEDIT4 and a "
+      "blank line: the prediction then takes the key as missing.\n";
+  return md;
+}
+
 bool EndingsSection(std::string* md, std::string* error) {
   std::string& out = *md;
   out += "## Endings\n\n";
@@ -574,6 +599,7 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
       "means.\n\n";
   if (!CodeTable(&md, error)) return false;
   md += "\n" + BackupsSection();
+  md += "\n" + PredictionSection();
   return WriteFile(dir + "/support-guide.md", md, error);
 }
 
