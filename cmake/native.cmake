@@ -1,7 +1,6 @@
 # Native (Linux) build: the core, the simulated machine, netrevive-sim and the
 # tests; with NETREVIVE_FUZZ the core, the simulated machine and the fuzz
 # targets only, instrumented for libFuzzer.
-set(NETREVIVE_WARNINGS -Wall -Wextra -Werror)
 if(NETREVIVE_SANITIZE OR NETREVIVE_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
@@ -9,10 +8,6 @@ endif()
 if(NETREVIVE_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
-
-add_library(netrevive_core STATIC ${NETREVIVE_CORE_SOURCES})
-target_include_directories(netrevive_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_options(netrevive_core PRIVATE ${NETREVIVE_WARNINGS} -fno-exceptions -fno-rtti)
 
 file(GLOB NETREVIVE_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cc)
 list(FILTER NETREVIVE_SIM_SOURCES EXCLUDE REGEX "_test\\.cc$")

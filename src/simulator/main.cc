@@ -123,8 +123,8 @@ int SimMain(int argc, const char* const* argv) {
   for (const netrevive::sim::FaultRule& rule : options.faults) machine.AddFault(rule);
 
   netrevive::simulator::SimOutput out(stdout);
-  out.Note("netrevive-sim: " + origin);
-  for (const std::string& note : export_notes) out.Note("  " + note);
+  out.Line("netrevive-sim: " + origin);
+  for (const std::string& note : export_notes) out.Line("  " + note);
   netrevive::simulator::SessionSettings settings;
   settings.keys = options.keys;
   settings.tty = &tty;
@@ -140,8 +140,8 @@ int SimMain(int argc, const char* const* argv) {
   settings.report = &report;
   SessionRequest left = netrevive::simulator::RunSessions(machine, settings, out);
   if (!options.registry.empty()) {
-    out.Note("prediction for the PC of " + ExportNames(options.registry) + ":");
-    for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Note(line);
+    out.Line("prediction for the PC of " + ExportNames(options.registry) + ":");
+    for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Line(line);
   }
 
   if (!options.machine_dir.empty()) {
@@ -153,7 +153,7 @@ int SimMain(int argc, const char* const* argv) {
               folder_error.ToString().c_str());
       return 1;
     }
-    out.Note("machine saved in " + options.machine_dir);
+    out.Line("machine saved in " + options.machine_dir);
   }
   out.Flush();
   return 0;

@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "driver/driver.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "platform/sim/sim_snapshot.h"
 #include "simulator/endings.h"
 
@@ -16,46 +17,25 @@ using sim::ChangeMark;
 using sim::ChangesSince;
 using sim::ExitRequest;
 using sim::FormatChanges;
-using sim::HelperOutcome;
-using sim::kRegExpandSz;
-using sim::kRunOncePath;
 using sim::MachineChange;
 using sim::MarkChanges;
 using sim::Op;
 using sim::ProcessRecord;
-using sim::RegValue;
-using sim::ResolvedCommand;
+using sim::RunOnceAction;
+using sim::RunOnceEntry;
 using sim::SessionRequest;
+using sim::SessionStart;
 using sim::SimMachine;
-
-void SimOutput::Program(const char* data, size_t size) {
-  if (size == 0) return;
-  if (out_ != nullptr) fwrite(data, 1, size, out_);
-  if (events_ != nullptr) {
-    if (events_->empty() || events_->back().note) events_->push_back(Event{false, ""});
-    events_->back().text.append(data, size);
-  }
-  at_line_start_ = data[size - 1] == '\n';
-}
-
-void SimOutput::Note(const std::string& text) {
-  if (out_ != nullptr) {
-    if (!at_line_start_) fputc('\n', out_);
-    fputs("== ", out_);
-    fputs(text.c_str(), out_);
-    fputc('\n', out_);
-  }
-  if (events_ != nullptr) events_->push_back(Event{true, text});
-  at_line_start_ = true;
-}
-
-void SimOutput::Flush() {
-  if (out_ != nullptr) fflush(out_);
-}
 
 namespace {
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+SimEvent Event(EventKind kind) {
+  SimEvent event;
+  event.kind = kind;
+  return event;
+}
 
 struct HelperRunNote {
   int session = 0;
@@ -87,10 +67,9 @@ class Simulation {
  private:
   void RunProgram(const std::vector<std::string>& argv, const std::string& runonce_name = "",
                   const std::string& runonce_command = "");
-  void RunByWindows(const ResolvedCommand& resolved, const std::string& command_line);
-  // Runs the RunOnce entries of a new session. False when there were none.
-  bool RunOnceEntries();
-  bool IsTheProgram(const std::string& program) const;
+  // Plays the RunOnce entries of the session that starts. False when there
+  // were none.
+  bool RunOnceEntries(SessionStart& start);
   // Lists the changes between the snapshot and now under the heading.
   void PrintChanges(const std::string& heading, const ChangeMark& before);
   void PrintSummary(const ChangeMark& before);
@@ -127,7 +106,7 @@ void Simulation::WaitForKey() {
   if (!run_shown_.empty() && run_shown_.back() != '\n') run_shown_ += '\n';
   run_shown_ += "[key]\n";
   if (settings_.keys == KeySource::kAuto) {
-    out_.Note("[key]");
+    out_.Add(Event(EventKind::kKeyPause));
     return;
   }
   out_.Flush();
@@ -138,41 +117,39 @@ void Simulation::ReportNewCalls() {
   const std::vector<CallRecord>& calls = machine_.calls();
   for (; calls_seen_ < calls.size(); ++calls_seen_) {
     const CallRecord& call = calls[calls_seen_];
-    if (call.faulted) out_.Note("injected fault: " + call.ToString());
+    if (call.faulted) {
+      SimEvent fault = Event(EventKind::kInjectedFault);
+      fault.text = call.ToString();
+      out_.Add(fault);
+    }
     if (call.operation == Op::kCreateProcessA) {
       if (call.result != 0 && processes_seen_ < machine_.processes().size()) {
         const ProcessRecord& run = machine_.processes()[processes_seen_++];
-        std::string effect = run.recognised ? run.effect : "not a known setup program, no change";
-        out_.Note(
-            "helper: " + run.command_line + " (in " +
-            (run.working_directory.empty() ? std::string("no folder") : run.working_directory) +
-            ") -> " + effect);
-        helper_runs_.push_back(HelperRunNote{session_, run.command_line, effect, false});
+        SimEvent helper = Event(EventKind::kHelperStarted);
+        helper.text = run.command_line;
+        helper.folder = run.working_directory;
+        helper.effect = run.recognised ? run.effect : "not a known setup program, no change";
+        out_.Add(helper);
+        helper_runs_.push_back(HelperRunNote{session_, run.command_line, helper.effect, false});
       } else {
-        out_.Note("helper not started: " + call.path + " (status " + std::to_string(call.status) +
-                  ")");
+        SimEvent failed = Event(EventKind::kHelperNotStarted);
+        failed.text = call.path;
+        failed.number = static_cast<int>(call.status);
+        out_.Add(failed);
       }
     } else if (call.operation == Op::kExitWindowsEx && call.result != 0) {
-      out_.Note(ExitRequest(call.exit_flags) == SessionRequest::kRestart
-                    ? "ExitWindowsEx: Windows is asked to restart"
-                    : "ExitWindowsEx: the user is logged off");
+      SimEvent exit = Event(EventKind::kExitWindows);
+      exit.request = ExitRequest(call.exit_flags);
+      out_.Add(exit);
     }
   }
 }
 
-bool Simulation::IsTheProgram(const std::string& program) const {
-  ResolvedCommand self = machine_.ResolveCommandLine("\"" + machine_.self_path() + "\"");
-  std::string self_file = self.found ? self.program : machine_.self_path();
-  return SimMachine::NormalizeFilePath(program) == SimMachine::NormalizeFilePath(self_file);
-}
-
 void Simulation::RunProgram(const std::vector<std::string>& args, const std::string& runonce_name,
                             const std::string& runonce_command) {
-  std::string shown;
-  for (size_t i = 0; i < args.size(); ++i) {
-    shown += (i == 0 ? "" : " ") + std::string("argv[") + std::to_string(i) + "]=" + Quote(args[i]);
-  }
-  out_.Note("the program starts: " + shown);
+  SimEvent starts = Event(EventKind::kProgramStarts);
+  starts.argv = args;
+  out_.Add(starts);
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
@@ -182,7 +159,9 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   run_shown_.clear();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);
   ReportNewCalls();
-  out_.Note("the program ended (exit status " + std::to_string(status) + ")");
+  SimEvent ended = Event(EventKind::kProgramEnded);
+  ended.number = status;
+  out_.Add(ended);
   ++program_runs_;
   RunReport run;
   run.session = session_;
@@ -191,68 +170,57 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   run.runonce_command = runonce_command;
   run.output = run_output_;
   run.shown = run_shown_;
-  run.ending = EndingName(run_output_);
-  SessionRequest ended = machine_.requested_session_end();
-  run.session_end = ended == SessionRequest::kRestart  ? "restart"
-                    : ended == SessionRequest::kLogOff ? "log-off"
-                                                       : "";
-  out_.Note("ending: " + run.ending);
-  const Ending* ending = FindEnding(run.ending);
-  if (settings_.advice && ending != nullptr) {
-    out_.Note("meaning: " + std::string(ending->meaning));
-    out_.Note("advice: " + std::string(ending->advice));
+  const std::vector<const Ending*> endings = MatchEndings(run_output_);
+  run.ending = endings.size() == 1 ? endings[0] : nullptr;
+  run.ending_name = EndingName(run_output_);
+  run.session_end = machine_.requested_session_end();
+  SimEvent ending = Event(EventKind::kEnding);
+  ending.ending = run.ending;
+  ending.text = run.ending_name;
+  out_.Add(ending);
+  if (settings_.advice && run.ending != nullptr) {
+    ending.kind = EventKind::kEndingMeaning;
+    out_.Add(ending);
+    ending.kind = EventKind::kEndingAdvice;
+    out_.Add(ending);
   }
   report_.runs.push_back(run);
 }
 
-void Simulation::RunByWindows(const ResolvedCommand& resolved, const std::string& command_line) {
-  ProcessRecord run;
-  run.program = resolved.program;
-  run.command_line = command_line;
-  run.started_at_ms = machine_.clock_ms();
-  run.session = machine_.session();
-  HelperOutcome outcome = machine_.RunHelper(run);
-  std::string effect = outcome.recognised ? outcome.effect : "not a known setup program, no change";
-  out_.Note("Windows runs " + resolved.program + " -> " + effect);
-  helper_runs_.push_back(HelperRunNote{session_, command_line, effect, true});
-}
-
-bool Simulation::RunOnceEntries() {
-  std::vector<RegValue> values = machine_.ListValues(kRunOncePath);
-  if (values.empty()) {
-    out_.Note("session " + std::to_string(session_) +
-              ": RunOnce is empty, nothing more is scheduled");
+bool Simulation::RunOnceEntries(SessionStart& start) {
+  if (!start.any_entries()) {
+    SimEvent empty = Event(EventKind::kRunOnceEmpty);
+    empty.session = session_;
+    out_.Add(empty);
     return false;
   }
-  for (const RegValue& value : values) {
-    std::string command;
-    machine_.GetString(kRunOncePath, value.name, &command);
-    // Windows deletes each entry before it runs it, so that it runs once.
-    machine_.DeleteValue(kRunOncePath, value.name);
-    std::string name = value.name.empty() ? "(default)" : Quote(value.name);
-    if (value.type != kRegSz && value.type != kRegExpandSz) {
-      out_.Note("session " + std::to_string(session_) + ": RunOnce " + name +
-                " is not text; Windows deletes it and goes on");
-      continue;
+  RunOnceEntry entry;
+  while (start.Next(&entry)) {
+    SimEvent event = Event(EventKind::kRunOnceEntry);
+    event.session = session_;
+    event.entry = entry;
+    out_.Add(event);
+    switch (entry.action) {
+      case RunOnceAction::kDroppedNotText:
+        break;
+      case RunOnceAction::kDroppedNotFound:
+      case RunOnceAction::kDroppedDriveGone:
+        event.kind = EventKind::kRunOnceDropped;
+        out_.Add(event);
+        break;
+      case RunOnceAction::kRunsHelper:
+        event.kind = EventKind::kWindowsRuns;
+        event.effect =
+            entry.helper.recognised ? entry.helper.effect : "not a known setup program, no change";
+        out_.Add(event);
+        helper_runs_.push_back(HelperRunNote{session_, entry.command, event.effect, true});
+        break;
+      case RunOnceAction::kRunsProgram:
+        RunProgram(entry.resolved.argv, entry.name, entry.command);
+        break;
     }
-    out_.Note("session " + std::to_string(session_) + ": RunOnce " + name + " = " + command);
-    ResolvedCommand resolved = machine_.ResolveCommandLine(command);
-    if (!resolved.found) {
-      out_.Note("Windows cannot find the program of this entry; it is dropped");
-      continue;
-    }
-    if (machine_.GoneAfterRestart(resolved.program)) {
-      out_.Note("Windows cannot find " + resolved.program +
-                ": its floppy disk or network drive is gone after the restart; the entry is "
-                "dropped");
-      continue;
-    }
-    if (IsTheProgram(resolved.program)) {
-      RunProgram(resolved.argv, value.name, command);
-      if (settings_.one_run) break;  // later entries stay for the next session
-    } else {
-      RunByWindows(resolved, command);
-    }
+    // --one-run: the entries after the program's stay for the next session.
+    if (entry.action == RunOnceAction::kRunsProgram && settings_.one_run) break;
   }
   return true;
 }
@@ -269,45 +237,44 @@ SessionRequest Simulation::Run() {
     std::vector<std::string> first = settings_.first_argv;
     const std::string& start = settings_.program.empty() ? machine_.self_path() : settings_.program;
     if (first.empty()) first = {start};
-    out_.Note("session 1: the user starts " +
-              (settings_.first_argv.empty() ? start : Quote(settings_.start_text)));
+    SimEvent user = Event(EventKind::kUserStarts);
+    user.text = settings_.first_argv.empty() ? start : Quote(settings_.start_text);
+    out_.Add(user);
     RunProgram(first);
     PrintChanges("changes in session 1:", before);
     ended = machine_.requested_session_end();
   } else {
-    out_.Note(ended == SessionRequest::kRestart
-                  ? "the machine's last session ended with a restart request"
-                  : "the machine's last session ended with the user logged off");
+    SimEvent last = Event(EventKind::kLastSessionEnded);
+    last.request = ended;
+    out_.Add(last);
   }
   while (true) {
     if (ended == SessionRequest::kNone) {
-      out_.Note("no restart or log-off was requested; the simulation ends");
+      out_.Add(Event(EventKind::kSimulationEnds));
       break;
     }
     if (settings_.one_run && program_runs_ > 0) {
-      out_.Note(
-          "--one-run: stopping before Windows " +
-          std::string(ended == SessionRequest::kRestart ? "restarts" : "logs the user on again"));
+      SimEvent stop = Event(EventKind::kStoppedAtOneRun);
+      stop.request = ended;
+      out_.Add(stop);
       left = ended;
       break;
     }
     if (session_ >= settings_.max_sessions) {
-      out_.Note("stopping after " + std::to_string(settings_.max_sessions) +
-                " sessions: every session schedules another");
+      SimEvent stop = Event(EventKind::kStoppedAtSessions);
+      stop.number = settings_.max_sessions;
+      out_.Add(stop);
       left = ended;
       break;
     }
-    if (ended == SessionRequest::kRestart) {
-      out_.Note("Windows restarts");
-      ++restarts_;
-    } else {
-      out_.Note("the session ends; the user logs on again");
-      ++logoffs_;
-    }
-    machine_.BeginNewSession();
+    SimEvent session_ends = Event(EventKind::kSessionEnds);
+    session_ends.request = ended;
+    out_.Add(session_ends);
+    ++(ended == SessionRequest::kRestart ? restarts_ : logoffs_);
+    SessionStart start(machine_);
     ++session_;
     ChangeMark session_start = MarkChanges(machine_);
-    if (!RunOnceEntries()) break;
+    if (!RunOnceEntries(start)) break;
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
   }
@@ -328,9 +295,9 @@ void Simulation::PrintChanges(const std::string& heading, const ChangeMark& befo
     }
   }
 
-  out_.Note(heading);
+  out_.Line(heading);
   std::vector<MachineChange> changes = ChangesSince(machine_, before);
-  if (changes.empty()) out_.Note("  none");
+  if (changes.empty()) out_.Line("  none");
   for (const MachineChange& change : changes) {
     std::string line = FormatChanges({change});
     while (!line.empty() && line.back() == '\n') line.pop_back();
@@ -339,22 +306,34 @@ void Simulation::PrintChanges(const std::string& heading, const ChangeMark& befo
       auto it = copied_from.find(SimMachine::NormalizeFilePath(change.path));
       if (it != copied_from.end()) line += " (copied from " + it->second + ")";
     }
-    out_.Note("  " + line);
+    out_.Line("  " + line);
   }
 }
 
 void Simulation::PrintSummary(const ChangeMark& before) {
   PrintChanges("summary: changes from the start to the end:", before);
-  out_.Note("helper runs: " + std::to_string(helper_runs_.size()));
+  out_.Line("helper runs: " + std::to_string(helper_runs_.size()));
   for (const HelperRunNote& run : helper_runs_) {
-    out_.Note("  session " + std::to_string(run.session) +
+    out_.Line("  session " + std::to_string(run.session) +
               (run.by_windows ? " (RunOnce): " : ": ") + run.command_line);
   }
-  out_.Note("program runs: " + std::to_string(program_runs_) +
+  out_.Line("program runs: " + std::to_string(program_runs_) +
             ", restarts: " + std::to_string(restarts_) + ", log-offs: " + std::to_string(logoffs_));
 }
 
 }  // namespace
+
+const char* SessionEndName(SessionRequest request) {
+  switch (request) {
+    case SessionRequest::kRestart:
+      return "restart";
+    case SessionRequest::kLogOff:
+      return "log-off";
+    case SessionRequest::kNone:
+      break;
+  }
+  return "";
+}
 
 SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out) {
   Simulation simulation(machine, settings, out);

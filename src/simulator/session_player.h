@@ -9,34 +9,10 @@
 #include "platform/sim/sim_machine.h"
 #include "simulator/machine_folder.h"
 #include "simulator/options.h"
+#include "simulator/session_events.h"
 #include "simulator/tty_keys.h"
 
 namespace netrevive::simulator {
-
-// Standard output of the simulator: the program's own bytes and the
-// simulator's lines, which start with "== " and always begin a line.
-class SimOutput {
- public:
-  // One piece of output, for callers that read the output back (the guide).
-  struct Event {
-    bool note = false;  // a simulator line (its text without "== "), else program bytes
-    std::string text;
-  };
-
-  // out may be null: then the output is only kept in events.
-  explicit SimOutput(FILE* out, std::vector<Event>* events = nullptr)
-      : out_(out), events_(events) {}
-
-  void Program(const char* data, size_t size);
-  // Writes "== " + text and a line end.
-  void Note(const std::string& text);
-  void Flush();
-
- private:
-  FILE* out_;
-  std::vector<Event>* events_;
-  bool at_line_start_ = true;
-};
 
 // One run of the program in a simulation.
 struct RunReport {
@@ -46,10 +22,15 @@ struct RunReport {
   std::string runonce_command;  // its command line
   std::string output;           // what the program printed
   std::string shown;            // the same with a line "[key]" at each pause
-  std::string ending;           // EndingName of the output
-  // How the session ended after the run: "restart", "log-off" or "" for none.
-  std::string session_end;
+  // The entry of Endings() the output matches; nullptr when none or several do.
+  const Ending* ending = nullptr;
+  std::string ending_name;  // EndingName of the output: the ending's, "unknown" or "a+b"
+  // How the session ended after the run.
+  sim::SessionRequest session_end = sim::SessionRequest::kNone;
 };
+
+// "restart", "log-off", or "" for kNone.
+const char* SessionEndName(sim::SessionRequest request);
 
 struct SessionReport {
   std::vector<RunReport> runs;

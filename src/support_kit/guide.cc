@@ -275,7 +275,7 @@ bool CodeTable(std::string* md, std::string* error) {
       for (const RunReport& run : sim.report.runs) {
         if (Contains(run.output, step.screen) &&
             Contains(run.output, ": " + std::to_string(code) + "\n")) {
-          ending = run.ending;
+          ending = run.ending_name;
         }
       }
       if (ending.empty()) {
@@ -328,10 +328,10 @@ bool CollectRuns(GuideRuns* runs, std::string* error) {
     }
     const std::vector<RunReport>& reports = sim.report.runs;
     const size_t index = static_cast<size_t>(ending.reach_run - 1);
-    if (index >= reports.size() || reports[index].ending != ending.name) {
+    if (index >= reports.size() || reports[index].ending != &ending) {
       *error = "ending " + std::string(ending.name) + ": " + CommandLineOf(ending.reach) +
                " ends run " + std::to_string(ending.reach_run) + " in " +
-               (index < reports.size() ? reports[index].ending : std::string("no such run"));
+               (index < reports.size() ? reports[index].ending_name : std::string("no such run"));
       return false;
     }
     runs->endings.push_back({&ending, sim});
@@ -371,8 +371,7 @@ std::string CallScript(const GuideRuns& runs) {
   bool repaired = false;
   for (const RunReport& run : main->report.runs) {
     if (repaired) md += "\n" + Block(AfterBanner(run.shown));
-    const Ending* ending = FindEnding(run.ending);
-    repaired = repaired || (ending != nullptr && ending->kind == EndingKind::kRepaired);
+    repaired = repaired || (run.ending != nullptr && run.ending->kind == EndingKind::kRepaired);
   }
   return md + "\n<div class=\"page-break\"></div>\n\n";
 }
@@ -483,7 +482,7 @@ std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs) {
   }
   std::vector<IndexedRun> out;
   for (const RunReport* run : all) {
-    IndexedRun indexed{run->ending, {}};
+    IndexedRun indexed{run->ending_name, {}};
     bool after_uninstaller = false;
     for (const std::string& line : Lines(AfterBanner(run->output))) {
       std::string text = IndexLine(line, after_uninstaller);
@@ -710,9 +709,10 @@ std::string RunsScreens(const GuideRun& sim, bool banner_once, const GuideRun* m
     bool same = false;
     for (size_t j = 0; main != nullptr && j < main->report.runs.size() && !same; ++j) {
       if (AfterBanner(main->report.runs[j].shown) != AfterBanner(run.shown)) continue;
-      md += Wrap("**" + DescribeRun(run, i + 1) + "**: the same screens as run " +
-                 std::to_string(j + 1) + " on 98 SE; it ends: " + EndingLink(run.ending) + ".") +
-            "\n";
+      md +=
+          Wrap("**" + DescribeRun(run, i + 1) + "**: the same screens as run " +
+               std::to_string(j + 1) + " on 98 SE; it ends: " + EndingLink(run.ending_name) + ".") +
+          "\n";
       same = true;
     }
     if (same) continue;
@@ -720,10 +720,10 @@ std::string RunsScreens(const GuideRun& sim, bool banner_once, const GuideRun* m
     const bool with_banner = banner_once && i == 0;
     md += Block((with_banner ? run.shown : "(the banner)\n" + AfterBanner(run.shown)));
     md += "\n" +
-          Wrap("The run ends: " + EndingLink(run.ending) +
-               (run.session_end == "restart"   ? "; Windows restarts."
-                : run.session_end == "log-off" ? "; Windows logs off."
-                                               : ".")) +
+          Wrap("The run ends: " + EndingLink(run.ending_name) +
+               (run.session_end == sim::SessionRequest::kRestart  ? "; Windows restarts."
+                : run.session_end == sim::SessionRequest::kLogOff ? "; Windows logs off."
+                                                                  : ".")) +
           "\n";
   }
   return md;
@@ -773,7 +773,7 @@ std::string OtherPcs(const GuideRuns& runs) {
     md += Heading("###", "preset-" + preset.name, preset.description);
     std::string endings;
     for (const RunReport& run : sim.report.runs) {
-      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending);
+      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending_name);
     }
     md += Wrap("Runs: " + endings + ". Reproduce: `" + CommandLineOf({"--preset", preset.name}) +
                "`.");

@@ -16,7 +16,7 @@ namespace netrevive::support_kit {
 
 // A whole simulation on a built-in machine, kept in memory.
 struct GuideRun {
-  std::vector<simulator::SimOutput::Event> events;
+  std::vector<simulator::SimEvent> events;
   simulator::SessionReport report;
 };
 

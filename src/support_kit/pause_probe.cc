@@ -6,13 +6,13 @@
 #include "driver/driver.h"
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "simulator/endings.h"
 #include "simulator/options.h"
 #include "simulator/session_player.h"
 
 namespace netrevive::support_kit {
 
-using sim::ResolvedCommand;
 using sim::SessionRequest;
 using sim::SimMachine;
 
@@ -59,12 +59,6 @@ struct Snapshot {
   SimMachine machine;
 };
 
-bool IsTheProgram(const SimMachine& machine, const std::string& program) {
-  ResolvedCommand self = machine.ResolveCommandLine("\"" + machine.self_path() + "\"");
-  std::string self_file = self.found ? self.program : machine.self_path();
-  return SimMachine::NormalizeFilePath(program) == SimMachine::NormalizeFilePath(self_file);
-}
-
 // What the PC does after the caller closed the window (or the power went)
 // at a pause and the PC started again: the runs Windows starts by itself,
 // or, when none, the run of the caller starting the program again.
@@ -87,7 +81,7 @@ std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
     text = "it comes back by itself:";
   }
   for (size_t i = 0; i < report.runs.size(); ++i) {
-    text += std::string(i == 0 ? " " : ", then ") + report.runs[i].ending;
+    text += std::string(i == 0 ? " " : ", then ") + report.runs[i].ending_name;
   }
   return text;
 }
@@ -168,21 +162,9 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
     }
     queue.clear();
     if (machine.requested_session_end() == SessionRequest::kNone) break;
-    machine.BeginNewSession();
-    for (const std::string& command : machine.TakeRunOnceCommands()) {
-      ResolvedCommand resolved = machine.ResolveCommandLine(command);
-      if (!resolved.found || machine.GoneAfterRestart(resolved.program)) continue;
-      if (IsTheProgram(machine, resolved.program)) {
-        queue.push_back({resolved.argv, true});
-      } else {
-        sim::ProcessRecord helper;
-        helper.program = resolved.program;
-        helper.command_line = command;
-        helper.started_at_ms = machine.clock_ms();
-        helper.session = machine.session();
-        machine.RunHelper(helper);
-      }
-    }
+    sim::SessionStart start(machine);
+    std::vector<std::string> next;
+    while (start.NextProgramRun(&next)) queue.push_back({next, true});
   }
   stops->clear();
   for (size_t i = 0; i < snapshots.size(); ++i) {

@@ -22,7 +22,6 @@ using sim::SimMachine;
 using sim::UpperAscii;
 using simulator::Ending;
 using simulator::EndingKind;
-using simulator::FindEnding;
 using simulator::KindName;
 using simulator::ParseRegFile;
 using simulator::RegFile;
@@ -423,12 +422,12 @@ std::vector<std::string> PredictionLines(const SessionReport& report) {
                           : "Windows starts it from RunOnce \"" + run.runonce_name + "\"";
     std::string argv;
     for (size_t a = 0; a < run.argv.size(); ++a) argv += (a ? " " : "") + run.argv[a];
-    const Ending* ending = FindEnding(run.ending);
+    const Ending* ending = run.ending;
     lines.push_back("  run " + std::to_string(i + 1) + " (" + who + ": " + argv +
-                    "): " + run.ending + " (" +
+                    "): " + run.ending_name + " (" +
                     (ending == nullptr ? "unknown" : KindName(ending->kind)) + ")");
-    if (!run.session_end.empty()) {
-      lines.push_back("    then " + std::string(run.session_end == "restart"
+    if (run.session_end != SessionRequest::kNone) {
+      lines.push_back("    then " + std::string(run.session_end == SessionRequest::kRestart
                                                     ? "Windows restarts"
                                                     : "the session ends (log-off)"));
     }
@@ -441,8 +440,8 @@ std::vector<std::string> PredictionLines(const SessionReport& report) {
   }
   lines.push_back("  restarts: " + std::to_string(report.restarts) +
                   ", log-offs: " + std::to_string(report.logoffs));
-  const bool repaired = !report.runs.empty() && FindEnding(report.runs.back().ending) != nullptr &&
-                        FindEnding(report.runs.back().ending)->kind == EndingKind::kRepaired;
+  const bool repaired = !report.runs.empty() && report.runs.back().ending != nullptr &&
+                        report.runs.back().ending->kind == EndingKind::kRepaired;
   if (first_stop == nullptr && repaired) {
     lines.push_back("  the repair completes");
   } else if (stop_run == 0) {

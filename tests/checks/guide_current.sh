@@ -9,7 +9,7 @@ tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
 "$sim" --guide "$tmp/docs" || { echo "netrevive-sim --guide failed"; exit 1; }
 if ! diff -ru "$root/docs" "$tmp/docs"; then
-  echo "docs/ is out of date: regenerate it with netrevive-sim --guide docs/ and commit it"
+  echo "docs/ is out of date: regenerate it with scripts/run-sim --guide docs/ and commit it"
   exit 1
 fi
 echo "support guide: docs/ is current"

@@ -6,7 +6,6 @@
   check_exe.py imports --lists DIR EXE         imports only from the Windows 98 DLLs' lists
   check_exe.py isa --objdump OBJDUMP EXE       no instruction beyond the i486 set
   check_exe.py size --budget BYTES EXE         file size within the budget
-  check_exe.py same-lists DIR DIR              two copies of the export lists agree
 
 Each check prints what it measured and one line per finding, and exits 1 when
 it found anything, 0 otherwise. With --expect-findings PATTERN... -- before the
@@ -234,20 +233,6 @@ def check_imports(args, report):
     return findings
 
 
-def check_same_lists(args, report):
-    if not os.path.isdir(args.original):
-        report("no export lists at %s" % args.original)
-        return None
-    findings = []
-    for name in sorted(ALLOWED_DLLS.values()):
-        with open(os.path.join(args.copy, name), "rb") as a:
-            with open(os.path.join(args.original, name), "rb") as b:
-                if a.read() != b.read():
-                    findings.append("%s: the copy differs from %s" % (name, args.original))
-    report("compared %d lists" % len(ALLOWED_DLLS))
-    return findings
-
-
 # The instruction set of the i486 (integer, system and x87), as objdump names
 # it in Intel syntax. Anything else is a later processor's: CMOVcc, FCMOVcc,
 # FCOMI/FUCOMI, RDTSC, RDPMC, RDMSR, CMPXCHG8B, SYSENTER, UD2, the multi-byte
@@ -410,10 +395,6 @@ def parse(argv):
     p.add_argument("--budget", type=int, required=True)
     p.add_argument("exe")
     p.set_defaults(run=check_size)
-    p = sub.add_parser("same-lists")
-    p.add_argument("copy")
-    p.add_argument("original")
-    p.set_defaults(run=check_same_lists)
     return expected, parser.parse_args(argv)
 
 

@@ -19,6 +19,7 @@
 #include "driver/driver.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "reliability/reliability_support.h"
 
 namespace {
@@ -132,8 +133,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // As at the start of a session, Windows takes the RunOnce entries first.
-  machine.TakeRunOnceCommands();
+  // The run is one Windows starts: the session starts, Windows takes the
+  // RunOnce entries (running the helpers among them), and the program runs
+  // with the fuzzed command line in place of any entry of its own.
+  sim::SessionStart start(machine);
+  sim::RunOnceEntry entry;
+  while (start.Next(&entry)) {
+  }
   machine.ResetCallLog();
   machine.ClearFaults();
   machine.ClearFaultsMet();

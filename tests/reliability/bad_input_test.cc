@@ -15,6 +15,7 @@
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "platform/sim/sim_snapshot.h"
 #include "reliability/reliability_support.h"
 #include "reliability/scenarios.h"
@@ -278,7 +279,7 @@ TEST(BadInputTest, SelfPathWithBlanksIsStoredInItsShortForm) {
   std::string entry;
   ASSERT_TRUE(ResumeEntry(machine, &entry));
   EXPECT_EQ(entry, "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN");
-  std::vector<std::string> resumed = testing::StartNextSession(machine);
+  std::vector<std::string> resumed = sim::StartSessionUpToProgram(machine);
   EXPECT_EQ(resumed,
             (std::vector<std::string>{"C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE", "ReinstallDUN"}));
   machine.ResetCallLog();

@@ -21,6 +21,7 @@
 
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "reliability/reliability_support.h"
 #include "reliability/scenarios.h"
 
@@ -175,7 +176,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     }
     // The machine restarts, whether the power failed, the program asked for
     // it, or the user does it to try again.
-    args = testing::StartNextSession(machine);
+    args = sim::StartSessionUpToProgram(machine);
     // A new session forgets a pending cut; one not reached yet stays due.
     if (j.cut_in_start == 0 && cut_after > machine.call_count()) machine.PowerCutAfter(cut_after);
     by_user = args.empty();

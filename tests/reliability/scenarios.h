@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "reliability/reliability_support.h"
 
 namespace netrevive::reliability {
@@ -57,7 +58,7 @@ inline bool ResumedScenario(const std::string& name, const std::string& preset, 
   s.args = {s.machine.self_path()};
   for (int hop = 0; hop < hops; ++hop) {
     RunProgram(s.machine, s.args);
-    s.args = testing::StartNextSession(s.machine);
+    s.args = sim::StartSessionUpToProgram(s.machine);
     if (s.args.empty()) return false;
   }
   s.machine.ResetCallLog();

@@ -148,20 +148,5 @@ TEST(SimCommandLineTest, CreateProcessWithoutProgramResolvesTheCommandLine) {
   EXPECT_EQ(machine.last_error(), kErrorFileNotFound);
 }
 
-TEST(SimRunOnceTest, TakesEachTextValueInOrderAndDeletesThemAll) {
-  SimMachine machine = MakeDefaultMachine();
-  machine.SetString(kRunOncePath, "QU Netrevive", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
-  machine.SetBinary(kRunOncePath, "Odd", {1, 2, 3});
-  machine.SetValue(kRunOncePath, "Expand", 2, {'a', 'b', 0});
-  machine.SetString(kRunOncePath, "Later", "C:\\WINDOWS\\rundll32.exe x");
-  EXPECT_EQ(machine.TakeRunOnceCommands(), Args({"C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", "ab",
-                                                 "C:\\WINDOWS\\rundll32.exe x"}));
-  EXPECT_TRUE(machine.KeyExists(kRunOncePath));
-  EXPECT_TRUE(machine.ListValues(kRunOncePath).empty());
-  EXPECT_TRUE(machine.TakeRunOnceCommands().empty());
-  machine.DeleteKey(kRunOncePath);
-  EXPECT_TRUE(machine.TakeRunOnceCommands().empty());
-}
-
 }  // namespace
 }  // namespace netrevive::sim

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 #include "support/test.h"
 
 namespace netrevive::sim {
@@ -61,7 +62,7 @@ TEST(SimSnapshotTest, ChangesSinceAMarkAreTheSnapshotsDifference) {
       EXPECT_EQ(FormatChanges(ChangesSince(machine, run_mark)),
                 FormatChanges(DiffSnapshots(run_start, TakeSnapshot(machine))))
           << preset.name << ", run " << run + 1;
-      args = testing::StartNextSession(machine);
+      args = sim::StartSessionUpToProgram(machine);
     }
     EXPECT_EQ(FormatChanges(ChangesSince(machine, mark)),
               FormatChanges(DiffSnapshots(before, TakeSnapshot(machine))))

@@ -2,8 +2,8 @@
 #define NETREVIVE_TESTS_SUPPORT_TEST_H_
 
 // What the tests share: a terminal that records the dialogue, runs of the
-// program on a simulated machine, Windows starting the next session from
-// the RunOnce entries, and the files of expected text.
+// program on a simulated machine, the run Windows resumes after a restart,
+// and the files of expected text.
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -19,6 +19,7 @@
 #include "platform/sim/sim_command_line.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_session_start.h"
 
 namespace netrevive::testing {
 
@@ -100,27 +101,12 @@ inline RunOutput RunFresh(sim::SimMachine& machine) {
   return RunProgram(machine, {machine.self_path()});
 }
 
-// Windows starting the next session: it takes the RunOnce entries and runs
-// them in order. Returns the argument vector of the first that starts the
-// program itself (other programs are ignored), or none when no entry does.
-inline std::vector<std::string> StartNextSession(sim::SimMachine& machine) {
-  machine.BeginNewSession();
-  for (const std::string& command : machine.TakeRunOnceCommands()) {
-    sim::ResolvedCommand resolved = machine.ResolveCommandLine(command);
-    if (resolved.found && sim::SimMachine::NormalizeFilePath(resolved.program) ==
-                              sim::SimMachine::NormalizeFilePath(machine.self_path())) {
-      return resolved.argv;
-    }
-  }
-  return {};
-}
-
 // After a run that asked to end the session: the run Windows starts from
-// RunOnce in the next one. False when the session was not ended or nothing
-// resumes the program.
+// RunOnce in the next one (sim::StartSessionUpToProgram). False when the
+// session was not ended or nothing resumes the program.
 inline bool ResumeAfterRestart(sim::SimMachine& machine, RunOutput* result) {
   if (!machine.restart_requested() && !machine.logoff_requested()) return false;
-  std::vector<std::string> args = StartNextSession(machine);
+  std::vector<std::string> args = sim::StartSessionUpToProgram(machine);
   if (args.empty()) return false;
   *result = RunProgram(machine, args);
   return true;

@@ -12,7 +12,6 @@ namespace netrevive::sim {
 namespace {
 
 constexpr size_t kLoggedDataLimit = 160;
-constexpr const char kRunOnceKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 std::string Quoted(const char* text) {
   if (text == nullptr) return "(null)";
@@ -543,20 +542,6 @@ void SimMachine::BeginNewSession() {
   drive_.DropHandles();
   processes_.EndSession();
   plan_.PowerOn();
-}
-
-std::vector<std::string> SimMachine::TakeRunOnceCommands() {
-  std::vector<std::string> commands;
-  for (const RegValue& value : registry_.TakeValues(kRunOnceKey)) {
-    if (value.type != kRegSz && value.type != kRegExpandSz) continue;
-    std::string text;
-    for (uint8_t b : value.data) {
-      if (b == 0) break;
-      text += static_cast<char>(b);
-    }
-    commands.push_back(text);
-  }
-  return commands;
 }
 
 ResolvedCommand SimMachine::ResolveCommandLine(const std::string& command_line) const {

@@ -261,13 +261,10 @@ class SimMachine final : public Platform {
   bool logoff_requested() const;
   // What Windows does between sessions: every handle of the ended session is
   // dropped, the session requests are cleared, the power is back on, and the
-  // session counter goes up. Registry, files and logs stay.
+  // session counter goes up. Registry, files and logs stay. What Windows then
+  // does with RunOnce is sim_session_start.h.
   void BeginNewSession();
   int session() const { return processes_.session(); }
-  // Takes each value of HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce,
-  // deletes it and returns its text (in value order), as Windows does at the
-  // start of a session. Values that are not text are deleted and skipped.
-  std::vector<std::string> TakeRunOnceCommands();
   // How Windows would run the command line: a quoted program path is taken as
   // it is; an unquoted one is tried up to each blank in turn until a file
   // exists on the drive, by long or short names alike (".exe" appended when

@@ -225,16 +225,6 @@ std::vector<RegValue> SimRegistry::ListValues(const std::string& path) const {
   return nodes_.at(node).values;
 }
 
-std::vector<RegValue> SimRegistry::TakeValues(const std::string& path) {
-  uint64_t node = FindNode(path);
-  if (node == 0) return {};
-  NoteBefore(node);
-  std::vector<RegValue> values = std::move(nodes_.at(node).values);
-  nodes_.at(node).values.clear();
-  nodes_.at(node).value_index.clear();
-  return values;
-}
-
 std::string SimRegistry::KeyPath(const std::string& path) const {
   uint64_t node = FindNode(path);
   return node == 0 ? "" : NodePath(node, true);

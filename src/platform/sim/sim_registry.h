@@ -46,8 +46,6 @@ class SimRegistry {
   bool DeleteValue(const std::string& path, const std::string& name);
   std::vector<std::string> ListKeys(const std::string& path) const;
   std::vector<RegValue> ListValues(const std::string& path) const;
-  // Removes every value of the key and returns them.
-  std::vector<RegValue> TakeValues(const std::string& path);
   std::string KeyPath(const std::string& path) const;  // long root name; "" when missing
   // Every key, HKLM then HKCR, depth first in creation order, with its path
   // (long root names) and values; is_root tells the two roots.
