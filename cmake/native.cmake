@@ -75,6 +75,19 @@ add_test(NAME layering_check
 add_test(NAME layering_check_finds_faults
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)
 
+# The guide's HTML page, opened and searched in a real browser.
+find_program(NETREVIVE_CHROMIUM chromium)
+if(NETREVIVE_CHROMIUM)
+  add_test(NAME support_guide_in_browser
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_browser.py ${NETREVIVE_CHROMIUM}
+            ${PROJECT_SOURCE_DIR}/docs/support-guide.html)
+  set_tests_properties(support_guide_in_browser PROPERTIES TIMEOUT 600)
+else()
+  add_test(NAME support_guide_in_browser
+    COMMAND ${CMAKE_COMMAND} -E echo "chromium is missing: run scripts/install-deps")
+  set_tests_properties(support_guide_in_browser PROPERTIES WILL_FAIL TRUE)
+endif()
+
 # The checked-in support guide is what netrevive-sim writes today.
 add_test(NAME support_guide_current
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_current.sh ${PROJECT_SOURCE_DIR}
