@@ -321,7 +321,8 @@ std::string SimHelpText() {
       "                  as the C runtime splits it (default: the machine's own\n"
       "                  program path, alone)\n"
       "  --guide DIR     write the support guide, DIR/support-guide.md with its\n"
-      "                  pictures (drawn by Graphviz's dot), and run nothing else\n"
+      "                  picture (drawn by Graphviz's dot) and DIR/support-guide.html\n"
+      "                  (made by cmark-gfm), and run nothing else\n"
       "  --help          show this text\n"
       "\n"
       "Presets:\n";

@@ -392,7 +392,9 @@ std::string LastLines(const std::string& screen, size_t count) {
 
 // Whether the caller may close the window or switch off at the stop.
 bool SafeToStop(const Stop& stop) {
-  if (stop.state == "nothing changed") return true;
+  if (stop.state == "nothing changed" || Contains(stop.after_close, "the repair is done")) {
+    return true;
+  }
   for (const char* good : {" repaired", "restart-for-reinstall", "session-ended-for-upgrade"}) {
     if (Contains(stop.after_close, good) && Contains(stop.after_power_off, good)) return true;
   }
