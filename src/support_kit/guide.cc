@@ -1,5 +1,8 @@
 #include "support_kit/guide.h"
 
+#include <ctype.h>
+#include <string.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -526,8 +529,9 @@ std::string TellApart(const std::string& line, const std::set<std::string>& endi
         if (unique) found = *it;
       }
     }
-    out += (out.empty() ? "" : "<br> ") + EndingHtml(ending) + ": " +
-           (found.empty() ? std::string("the lines after it tell") : "after " + ScreenHtml(found));
+    out += (out.empty() ? "" : "<br> ") + EndingHtml(ending) + " " +
+           (found.empty() ? std::string("(the lines after it tell)")
+                          : "(after " + ScreenHtml(found) + ")");
   }
   return out;
 }
@@ -536,9 +540,9 @@ std::string LineIndex(const GuideRuns& runs) {
   std::string md = Heading("##", "what-the-caller-reads", "What the caller reads, and what to do");
   md += Wrap(
       "Every line the program prints after its banner, in the order of first appearance, with the "
-      "endings it can belong to. Where a line belongs to several, the last column gives for each "
-      "ending the nearest earlier line that only that ending prints: ask the caller for the line "
-      "above. The lines are spelt as the screen spells them (\"occured\", \"existance\", "
+      "endings it can belong to. Where a line belongs to several, each ending comes with the "
+      "nearest earlier line that only that ending prints: ask the caller for the line above. The "
+      "lines are spelt as the screen spells them (\"occured\", \"existance\", "
       "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
       "blanks); the search box of the HTML page finds them by the right spelling too.");
   md += "\n";
@@ -558,23 +562,24 @@ std::string LineIndex(const GuideRuns& runs) {
   const std::string banner = first.substr(0, first.size() - AfterBanner(first).size());
   for (const std::string& line : Lines(banner)) {
     if (!TrimRight(line).empty()) {
-      rows.push_back({ScreenHtml(TrimRight(line)), "every run (the banner)", ""});
+      rows.push_back({ScreenHtml(TrimRight(line)), "every run (the banner)"});
     }
   }
   for (const std::string& line : order) {
     const std::set<std::string>& names = endings[line];
-    std::string cell, apart;
+    std::string cell;
     if (names.size() > kManyEndings) {
       cell = "a progress line of " + std::to_string(names.size()) + " endings";
+    } else if (names.size() > 1) {
+      cell = TellApart(line, names, indexed);
     } else {
-      for (const std::string& name : names) {
-        cell += (cell.empty() ? "" : "<br> ") + EndingHtml(name);
-      }
-      if (names.size() > 1) apart = TellApart(line, names, indexed);
+      cell = EndingHtml(*names.begin());
     }
-    rows.push_back({ScreenHtml(line), cell, apart});
+    rows.push_back({ScreenHtml(line), cell});
   }
-  md += HtmlTable("line-index", {"Line on the screen", "Endings", "Tell them apart"}, rows);
+  md += HtmlTable("line-index",
+                  {"Line on the screen", "Endings (after the earlier line that tells them apart)"},
+                  rows);
   return md + "\n";
 }
 
@@ -620,6 +625,8 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
 
 // ---- The calls -------------------------------------------------------------------
 
+std::string RecipesSection();
+
 std::string CallsSection() {
   std::string md = Heading("##", "calls", "Calls the guide answers");
   for (const GuideCall& call : GuideCalls()) {
@@ -629,7 +636,7 @@ std::string CallsSection() {
     md += Wrap("- **Do:** " + std::string(call.action), "  ");
     md += "\n";
   }
-  return md;
+  return md + RecipesSection();
 }
 
 // ---- The repair screen by screen ----------------------------------------------
@@ -786,6 +793,31 @@ std::string OtherPcs(const GuideRuns& runs) {
   return md;
 }
 
+// The advice with each recipe it spells out replaced by a link to it.
+std::string WithRecipeLinks(const std::string& advice) {
+  std::string text = advice;
+  for (const Recipe& recipe : Recipes()) {
+    const std::string link = "[" + std::string(recipe.link) + "](#" + recipe.anchor + ")";
+    for (size_t at = 0; (at = text.find(recipe.text, at)) != std::string::npos; at += link.size()) {
+      text.replace(at, strlen(recipe.text), link);
+    }
+  }
+  return text;
+}
+
+std::string RecipesSection() {
+  std::string md;
+  for (const Recipe& recipe : Recipes()) {
+    std::string title = recipe.link;
+    title[0] = static_cast<char>(toupper(static_cast<unsigned char>(title[0])));
+    md += Heading("###", recipe.anchor, title);
+    std::string text = recipe.text;
+    text[0] = static_cast<char>(toupper(static_cast<unsigned char>(text[0])));
+    md += Wrap(text + ".") + "\n";
+  }
+  return md;
+}
+
 // ---- Endings -----------------------------------------------------------------------
 
 std::string EndingsSection(const GuideRuns& runs) {
@@ -799,16 +831,25 @@ std::string EndingsSection(const GuideRuns& runs) {
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
     md += Heading("###", Anchor(ending->name), EndingTitle(ending->name));
-    md += "`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) + ").\n\n";
+    const std::string head =
+        "`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) + ").";
+    const std::string reproduce =
+        "Reproduce" +
+        (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") + ": `" +
+        CommandLineOf(ending->reach) + "`.";
+    md += head.size() + 1 + reproduce.size() <= kWidth ? head + " " + reproduce + "\n\n"
+                                                       : head + "\n\n";
     auto last = runs.last_screens.find(ending->name);
     const std::string screen =
         last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output);
     md += "The last screen:\n\n" + Block(AfterBanner(screen)) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
-    md += Wrap("**What the caller does.** " + std::string(ending->advice)) + "\n";
-    md += "Reproduce" +
-          (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") +
-          ":\n\n```sh\n" + CommandLineOf(ending->reach) + "\n```\n\n";
+    md += Wrap("**What the caller does.** " + WithRecipeLinks(ending->advice)) + "\n";
+    if (head.size() + 1 + reproduce.size() > kWidth) {
+      md += "Reproduce" +
+            (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") +
+            ":\n\n```sh\n" + CommandLineOf(ending->reach) + "\n```\n\n";
+    }
   }
   return md;
 }

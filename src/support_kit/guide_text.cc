@@ -91,10 +91,9 @@ const std::vector<GuideCall>& GuideCalls() {
        "connection still exist in the Dial-Up Networking folder?",
        "Start, Run, `C:\\NETREVIVE.EXE Check`, and the lines that say NOT WORKING, MISSING or "
        "NOT INSTALLED.",
-       "\"Winsock 2 settings: MISSING\" or \"Dial-Up Networking: NOT INSTALLED\": Dial-Up "
-       "Networking through Windows Setup (Control Panel, Add/Remove Programs, Windows Setup, "
-       "Communications, Details: clear \"Dial-Up Networking\", OK, OK, restart; then tick it, "
-       "OK, OK with the CD, restart). \"Winsock 2 TCP/IP\" not working: Control Panel, Network, "
+       "\"Winsock 2 settings: MISSING\" or \"Dial-Up Networking: NOT INSTALLED\": "
+       "[reinstall Dial-Up Networking through Windows Setup](#recipe-reinstall-dun). "
+       "\"Winsock 2 TCP/IP\" not working: Control Panel, Network, "
        "Configuration must list \"TCP/IP -> Dial-Up Adapter\"; if not, Add, Protocol, "
        "Microsoft, TCP/IP, OK, restart. \"REPAIRED\": make the connection again (Dial-Up "
        "Networking, Make New Connection, the noted number, user name and password), and "
@@ -155,8 +154,8 @@ const std::vector<StaleAdvice>& StaleAdvices() {
       {"run this program again", "only where the Winsock2 key is still there",
        "Once the key is gone, follow the ending's advice instead of running it again.", true},
       {"reinstall DUN via add/remove programs", "always, but the screen does not say where",
-       "Dial-Up Networking is not in the Install/Uninstall list: Control Panel, Add/Remove "
-       "Programs, Windows Setup, Communications, Details, \"Dial-Up Networking\" (with the CD).",
+       "Dial-Up Networking is not in the Install/Uninstall list: [install Dial-Up Networking "
+       "through Windows Setup](#recipe-install-dun).",
        false},
       {"DUN 1.4, avialable from Microsoft's website",
        "no longer: the download is gone from that site",
@@ -166,6 +165,27 @@ const std::vector<StaleAdvice>& StaleAdvices() {
   };
   return kAdvice;
 }
+
+#define NR_WINDOWS_SETUP                                                          \
+  "Start > Settings > Control Panel > Add/Remove Programs > Windows Setup tab > " \
+  "Communications > Details"
+
+const std::vector<Recipe>& Recipes() {
+  static const std::vector<Recipe> kRecipes = {
+      {"reinstall Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP
+       ", clear \"Dial-Up Networking\", OK, OK, restart when asked; then the same again with "
+       "\"Dial-Up Networking\" ticked (have the Windows CD ready), and restart. Setting up DUN "
+       "writes the Winsock 2 settings anew",
+       "recipe-reinstall-dun", "reinstall Dial-Up Networking through Windows Setup"},
+      {"install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP
+       ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when "
+       "asked. Setting up DUN writes the Winsock 2 settings anew",
+       "recipe-install-dun", "install Dial-Up Networking through Windows Setup"},
+  };
+  return kRecipes;
+}
+
+#undef NR_WINDOWS_SETUP
 
 const char* CodeMeaning(int code) {
   switch (code) {

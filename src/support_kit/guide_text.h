@@ -40,6 +40,15 @@ struct StaleAdvice {
 };
 const std::vector<StaleAdvice>& StaleAdvices();
 
+// The recipes the endings' advice spells out in full, each given once in the
+// guide (under the anchor) and linked from the advice.
+struct Recipe {
+  const char* text;    // as the advice spells it
+  const char* anchor;  // where the guide gives it
+  const char* link;    // the words that link to it instead
+};
+const std::vector<Recipe>& Recipes();
+
 // What an error code means, and what it asks of the agent; "" for an
 // unknown code.
 const char* CodeMeaning(int code);
