@@ -602,17 +602,31 @@ std::string MarkdownLinksToHtml(const std::string& text) {
   return out;
 }
 
+// Text as a sentence reads across the screen's line breaks: lower case,
+// each run of blanks and line ends one blank.
+std::string Flattened(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
 std::string StaleAdviceSection(const GuideRuns& runs) {
   std::string md = Heading("###", "stale-advice", "Where the screen's own advice no longer holds");
   std::vector<std::vector<std::string>> rows;
   for (const StaleAdvice& advice : StaleAdvices()) {
     std::string where;
-    for (const Ending& ending : Endings()) {
-      auto it = runs.last_screens.find(ending.name);
-      if (it == runs.last_screens.end() || !Contains(it->second.screen, advice.screen)) continue;
-      const bool gone = Contains(it->second.state, "Winsock2 key GONE");
+    for (const auto& [ending, sim] : runs.endings) {
+      const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
+      if (!Contains(Flattened(run.output), Flattened(advice.screen))) continue;
+      auto last = runs.last_screens.find(ending->name);
+      const bool gone =
+          last != runs.last_screens.end() && Contains(last->second.state, "Winsock2 key GONE");
       if (advice.needs_winsock2 && !gone) continue;
-      where += (where.empty() ? "" : "<br> ") + EndingHtml(ending.name);
+      where += (where.empty() ? "" : "<br> ") + EndingHtml(ending->name);
     }
     if (where.empty()) continue;
     rows.push_back({ScreenHtml(advice.screen), where, Html(advice.holds_when),
