@@ -3,6 +3,7 @@
 #include <ctype.h>
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -499,39 +500,64 @@ std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs) {
   return out;
 }
 
+// The lines a run prints before (or, with after, after) the first `line`.
+std::vector<std::string> Around(const IndexedRun& run, const std::string& line, bool after) {
+  std::vector<std::string> out;
+  bool seen = false;
+  for (const std::string& l : run.lines) {
+    if (!seen && l == line) {
+      seen = true;
+      continue;
+    }
+    if (seen == after) out.push_back(l);
+  }
+  return out;
+}
+
 // For a line printed by several endings: for each, the nearest earlier line
-// that none of the others prints before it.
+// that every run of that ending prints before it and no run of the others
+// does; failing that, the nearest such later line.
 std::string TellApart(const std::string& line, const std::set<std::string>& endings,
                       const std::vector<IndexedRun>& runs) {
-  std::map<std::string, std::set<std::string>> before;  // ending -> lines before `line`
-  for (const IndexedRun& run : runs) {
-    if (endings.count(run.ending) == 0) continue;
-    for (const std::string& earlier : run.lines) {
-      if (earlier == line) break;
-      before[run.ending].insert(earlier);
-    }
-  }
   std::string out;
   for (const std::string& ending : endings) {
     std::string found;
-    for (const IndexedRun& run : runs) {
-      if (run.ending != ending || !found.empty()) continue;
-      std::vector<std::string> earlier;
-      for (const std::string& l : run.lines) {
-        if (l == line) break;
-        earlier.push_back(l);
-      }
-      for (auto it = earlier.rbegin(); it != earlier.rend() && found.empty(); ++it) {
-        bool unique = true;
-        for (const std::string& other : endings) {
-          if (other != ending && before[other].count(*it) != 0) unique = false;
+    bool later = false;
+    for (bool after : {false, true}) {
+      if (!found.empty()) break;
+      std::vector<std::string> nearest;   // in the first run, nearest first
+      std::map<std::string, int> shared;  // line -> how many of this ending's runs print it
+      std::set<std::string> others;
+      int own_runs = 0;
+      for (const IndexedRun& run : runs) {
+        if (endings.count(run.ending) == 0) continue;
+        bool prints = false;
+        for (const std::string& l : run.lines) prints = prints || l == line;
+        if (!prints) continue;
+        std::vector<std::string> around = Around(run, line, after);
+        if (run.ending != ending) {
+          others.insert(around.begin(), around.end());
+          continue;
         }
-        if (unique) found = *it;
+        if (own_runs++ == 0) {
+          nearest = around;
+          if (!after) std::reverse(nearest.begin(), nearest.end());
+        }
+        for (const std::string& l : std::set<std::string>(around.begin(), around.end())) {
+          ++shared[l];
+        }
+      }
+      for (const std::string& candidate : nearest) {
+        if (shared[candidate] == own_runs && others.count(candidate) == 0) {
+          found = candidate;
+          later = after;
+          break;
+        }
       }
     }
     out += (out.empty() ? "" : "<br> ") + EndingHtml(ending) + " " +
-           (found.empty() ? std::string("(the lines after it tell)")
-                          : "(after " + ScreenHtml(found) + ")");
+           (found.empty() ? std::string("(ask for the whole screen)")
+                          : (later ? "(then " : "(after ") + ScreenHtml(found) + ")");
   }
   return out;
 }

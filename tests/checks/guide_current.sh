@@ -15,7 +15,7 @@ fi
 # Prose lines fit a printed page: at most 100 characters outside code
 # blocks, except a line that is one quoted screen line (in brackets or not).
 long=$(awk '/^```/ { code = !code; next }
-  !code && length($0) > 100 && $0 !~ /^ *\(?<code>[^<]*<\/code>\)?(<br>)? *$/ { print FILENAME ":" FNR ": " $0 }' \
+  !code && length($0) > 100 && $0 !~ /^ *(\((after|then) )?<code>[^<]*<\/code>\)?(<br>)? *$/ { print FILENAME ":" FNR ": " $0 }' \
   "$root/docs/support-guide.md")
 if [ -n "$long" ]; then
   echo "$long"
