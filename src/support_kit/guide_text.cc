@@ -38,6 +38,25 @@ std::string EndingTitle(const std::string& name) {
       {"dun-install-marker-failed", "Stopped: DUN missing, rundunreinst.QU not written"},
       {"reinstall-cannot-start", "Stopped: Windows' setup of DUN did not start"},
       {"reinstall-cannot-complete", "Stopped: the Dial-Up Adapter could not be installed"},
+      // The checks before the first change, and the reinstall that looks.
+      {"refused-temporary-folder", "Refused: started from a temporary folder (zip, web page)"},
+      {"refused-program-missing", "Refused: a Windows program the repair needs is missing"},
+      {"refused-runonce-unopened", "Refused: the RunOnce key could not be opened"},
+      {"refused-no-setup-files", "Refused: Windows' setup files were not found"},
+      {"refused-upgrade-check-failed", "Refused: the list of installed programs was unreadable"},
+      {"refused-upgrade-unknown-uninstaller", "Refused: a DUN upgrade the program cannot remove"},
+      {"refused-upgrade-uninstaller-not-built",
+       "Refused: the upgrade's uninstall command could not be built"},
+      {"dun-not-installed-by-setup", "Stopped: Windows' setup installed no Dial-Up Networking"},
+      {"upgrade-still-installed", "Stopped: the DUN upgrade is still installed"},
+      // The Check's results.
+      {"check-repaired", "Check: REPAIRED"},
+      {"check-repair-under-way", "Check: REPAIR UNDER WAY, restart the PC"},
+      {"check-repair-stopped", "Check: REPAIR STOPPED, start the reinstall"},
+      {"check-winsock2-settings", "Check: NOT WORKING, the Winsock 2 settings are missing"},
+      {"check-winsock2-tcpip", "Check: NOT WORKING, Winsock 2 has no TCP/IP"},
+      {"check-dun-missing", "Check: NOT WORKING, Dial-Up Networking is not installed"},
+      {"check-not-9x", "Check: not Windows 98 or ME"},
   };
   auto it = kTitles.find(name);
   return it == kTitles.end() ? "Ending: " + name : it->second;
