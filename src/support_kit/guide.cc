@@ -720,9 +720,15 @@ std::string WalkthroughDot(const std::vector<Stop>& stops) {
              ";\n";
     }
   }
-  dot += "  done [shape=plaintext, label=\"key: Windows restarts; the repair is done\"];\n";
   if (!stops.empty()) {
-    dot += "  s" + std::to_string(stops.size() - 1) + " -> done [style=bold, penwidth=2.5];\n";
+    const Ending* last = FindEnding(stops.back().ending);
+    const bool restarts = last != nullptr && last->kind == EndingKind::kRepaired;
+    dot += std::string("  done [shape=plaintext, label=\"") +
+           (restarts ? "key: Windows restarts; the repair is done"
+                     : "key: the window closes; the repair is done") +
+           "\"];\n";
+    dot += "  s" + std::to_string(stops.size() - 1) + " -> done" +
+           (restarts ? " [style=bold, penwidth=2.5]" : "") + ";\n";
   }
   return dot + "}\n";
 }
