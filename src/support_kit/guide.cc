@@ -757,20 +757,10 @@ bool WriteDot(const std::string& dot, const std::string& svg_path, std::string* 
   return true;
 }
 
-std::string RunsScreens(const GuideRun& sim, bool banner_once, const GuideRun* main = nullptr) {
+std::string RunsScreens(const GuideRun& sim, bool banner_once) {
   std::string md;
   for (size_t i = 0; i < sim.report.runs.size(); ++i) {
     const RunReport& run = sim.report.runs[i];
-    bool same = false;
-    for (size_t j = 0; main != nullptr && j < main->report.runs.size() && !same; ++j) {
-      if (AfterBanner(main->report.runs[j].shown) != AfterBanner(run.shown)) continue;
-      md +=
-          Wrap("**" + DescribeRun(run, i + 1) + "**: the same screens as run " +
-               std::to_string(j + 1) + " on 98 SE; it ends: " + EndingLink(run.ending_name) + ".") +
-          "\n";
-      same = true;
-    }
-    if (same) continue;
     md += Wrap("**" + DescribeRun(run, i + 1) + "** (`[key]`: the caller presses a key)") + "\n";
     const bool with_banner = banner_once && i == 0;
     md += Block((with_banner ? run.shown : "(the banner)\n" + AfterBanner(run.shown)));
@@ -797,44 +787,124 @@ std::string Walkthrough(const GuideRuns& runs, const std::string& svg) {
   return md;
 }
 
-// The lines of b that differ from a's, run by run, when both have the same
-// runs with the same number of lines; "" otherwise.
-std::string LineDifferences(const GuideRun& a, const GuideRun& b) {
-  if (a.report.runs.size() != b.report.runs.size()) return "";
-  std::string out;
-  for (size_t r = 0; r < a.report.runs.size(); ++r) {
-    const std::vector<std::string> la = Lines(a.report.runs[r].shown);
-    const std::vector<std::string> lb = Lines(b.report.runs[r].shown);
-    if (la.size() != lb.size() || a.report.runs[r].ending != b.report.runs[r].ending) return "";
-    for (size_t i = 0; i < la.size(); ++i) {
-      if (TrimRight(la[i]) == TrimRight(lb[i])) continue;
-      out += Wrap("- Run " + std::to_string(r + 1) + ": `" + TrimRight(lb[i]) + "` instead of `" +
-                      TrimRight(la[i]) + "`",
-                  "  ");
+// A run shown before: the words that name it, and its screens.
+struct ShownRun {
+  std::string name;  // "run 2 on 98 SE" with a link
+  const RunReport* run;
+};
+
+// The lines in which b's screens differ from a's (a longest common
+// subsequence of lines): "" when the endings differ or more than a third of
+// the lines would be listed, "-" when no line differs.
+std::string LineDifferences(const RunReport& a, const RunReport& b) {
+  if (a.ending != b.ending) return "";
+  std::vector<std::string> la, lb;
+  for (const std::string& line : Lines(AfterBanner(a.shown))) la.push_back(TrimRight(line));
+  for (const std::string& line : Lines(AfterBanner(b.shown))) lb.push_back(TrimRight(line));
+  const size_t n = la.size(), m = lb.size();
+  std::vector<std::vector<size_t>> common(n + 1, std::vector<size_t>(m + 1, 0));
+  for (size_t x = n; x-- > 0;) {
+    for (size_t y = m; y-- > 0;) {
+      common[x][y] =
+          la[x] == lb[y] ? common[x + 1][y + 1] + 1 : std::max(common[x + 1][y], common[x][y + 1]);
     }
   }
-  return out.empty() ? "- The same screens.\n" : out;
+  // Lines only in a (removed) and only in b (added), in order; a removed
+  // line followed by an added one reads as the one instead of the other.
+  std::vector<std::pair<char, std::string>> ops;
+  size_t x = 0, y = 0;
+  while (x < n || y < m) {
+    if (x < n && y < m && la[x] == lb[y]) {
+      ++x;
+      ++y;
+    } else if (y < m && (x == n || common[x][y + 1] >= common[x + 1][y])) {
+      ops.push_back({'+', lb[y++]});
+    } else {
+      ops.push_back({'-', la[x++]});
+    }
+  }
+  auto shown = [](const std::string& line) {
+    return line.empty() ? std::string("a blank line") : "`" + line + "`";
+  };
+  std::vector<std::string> items;
+  for (size_t k = 0; k < ops.size(); ++k) {
+    if (ops[k].first == '-' && k + 1 < ops.size() && ops[k + 1].first == '+') {
+      items.push_back(shown(ops[k + 1].second) + " instead of " + shown(ops[k].second));
+      ++k;
+    } else if (ops[k].first == '+' && k + 1 < ops.size() && ops[k + 1].first == '-') {
+      items.push_back(shown(ops[k].second) + " instead of " + shown(ops[k + 1].second));
+      ++k;
+    } else {
+      items.push_back((ops[k].first == '+' ? "also " : "without ") + shown(ops[k].second));
+    }
+  }
+  if (items.empty()) return "-";
+  if (items.size() * 3 > std::max(n, m)) return "";
+  std::string out;
+  for (const std::string& item : items) out += "  " + Wrap("- " + item, "    ");
+  return out;
+}
+
+// Each run of the simulation against the runs shown before: named where
+// the screens are the same, its differing lines where only lines differ,
+// else its screens.
+std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
+                        std::vector<ShownRun>* shown) {
+  std::string md;
+  for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+    const RunReport& run = sim.report.runs[i];
+    const ShownRun* closest = nullptr;
+    std::string diff;
+    for (const ShownRun& earlier : *shown) {
+      std::string d = LineDifferences(*earlier.run, run);
+      if (d.empty()) continue;
+      if (closest == nullptr || d == "-" || (diff != "-" && d.size() < diff.size())) {
+        closest = &earlier;
+        diff = d;
+      }
+      if (diff == "-") break;
+    }
+    const std::string ends =
+        "; it ends: " + EndingLink(run.ending_name) +
+        (run.session_end == sim::SessionRequest::kRestart  ? ", Windows restarts."
+         : run.session_end == sim::SessionRequest::kLogOff ? ", Windows logs off."
+                                                           : ".");
+    if (closest != nullptr && diff == "-") {
+      md += Wrap("- " + DescribeRun(run, i + 1) + ": the same screens as " + closest->name + ends,
+                 "  ");
+    } else if (closest != nullptr) {
+      md += Wrap(
+          "- " + DescribeRun(run, i + 1) + ": as " + closest->name + ends + " These lines differ:",
+          "  ");
+      md += diff;
+    } else {
+      md += Wrap("- " + DescribeRun(run, i + 1) + ends, "  ") + "\n";
+      md += Block(AfterBanner(run.shown)) + "\n";
+    }
+    shown->push_back(
+        {"run " + std::to_string(i + 1) + " on [" + preset + "](#preset-" + preset + ")", &run});
+  }
+  return md + "\n";
 }
 
 std::string OtherPcs(const GuideRuns& runs) {
   std::string md = Heading("##", "other-kinds-of-pc", "Other kinds of PC: only what differs");
   md += Wrap(
-      "Each other kind of PC the simulator knows, against the 98 SE walk-through: the lines that "
-      "differ where the runs are the same, else the screens of each run (after the banner).");
+      "Each other kind of PC the simulator knows, run by run against the runs shown before it: "
+      "named where the screens are the same, the lines that differ where only lines differ, else "
+      "the screens (after the banner).");
   md += "\n";
+  std::vector<ShownRun> shown;
   const GuideRun& main = *PresetRun(runs, kWalkthroughPreset);
+  for (size_t i = 0; i < main.report.runs.size(); ++i) {
+    shown.push_back({"run " + std::to_string(i + 1) + " of [the walk-through](#walkthrough)",
+                     &main.report.runs[i]});
+  }
   for (const auto& [preset, sim] : runs.presets) {
     if (preset.name == kWalkthroughPreset) continue;
     md += Heading("###", "preset-" + preset.name, preset.description);
-    std::string endings;
-    for (const RunReport& run : sim.report.runs) {
-      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending_name);
-    }
-    md += Wrap("Runs: " + endings + ". Reproduce: `" + CommandLineOf({"--preset", preset.name}) +
-               "`.");
-    md += "\n";
-    const std::string diff = LineDifferences(main, sim);
-    md += diff.empty() ? RunsScreens(sim, false, &main) : diff + "\n";
+    md += "Reproduce: `" + CommandLineOf({"--preset", preset.name}) + "`.\n\n";
+    md += RunsAgainst(sim, preset.name, &shown);
   }
   return md;
 }
