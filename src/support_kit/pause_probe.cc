@@ -138,7 +138,10 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
   std::vector<std::pair<std::vector<std::string>, bool>> queue = {{first, false}};
   int run = 0;
   for (int session = 1; session <= kMaxSessions && !queue.empty(); ++session) {
-    for (const auto& [argv, by_windows] : queue) {
+    for (const auto& queued : queue) {
+      // Named copies: a lambda cannot capture structured bindings in C++17.
+      const std::vector<std::string>& argv = queued.first;
+      const bool by_windows = queued.second;
       ++run;
       int pause = 0;
       const size_t run_start = snapshots.size();
