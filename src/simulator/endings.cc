@@ -403,6 +403,8 @@ bool RuleMatches(const ScreenRule& rule, const std::string& output) {
          (rule.unless[0] == '\0' || !Contains(output, rule.unless));
 }
 
+}  // namespace
+
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to
 // start the upgrade's uninstaller:"), which could hold any text at all.
@@ -413,16 +415,15 @@ std::string WithoutEchoedData(const std::string& output) {
   static const char kClose[] = "Please remove the upgrade from Add remove programs and run the\n";
   std::string text = output;
   for (const char* echo : kEchoes) {
+    // The last close is the program's own: the echo may hold the same text.
     size_t from = text.find(echo);
-    size_t to = from == std::string::npos ? from : text.find(kClose, from);
-    if (from != std::string::npos && to != std::string::npos) {
+    size_t to = text.rfind(kClose);
+    if (from != std::string::npos && to != std::string::npos && to > from) {
       text.replace(from, to - from, std::string(echo) + "<uninstall text>\n");
     }
   }
   return text;
 }
-
-}  // namespace
 
 const std::vector<Ending>& Endings() {
   static const std::vector<Ending> kEndings = MakeEndings();
@@ -441,11 +442,6 @@ std::vector<const Ending*> MatchEndings(const std::string& program_output) {
     }
   }
   return found;
-}
-
-const Ending* ClassifyRun(const std::string& output) {
-  std::vector<const Ending*> found = MatchEndings(output);
-  return found.size() == 1 ? found[0] : nullptr;
 }
 
 std::string EndingName(const std::string& output) {

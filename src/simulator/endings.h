@@ -48,8 +48,11 @@ const std::vector<Ending>& Endings();
 // run the program can make.
 std::vector<const Ending*> MatchEndings(const std::string& output);
 
-// The one matching ending, or nullptr when none or several match.
-const Ending* ClassifyRun(const std::string& output);
+// The output without the registry data the program echoes (the upgrade's
+// uninstall text, in the report of an unknown one and of an uninstaller that
+// cannot start), which could hold any text at all: the screen rules and the
+// tests' checks of what a run claims read this.
+std::string WithoutEchoedData(const std::string& output);
 
 // The name to show for a run: the ending's, "unknown" for none, or the
 // names joined with "+" when several match.

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "platform/sim/sim_presets.h"
+#include "simulator/files.h"
+#include "simulator/numbers.h"
 #include "simulator/regedit4.h"
 
 namespace netrevive::simulator {
@@ -58,21 +60,6 @@ bool ReadWholeFile(const fs::path& path, std::string* contents, std::string* why
     return false;
   }
   *contents = text.str();
-  return true;
-}
-
-bool WriteWholeFile(const fs::path& path, const std::string& contents, std::string* why) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    *why = std::string("cannot be written: ") + strerror(errno);
-    return false;
-  }
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  out.close();
-  if (!out) {
-    *why = "cannot be written";
-    return false;
-  }
   return true;
 }
 
@@ -146,20 +133,11 @@ bool Require(const std::string& file, const std::map<std::string, Setting>& sett
 
 bool ParseNumber(const std::string& file, const Setting& setting, const char* name,
                  uint32_t* number, MachineFolderError* error) {
-  const std::string& text = setting.value;
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  std::string digits = hex ? text.substr(2) : text;
-  // strtoull alone would take blanks, signs and a second 0x.
-  bool good =
-      !digits.empty() && digits.size() <= (hex ? 8u : 10u) &&
-      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == std::string::npos;
-  unsigned long long value = good ? strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
-  if (!good || value > 0xFFFFFFFFu) {
+  if (!ParseUnsigned32(setting.value, number)) {
     return Fail(error, file, setting.line,
-                std::string("bad number for ") + name + ": \"" + text +
+                std::string("bad number for ") + name + ": \"" + setting.value +
                     "\" (expected a decimal number or 0x and up to 8 hex digits)");
   }
-  *number = static_cast<uint32_t>(value);
   return true;
 }
 
@@ -323,7 +301,10 @@ bool SaveDrive(const fs::path& drive, const SimMachine& machine, MachineFolderEr
     std::string contents;
     machine.ReadFile(file, &contents);
     std::string why;
-    if (!WriteWholeFile(target, contents, &why)) return Fail(error, target.string(), 0, why);
+    std::string failed;
+    if (!WriteWholeFile(target.string(), contents, &failed, &why)) {
+      return Fail(error, failed, 0, why);
+    }
   }
   return true;
 }
@@ -551,26 +532,6 @@ bool LoadRegistry(const fs::path& dir, SimMachine* machine, MachineFolderError* 
   return true;
 }
 
-// Moves a finished file or folder over the old one. A folder cannot be
-// renamed over a non-empty one, so the old one is moved aside first.
-bool Replace(const fs::path& fresh, const fs::path& target, MachineFolderError* error) {
-  std::error_code ec;
-  if (fs::is_directory(target, ec)) {
-    fs::path old = target;
-    old += ".old";
-    fs::remove_all(old, ec);
-    fs::rename(target, old, ec);
-    if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
-    fs::rename(fresh, target, ec);
-    if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
-    fs::remove_all(old, ec);
-    return true;
-  }
-  fs::rename(fresh, target, ec);
-  if (ec) return Fail(error, target.string(), 0, "cannot be replaced: " + Describe(ec));
-  return true;
-}
-
 }  // namespace
 
 std::string MachineFolderError::ToString() const {
@@ -624,19 +585,20 @@ bool SaveMachineFolder(const std::string& dir, const SimMachine& machine, Sessio
       {kAttributesFile, AttributesText(machine)},
   };
   for (const auto& [name, contents] : files) {
-    fs::path target = root / name;
-    fs::path fresh = target;
-    fresh += ".new";
-    std::string why;
-    if (!WriteWholeFile(fresh, contents, &why)) return Fail(error, fresh.string(), 0, why);
-    if (!Replace(fresh, target, error)) return false;
+    std::string failed, why;
+    if (!WriteWholeFile((root / name).string(), contents, &failed, &why)) {
+      return Fail(error, failed, 0, why);
+    }
   }
   fs::path drive = root / kDriveFolder;
   fs::path fresh = drive;
   fresh += ".new";
   fs::remove_all(fresh, ec);
   if (!SaveDrive(fresh, machine, error)) return false;
-  return Replace(fresh, drive, error);
+  std::string why;
+  if (!ReplaceWith(fresh.string(), drive.string(), &why))
+    return Fail(error, drive.string(), 0, why);
+  return true;
 }
 
 }  // namespace netrevive::simulator

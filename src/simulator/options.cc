@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "platform/sim/sim_presets.h"
+#include "simulator/numbers.h"
 
 namespace netrevive::simulator {
 
@@ -14,32 +15,6 @@ using sim::Op;
 using sim::OpEntry;
 using sim::PresetInfo;
 using sim::PresetMachines;
-
-namespace {
-
-// A status as decimal (with an optional minus) or 0x hex, within 32 bits.
-bool ParseStatus(const std::string& text, RegStatus* status) {
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  bool negative = !hex && !text.empty() && text[0] == '-';
-  std::string digits = text.substr(hex ? 2 : negative ? 1 : 0);
-  // strtoull alone would take blanks, signs and a second 0x.
-  if (digits.empty() || digits.size() > (hex ? 8u : 10u) ||
-      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
-          std::string::npos) {
-    return false;
-  }
-  unsigned long long value = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-  if (hex) {
-    *status = static_cast<RegStatus>(static_cast<uint32_t>(value));
-    return true;
-  }
-  if (value > (negative ? 0x80000000u : 0x7FFFFFFFu)) return false;
-  *status = static_cast<RegStatus>(negative ? -static_cast<long long>(value)
-                                            : static_cast<long long>(value));
-  return true;
-}
-
-}  // namespace
 
 bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   const std::string usage = "expected OP[:PATH]=STATUS[,once][,skip=N], such as RegDeleteKeyA=5";
@@ -93,7 +68,7 @@ bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
     return false;
   }
   parsed.operation = op;
-  if (!ParseStatus(status_text, &parsed.status)) {
+  if (!ParseSigned32(status_text, &parsed.status)) {
     *error = "--inject " + text + ": bad status \"" + status_text +
              "\" (a decimal number or 0x and up to 8 hex digits)";
     return false;
@@ -139,6 +114,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       parsed.one_run = true;
     } else if (arg == "--advice") {
       parsed.advice = true;
+    } else if (arg == "--transcript") {
+      parsed.transcript = true;
     } else if (arg == "--start") {
       if (parsed.start_given) {
         *error = "--start is given twice";
@@ -246,7 +223,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
     *error = std::string(parsed.marker ? "--marker" : "--missing") + " goes with --registry";
     return false;
   }
-  if (!parsed.registry.empty()) parsed.keys = KeySource::kAuto;  // unattended
+  if (parsed.transcript && keys_given && parsed.keys != KeySource::kAuto) {
+    *error = "--transcript answers every pause itself: not with --keys tty";
+    return false;
+  }
+  // Unattended.
+  if (!parsed.registry.empty() || parsed.transcript) parsed.keys = KeySource::kAuto;
   *options = parsed;
   return true;
 }
@@ -255,7 +237,7 @@ std::string SimHelpText() {
   std::string text =
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
       "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,skip=N]]...\n"
-      "                     [--advice] [--start COMMAND_LINE]\n"
+      "                     [--advice] [--start COMMAND_LINE] [--transcript]\n"
       "       netrevive-sim --registry FILE.reg... [--marker] [--missing FILE]... [--advice]\n"
       "       netrevive-sim --guide DIR\n"
       "\n"
@@ -320,6 +302,10 @@ std::string SimHelpText() {
       "                  the command line the user starts the program with, split\n"
       "                  as the C runtime splits it (default: the machine's own\n"
       "                  program path, alone)\n"
+      "  --transcript    print only the dialogue, as the tests keep it: each run's\n"
+      "                  output with <key> at each pause (answered at once), framed by\n"
+      "                  lines <start: ...>, <RunOnce \"NAME\": ...>, <exit N>,\n"
+      "                  <restart requested>, <session ended> and <RunOnce empty>\n"
       "  --guide DIR     write the support guide, DIR/support-guide.md with its\n"
       "                  picture (drawn by Graphviz's dot) and DIR/support-guide.html\n"
       "                  (made by cmark-gfm), and run nothing else\n"

@@ -31,6 +31,7 @@ struct SimOptions {
   std::vector<std::string> registry;   // --registry: predict from these regedit exports
   bool marker = false;                 // --marker
   std::vector<std::string> missing;    // --missing, in the order given
+  bool transcript = false;             // --transcript: print the transcript only
 };
 
 // Reads the command line (argv[0] is skipped). False with a one-line message

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/sim/sim_paths.h"
+
 namespace netrevive::simulator {
 
 using sim::NormalizeKeyPath;
@@ -32,25 +34,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool EqualsIgnoreCase(std::string_view a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-bool StartsWithIgnoreCase(std::string_view text, size_t pos, const char* prefix) {
-  size_t n = 0;
-  while (prefix[n] != '\0') ++n;
-  if (text.size() - pos < n) return false;
-  return EqualsIgnoreCase(text.substr(pos, n), prefix);
 }
 
 std::string Quoted(std::string_view text) {
@@ -145,7 +128,7 @@ class Parser {
     std::string root = path.substr(0, slash);
     const char* canonical = nullptr;
     for (const char* name : kRootNames) {
-      if (EqualsIgnoreCase(root, name)) canonical = name;
+      if (sim::EqualsNoCase(root, name)) canonical = name;
     }
     if (canonical == nullptr) {
       return Fail(LineNumber(), "unknown root key " + Quoted(root) +
@@ -227,9 +210,9 @@ class Parser {
       value.remove = true;
       value.type = 1;
       ok = ExpectEnd(line, pos + 1);
-    } else if (StartsWithIgnoreCase(line, pos, "dword:")) {
+    } else if (sim::StartsWithNoCase(line.substr(pos), "dword:")) {
       ok = ParseDword(line, pos + 6, &value);
-    } else if (StartsWithIgnoreCase(line, pos, "hex")) {
+    } else if (sim::StartsWithNoCase(line.substr(pos), "hex")) {
       ok = ParseHex(line, pos + 3, &value);
     } else {
       ok = Fail(LineNumber(), "unknown value data " + Quoted(line.substr(pos)) +

@@ -26,17 +26,17 @@ enum class EventKind {
   kEndingMeaning,     // ending (--advice)
   kEndingAdvice,      // ending (--advice)
   kInjectedFault,     // text: the call the fault plan failed
-  kHelperStarted,     // text: the command line, folder ("" none), effect
+  kHelperStarted,     // text: the command line, folder ("" none), effect, request (a restart)
   kHelperNotStarted,  // text: the program, number: the status
   kExitWindows,       // request: what the program asked Windows for
   // ---- Windows around the runs
-  kUserStarts,         // text: what the user starts
+  kUserStarts,         // command: the command line the user starts; text: as shown
   kLastSessionEnded,   // request: how the machine's last session ended before the simulation
   kSessionEnds,        // request: Windows restarts or the user logs on again
   kRunOnceEmpty,       // session: nothing is scheduled
   kRunOnceEntry,       // session, entry: Windows takes an entry
   kRunOnceDropped,     // entry: Windows drops it (not found, drive gone)
-  kWindowsRuns,        // entry: Windows runs a helper from RunOnce; effect
+  kWindowsRuns,        // entry: Windows runs a helper from RunOnce; effect, request
   kSimulationEnds,     // no restart or log-off was requested
   kStoppedAtOneRun,    // request: --one-run stops before Windows goes on
   kStoppedAtSessions,  // number: the session limit
@@ -47,6 +47,7 @@ enum class EventKind {
 struct SimEvent {
   EventKind kind = EventKind::kReportLine;
   std::string text;
+  std::string command;
   int number = 0;
   int session = 0;
   sim::SessionRequest request = sim::SessionRequest::kNone;

@@ -69,7 +69,7 @@ class Simulation {
                   const std::string& runonce_command = "");
   // Plays the RunOnce entries of the session that starts. False when there
   // were none.
-  bool RunOnceEntries(SessionStart& start);
+  bool PlayEntries(SessionStart& start);
   // Lists the changes between the snapshot and now under the heading.
   void PrintChanges(const std::string& heading, const ChangeMark& before);
   void PrintSummary(const ChangeMark& before);
@@ -129,6 +129,7 @@ void Simulation::ReportNewCalls() {
         helper.text = run.command_line;
         helper.folder = run.working_directory;
         helper.effect = run.recognised ? run.effect : "not a known setup program, no change";
+        if (run.requested_restart) helper.request = SessionRequest::kRestart;
         out_.Add(helper);
         helper_runs_.push_back(HelperRunNote{session_, run.command_line, helper.effect, false});
       } else {
@@ -187,7 +188,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   report_.runs.push_back(run);
 }
 
-bool Simulation::RunOnceEntries(SessionStart& start) {
+bool Simulation::PlayEntries(SessionStart& start) {
   if (!start.any_entries()) {
     SimEvent empty = Event(EventKind::kRunOnceEmpty);
     empty.session = session_;
@@ -212,6 +213,7 @@ bool Simulation::RunOnceEntries(SessionStart& start) {
         event.kind = EventKind::kWindowsRuns;
         event.effect =
             entry.helper.recognised ? entry.helper.effect : "not a known setup program, no change";
+        if (entry.helper.requested_restart) event.request = SessionRequest::kRestart;
         out_.Add(event);
         helper_runs_.push_back(HelperRunNote{session_, entry.command, event.effect, true});
         break;
@@ -238,6 +240,7 @@ SessionRequest Simulation::Run() {
     const std::string& start = settings_.program.empty() ? machine_.self_path() : settings_.program;
     if (first.empty()) first = {start};
     SimEvent user = Event(EventKind::kUserStarts);
+    user.command = settings_.first_argv.empty() ? start : settings_.start_text;
     user.text = settings_.first_argv.empty() ? start : Quote(settings_.start_text);
     out_.Add(user);
     RunProgram(first);
@@ -274,7 +277,7 @@ SessionRequest Simulation::Run() {
     SessionStart start(machine_);
     ++session_;
     ChangeMark session_start = MarkChanges(machine_);
-    if (!RunOnceEntries(start)) break;
+    if (!PlayEntries(start)) break;
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
   }

@@ -12,6 +12,10 @@
 
 #include "platform/sim/sim_presets.h"
 #include "simulator/endings.h"
+#include "simulator/files.h"
+#include "simulator/machine_export.h"
+#include "simulator/machine_source.h"
+#include "simulator/options.h"
 #include "support_kit/guide_html.h"
 #include "support_kit/guide_text.h"
 #include "support_kit/pause_probe.h"
@@ -26,12 +30,17 @@ using sim::SimMachine;
 using simulator::Ending;
 using simulator::EndingKind;
 using simulator::Endings;
+using simulator::ExportBranch;
+using simulator::ExportBranches;
+using simulator::ExportCommand;
 using simulator::FindEnding;
 using simulator::KeySource;
 using simulator::KindName;
+using simulator::ParseSimOptions;
 using simulator::RunReport;
 using simulator::RunSessions;
 using simulator::SessionSettings;
+using simulator::SimOptions;
 using simulator::SimOutput;
 
 namespace {
@@ -221,8 +230,8 @@ struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
   std::vector<std::string> args;
-  const char* inject;  // OP:PATH, given each code as =CODE
-  std::vector<int> codes;
+  sim::Op op;        // the step's operation, failed with each of its real statuses
+  const char* path;  // where (--inject OP:PATH), "" for any
 };
 
 const std::vector<CodeStep>& CodeSteps() {
@@ -230,38 +239,38 @@ const std::vector<CodeStep>& CodeSteps() {
       {"Deleting the Winsock2 key (fresh run)",
        "There was an error deleting the winsock2 key.",
        {},
-       "RegDeleteKeyA:HKLM\\System\\CurrentControlSet\\Services\\Winsock2",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegDeleteKeyA,
+       "HKLM\\System\\CurrentControlSet\\Services\\Winsock2"},
       {"Opening the list of installed programs (fresh run)",
        "Unable to check for DUN Upgrades.",
        {},
-       "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegOpenKeyExA,
+       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
       {"Counting the installed programs (fresh run)",
        "Unable to query information from",
        {},
-       "RegQueryInfoKeyA",
-       {5, 87, 234, 1009, 1015}},
+       sim::Op::kRegQueryInfoKeyA,
+       ""},
       {"Reading the installed programs' names (fresh run)",
        "There has been an error while enumerating keys under",
        {},
-       "RegEnumKeyA",
-       {5, 87, 234, 259, 1009, 1015}},
+       sim::Op::kRegEnumKeyA,
+       ""},
       {"Opening RunOnce to write the program's entry (fresh or UpgradeRemove run)",
        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.",
        {},
-       "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-       {2, 5, 87, 1009, 1011, 1015}},
+       sim::Op::kRegOpenKeyExA,
+       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
       {"Writing the program's RunOnce entry (fresh or UpgradeRemove run)",
        "We were unable to write data to the registry key:",
        {},
-       "RegSetValueExA",
-       {5, 87, 1009, 1015}},
+       sim::Op::kRegSetValueExA,
+       ""},
       {"Taking back the RunOnce entry when an upgrade's uninstaller cannot start",
        "Unable to remove the value \"QU Netrevive\" from the key:",
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
-       "RegDeleteValueA",
-       {5, 1009, 1015}},
+       sim::Op::kRegDeleteValueA,
+       ""},
   };
   return kSteps;
 }
@@ -269,10 +278,11 @@ const std::vector<CodeStep>& CodeSteps() {
 bool CodeTable(std::string* md, std::string* error) {
   std::vector<std::vector<std::string>> rows;
   for (const CodeStep& step : CodeSteps()) {
-    for (int code : step.codes) {
+    for (int code : sim::RealStatuses(step.op)) {
       std::vector<std::string> args = step.args;
       args.push_back("--inject");
-      args.push_back(std::string(step.inject) + "=" + std::to_string(code));
+      args.push_back(std::string(sim::OpName(step.op)) + (step.path[0] == '\0' ? "" : ":") +
+                     step.path + "=" + std::to_string(code));
       GuideRun sim;
       if (!SimulateInMemory(args, &sim, error)) return false;
       std::string ending;
@@ -1020,22 +1030,10 @@ constexpr const char kIntro[] =
     "- [Endings](#endings), [the backups](#the-backups), [predicting the repair](#prediction)\n\n";
 
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::string tmp = path + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) {
-      *error = "cannot write " + tmp;
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    *error = "cannot write " + path + ": " + ec.message();
-    return false;
-  }
-  return true;
+  std::string file, why;
+  if (simulator::WriteWholeFile(path, text, &file, &why)) return true;
+  *error = file + " " + why;
+  return false;
 }
 
 }  // namespace
@@ -1047,15 +1045,23 @@ std::string CommandLineOf(const std::vector<std::string>& args) {
 }
 
 bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::string* error) {
-  SimMachine machine;
-  SessionSettings settings;
-  if (!BuildSimulatedPc(args, &machine, &settings.first_argv, &settings.start_text, error)) {
+  std::vector<const char*> argv = {"netrevive-sim", "--keys", "auto"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  SimOptions options;
+  if (!ParseSimOptions(static_cast<int>(argv.size()), argv.data(), &options, error)) return false;
+  if (!options.machine_dir.empty() || !options.guide_dir.empty() || options.one_run) {
+    *error = "only built-in machines are simulated in memory";
     return false;
   }
+  simulator::MachineSource source;
+  simulator::MachineFault fault;
+  if (!simulator::GetMachine(options, &source, &fault, error)) return false;
   *run = GuideRun{};
   SimOutput out(nullptr, &run->events);
+  SessionSettings settings = simulator::SettingsFor(options, source);
   settings.keys = KeySource::kAuto;
   settings.report = &run->report;
+  SimMachine& machine = source.machine;
   RunSessions(machine, settings, out);
   return true;
 }

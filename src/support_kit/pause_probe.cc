@@ -8,6 +8,7 @@
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_session_start.h"
 #include "simulator/endings.h"
+#include "simulator/machine_source.h"
 #include "simulator/options.h"
 #include "simulator/session_player.h"
 
@@ -98,8 +99,7 @@ std::string FirstLine(const std::string& screen) {
 }  // namespace
 
 bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
-                      std::vector<std::string>* first_argv, std::string* start_text,
-                      std::string* error) {
+                      std::vector<std::string>* first_argv, std::string* error) {
   std::vector<const char*> argv = {"netrevive-sim", "--keys", "auto"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   simulator::SimOptions options;
@@ -111,19 +111,15 @@ bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
     *error = "only built-in machines are simulated in memory";
     return false;
   }
-  if (!sim::MakePresetMachine(options.preset.empty() ? "98se" : options.preset, machine)) {
-    *error = "unknown preset " + options.preset;
-    return false;
+  simulator::MachineSource source;
+  simulator::MachineFault fault;
+  if (!simulator::GetMachine(options, &source, &fault, error)) return false;
+  const simulator::SessionSettings settings = simulator::SettingsFor(options, source);
+  *first_argv = settings.first_argv;
+  if (first_argv->empty()) {
+    *first_argv = {settings.program.empty() ? source.machine.self_path() : settings.program};
   }
-  for (const sim::FaultRule& rule : options.faults) machine->AddFault(rule);
-  first_argv->clear();
-  start_text->clear();
-  if (options.start_given) {
-    *first_argv = sim::SplitCommandLine(options.start);
-    *start_text = options.start;
-  } else {
-    *first_argv = {options.program.empty() ? machine->self_path() : options.program};
-  }
+  *machine = std::move(source.machine);
   return true;
 }
 
@@ -131,8 +127,7 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
                 std::string* error) {
   SimMachine machine;
   std::vector<std::string> first;
-  std::string start_text;
-  if (!BuildSimulatedPc(args, &machine, &first, &start_text, error)) return false;
+  if (!BuildSimulatedPc(args, &machine, &first, error)) return false;
   const SimMachine before = machine;
   std::vector<Snapshot> snapshots;
   std::vector<std::pair<std::vector<std::string>, bool>> queue = {{first, false}};

@@ -37,8 +37,7 @@ struct Stop {
 // The simulated PC for netrevive-sim's arguments (presets, --inject,
 // --program, --start; --keys auto implied) and the user's first command line.
 bool BuildSimulatedPc(const std::vector<std::string>& args, sim::SimMachine* machine,
-                      std::vector<std::string>* first_argv, std::string* start_text,
-                      std::string* error);
+                      std::vector<std::string>* first_argv, std::string* error);
 
 // Plays the repair for netrevive-sim's arguments (as SimulateInMemory takes
 // them) and lists its stops. False with a message for arguments it does

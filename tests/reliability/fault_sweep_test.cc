@@ -21,42 +21,6 @@
 namespace netrevive::reliability {
 namespace {
 
-// The statuses each operation is failed with. Registry calls: those the
-// Windows 9x registry returns (missing key, access denied, bad parameter,
-// more data, a corrupt or unreadable registry, no more items for a list
-// that shrank). Calls with a yes/no result: the status only fills the last
-// error; a few real ones are enough.
-const std::map<Op, std::vector<RegStatus>> kStatuses = {
-    {Op::kRegOpenKeyExA, {2, 5, 87, 1009, 1011, 1015}},
-    {Op::kRegQueryInfoKeyA, {5, 87, 234, 1009, 1015}},
-    {Op::kRegEnumKeyA, {5, 87, 234, 259, 1009, 1015}},
-    {Op::kRegQueryValueExA, {2, 5, 87, 234, 1009, 1015}},
-    {Op::kRegSetValueExA, {5, 87, 1009, 1015}},
-    {Op::kRegDeleteKeyA, {2, 5, 87, 1009, 1011, 1015}},
-    // 2 would say the value is already gone, which the program rightly
-    // counts as removed; on a value that is there it cannot happen.
-    {Op::kRegDeleteValueA, {5, 1009, 1015}},
-    {Op::kRegCloseKey, {6, 1009}},
-    {Op::kGetWindowsDirectoryA, {5}},
-    {Op::kGetVersionExA, {87}},
-    {Op::kCopyFileA, {2, 5}},
-    {Op::kDeleteFileA, {2, 5}},
-    {Op::kOpenFileForRead, {2, 5}},
-    {Op::kOpenFileForWrite, {3, 5}},
-    {Op::kWriteFile, {5}},
-    {Op::kCloseFile, {5}},
-    {Op::kCreateProcessA, {2, 5}},  // the program file is missing, or may not be run
-    {Op::kWaitForSingleObject, {6}},
-    {Op::kCloseHandle, {6}},
-    {Op::kExitWindowsEx, {5}},
-    {Op::kGetFileAttributesA, {2, 3}},
-    {Op::kSetFileAttributesA, {2, 5}},
-    {Op::kGetDriveTypeA, {5}},  // answers DRIVE_UNKNOWN
-    {Op::kGetModuleFileNameA, {122}},
-    {Op::kGetShortPathNameA, {2, 3}},
-    {Op::kSetConsoleCtrlHandler, {87}},
-};
-
 // Failures the program goes on from without a word, each for a reason; a
 // failure of any other call must change what it prints.
 const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call, RegStatus status) {
@@ -248,7 +212,7 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
     for (;; ++n) {
       const bool in_run = n <= clean_calls.size();
       const std::vector<RegStatus> statuses =
-          in_run ? kStatuses.at(clean_calls[n - 1].operation) : std::vector<RegStatus>{5};
+          in_run ? sim::RealStatuses(clean_calls[n - 1].operation) : std::vector<RegStatus>{5};
       bool met = false;
       for (RegStatus status : statuses) {
         sim::SimMachine machine = s.machine;
@@ -302,7 +266,7 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
     for (const sim::CallRecord& call : clean.calls()) operations.insert(call.operation);
     for (Op op : operations) {
       const sim::CallRecord& first = clean.calls()[clean.FirstCallIndex(op) - 1];
-      for (RegStatus status : kStatuses.at(op)) {
+      for (RegStatus status : sim::RealStatuses(op)) {
         sim::SimMachine machine = s.machine;
         machine.FailOperation(op, "", status, /*persistent=*/true);
         RunOutput out = RunProgram(machine, s.args);
@@ -334,7 +298,8 @@ TEST(FaultSweepTest, TwoFailuresInOneRun) {
     RunProgram(clean, s.args);
     const std::vector<sim::CallRecord> clean_calls = clean.calls();
     for (uint64_t first = 1; first <= clean_calls.size(); ++first) {
-      const std::vector<RegStatus> first_statuses = kStatuses.at(clean_calls[first - 1].operation);
+      const std::vector<RegStatus> first_statuses =
+          sim::RealStatuses(clean_calls[first - 1].operation);
       const RegStatus first_status = first_statuses[first % first_statuses.size()];
       sim::SimMachine once = s.machine;
       once.FailCallNumber(first, first_status);
@@ -342,7 +307,7 @@ TEST(FaultSweepTest, TwoFailuresInOneRun) {
       const std::vector<sim::CallRecord> once_calls = once.calls();
       for (uint64_t second = first + 1; second <= once_calls.size(); ++second) {
         const sim::CallRecord& failed = once_calls[second - 1];
-        const std::vector<RegStatus> statuses = kStatuses.at(failed.operation);
+        const std::vector<RegStatus> statuses = sim::RealStatuses(failed.operation);
         const RegStatus status = statuses[(first + second) % statuses.size()];
         sim::SimMachine machine = s.machine;
         machine.FailCallNumber(first, first_status);

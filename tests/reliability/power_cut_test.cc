@@ -40,14 +40,19 @@ std::string AfterBanner(const std::string& transcript) {
 }
 
 // The last line the run printed before it ended.
-std::string LastLine(const std::string& transcript) {
+std::string LastLine(const std::string& shown) {
+  std::string transcript = shown;
+  const std::string mark = testing::kKeyMark;
+  for (size_t at = 0; (at = transcript.find(mark, at)) != std::string::npos;) {
+    transcript.erase(at, mark.size());
+  }
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < transcript.size()) {
     size_t end = transcript.find('\n', start);
     if (end == std::string::npos) end = transcript.size();
     std::string line = transcript.substr(start, end - start);
-    if (!line.empty() && line != "== [key]") lines.push_back(line);
+    if (!line.empty()) lines.push_back(line);
     start = end + 1;
   }
   return lines.empty() ? "" : lines.back();

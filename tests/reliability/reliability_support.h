@@ -112,24 +112,6 @@ inline bool EndsWith(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The transcript without the registry data the program shows: the upgrade's
-// uninstall text, in the report of an unknown one and of an uninstaller
-// that cannot start. Its own next line closes each of those echoes.
-inline std::string WithoutEchoedData(const std::string& transcript) {
-  static const char* const kEchoes[] = {"\nUnknown uninstall string: ",
-                                        "\nUnable to start the upgrade's uninstaller:\n\t"};
-  static const char kClose[] = "Please remove the upgrade from Add remove programs and run the\n";
-  std::string text = transcript;
-  for (const char* echo : kEchoes) {
-    size_t from = text.find(echo);
-    size_t to = text.rfind(kClose);
-    if (from != std::string::npos && to != std::string::npos && to > from) {
-      text.replace(from, to - from, std::string(echo) + "<uninstall text>\n");
-    }
-  }
-  return text;
-}
-
 // ---- Rules every run keeps ----------------------------------------------------
 
 // What the calls of a run have shown the program did so far.
@@ -379,7 +361,7 @@ inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunM
     Learn(c, &f);
   }
   RunEndsWell(out, f, &broken);
-  const std::string said = WithoutEchoedData(out.transcript);
+  const std::string said = simulator::WithoutEchoedData(out.transcript);
   ClaimsMatchDeeds(said, f, &broken);
   NothingLeftBehind(machine, said, f, &broken);
   EndsInOneNamedEnding(out, &broken);

@@ -18,12 +18,13 @@ namespace {
 using sim::MakeDefaultMachine;
 using sim::Op;
 using sim::SimMachine;
-using testing::ExpectedTranscript;
+using testing::ExpectedScenarioText;
 using testing::ResumeAfterRestart;
 using testing::RunFresh;
 using testing::RunOnceValue;
 using testing::RunOutput;
 using testing::RunProgram;
+using testing::ScenarioText;
 
 constexpr const char* kMarker = "C:\\WINDOWS\\rundunreinst.QU";
 
@@ -43,7 +44,8 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
 
   RunOutput first = RunFresh(machine);
   EXPECT_EQ(first.exit_status, 0);
-  EXPECT_EQ(first.transcript, ExpectedTranscript("repair_98se_fresh", first.transcript));
+  EXPECT_EQ(ScenarioText("repair_98se_fresh", first),
+            ExpectedScenarioText("repair_98se_fresh", first));
   EXPECT_FALSE(first.unflushed_pause);
 
   // Backups taken (the older one replaced), Winsock2 gone, DUN uninstalled, the next run scheduled.
@@ -85,7 +87,8 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
 
   RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
-  EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_reinstall", second.transcript));
+  EXPECT_EQ(ScenarioText("repair_98se_reinstall", second),
+            ExpectedScenarioText("repair_98se_reinstall", second));
   EXPECT_FALSE(second.unflushed_pause);
   EXPECT_FALSE(machine.FileExists(kMarker));
   EXPECT_EQ(RunOnceValue(machine), "<none>");
@@ -110,7 +113,8 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   machine.BeginNewSession();
   size_t helpers = machine.processes().size();
   RunOutput third = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
-  EXPECT_EQ(third.transcript, ExpectedTranscript("reinstall_without_marker", third.transcript));
+  EXPECT_EQ(ScenarioText("reinstall_without_marker", third),
+            ExpectedScenarioText("reinstall_without_marker", third));
   EXPECT_EQ(third.keys, 1);
   EXPECT_EQ(machine.processes().size(), helpers);
 }
@@ -118,7 +122,8 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
 TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
   SimMachine machine = MakeDefaultMachine();
   RunOutput run = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
-  EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_remove_run", run.transcript));
+  EXPECT_EQ(ScenarioText("upgrade_remove_run", run),
+            ExpectedScenarioText("upgrade_remove_run", run));
   EXPECT_FALSE(sim::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   EXPECT_TRUE(machine.FileExists(kMarker));
@@ -156,7 +161,7 @@ TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-dun", &machine));
   RunOutput run = RunFresh(machine);
-  EXPECT_EQ(run.transcript, ExpectedTranscript("repair_no_dun", run.transcript));
+  EXPECT_EQ(ScenarioText("repair_no_dun", run), ExpectedScenarioText("repair_no_dun", run));
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_FALSE(machine.FileExists(kMarker));
   EXPECT_EQ(RunOnceValue(machine), "<none>");
@@ -210,7 +215,7 @@ TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
     ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
-    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.preset;
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.preset;
     EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.preset;
     EXPECT_TRUE(machine.processes().empty()) << c.preset;
   }
@@ -229,7 +234,7 @@ TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
   RunOutput run = RunFresh(machine);
-  EXPECT_EQ(run.transcript, ExpectedTranscript("missing_winsock2", run.transcript));
+  EXPECT_EQ(ScenarioText("missing_winsock2", run), ExpectedScenarioText("missing_winsock2", run));
   EXPECT_TRUE(machine.processes().empty());
   EXPECT_TRUE(sim::DunInstalled(machine));
 }
@@ -260,7 +265,8 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(run.exit_status, 0) << c.transcript;
-    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run))
+        << c.transcript;
     EXPECT_FALSE(run.unflushed_pause) << c.transcript;
     EXPECT_FALSE(machine.FileExists(kMarker)) << c.transcript;
     EXPECT_FALSE(machine.restart_requested()) << c.transcript;
@@ -278,7 +284,7 @@ TEST(RepairTest, RestartHelperThatCannotStartLeavesEntryAndMarker) {
   SimMachine machine = MakeDefaultMachine();
   machine.FailCallNumber(starts[1].index, 2);
   RunOutput run = RunFresh(machine);
-  EXPECT_EQ(run.transcript, ExpectedTranscript("fail_start_reboot", run.transcript));
+  EXPECT_EQ(ScenarioText("fail_start_reboot", run), ExpectedScenarioText("fail_start_reboot", run));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   EXPECT_TRUE(machine.FileExists(kMarker));
   EXPECT_FALSE(machine.restart_requested());
@@ -303,7 +309,8 @@ TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
     ASSERT_EQ(starts.size(), 3u);
     machine.FailCallNumber(starts[c.failing_start - 1].index, 2);
     RunOutput run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
-    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run))
+        << c.transcript;
     // The marker is consumed whatever happens later.
     EXPECT_FALSE(machine.FileExists(kMarker)) << c.transcript;
     EXPECT_FALSE(machine.restart_requested()) << c.transcript;
@@ -383,7 +390,7 @@ TEST(RepairTest, StartPathsAndTheResumeEntriesMadeOfThem) {
     RunOutput run = RunProgram(machine, args);
     EXPECT_FALSE(run.unflushed_pause) << c.name;
     if (c.refusal != nullptr) {
-      EXPECT_EQ(run.transcript, ExpectedTranscript(c.refusal, run.transcript)) << c.name;
+      EXPECT_EQ(ScenarioText(c.refusal, run), ExpectedScenarioText(c.refusal, run)) << c.name;
       EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
       EXPECT_TRUE(machine.processes().empty()) << c.name;
       continue;
@@ -418,7 +425,7 @@ TEST(RepairTest, MissingRnaInfStopsTheRepairBeforeItStartsOrTheReinstall) {
     }
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
     RunOutput run = RunProgram(machine, args);
-    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.name;
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.name;
     EXPECT_TRUE(machine.processes().empty()) << c.name;
     EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
     if (c.mode[0] == '\0') {
@@ -435,7 +442,8 @@ TEST(RepairTest, SelfPathTooLongIsRefused) {
   machine.set_self_path("C:\\" + std::string(495, 'p'));  // 498 characters
   sim::MachineSnapshot before = sim::TakeSnapshot(machine);
   RunOutput run = RunFresh(machine);
-  EXPECT_EQ(run.transcript, ExpectedTranscript("self_path_too_long", run.transcript));
+  EXPECT_EQ(ScenarioText("self_path_too_long", run),
+            ExpectedScenarioText("self_path_too_long", run));
   EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
   EXPECT_TRUE(machine.processes().empty());
 }

@@ -17,12 +17,13 @@ namespace {
 using sim::MakeDefaultMachine;
 using sim::Op;
 using sim::SimMachine;
-using testing::ExpectedTranscript;
+using testing::ExpectedScenarioText;
 using testing::ResumeAfterRestart;
 using testing::RunFresh;
 using testing::RunOnceValue;
 using testing::RunOutput;
 using testing::RunProgram;
+using testing::ScenarioText;
 
 constexpr const char* kRundllText =
     "rundll.exe setupx.dll,InstallHinfSection DefaultUninstall 132 C:\\WINDOWS\\INF\\MSDUN.INF";
@@ -82,17 +83,20 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
   RunOutput first = RunFresh(machine);
-  EXPECT_EQ(first.transcript, ExpectedTranscript("upgrade_dunsetup_fresh", first.transcript));
+  EXPECT_EQ(ScenarioText("upgrade_dunsetup_fresh", first),
+            ExpectedScenarioText("upgrade_dunsetup_fresh", first));
 
   RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
-  EXPECT_EQ(second.transcript, ExpectedTranscript("upgrade_remove_run", second.transcript));
+  EXPECT_EQ(ScenarioText("upgrade_remove_run", second),
+            ExpectedScenarioText("upgrade_remove_run", second));
   EXPECT_FALSE(sim::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
 
   RunOutput third;
   ASSERT_TRUE(ResumeAfterRestart(machine, &third));
-  EXPECT_EQ(third.transcript, ExpectedTranscript("repair_98se_reinstall", third.transcript));
+  EXPECT_EQ(ScenarioText("repair_98se_reinstall", third),
+            ExpectedScenarioText("repair_98se_reinstall", third));
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
@@ -107,10 +111,12 @@ TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
   RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
   // A complete fresh run on a machine without the upgrade.
-  EXPECT_EQ(second.transcript, ExpectedTranscript("repair_98se_fresh", second.transcript));
+  EXPECT_EQ(ScenarioText("repair_98se_fresh", second),
+            ExpectedScenarioText("repair_98se_fresh", second));
   RunOutput third;
   ASSERT_TRUE(ResumeAfterRestart(machine, &third));
-  EXPECT_EQ(third.transcript, ExpectedTranscript("repair_98se_reinstall", third.transcript));
+  EXPECT_EQ(ScenarioText("repair_98se_reinstall", third),
+            ExpectedScenarioText("repair_98se_reinstall", third));
   EXPECT_TRUE(sim::DunInstalled(machine));
 }
 
@@ -159,7 +165,7 @@ TEST(UpgradeTest, UnknownUninstallStringTranscript) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("upgrade-unknown", &machine));
   RunOutput run = RunFresh(machine);
-  EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_unknown", run.transcript));
+  EXPECT_EQ(ScenarioText("upgrade_unknown", run), ExpectedScenarioText("upgrade_unknown", run));
   EXPECT_TRUE(machine.processes().empty());
 }
 
@@ -218,7 +224,8 @@ TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
     ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
     machine.FailOperation(c.operation, sim::kUninstallPath, c.status, /*persistent=*/true);
     RunOutput run = RunFresh(machine);
-    EXPECT_EQ(run.transcript, ExpectedTranscript(c.transcript, run.transcript)) << c.transcript;
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run))
+        << c.transcript;
     EXPECT_TRUE(machine.processes().empty()) << c.transcript;
     EXPECT_EQ(RunOnceValue(machine), "<none>") << c.transcript;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.transcript;
@@ -234,7 +241,8 @@ TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
     machine.RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe");
     if (gone_already) machine.FailOperation(Op::kRegDeleteValueA, "", kErrorFileNotFound);
     RunOutput run = RunFresh(machine);
-    EXPECT_EQ(run.transcript, ExpectedTranscript("upgrade_cannot_start", run.transcript))
+    EXPECT_EQ(ScenarioText("upgrade_cannot_start", run),
+              ExpectedScenarioText("upgrade_cannot_start", run))
         << gone_already;
     EXPECT_EQ(RunOnceValue(machine) == "<none>", !gone_already);
     EXPECT_FALSE(machine.logoff_requested());

@@ -11,17 +11,6 @@
 namespace netrevive::testing {
 namespace {
 
-// Each piece must occur in the text, in this order.
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& pieces) {
-  size_t pos = 0;
-  for (const std::string& piece : pieces) {
-    size_t found = text.find(piece, pos);
-    ASSERT_NE(found, std::string::npos) << "missing, or out of order: " << piece << "\n---\n"
-                                        << text;
-    pos = found + piece.size();
-  }
-}
-
 size_t Count(const std::string& text, const std::string& piece) {
   size_t n = 0;
   for (size_t pos = text.find(piece); pos != std::string::npos; pos = text.find(piece, pos + 1)) {
@@ -30,91 +19,65 @@ size_t Count(const std::string& text, const std::string& piece) {
   return n;
 }
 
+constexpr const char kUninstall[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// A failure injected into netrevive-sim gives the very transcript the
+// scenario tests keep for the same failure (tests/transcripts/).
 struct InjectCase {
-  const char* label;
-  std::vector<std::string> injects;
-  std::vector<std::string> expected_in_order;
+  const char* transcript;
+  std::vector<std::string> args;
 };
 
 class NetreviveSimInject : public ::testing::TestWithParam<InjectCase> {};
 
-TEST_P(NetreviveSimInject, TheProgramReportsTheFailure) {
-  const InjectCase& c = GetParam();
-  std::vector<std::string> args = {"--keys", "auto"};
-  for (const std::string& inject : c.injects) {
-    args.push_back("--inject");
-    args.push_back(inject);
-  }
+TEST_P(NetreviveSimInject, PrintsTheScenarioTestsTranscript) {
+  std::vector<std::string> args = GetParam().args;
+  args.push_back("--transcript");
   SimRun run = RunSim(args);
   ASSERT_EQ(run.exit_status, 0) << run.err;
-  ExpectInOrder(run.out, c.expected_in_order);
+  EXPECT_EQ(run.out, ExpectedTranscript(GetParam().transcript, run.out));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NetreviveSimInject,
     ::testing::Values(
-        InjectCase{"Winsock2Deletion",
-                   {"RegDeleteKeyA=5"},
-                   {"== injected fault: ", " RegDeleteKeyA ", "(status 5) [fault]\n",
-                    "There was an error deleting the winsock2 key. \n"
-                    "The error code is as follows: 5\n"
-                    "We are unable to continue.\n"
-                    "Press any key to terminate the program.\n"
-                    "== [key]\n"
-                    "An error occured while removing the registry keys.\n",
-                    "== no restart or log-off was requested; the simulation ends\n",
-                    "== program runs: 1, restarts: 0, log-offs: 0\n"}},
-        InjectCase{"ServicesKeyOpen",
-                   {"RegOpenKeyExA:HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services=5"},
-                   {"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"
-                    "Unable to continue.\n"
-                    "press any key to terminate the program.\n"
-                    "== [key]\n"
-                    "\n"
-                    "An error occured while removing the registry keys.\n"}},
-        InjectCase{"UninstallHelperStart",
-                   {"CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
-                   {"Press any key to continue.\n== [key]\n",
-                    "== helper not started: C:\\WINDOWS\\rundll32.exe (status 2)\n",
-                    "Unable to remove DUN, remove DUN thru add remove programs.\n\n"
-                    "Press any key to terminate the program.\n== [key]\n"
-                    "Uninstallation of Dial-Up Networking Failed.\n"}},
-        InjectCase{"RunOnceOpen",
-                   {"RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce=5"},
-                   {"DO NOT TERMINATE THIS PROGRAM AT THIS TIME!\n== [key]\n",
-                    "Unable to open the key: "
-                    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.\n"
-                    "Error code: 5\n"
-                    "If you reboot the machine and reinstall DUN everything will be fine.\n"
-                    "Please report the error code as their might be more things wrong then meets "
-                    "the eye.\n"
-                    "Press any key to terminate the program.\n== [key]\n",
-                    "== no restart or log-off was requested; the simulation ends\n"}},
-        InjectCase{"RunOnceWrite",
-                   {"RegSetValueExA=1015"},
-                   {"We were unable to write data to the registry key:\n"
-                    "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\n"
-                    "The errorcode was: 1015\n"
-                    "Please Reboot the machine and reinstall DUN. Report the Error Code.\n\n"
-                    "Press any key to terminate the program.\n== [key]\n",
-                    "== no restart or log-off was requested; the simulation ends\n"}},
-        InjectCase{"NegativeStatus", {"RegDeleteKeyA=-1"}, {"The error code is as follows: -1\n"}},
-        InjectCase{
-            "UninstallListOpen",
-            {"RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall="
-             "0x3F2"},
-            {"Checking for Dial Up Networking upgrades...\n", "== injected fault: ",
-             " RegOpenKeyExA HKLM, "
-             "\"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\", access=0x20019 -> "
-             "1010 (status 1010) [fault]\n"
-             "\n"
-             "Unable to check for DUN Upgrades. There was an error \n"
-             "While opening the registry key:\n"
-             "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\n"
-             "Please report this error; The error code is: 1010\n"
-             "Press any key to abort program.\n== [key]\n"
-             "== the program ended"}}),
-    [](const ::testing::TestParamInfo<InjectCase>& info) { return info.param.label; });
+        InjectCase{"fail_open_services",
+                   {"--inject",
+                    "RegOpenKeyExA:HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services=5"}},
+        InjectCase{"fail_delete_winsock2", {"--inject", "RegDeleteKeyA=1011"}},
+        // As the Wine test's PC without rundll32.exe.
+        InjectCase{"helper_missing", {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"}},
+        InjectCase{"fail_open_runonce",
+                   {"--inject",
+                    "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce="
+                    "0x3F1"}},
+        InjectCase{"fail_write_runonce", {"--inject", "RegSetValueExA=1015"}},
+        InjectCase{"fail_write_marker", {"--inject", "WriteFile=5"}},
+        InjectCase{"upgrade_fail_open",
+                   {"--preset", "upgrade-dunsetup", "--inject",
+                    std::string("RegOpenKeyExA:") + kUninstall + "=1011"}},
+        InjectCase{"upgrade_fail_query",
+                   {"--preset", "upgrade-dunsetup", "--inject",
+                    std::string("RegQueryInfoKeyA:") + kUninstall + "=1015"}},
+        InjectCase{"upgrade_fail_enum",
+                   {"--preset", "upgrade-dunsetup", "--inject",
+                    std::string("RegEnumKeyA:") + kUninstall + "=1009"}}),
+    [](const ::testing::TestParamInfo<InjectCase>& info) {
+      return std::string(info.param.transcript);
+    });
+
+// The simulator names each fault it injects where it happened, with the
+// status as given (a negative one too).
+TEST(NetreviveSimInjectOnce, TheFaultIsNamedWhereItHappened) {
+  SimRun run = RunSim({"--keys", "auto", "--inject", "RegDeleteKeyA=-1"});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  const size_t fault = run.out.find("== injected fault: ");
+  ASSERT_NE(fault, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" RegDeleteKeyA ", fault), std::string::npos);
+  const size_t report = run.out.find("The error code is as follows: -1\n");
+  EXPECT_LT(fault, report);
+  EXPECT_NE(report, std::string::npos);
+}
 
 // A fault that fails once and is then used up: an access-denied answer to the
 // DUN test counts as DUN present, and the repair goes on as usual. Apart

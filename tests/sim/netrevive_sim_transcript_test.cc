@@ -1,24 +1,146 @@
-// The simulator's whole output, compared byte for byte with the transcripts
-// kept in tests/sim/expected/: one machine for each way the sessions of a
-// repair can go (restarts, a log-off, the fix run again, a helper missing or
-// failing). The dialogue of the other machines is kept with the scenario
-// tests. NETREVIVE_UPDATE_TRANSCRIPTS=1 rewrites the files (see ExpectedText).
+// netrevive-sim's transcripts (--transcript) compared byte for byte with
+// tests/transcripts/, the files the real netrevive.exe under Wine is compared
+// with too (tests/wine/e2e): for every repair path both reach, the simulated
+// run and the real program must print the same bytes. Its own lines (the
+// changes, the helpers, the endings) are compared with tests/sim/expected/,
+// which holds them without the program's output.
+// NETREVIVE_UPDATE_TRANSCRIPTS=1 rewrites the files (see ExpectedText).
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
+#include "simulator/machine_folder.h"
 
 namespace netrevive::testing {
 namespace {
 
-// The presets that have a transcript, by its file name preset-<name>.txt.
-std::vector<std::string> TranscriptPresets() {
+constexpr const char kTranscripts[] = NETREVIVE_SOURCE_DIR "/tests/transcripts";
+
+// A repair path as netrevive-sim reaches it: a preset and its arguments, or
+// a machine of its own (kept in a machine folder for the run) when the path
+// needs one no preset is.
+struct SimPath {
+  const char* name;  // tests/transcripts/<name>.txt, the Wine scenario's name
+  std::vector<std::string> args;
+  std::function<sim::SimMachine()> machine;  // null: a preset in args
+};
+
+sim::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
+  sim::SimMachine machine = sim::MakeDefaultMachine();
+  machine.PutFile(path, "MZ netrevive");
+  machine.set_self_path(path);
+  if (drive != 0) machine.set_drive_type(drive, type);
+  return machine;
+}
+
+const std::vector<SimPath>& SharedPaths() {
+  static const std::vector<SimPath> kPaths = {
+      {"repair_98se", {"--preset", "98se"}, nullptr},
+      {"repair_me", {"--preset", "me"}, nullptr},
+      {"repair_98", {"--preset", "98"}, nullptr},
+      {"upgrade_dunsetup", {"--preset", "upgrade-dunsetup"}, nullptr},
+      {"upgrade_rundll", {"--preset", "upgrade-rundll"}, nullptr},
+      {"upgrade_rundll32", {"--preset", "upgrade-rundll32"}, nullptr},
+      {"upgrade_unknown", {"--preset", "upgrade-unknown"}, nullptr},
+      {"refusal_nt", {"--preset", "nt"}, nullptr},
+      {"refusal_95", {"--preset", "95"}, nullptr},
+      {"usage", {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE Fix"}, nullptr},
+      {"dun_missing", {"--preset", "no-dun"}, nullptr},
+      {"helper_missing", {"--preset", "no-helper"}, nullptr},
+      {"winsock2_missing", {"--preset", "no-winsock2"}, nullptr},
+      // The Wine prefix's Windows directory is C:\windows, which the
+      // refusal names.
+      {"rna_inf_missing",
+       {},
+       [] {
+         sim::SimMachine machine = sim::MakeDefaultMachine("C:\\windows");
+         machine.RemoveFile("C:\\windows\\inf\\rna.inf");
+         return machine;
+       }},
+      {"floppy_start", {}, [] { return ProgramAt("A:\\NETREVIVE.EXE", 0, 0); }},
+      {"network_start",
+       {},
+       [] { return ProgramAt("N:\\TOOLS\\NETREVIVE.EXE", 'N', kDriveRemote); }},
+  };
+  return kPaths;
+}
+
+// The transcripts only the real program under Wine writes, and why the
+// simulator has none of its own for them.
+const std::set<std::string>& WineOnlyPaths() {
+  static const std::set<std::string> kPaths = {
+      "no_console",        // no console at all: the simulator always has one
+      "rna_inf_lost",      // a file deleted between two sessions of one repair
+      "relative_start",    // Wine's GetModuleFileNameA keeps the case typed at the prompt
+      "path_with_blanks",  // Wine's short names are not Windows 98's PROGRA~1
+  };
+  return kPaths;
+}
+
+class SharedTranscript : public ::testing::TestWithParam<SimPath> {};
+
+TEST_P(SharedTranscript, IsWhatTheRealProgramPrintsUnderWine) {
+  const SimPath& path = GetParam();
+  TempFolder temp;
+  std::vector<std::string> args = path.args;
+  if (path.machine) {
+    simulator::MachineFolderError error;
+    ASSERT_TRUE(simulator::SaveMachineFolder(temp.Sub("machine"), path.machine(),
+                                             sim::SessionRequest::kNone, &error))
+        << error.ToString();
+    args.insert(args.begin(), {"--machine", temp.Sub("machine")});
+  }
+  args.push_back("--transcript");
+  SimRun run = RunSim(args);
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, ExpectedTranscript(path.name, run.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, SharedTranscript, ::testing::ValuesIn(SharedPaths()),
+                         [](const ::testing::TestParamInfo<SimPath>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// Every transcript of a Wine scenario (a file whose first run starts with
+// the user's start) is either compared with the simulator's or named as one
+// only the real program writes.
+TEST(NetreviveSimTranscript, EveryWineTranscriptIsComparedOrNamedWineOnly) {
+  std::set<std::string> shared;
+  for (const SimPath& path : SharedPaths()) shared.insert(path.name);
+  for (const auto& entry : std::filesystem::directory_iterator(kTranscripts)) {
+    const std::string name = entry.path().stem().string();
+    const bool scenario_run = FindSharedRun(name) != nullptr ||
+                              std::filesystem::exists(std::string(NETREVIVE_SOURCE_DIR) +
+                                                      "/tests/wine/e2e/expected/" + name + ".log");
+    if (!scenario_run) continue;
+    EXPECT_NE(shared.count(name) + WineOnlyPaths().count(name), 0u)
+        << name << ": a transcript of the real program the simulator is not compared with";
+  }
+}
+
+// The simulator's own lines of a whole simulation, the program's output left
+// out (tests/transcripts/ holds it).
+std::string SimulatorLines(const std::string& out) {
+  std::string lines;
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    end = end == std::string::npos ? out.size() : end + 1;
+    if (out.compare(at, 3, "== ") == 0) lines += out.substr(at, end - at);
+    at = end;
+  }
+  return lines;
+}
+
+// The presets whose simulator lines are kept, by file name preset-<name>.txt.
+std::vector<std::string> PresetsWithLines() {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(std::string(NETREVIVE_SOURCE_DIR) +
                                                                "/tests/sim/expected")) {
@@ -28,31 +150,22 @@ std::vector<std::string> TranscriptPresets() {
   return {names.begin(), names.end()};
 }
 
-class PresetTranscript : public ::testing::TestWithParam<std::string> {};
+class PresetLines : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(PresetTranscript, MatchesItsExpectedFile) {
+TEST_P(PresetLines, MatchTheExpectedFile) {
   SimRun run = RunSim({"--keys", "auto", "--preset", GetParam()});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, ExpectedText("sim/expected/preset-" + GetParam() + ".txt", run.out));
+  const std::string lines = SimulatorLines(run.out);
+  EXPECT_EQ(lines, ExpectedText("sim/expected/preset-" + GetParam() + ".txt", lines));
 }
 
-INSTANTIATE_TEST_SUITE_P(Presets, PresetTranscript, ::testing::ValuesIn(TranscriptPresets()),
+INSTANTIATE_TEST_SUITE_P(Presets, PresetLines, ::testing::ValuesIn(PresetsWithLines()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name;
                            for (char c : info.param) name += (c == '-') ? '_' : c;
                            return name;
                          });
-
-// A transcript left behind by a preset that no longer exists would be
-// compared with the output for an unknown preset.
-TEST(NetreviveSimTranscript, EveryExpectedFileBelongsToAPreset) {
-  std::set<std::string> known;
-  for (const sim::PresetInfo& preset : sim::PresetMachines()) known.insert(preset.name);
-  for (const std::string& name : TranscriptPresets()) {
-    EXPECT_EQ(known.count(name), 1u) << "preset-" << name << ".txt names no preset";
-  }
-}
 
 // Without --preset the simulator runs the 98se machine and says so.
 TEST(NetreviveSimTranscript, TheDefaultMachineIsThe98sePreset) {

@@ -284,23 +284,5 @@ TEST_F(SimFilesTest, MarkerFileWriteReadDelete) {
   EXPECT_TRUE(machine_.OpenHandles().empty()) << machine_.DescribeOpenHandles();
 }
 
-TEST(SimVersionTest, GetVersionExFillsTheFieldsSet) {
-  SimMachine machine;
-  machine.SetVersion(1, 4, 10, 0x040A08AE, " A ");
-  OsVersion info;
-  memset(&info, 0xDD, sizeof info);
-  ASSERT_TRUE(machine.GetVersionExA(&info));
-  EXPECT_EQ(info.platform_id, 1u);
-  EXPECT_EQ(info.major_version, 4u);
-  EXPECT_EQ(info.minor_version, 10u);
-  EXPECT_EQ(info.build_number & 0xFFFF, 2222u);
-  EXPECT_STREQ(info.csd_version, " A ");
-  EXPECT_FALSE(machine.GetVersionExA(nullptr));
-
-  machine.SetVersion(1, 4, 10, 1998, std::string(300, 'c'));
-  ASSERT_TRUE(machine.GetVersionExA(&info));
-  EXPECT_EQ(strlen(info.csd_version), 127u);
-}
-
 }  // namespace
 }  // namespace netrevive::sim

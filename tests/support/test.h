@@ -20,21 +20,36 @@
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
 #include "platform/sim/sim_session_start.h"
+#include "simulator/transcript.h"
 
 namespace netrevive::testing {
 
-// The mark a transcript shows where the program waited for a key.
-inline constexpr const char* kKeyMark = "== [key]\n";
+// The mark a transcript shows where the program waited for a key, the one
+// netrevive-sim's and the Wine tests' transcripts show (simulator/transcript.h).
+inline constexpr const char* kKeyMark = simulator::kKeyMark;
 
 // What one run of the program produced.
 struct RunOutput {
   int exit_status = -1;
   std::string transcript;
+  std::string start;               // the command line, its arguments joined by blanks
+  bool restart_requested = false;  // a helper of the run asked for a restart
+  bool session_ended = false;      // the run ended the session (ExitWindowsEx)
   int keys = 0;
   bool unflushed_pause = false;  // a key was awaited with output not flushed
   // For each write to the console: where it starts in the transcript and
   // how many platform calls the program had made by then.
   std::vector<std::pair<size_t, uint64_t>> writes;
+
+  // The run as the transcripts in tests/transcripts/ hold it, after the line
+  // that says how it was started: the dialogue, then how it ended.
+  std::string Ended() const {
+    return transcript + "<exit " + std::to_string(exit_status) + ">\n" +
+           (restart_requested ? "<restart requested>\n" : "") +
+           (session_ended ? "<session ended>\n" : "");
+  }
+  // The same with the user's start before it.
+  std::string Framed() const { return "<start: " + start + ">\n" + Ended(); }
 
   // The number of platform calls made before the byte at offset was printed.
   uint64_t CallsBeforeOffset(size_t offset) const {
@@ -83,8 +98,20 @@ class ScriptedTerminal final : public Terminal {
 inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
   ScriptedTerminal terminal(&machine);
   Console console(terminal);
+  const size_t calls_before = machine.calls().size();
+  const size_t processes_before = machine.processes().size();
   terminal.out.exit_status = RunNetrevive(argc, argv, machine, console);
   terminal.out.transcript = terminal.Transcript();
+  for (int i = 0; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {
+    terminal.out.start += (i ? " " : "") + std::string(argv[i]);
+  }
+  for (size_t i = processes_before; i < machine.processes().size(); ++i) {
+    terminal.out.restart_requested |= machine.processes()[i].requested_restart;
+  }
+  for (size_t i = calls_before; i < machine.calls().size(); ++i) {
+    const sim::CallRecord& call = machine.calls()[i];
+    terminal.out.session_ended |= call.operation == sim::Op::kExitWindowsEx && call.result != 0;
+  }
   return terminal.out;
 }
 
@@ -140,19 +167,99 @@ inline void WriteText(const std::string& path, const std::string& text) {
 // The expected text kept in tests/<file>. With NETREVIVE_UPDATE_TRANSCRIPTS=1
 // in the environment the file is rewritten from the actual text instead
 // (read every changed line before committing it).
+inline bool UpdatingTranscripts() {
+  const char* update = getenv("NETREVIVE_UPDATE_TRANSCRIPTS");
+  return update != nullptr && std::string(update) == "1";
+}
+
 inline std::string ExpectedText(const std::string& file, const std::string& actual) {
   const std::string path = std::string(NETREVIVE_SOURCE_DIR) + "/tests/" + file;
-  const char* update = getenv("NETREVIVE_UPDATE_TRANSCRIPTS");
-  if (update != nullptr && std::string(update) == "1") {
+  if (UpdatingTranscripts()) {
     WriteText(path, actual);
     return actual;
   }
   return ReadText(path);
 }
 
-// A scenario transcript, kept in tests/scenario/expected/<name>.txt.
-inline std::string ExpectedTranscript(const std::string& name, const std::string& actual) {
-  return ExpectedText("scenario/expected/" + name + ".txt", actual);
+// The transcript of a repair path, tests/transcripts/<path>.txt: netrevive-sim,
+// the scenario tests and the real program under Wine all compare with it.
+inline std::string ExpectedTranscript(const std::string& path, const std::string& actual) {
+  return ExpectedText("transcripts/" + path + ".txt", actual);
+}
+
+// Run number `run` (from 1) of the path's transcript, after its start line:
+// what RunOutput::Ended gives for the run. With NETREVIVE_UPDATE_TRANSCRIPTS=1
+// that run of the file is rewritten from the actual text.
+inline std::string ExpectedRun(const std::string& path, int run, const std::string& actual) {
+  const std::string file =
+      std::string(NETREVIVE_SOURCE_DIR) + "/tests/transcripts/" + path + ".txt";
+  std::string text = ReadText(file);
+  // Each run starts after a line "<start: ...>" or "<RunOnce "NAME": ...>"
+  // and goes on to the next such line or "<RunOnce empty>".
+  std::vector<size_t> starts;
+  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+    if (text.compare(at, 8, "<start: ") == 0 || text.compare(at, 10, "<RunOnce \"") == 0) {
+      starts.push_back(text.find('\n', at) + 1);
+    }
+    if (text.find('\n', at) == std::string::npos) break;
+  }
+  if (run < 1 || static_cast<size_t>(run) > starts.size())
+    return "<no run " + std::to_string(run) + ">";
+  const size_t from = starts[run - 1];
+  size_t to = text.size();
+  for (const char* next : {"\n<start: ", "\n<RunOnce \"", "\n<RunOnce empty>"}) {
+    size_t at = text.find(next, from - 1);
+    if (at != std::string::npos && at + 1 < to) to = at + 1;
+  }
+  if (UpdatingTranscripts()) {
+    text.replace(from, to - from, actual);
+    WriteText(file, text);
+    return actual;
+  }
+  return text.substr(from, to - from);
+}
+
+// Scenario runs that are runs of a repair path the Wine tests play too: what
+// they print is kept once, as that run of tests/transcripts/<path>.txt.
+struct SharedRun {
+  const char* scenario;
+  const char* path;
+  int run;
+};
+inline constexpr SharedRun kSharedRuns[] = {
+    {"repair_98se_fresh", "repair_98se", 1},
+    {"repair_98se_reinstall", "repair_98se", 2},
+    {"repair_no_dun", "dun_missing", 1},
+    {"upgrade_dunsetup_fresh", "upgrade_dunsetup", 1},
+    {"upgrade_remove_run", "upgrade_dunsetup", 2},
+    {"upgrade_unknown", "upgrade_unknown", 1},
+    {"missing_winsock2", "winsock2_missing", 1},
+    {"fail_start_uninstall", "helper_missing", 1},
+    {"fail_reinstall_hinf", "rna_inf_lost", 2},
+    {"refuse_nt", "refusal_nt", 1},
+    {"refuse_95", "refusal_95", 1},
+    {"refuse_floppy_or_network", "floppy_start", 1},
+    {"usage", "usage", 1},
+};
+
+inline const SharedRun* FindSharedRun(const std::string& scenario) {
+  for (const SharedRun& shared : kSharedRuns) {
+    if (scenario == shared.scenario) return &shared;
+  }
+  return nullptr;
+}
+
+// A scenario run as its transcript holds it: a shared run from its end
+// (after the path's own start line), any other with its start line, in
+// tests/transcripts/<scenario>.txt.
+inline std::string ScenarioText(const std::string& scenario, const RunOutput& run) {
+  return FindSharedRun(scenario) != nullptr ? run.Ended() : run.Framed();
+}
+
+inline std::string ExpectedScenarioText(const std::string& scenario, const RunOutput& run) {
+  const SharedRun* shared = FindSharedRun(scenario);
+  if (shared != nullptr) return ExpectedRun(shared->path, shared->run, run.Ended());
+  return ExpectedTranscript(scenario, run.Framed());
 }
 
 }  // namespace netrevive::testing

@@ -40,7 +40,7 @@ TEST(ConsoleTest, PromptIsFlushedWithWhatCameBeforeItThenTheKeyIsAwaited) {
   console.PrintText("Error code: ");
   console.PrintCode(5);
   console.PromptForKey("\nPress any key.");
-  EXPECT_EQ(terminal.Transcript(), "Error code: 5\nPress any key.\n== [key]\n");
+  EXPECT_EQ(terminal.Transcript(), "Error code: 5\nPress any key.\n<key>");
   EXPECT_FALSE(terminal.out.unflushed_pause);
 }
 

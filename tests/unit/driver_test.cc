@@ -12,9 +12,10 @@
 namespace netrevive {
 namespace {
 
-using testing::ExpectedTranscript;
+using testing::ExpectedScenarioText;
 using testing::RunOutput;
 using testing::RunProgram;
+using testing::ScenarioText;
 
 TEST(SelectRunModeTest, ExactCaseSensitiveWordsOnly) {
   struct Case {
@@ -57,7 +58,7 @@ TEST(DriverTest, UsageTranscripts) {
     sim::MachineSnapshot before = sim::TakeSnapshot(machine);
     RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.transcript, ExpectedTranscript("usage", run.transcript)) << args[1];
+    EXPECT_EQ(ScenarioText("usage", run), ExpectedScenarioText("usage", run)) << args[1];
     EXPECT_EQ(run.keys, 1);
     EXPECT_TRUE(machine.calls().empty()) << args[1];
     EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());

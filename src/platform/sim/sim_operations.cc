@@ -14,4 +14,13 @@ bool FindOp(const std::string& name, Op* op) {
   return false;
 }
 
+std::vector<RegStatus> RealStatuses(Op op) {
+  std::vector<RegStatus> statuses;
+  for (RegStatus status : kOpStatuses[static_cast<size_t>(op)].statuses) {
+    if (status == 0) break;
+    statuses.push_back(status);
+  }
+  return statuses;
+}
+
 }  // namespace netrevive::sim

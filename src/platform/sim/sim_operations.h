@@ -3,12 +3,16 @@
 
 // The Platform operations, named once: the call log records them, fault
 // rules select them, and the names printed in the log and read from the
-// simulator's --inject option all come from the one table below. Code that
+// simulator's --inject option all come from the one table below; beside it,
+// the statuses each one really fails with. Code that
 // names an operation uses the enumerator, so a misspelt name does not build.
 
 #include <stddef.h>
 
 #include <string>
+#include <vector>
+
+#include "platform/platform.h"
 
 namespace netrevive::sim {
 
@@ -87,6 +91,64 @@ constexpr bool OpTableInEnumOrder() {
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
 constexpr const char* OpName(Op op) { return kOps[static_cast<size_t>(op)].name; }
+
+// The statuses each operation really fails with on Windows 9x, for the fault
+// sweeps and the support guide's table of error codes. Registry calls: those
+// the Windows 9x registry returns (missing key, access denied, bad
+// parameter, more data, a corrupt or unreadable registry, no more items for
+// a list that shrank). Calls with a yes/no result: the status only fills the
+// last error; a few real ones are enough. A 0 ends a list early.
+struct OpStatuses {
+  Op op;
+  RegStatus statuses[6];
+};
+
+// In enum order, one entry for every operation of kOps.
+inline constexpr OpStatuses kOpStatuses[] = {
+    {Op::kRegOpenKeyExA, {2, 5, 87, 1009, 1011, 1015}},
+    {Op::kRegQueryInfoKeyA, {5, 87, 234, 1009, 1015}},
+    {Op::kRegEnumKeyA, {5, 87, 234, 259, 1009, 1015}},
+    {Op::kRegQueryValueExA, {2, 5, 87, 234, 1009, 1015}},
+    {Op::kRegSetValueExA, {5, 87, 1009, 1015}},
+    {Op::kRegDeleteKeyA, {2, 5, 87, 1009, 1011, 1015}},
+    // 2 would say the value is already gone, which the program rightly
+    // counts as removed; on a value that is there it cannot happen.
+    {Op::kRegDeleteValueA, {5, 1009, 1015}},
+    {Op::kRegCloseKey, {6, 1009}},
+    {Op::kGetWindowsDirectoryA, {5}},
+    {Op::kGetVersionExA, {87}},
+    {Op::kCopyFileA, {2, 5}},
+    {Op::kDeleteFileA, {2, 5}},
+    {Op::kOpenFileForRead, {2, 5}},
+    {Op::kOpenFileForWrite, {3, 5}},
+    {Op::kWriteFile, {5}},
+    {Op::kCloseFile, {5}},
+    {Op::kGetFileAttributesA, {2, 3}},
+    {Op::kSetFileAttributesA, {2, 5}},
+    {Op::kGetDriveTypeA, {5}},  // answers DRIVE_UNKNOWN
+    {Op::kGetModuleFileNameA, {122}},
+    {Op::kGetShortPathNameA, {2, 3}},
+    {Op::kCreateProcessA, {2, 5}},  // the program file is missing, or may not be run
+    {Op::kWaitForSingleObject, {6}},
+    {Op::kCloseHandle, {6}},
+    {Op::kExitWindowsEx, {5}},
+    {Op::kSetConsoleCtrlHandler, {87}},
+};
+
+constexpr bool OpStatusesInEnumOrder() {
+  if (sizeof kOpStatuses / sizeof kOpStatuses[0] != kOpCount) return false;
+  for (size_t i = 0; i < kOpCount; ++i) {
+    if (static_cast<size_t>(kOpStatuses[i].op) != i || kOpStatuses[i].statuses[0] == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(OpStatusesInEnumOrder(),
+              "kOpStatuses must give every Op of kOps at least one status, in enum order");
+
+// The operation's statuses from kOpStatuses.
+std::vector<RegStatus> RealStatuses(Op op);
 
 // The registry operations (advapi32) come first and return their status.
 constexpr bool IsRegistryOp(Op op) { return op <= Op::kRegCloseKey; }

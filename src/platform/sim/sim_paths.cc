@@ -19,18 +19,22 @@ std::string ShortRoot(const std::string& root) {
 
 }  // namespace
 
-std::string UpperAscii(const std::string& text) {
-  std::string out = text;
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
   for (char& c : out) c = Upper(c);
   return out;
 }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
+bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (Upper(a[i]) != Upper(b[i])) return false;
   }
   return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view head) {
+  return text.size() >= head.size() && EqualsNoCase(text.substr(0, head.size()), head);
 }
 
 std::vector<std::string> SplitComponents(const std::string& path) {

@@ -8,12 +8,16 @@
 #include <stdint.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace netrevive::sim {
 
-std::string UpperAscii(const std::string& text);
-bool EqualsNoCase(const std::string& a, const std::string& b);
+// ASCII case only, as Windows 9x compares registry and file names; the one
+// set of case-insensitive helpers of the simulator and its tools.
+std::string UpperAscii(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view head);
 
 // Components of a backslash-separated path; empty components are dropped.
 std::vector<std::string> SplitComponents(const std::string& path);

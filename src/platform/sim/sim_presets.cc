@@ -236,76 +236,98 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
   return machine;
 }
 
+namespace {
+
+SimMachine WithVersion(uint32_t major, uint32_t minor, uint32_t build, const char* number) {
+  SimMachine machine = MakeDefaultMachine();
+  machine.SetVersion(kPlatformWin32Windows, major, minor, build, " ");
+  machine.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "VersionNumber", number);
+  return machine;
+}
+
+SimMachine WithUpgrade(const std::string& uninstall_string) {
+  SimMachine machine = MakeDefaultMachine();
+  AddDunUpgrade(&machine, uninstall_string);
+  return machine;
+}
+
+// An upgrade removed through its INF file, by the text the program runs as
+// WindowsDir + "\\" + the UninstallString.
+SimMachine WithInfUpgrade(const std::string& uninstall_head, const std::string& uninstall_tail,
+                          bool advpack) {
+  SimMachine machine = MakeDefaultMachine();
+  const std::string dir = machine.windows_dir();
+  AddDunUpgrade(&machine, uninstall_head + dir + "\\INF\\MSDUN.INF" + uninstall_tail);
+  machine.PutFile(dir + "\\INF\\MSDUN.INF", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
+  if (advpack) machine.PutFile(dir + "\\system\\advpack.dll", "MZ advpack");
+  return machine;
+}
+
+SimMachine Without(void (*remove)(SimMachine*)) {
+  SimMachine machine = MakeDefaultMachine();
+  remove(&machine);
+  return machine;
+}
+
+}  // namespace
+
 const std::vector<PresetInfo>& PresetMachines() {
   static const std::vector<PresetInfo> kPresets = {
-      {"98se", "Windows 98 SE (4.10.2222 A), DUN installed, no upgrade (the default)"},
-      {"98", "Windows 98 first edition (4.10.1998), DUN installed, no upgrade"},
-      {"me", "Windows ME (4.90.3000), DUN installed, no upgrade"},
-      {"95", "Windows 95 (4.00.950), which the program refuses"},
-      {"nt", "Windows 2000 (NT family, 5.0.2195), which the program refuses"},
-      {"no-dun", "Windows 98 SE without Dial-Up Networking"},
-      {"upgrade-dunsetup",
-       "Windows 98 SE with the DUN upgrade, uninstalled by \"dunsetup.exe /u\""},
-      {"upgrade-rundll", "Windows 98 SE with the DUN upgrade, uninstalled through rundll.exe"},
-      {"upgrade-rundll32", "Windows 98 SE with the DUN upgrade, uninstalled through rundll32.exe"},
-      {"upgrade-unknown", "Windows 98 SE with the DUN upgrade and an unrecognised uninstall text"},
-      {"no-winsock2", "Windows 98 SE without the Winsock2 key"},
-      {"no-rna-inf", "Windows 98 SE whose inf\\rna.inf is missing"},
-      {"no-helper", "Windows 98 SE whose rundll32.exe is missing"},
+      {"98se", "Windows 98 SE (4.10.2222 A), DUN installed, no upgrade (the default)",
+       [] { return MakeDefaultMachine(); }},
+      {"98", "Windows 98 first edition (4.10.1998), DUN installed, no upgrade",
+       [] { return WithVersion(4, 10, 0x040A07CE, "4.10.1998"); }},
+      {"me", "Windows ME (4.90.3000), DUN installed, no upgrade",
+       [] { return WithVersion(4, 90, 0x045A0BB8, "4.90.3000"); }},
+      {"95", "Windows 95 (4.00.950), which the program refuses",
+       [] { return WithVersion(4, 0, 0x040003B6, "4.00.950"); }},
+      {"nt", "Windows 2000 (NT family, 5.0.2195), which the program refuses",
+       [] {
+         SimMachine machine = MakeDefaultMachine("C:\\WINNT");
+         machine.SetVersion(2, 5, 0, 2195, "Service Pack 4");
+         return machine;
+       }},
+      {"no-dun", "Windows 98 SE without Dial-Up Networking", [] { return Without(RemoveDun); }},
+      {"upgrade-dunsetup", "Windows 98 SE with the DUN upgrade, uninstalled by \"dunsetup.exe /u\"",
+       [] { return WithUpgrade("dunsetup.exe /u"); }},
+      {"upgrade-rundll", "Windows 98 SE with the DUN upgrade, uninstalled through rundll.exe",
+       [] {
+         return WithInfUpgrade("rundll.exe setupx.dll,InstallHinfSection DefaultUninstall 132 ", "",
+                               false);
+       }},
+      {"upgrade-rundll32", "Windows 98 SE with the DUN upgrade, uninstalled through rundll32.exe",
+       [] {
+         return WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ", ",DefaultUninstall",
+                               true);
+       }},
+      {"upgrade-unknown", "Windows 98 SE with the DUN upgrade and an unrecognised uninstall text",
+       [] { return WithUpgrade("C:\\PROGRA~1\\DUN13\\UNINSTAL.EXE -remove"); }},
+      {"no-winsock2", "Windows 98 SE without the Winsock2 key",
+       [] { return Without([](SimMachine* machine) { machine->DeleteKey(kWinsock2Path); }); }},
+      {"no-rna-inf", "Windows 98 SE whose inf\\rna.inf is missing",
+       [] {
+         return Without([](SimMachine* machine) {
+           machine->RemoveFile(machine->windows_dir() + "\\inf\\rna.inf");
+         });
+       }},
+      {"no-helper", "Windows 98 SE whose rundll32.exe is missing",
+       [] {
+         return Without([](SimMachine* machine) {
+           machine->RemoveFile(machine->windows_dir() + "\\rundll32.exe");
+         });
+       }},
   };
   return kPresets;
 }
 
 bool MakePresetMachine(const std::string& name, SimMachine* out) {
-  if (name == "nt") {
-    SimMachine machine = MakeDefaultMachine("C:\\WINNT");
-    machine.SetVersion(2, 5, 0, 2195, "Service Pack 4");
-    *out = std::move(machine);
-    return true;
+  for (const PresetInfo& preset : PresetMachines()) {
+    if (preset.name == name) {
+      *out = preset.build();
+      return true;
+    }
   }
-  bool known = false;
-  for (const PresetInfo& preset : PresetMachines()) known = known || preset.name == name;
-  if (!known) return false;
-
-  SimMachine machine = MakeDefaultMachine();
-  const std::string dir = machine.windows_dir();
-  if (name == "98") {
-    machine.SetVersion(kPlatformWin32Windows, 4, 10, 0x040A07CE, " ");
-    machine.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "VersionNumber",
-                      "4.10.1998");
-  } else if (name == "me") {
-    machine.SetVersion(kPlatformWin32Windows, 4, 90, 0x045A0BB8, " ");
-    machine.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "VersionNumber",
-                      "4.90.3000");
-  } else if (name == "95") {
-    machine.SetVersion(kPlatformWin32Windows, 4, 0, 0x040003B6, " ");
-    machine.SetString("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "VersionNumber",
-                      "4.00.950");
-  } else if (name == "no-dun") {
-    RemoveDun(&machine);
-  } else if (name == "upgrade-dunsetup") {
-    AddDunUpgrade(&machine, "dunsetup.exe /u");
-  } else if (name == "upgrade-rundll") {
-    // The program runs WindowsDir + "\\" + this text.
-    AddDunUpgrade(&machine, "rundll.exe setupx.dll,InstallHinfSection DefaultUninstall 132 " + dir +
-                                "\\INF\\MSDUN.INF");
-    machine.PutFile(dir + "\\INF\\MSDUN.INF", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
-  } else if (name == "upgrade-rundll32") {
-    AddDunUpgrade(&machine, "rundll32.exe advpack.dll,LaunchINFSection " + dir +
-                                "\\INF\\MSDUN.INF,DefaultUninstall");
-    machine.PutFile(dir + "\\INF\\MSDUN.INF", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
-    machine.PutFile(dir + "\\system\\advpack.dll", "MZ advpack");
-  } else if (name == "upgrade-unknown") {
-    AddDunUpgrade(&machine, "C:\\PROGRA~1\\DUN13\\UNINSTAL.EXE -remove");
-  } else if (name == "no-winsock2") {
-    machine.DeleteKey(kWinsock2Path);
-  } else if (name == "no-rna-inf") {
-    machine.RemoveFile(dir + "\\inf\\rna.inf");
-  } else if (name == "no-helper") {
-    machine.RemoveFile(dir + "\\rundll32.exe");
-  }
-  *out = std::move(machine);
-  return true;
+  return false;
 }
 
 }  // namespace netrevive::sim

@@ -52,16 +52,18 @@ inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
 // built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 
+// A built-in machine: its name for --preset, a line that describes it, and
+// how it is built.
 struct PresetInfo {
   std::string name;
   std::string description;  // one line
+  SimMachine (*build)();
 };
 
-// "98se" (the default), "98", "me", "95", "nt", "no-dun", "upgrade-dunsetup",
-// "upgrade-rundll", "upgrade-rundll32", "upgrade-unknown", "no-winsock2",
-// "no-rna-inf", "no-helper".
+// The presets, in the order --help and the support guide list them: one
+// table; a new preset is a new entry at its end.
 const std::vector<PresetInfo>& PresetMachines();
-// False (out untouched) for an unknown name.
+// Builds the preset of that name; false (out untouched) for an unknown name.
 bool MakePresetMachine(const std::string& name, SimMachine* out);
 
 // Pieces of the default machine, for tests and for helpers.

@@ -21,6 +21,7 @@ void SimProcesses::Settle(size_t index, const HelperOutcome& outcome) {
   stored.exit_code = outcome.exit_code;
   stored.duration_ms = outcome.duration_ms;
   stored.effect = outcome.effect;
+  stored.requested_restart = outcome.requested_restart;
 }
 
 uint32_t SimProcesses::NewProcessId() {

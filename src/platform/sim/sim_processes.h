@@ -28,10 +28,11 @@ struct ProcessRecord {
   uint64_t started_at_ms = 0;  // simulated clock when it was started
   uint32_t duration_ms = 0;    // how long it runs, charged when waited for
   uint32_t exit_code = 0;
-  bool waited = false;      // a wait on it returned
-  bool recognised = false;  // the helper model knew the command
-  std::string effect;       // what the helper model did, one line of text
-  int session = 0;          // SimMachine::session() when it was started
+  bool waited = false;             // a wait on it returned
+  bool recognised = false;         // the helper model knew the command
+  std::string effect;              // what the helper model did, one line of text
+  bool requested_restart = false;  // the helper asked Windows to restart
+  int session = 0;                 // SimMachine::session() when it was started
 };
 
 // What a simulated helper did. Returned by a HelperModel.
@@ -39,7 +40,8 @@ struct HelperOutcome {
   bool recognised = false;
   uint32_t exit_code = 0;
   uint32_t duration_ms = 0;
-  std::string effect;  // e.g. "removed DUN", "requested a restart"
+  std::string effect;              // e.g. "removed DUN", "requested a restart"
+  bool requested_restart = false;  // it asked Windows to restart (RnaReboot)
 };
 
 class SimMachine;

@@ -3,18 +3,11 @@
 #include <utility>
 
 #include "platform/sim/sim_command_line.h"
+#include "platform/sim/sim_paths.h"
 #include "platform/sim/sim_presets.h"
 
 namespace netrevive::sim {
 namespace {
-
-std::string Lower(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool SameFile(const std::string& a, const std::string& b) {
   return SimMachine::NormalizeFilePath(a) == SimMachine::NormalizeFilePath(b);
@@ -28,7 +21,7 @@ std::string Program(const SimMachine& machine, const char* tail) {
 std::string ArgumentText(const ProcessRecord& run) {
   std::string line = run.command_line;
   std::string rest;
-  if (Lower(line.substr(0, run.program.size())) == Lower(run.program)) {
+  if (StartsWithNoCase(line, run.program)) {
     rest = line.substr(run.program.size());
   } else {
     std::vector<std::string> argv = SplitCommandLine(line);
@@ -53,7 +46,6 @@ HelperOutcome Done(std::string effect, uint32_t duration = kHelperDurationMs) {
 
 HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) {
   const std::string args = ArgumentText(run);
-  const std::string lower_args = Lower(args);
   const bool rundll32 = SameFile(run.program, Program(machine, "\\rundll32.exe"));
   const bool rundll = SameFile(run.program, Program(machine, "\\rundll.exe"));
 
@@ -61,9 +53,9 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
   std::string uninstall;
   if (machine.GetString(kMsdunPath, "UninstallString", &uninstall)) {
     const bool by_text = (rundll || rundll32) &&
-                         Lower(run.command_line) == Lower(machine.windows_dir() + "\\" + uninstall);
-    const bool by_dunsetup =
-        SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) && lower_args == "/u";
+                         EqualsNoCase(run.command_line, machine.windows_dir() + "\\" + uninstall);
+    const bool by_dunsetup = SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) &&
+                             EqualsNoCase(args, "/u");
     if (by_dunsetup) {
       machine.DeleteKey(kMsdunPath);
       return Done("removed the DUN upgrade (MSDUN)");
@@ -81,20 +73,22 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
     }
   }
 
-  if (rundll32 && lower_args == "rnasetup.dll,uninstallupgrade") {
+  if (rundll32 && EqualsNoCase(args, "rnasetup.dll,uninstallupgrade")) {
     RemoveDun(&machine);
     return Done("removed Dial-Up Networking");
   }
-  if (rundll32 && lower_args == "rnasetup.dll,rnareboot") {
+  if (rundll32 && EqualsNoCase(args, "rnasetup.dll,rnareboot")) {
     machine.RequestRestart();
-    return Done("requested a restart", 0);
+    HelperOutcome outcome = Done("requested a restart", 0);
+    outcome.requested_restart = true;
+    return outcome;
   }
-  if (rundll32 && lower_args == "rnasetup.dll,installdefaultdrv") {
+  if (rundll32 && EqualsNoCase(args, "rnasetup.dll,installdefaultdrv")) {
     if (!machine.KeyExists(kDialUpAdapterPath)) InstallDialUpAdapter(&machine);
     return Done("installed the default dial-up driver (Dial-Up Adapter)");
   }
   const std::string hinf = "setupx.dll,installhinfsection rna 128 ";
-  if (rundll && lower_args.compare(0, hinf.size(), hinf) == 0) {
+  if (rundll && StartsWithNoCase(args, hinf)) {
     const std::string inf = args.substr(hinf.size());
     if (!machine.FileExists(inf)) {
       HelperOutcome outcome = Done(inf + " not found; nothing installed");

@@ -38,7 +38,8 @@ program's only key read) on standard error, and the harness marks the pause
 and sends one key only when the trace shows the program inside _getch, with
 all its earlier output already in the pipe. No timing is involved.
 
-What is compared, byte for byte, with expected/SCENARIO.txt: the transcript
+What is compared, byte for byte, with tests/transcripts/SCENARIO.txt (the
+file the simulator's transcript of the same path is compared with): the transcript
 of every run, with <key> at each pause, framed by lines naming how each run
 was started and how it ended:
   <start: COMMAND LINE>            the user's start of the program
@@ -75,6 +76,10 @@ from wine_harness import WineError, WinePrefix, show  # noqa: E402
 
 MACHINES = os.path.join(HERE, "machines")
 EXPECTED = os.path.join(HERE, "expected")
+# The transcripts, one per repair path, shared with the simulator's tests
+# (tests/sim/netrevive_sim_transcript_test.cc compares netrevive-sim's
+# transcript of the same path with the same file).
+TRANSCRIPTS = os.path.join(os.path.dirname(os.path.dirname(HERE)), "transcripts")
 
 # The template prefix's settings, after wineboot: the relay trace of _getch
 # (the pauses), of ExitWindowsEx (the end of a session) and of CopyFileA and
@@ -846,14 +851,14 @@ def run_scenario(name, options):
 
     expected = scenario.expected or name
     if options.write or os.environ.get("NETREVIVE_UPDATE_TRANSCRIPTS") == "1":
-        with open(os.path.join(EXPECTED, expected + ".txt"), "wb") as f:
+        with open(os.path.join(TRANSCRIPTS, expected + ".txt"), "wb") as f:
             f.write(transcript)
         with open(os.path.join(EXPECTED, expected + ".log"), "wb") as f:
             f.write(record_bytes)
-        print("wrote expected/%s.txt and .log:\n%s\n%s" % (expected, show(transcript),
-                                                          record_bytes.decode("latin-1")))
+        print("wrote transcripts/%s.txt and expected/%s.log:\n%s\n%s"
+              % (expected, expected, show(transcript), record_bytes.decode("latin-1")))
     else:
-        compare("transcript", transcript, os.path.join(EXPECTED, expected + ".txt"), failures)
+        compare("transcript", transcript, os.path.join(TRANSCRIPTS, expected + ".txt"), failures)
         compare("log", record_bytes, os.path.join(EXPECTED, expected + ".log"), failures)
     # session.exe start ends with 0 once it has started the program,
     # session.exe runonce with the number of RunOnce values it started.

@@ -1,0 +1,53 @@
+#include "simulator/transcript.h"
+
+namespace netrevive::simulator {
+
+using sim::RunOnceAction;
+using sim::SessionRequest;
+
+std::string Transcript(const std::vector<SimEvent>& events) {
+  std::string out;
+  bool restart = false;
+  bool session_ended = false;
+  for (const SimEvent& event : events) {
+    switch (event.kind) {
+      case EventKind::kUserStarts:
+        out += "<start: " + event.command + ">\n";
+        break;
+      case EventKind::kRunOnceEntry:
+        if (event.entry.action == RunOnceAction::kRunsProgram) {
+          out += "<RunOnce \"" + event.entry.name + "\": " + event.entry.command + ">\n";
+        }
+        break;
+      case EventKind::kProgramStarts:
+        restart = false;
+        session_ended = false;
+        break;
+      case EventKind::kProgramOutput:
+        out += event.text;
+        break;
+      case EventKind::kKeyPause:
+        out += kKeyMark;
+        break;
+      case EventKind::kHelperStarted:
+        restart = restart || event.request == SessionRequest::kRestart;
+        break;
+      case EventKind::kExitWindows:
+        session_ended = true;
+        break;
+      case EventKind::kProgramEnded:
+        out += "<exit " + std::to_string(event.number) + ">\n";
+        if (restart) out += "<restart requested>\n";
+        if (session_ended) out += "<session ended>\n";
+        break;
+      case EventKind::kRunOnceEmpty:
+        out += "<RunOnce empty>\n";
+        break;
+      default:
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace netrevive::simulator
