@@ -364,6 +364,13 @@ bool CollectRuns(GuideRuns* runs, std::string* error) {
   return true;
 }
 
+std::string PresetDescription(const std::string& name) {
+  for (const PresetInfo& preset : PresetMachines()) {
+    if (preset.name == name) return preset.description;
+  }
+  return name;
+}
+
 // ---- The call script -------------------------------------------------------------
 
 std::string CallScript(const GuideRuns& runs) {
@@ -371,13 +378,32 @@ std::string CallScript(const GuideRuns& runs) {
   md += kCallScriptBefore;
   md += "\n";
   md += kCallScriptDuring;
-  // The first screen of the first run Windows starts after a restart.
-  for (const Stop& stop : runs.walkthrough) {
-    if (stop.by_windows && stop.pause == 1) {
-      md += "\n" + Block(AfterBanner(stop.screen)) + "\n";
-      break;
+  // The first screen of each run Windows starts after a restart or log-off,
+  // on the walk-through's PC and on those with an upgrade.
+  std::vector<std::pair<std::string, const std::vector<Stop>*>> paths = {{"", &runs.walkthrough}};
+  for (const auto& other : runs.other_stops) paths.push_back({other.first, &other.second});
+  std::set<std::string> shown;
+  std::string screens;
+  for (const auto& [preset, stops] : paths) {
+    for (const Stop& stop : *stops) {
+      if (!stop.by_windows || stop.pause != 1) continue;
+      const std::string screen = AfterBanner(stop.screen);
+      if (!shown.insert(screen).second) continue;
+      std::string argv;
+      for (size_t i = 1; i < stop.argv.size(); ++i) argv += (i > 1 ? " " : "") + stop.argv[i];
+      std::string first;
+      for (const std::string& line : Lines(screen)) {
+        if (first.empty()) first = TrimRight(line);
+      }
+      screens +=
+          "  " +
+          Wrap("- `" + first + "` (" +
+                   (argv.empty() ? std::string("a fresh run") : "the " + argv + " run") +
+                   (preset.empty() ? std::string("") : ", " + PresetDescription(preset)) + ")",
+               "    ");
     }
   }
+  md += screens + "\n";
   md += kCallScriptAfter;
   // Whatever the PC shows by itself once the repair is done: the runs after
   // the one that repaired it.

@@ -81,8 +81,8 @@ const char kCallScriptDuring[] =
     "**During the repair**\n\n"
     "- At each stop, find the last line in [where is the caller now](#where-is-the-caller-now).\n"
     "- Windows restarts once or twice. **The program comes back by itself; do not start it\n"
-    "  again.** Log on as usual if Windows asks. After the restart the window shows the banner, "
-    "then:\n";
+    "  again.** Log on as usual if Windows asks. After the restart the window shows the banner,\n"
+    "  then one of these lines:\n";
 
 const char kCallScriptAfter[] =
     "**After the repair**\n\n"
