@@ -125,16 +125,21 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 // Prose broken at blanks into lines of at most kWidth characters where the
-// words allow, each later line starting with indent.
+// words allow: the first line keeps the text's leading blanks, each later
+// one starts with indent.
 std::string Wrap(const std::string& text, const std::string& indent = "") {
-  std::string out, line;
+  const size_t lead = text.find_first_not_of(' ');
+  std::string out;
+  std::string line = text.substr(0, lead == std::string::npos ? 0 : lead);
+  bool empty = true;  // no word on the line yet
   for (const std::string& word : Words(text)) {
-    if (!line.empty() && line != indent && line.size() + 1 + word.size() > kWidth) {
+    if (!empty && line.size() + 1 + word.size() > kWidth) {
       out += line + "\n";
-      line = indent + word;
-    } else {
-      line += (line.empty() || line == indent ? "" : " ") + word;
+      line = indent;
+      empty = true;
     }
+    line += (empty ? "" : " ") + word;
+    empty = false;
   }
   return out + line + "\n";
 }
@@ -396,8 +401,7 @@ std::string CallScript(const GuideRuns& runs) {
         if (first.empty()) first = TrimRight(line);
       }
       screens +=
-          "  " +
-          Wrap("- `" + first + "` (" +
+          Wrap("  - `" + first + "` (" +
                    (argv.empty() ? std::string("a fresh run") : "the " + argv + " run") +
                    (preset.empty() ? std::string("") : ", " + PresetDescription(preset)) + ")",
                "    ");
@@ -877,7 +881,7 @@ std::string LineDifferences(const RunReport& a, const RunReport& b) {
   if (items.empty()) return "-";
   if (items.size() * 3 > std::max(n, m)) return "";
   std::string out;
-  for (const std::string& item : items) out += "  " + Wrap("- " + item, "    ");
+  for (const std::string& item : items) out += Wrap("  - " + item, "    ");
   return out;
 }
 
