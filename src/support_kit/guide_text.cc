@@ -64,7 +64,7 @@ std::string EndingTitle(const std::string& name) {
 
 const char kCallScriptBefore[] =
     "**Before the caller starts**\n\n"
-    "1. **Copy the program to C:\\\\ exactly as on 98.** Open My Computer, drag NETREVIVE.EXE\n"
+    "1. **Copy the program to C:\\ exactly as on 98.** Open My Computer, drag NETREVIVE.EXE\n"
     "   with the *right* mouse button onto the C: drive, choose **Copy Here**; or at an MS-DOS\n"
     "   prompt type `copy A:\\NETREVIVE.EXE C:\\` and Enter. Take the floppy out. From a\n"
     "   floppy, a zip, a web page or a network drive the program refuses to start.\n"
@@ -141,7 +141,7 @@ const std::vector<GuideCall>& GuideCalls() {
        "What did the screen say? (\"started from a floppy disk or a network drive\", \"started "
        "from a temporary folder\").",
        "None needed: these refusals change nothing.",
-       "Copy the program to C:\\\\ as in the [call script](#call-script), take the floppy out, "
+       "Copy the program to C:\\ as in the [call script](#call-script), take the floppy out, "
        "start `C:\\NETREVIVE.EXE`. See [started from a floppy disk or a network "
        "drive](#ending-refused-floppy-or-network)."},
       {"call-upgrade", "\"The upgrade would not go\"",
