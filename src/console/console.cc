@@ -47,6 +47,7 @@ void Console::PrintCode(int32_t status) {
 
 void Console::PromptForKey(const char* prompt) {
   PrintLine(prompt);
+  if (input_ != nullptr) input_->FlushConsoleInputBuffer();
   terminal_.WaitForKey();
 }
 

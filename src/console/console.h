@@ -4,6 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/platform.h"
 #include "platform/terminal.h"
 
 namespace netrevive {
@@ -12,7 +13,10 @@ namespace netrevive {
 // PrintLine, which writes them with a line end and flushes.
 class Console {
  public:
-  explicit Console(Terminal& terminal) : terminal_(terminal) {}
+  // With input, each pause first discards the keys pressed before it
+  // (FlushConsoleInputBuffer).
+  explicit Console(Terminal& terminal, Platform* input = nullptr)
+      : terminal_(terminal), input_(input) {}
 
   // Writes the text unchanged, without a line end.
   void PrintText(const char* text);
@@ -21,7 +25,9 @@ class Console {
   // Writes a status as its signed decimal text.
   void PrintCode(int32_t status);
   // Writes the prompt and a line end, flushes, then waits for one key press:
-  // the user always sees what he is asked before the program waits.
+  // the user always sees what he is asked before the program waits. A key
+  // pressed before the prompt was shown (while a helper ran, say) is
+  // discarded first, so that it does not answer a question unread.
   void PromptForKey(const char* prompt);
   // Writes out whatever is still collected (at the end of the program).
   void Flush();
@@ -30,6 +36,7 @@ class Console {
   void Put(const char* data, size_t size);
 
   Terminal& terminal_;
+  Platform* input_;
   char pending_[256];
   size_t pending_size_ = 0;
 };

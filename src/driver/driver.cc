@@ -27,8 +27,13 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
   SelfPath self;
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   if (!CheckStartDrive(os, console, self.c_str())) return;
+  if (!CheckNotTemporary(os, console, self.c_str())) return;
+  if (!CheckResumeCommandLength(console, self.c_str())) return;
   if (!CheckDunSetupInformation(os, console)) return;
   const char* self_path = self.c_str();
+  // What could stop the repair half-way is looked at before it changes
+  // anything.
+  if (!CheckBeforeFirstChange(os, console)) return;
 
   console.PrintLine("Removing all Winsock2 information from the registry...\n");
   IgnoreBreakKeys(os);
@@ -45,7 +50,7 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
     console.PrintLine("Dial Up Networking was not found, Installing DUN...");
     // The marker authorises the one reinstallation that happens right now.
     if (WriteMarker(os)) {
-      if (ReinstallDun(os, console, /*marker_written=*/true)) return;
+      if (ReinstallDun(os, console, argv0, /*marker_written=*/true)) return;
     } else {
       console.PrintText("Unable to create the file that authorises the reinstallation of DUN.\n");
     }
@@ -74,6 +79,8 @@ void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   SelfPath self;
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   const char* self_path = self.c_str();
+  // The upgrade's uninstaller may have ended without removing it.
+  if (!CheckUpgradeGone(os, console, self_path)) return;
   console.PrintLine("The Dial Up Networking Upgrade has been removed.");
   console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
   console.PromptForKey("Press any key to continue.");
@@ -89,12 +96,12 @@ void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   ScheduleReinstall(os, console, self_path);
 }
 
-void ReinstallDunRun(Platform& os, Console& console) {
+void ReinstallDunRun(Platform& os, Console& console, const char* argv0) {
   console.PrintText("The Winsock 2 keys and DUN have been uninstalled.\n");
   console.PrintText("DUN will now be reinstalled.\n");
   console.PromptForKey("Press any key to continue.");
   IgnoreBreakKeys(os);
-  if (ReinstallDun(os, console)) return;
+  if (ReinstallDun(os, console, argv0)) return;
   console.PrintLine("Reinstallation of RNA has failed.");
   console.PromptForKey("Please contact the MERX at (555) 555-0142");
 }
@@ -127,10 +134,13 @@ int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& conso
       UpgradeRemove(os, console, argv0);
       break;
     case RunMode::kReinstallDun:
-      ReinstallDunRun(os, console);
+      ReinstallDunRun(os, console, argv0);
       break;
     case RunMode::kUsage:
       Usage(console);
+      break;
+    case RunMode::kCheck:
+      CheckNetworking(os, console, argv0);
       break;
   }
   console.Flush();

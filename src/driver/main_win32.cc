@@ -42,7 +42,7 @@ extern "C" void mainCRTStartup() {
 
   netrevive::Win32Platform os;
   netrevive::Win32Terminal terminal;
-  netrevive::Console console(terminal);
+  netrevive::Console console(terminal, &os);
   int status = netrevive::RunNetrevive(argc, argv, os, console);
   ::ExitProcess(static_cast<UINT>(status));
 }

@@ -14,6 +14,7 @@ using Handle = uintptr_t;
 
 constexpr RegKey kHkeyClassesRoot = 0x80000000u;
 constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+constexpr RegKey kHkeyUsers = 0x80000003u;
 
 constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyWrite = 0x20006;
@@ -34,6 +35,7 @@ constexpr uint32_t kPlatformWin32Windows = 1;
 constexpr uint32_t kDriveRemovable = 2;
 constexpr uint32_t kDriveFixed = 3;
 constexpr uint32_t kDriveRemote = 4;
+constexpr uint32_t kDriveCdrom = 5;
 
 // File attributes, and GetFileAttributesA's answer for a missing file.
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
@@ -57,6 +59,35 @@ struct OsVersion {
   uint32_t build_number;
   uint32_t platform_id;
   char csd_version[128];
+};
+
+// Winsock 2: what the program asks of it and how it answers.
+constexpr uint16_t kWinsockVersion22 = 0x0202;  // MAKEWORD(2, 2)
+constexpr int32_t kSocketError = -1;            // SOCKET_ERROR
+constexpr int32_t kAfInet = 2;                  // AF_INET
+constexpr int32_t kIpprotoTcp = 6;              // IPPROTO_TCP
+
+// WSAPROTOCOL_INFOA, field for field (372 bytes), as WSAEnumProtocolsA fills
+// it in.
+struct ProtocolInfo {
+  uint32_t service_flags[4];
+  uint32_t provider_flags;
+  uint8_t provider_id[16];
+  uint32_t catalog_entry_id;
+  int32_t chain_length;
+  uint32_t chain_entries[7];
+  int32_t version;
+  int32_t address_family;
+  int32_t max_sockaddr;
+  int32_t min_sockaddr;
+  int32_t socket_type;
+  int32_t protocol;
+  int32_t protocol_max_offset;
+  int32_t network_byte_order;
+  int32_t security_scheme;
+  uint32_t message_size;
+  uint32_t provider_reserved;
+  char protocol_name[256];
 };
 
 // What CreateProcessA hands back (PROCESS_INFORMATION).
@@ -126,6 +157,43 @@ class Platform {
   // Console (kernel32): adds the handler that takes Ctrl+C and Ctrl+Break
   // as handled, so that neither ends the program from then on.
   virtual bool SetConsoleCtrlHandler() = 0;
+
+  // Opens the key for access, creating it and any missing keys above it
+  // (RegCreateKeyExA without a class, with default options).
+  virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                    RegKey* result) = 0;
+  // Writes the changes made below the key to the registry files now, rather
+  // than when Windows gets round to it.
+  virtual RegStatus RegFlushKey(RegKey key) = 0;
+  // Looks for a file whose name matches the pattern's last component (with
+  // * and ?). A search handle for FindClose when one matches; kNoHandle when
+  // none does or the folder cannot be searched.
+  virtual Handle FindFirstFileA(const char* pattern) = 0;
+  virtual bool FindClose(Handle search) = 0;
+  // The temporary folder's path with its trailing backslash; lengths as
+  // GetWindowsDirectoryA (0 on failure).
+  virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
+  // Discards the key presses waiting in the console's input.
+  virtual bool FlushConsoleInputBuffer() = 0;
+  // The long form of an existing path; lengths as GetShortPathNameA.
+  virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
+  // Winsock 2 (ws2_32), loaded at run time so that the program still starts
+  // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
+  // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup and
+  // WSAGetLastError in it (GetProcAddress); kNoHandle when the library or one
+  // of them cannot be found, and nothing then stays loaded. The WSA calls
+  // need a library loaded that way.
+  virtual Handle LoadLibraryA(const char* file) = 0;
+  // Starts Winsock with the version asked for; 0 or the error it returns.
+  virtual int32_t WSAStartup(uint16_t version) = 0;
+  // The providers of the protocols listed (0-terminated; null for all) in
+  // buffer; the count, or kSocketError with WSAGetLastError telling why (and
+  // the size needed in *buffer_length when it was too small).
+  virtual int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                                    uint32_t* buffer_length) = 0;
+  virtual int32_t WSACleanup() = 0;
+  virtual int32_t WSAGetLastError() = 0;
+  virtual bool FreeLibrary(Handle module) = 0;
 
  protected:
   ~Platform() = default;

@@ -25,8 +25,12 @@ namespace {
   " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
   "(DUN 1.4)."
 
+// The advice that follows the RunOnce key's report when the resume entry is
+// written (the check before the first change reports the key otherwise).
 constexpr const char kRunOnceOpen[] =
-    "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.";
+    "If you reboot the machine and reinstall DUN everything will be fine.";
+// The line the run prints once the checks before its first change passed.
+constexpr const char kChanging[] = "Removing all Winsock2 information from the registry...";
 constexpr const char kRunOnceWrite[] =
     "We were unable to write data to the registry key:\n"
     "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -71,11 +75,13 @@ std::vector<Ending> MakeEndings() {
        {{"computer to reboot before you access network services. Press any key to reboot.", true}},
        "Dial-Up Networking was installed again from Windows' setup information "
        "(InstallHinfSection RNA, which also writes new Winsock 2 settings) with its "
-       "default driver, the authorising file rundunreinst.QU was used up, and Windows "
-       "restarts. The repair is complete.",
-       "Let Windows restart, then try the connection. If the PC had a Dial-Up Networking "
-       "upgrade, install it again now (DUN 1.4). Keep system.tom and user.tom until the "
-       "connection works.",
+       "default driver, the authorising file rundunreinst.QU was used up, a RunOnce entry "
+       "\"QU Netrevive\" runs the Check once after the restart, and Windows restarts. The "
+       "repair is complete.",
+       "Let Windows restart: Netrevive's Check then shows by itself whether dial-up "
+       "networking works (see the check- endings); press a key to close it, then try the "
+       "connection. If the PC had a Dial-Up Networking upgrade, install it again now (DUN "
+       "1.4). Keep system.tom and user.tom until the connection works.",
        {"--preset", "98se"},
        2});
   t.push_back(
@@ -194,8 +200,8 @@ std::vector<Ending> MakeEndings() {
        "The Winsock2 key was not there to delete (code 2): an earlier run of Netrevive "
        "stopped after deleting it (a power cut, a window closed at a pause, or \"run the "
        "fix again\" after an upgrade it could not remove), or something else removed it. "
-       "The backups system.tom and user.tom were just made again from the registry as it "
-       "is now. Nothing else was changed.",
+       "The backups system.tom and user.tom of the earlier run were kept as they were: they "
+       "hold the registry from before it. Nothing was changed.",
        "Running Netrevive again cannot help: it stops here every time. Instead, " NR_REINSTALL_DUN
        ". If Add/Remove Programs lists a Dial-Up Networking upgrade (MSDUN), remove that "
        "first and restart." NR_UPGRADE_LATER,
@@ -215,39 +221,43 @@ std::vector<Ending> MakeEndings() {
   t.push_back(
       {"upgrade-check-failed",
        EndingKind::kStopped,
-       {{"Unable to check for DUN Upgrades."},
+       {{"Unable to check for DUN Upgrades.", false, kChanging},
         {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
-         "CurrentVersion\\Uninstall\n"},
-        {"There has been an error while enumerating keys under"}},
+         "CurrentVersion\\Uninstall\n",
+         false, kChanging},
+        {"There has been an error while enumerating keys under", false, kChanging}},
        "The Winsock2 key was deleted, then the list of installed programs could not be read to "
-       "look for a Dial-Up Networking upgrade. DUN is still installed and nothing is scheduled.",
+       "look for a Dial-Up Networking upgrade (it could be read just before). DUN is still "
+       "installed and nothing is scheduled.",
        NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
        {"--inject",
-        "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
+        "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5,skip=1"},
        1});
   t.push_back({"upgrade-unknown-uninstaller",
                EndingKind::kStopped,
-               {{"\nUnknown uninstall string: "}},
+               {{"\nUnknown uninstall string: ", false, kChanging}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found whose "
-               "uninstaller the program does not know. The upgrade and DUN are still installed; "
-               "nothing is scheduled.",
+               "uninstaller could not be read this time (it could be read just before). The "
+               "upgrade and DUN are still installed; nothing is scheduled.",
                "The screen says to run the fix again, but that stops at code 2 (winsock2-gone). "
                "Instead: remove the upgrade with Add/Remove Programs (Install/Uninstall tab), "
                "restart, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-unknown"},
+               {"--preset", "upgrade-dunsetup", "--inject",
+                "RegQueryValueExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                "Uninstall\\MSDUN\\UninstallString=5,skip=1"},
                1});
   t.push_back({"upgrade-uninstaller-not-built",
                EndingKind::kStopped,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
-                 false, "", "Unable to start the upgrade's uninstaller"}},
+                 false, kChanging, "Unable to start the upgrade's uninstaller"}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
                "uninstaller's command line could not be built (the Windows directory could not "
                "be read, or the line is too long). Nothing is scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
                "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
                "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=2"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=5"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
@@ -304,7 +314,7 @@ std::vector<Ending> MakeEndings() {
                "run), but Dial-Up Networking's uninstaller could not be started. DUN is still "
                "installed; nothing is scheduled.",
                NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
-               {"--preset", "no-helper"},
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
   t.push_back({"reinstall-not-scheduled",
                EndingKind::kStopped,
@@ -378,6 +388,182 @@ std::vector<Ending> MakeEndings() {
                "Restart the PC, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
+  // ---- Found before the first change --------------------------------------
+  t.push_back({"refused-temporary-folder",
+               EndingKind::kRefused,
+               {{"This program was started from a temporary folder (from inside a zip file"}},
+               "The program was started from Windows' temporary folder or from Temporary "
+               "Internet Files: opened straight from a zip file or a web page. Windows empties "
+               "those folders, so the program could not be found after a restart. Nothing was "
+               "changed.",
+               "Save or extract NETREVIVE.EXE to C:\\ first (in the zip window: drag it onto "
+               "the C: drive in My Computer; in the browser: Save, then choose C:\\), then "
+               "start C:\\NETREVIVE.EXE with Start > Run.",
+               {"--program", "C:\\WINDOWS\\TEMP\\NETREVIVE.EXE"},
+               1});
+  t.push_back({"refused-program-missing",
+               EndingKind::kRefused,
+               {{"A program the repair needs is missing:"}},
+               "A Windows program the repair starts (rundll32.exe or rundll.exe in the Windows "
+               "directory, or the upgrade's dunsetup.exe in its SYSTEM folder), named on the "
+               "screen, is missing, so the repair did not start. Nothing was changed.",
+               "The Windows installation is incomplete: copy the named file from another PC with "
+               "the same Windows (or extract it from the Windows CD), then run Netrevive again. "
+               "If unsure, the PC needs a technician.",
+               {"--preset", "no-helper"},
+               1});
+  t.push_back({"refused-runonce-unopened",
+               EndingKind::kRefused,
+               {{"The repair needs it to carry on after each restart, so it will not start."}},
+               "The registry key RunOnce, through which the program comes back after each "
+               "restart, could not be opened or created (the code tells why). Nothing was "
+               "changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the registry is "
+               "damaged: the PC needs a technician.",
+               {"--inject", "RegCreateKeyExA=5"},
+               1});
+  t.push_back({"refused-no-setup-files",
+               EndingKind::kRefused,
+               {{"Windows' setup files were not found. Windows needs them to install"}},
+               "Windows' setup files (its .CAB files), from which Dial-Up Networking is installed "
+               "again, were in none of the folders listed on the screen: the Windows CD was not "
+               "in its drive. Nothing was changed.",
+               "Have the caller put the Windows CD (the one that came with the PC) in its drive, "
+               "wait until the light stops, and run Netrevive again. Without the CD, do not run "
+               "the repair: DUN could not be put back.",
+               {"--preset", "no-setup-files"},
+               1});
+  t.push_back({"refused-upgrade-check-failed",
+               EndingKind::kRefused,
+               {{"Unable to check for DUN Upgrades.", false, "", kChanging},
+                {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
+                 "CurrentVersion\\Uninstall\n",
+                 false, "", kChanging},
+                {"There has been an error while enumerating keys under", false, "", kChanging}},
+               "The list of installed programs could not be read to look for a Dial-Up "
+               "Networking upgrade, so the repair did not start. Nothing was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the registry is "
+               "damaged: the PC needs a technician.",
+               {"--inject",
+                "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
+               1});
+  t.push_back({"refused-upgrade-unknown-uninstaller",
+               EndingKind::kRefused,
+               {{"\nUnknown uninstall string: ", false, "", kChanging}},
+               "A Dial-Up Networking upgrade is installed whose uninstaller the program does not "
+               "know, so the repair did not start. Nothing was changed.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab, \"Dial-Up "
+               "Networking 1.3 Upgrade\" or similar), restart, then run Netrevive again, as the "
+               "screen says." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-unknown"},
+               1});
+  t.push_back({"refused-upgrade-uninstaller-not-built",
+               EndingKind::kRefused,
+               {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
+                 "Press any key to terminate the program.",
+                 false, "", kChanging}},
+               "A Dial-Up Networking upgrade is installed, but its uninstaller's command line "
+               "could not be built (the Windows directory could not be read, or the line is too "
+               "long), so the repair did not start. Nothing was changed.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
+               "then run Netrevive again, as the screen says." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=1"},
+               1});
+  // ---- Setup programs that did less than asked ----------------------------
+  t.push_back({"dun-not-installed-by-setup",
+               EndingKind::kStopped,
+               {{"Windows' setup ended, but Dial-Up Networking was not installed. Windows"}},
+               "Windows' setup of Dial-Up Networking ran but installed nothing: it asked for the "
+               "Windows CD or its setup files and the request was cancelled. The Winsock2 key is "
+               "gone and DUN is not installed; the file rundunreinst.QU was written again (unless "
+               "the screen says it could not be), so the ReinstallDUN run the screen names tries "
+               "once more. Nothing else is scheduled.",
+               "Have the Windows CD in its drive, then Start > Run, type the line the screen "
+               "shows (ending in ReinstallDUN), OK, and when Windows asks for the CD point it to "
+               "the CD's WIN98 folder. If that fails too, " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "setup-cancelled"},
+               2});
+  t.push_back({"upgrade-still-installed",
+               EndingKind::kStopped,
+               {{"The Dial Up Networking Upgrade is still installed: its uninstaller did"}},
+               "An UpgradeRemove run found the Dial-Up Networking upgrade still installed: its "
+               "uninstaller ran but did not remove it. The Winsock2 key is gone, DUN and the "
+               "upgrade are installed, and nothing is scheduled.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
+               "then Start > Run, type the line the screen shows (ending in UpgradeRemove), "
+               "OK: the repair carries on from there." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-not-removed"},
+               2});
+  // ---- The Check: a verdict that changes nothing ----------------------------
+  t.push_back({"check-repaired",
+               EndingKind::kRepaired,
+               {{"Result: REPAIRED. Dial-up networking is ready to use."}},
+               "The Check found the Winsock 2 settings, a TCP/IP provider listed by Winsock itself "
+               "and Dial-Up Networking installed, and no repair under way. Nothing was changed.",
+               "Try the connection. If it still fails, the fault is not in the Winsock 2 settings: "
+               "look at the modem, the dial-up connection's number and the account. Keep "
+               "system.tom and user.tom until the connection works." NR_UPGRADE_LATER,
+               {"--preset", "98se"},
+               3});
+  t.push_back({"check-repair-under-way",
+               EndingKind::kGoesOn,
+               {{"Result: REPAIR UNDER WAY."}},
+               "A RunOnce entry \"QU Netrevive\" (shown under \"Repair under way\") starts "
+               "Netrevive at the next start of Windows: the repair has not finished yet. Nothing "
+               "was changed.",
+               "Restart the PC (Start > Shut Down > Restart) and let Netrevive carry on by itself; "
+               "do not start it by hand meanwhile.",
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
+               2});
+  t.push_back({"check-repair-stopped",
+               EndingKind::kStopped,
+               {{"Result: REPAIR STOPPED. To finish it, click Start, Run, type"}},
+               "The file rundunreinst.QU authorises a reinstallation of Dial-Up Networking, but no "
+               "RunOnce entry starts it (the entry was lost, or the file was left behind by a "
+               "run that could not delete it). Nothing was changed.",
+               "Click Start > Run, type the command shown on the screen exactly, OK: Netrevive "
+               "reinstalls Dial-Up Networking and restarts Windows.",
+               {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
+               3});
+  t.push_back({"check-winsock2-settings",
+               EndingKind::kStopped,
+               {{"Result: NOT WORKING: Winsock 2 settings."}},
+               "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\"
+               "Parameters) are missing or cannot be read, and no repair is under way: no program "
+               "can reach the network. Nothing was changed.",
+               NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               {"--preset", "no-winsock2"},
+               2});
+  t.push_back({"check-winsock2-tcpip",
+               EndingKind::kStopped,
+               {{"Result: NOT WORKING: Winsock 2 TCP/IP."}},
+               "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
+               "cannot start (the error code tells why), or its library WS2_32.DLL is missing or "
+               "damaged, as the line \"Winsock 2 TCP/IP\" says. Nothing was changed.",
+               "If Netrevive has not repaired this PC yet, run it now (Start > Run, "
+               "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "
+               "says WS2_32.DLL MISSING, Windows' networking files are damaged: " NR_REINSTALL_DUN
+               ", and if that does not help, the PC needs a technician.",
+               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               1});
+  t.push_back(
+      {"check-dun-missing",
+       EndingKind::kStopped,
+       {{"Result: NOT WORKING: Dial-Up Networking."}},
+       "Winsock 2 works, but Dial-Up Networking is not installed and no repair is under "
+       "way. Nothing was changed.",
+       "Run Netrevive (Start > Run, C:\\NETREVIVE.EXE), which installs DUN, or " NR_INSTALL_DUN ".",
+       {"--preset", "no-dun", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+       1});
+  t.push_back({"check-not-9x",
+               EndingKind::kRefused,
+               {{"Result: this check is for Windows 98 and ME only."}},
+               "The PC runs Windows NT, 2000 or later (or its version could not be read); the "
+               "Check looked no further. Nothing was changed.",
+               "Netrevive and its Check are for Windows 98, 98 SE and ME only; this PC needs "
+               "another kind of help.",
+               {"--preset", "nt"},
+               2});
   return t;
 }
 
@@ -407,19 +593,30 @@ bool RuleMatches(const ScreenRule& rule, const std::string& output) {
 
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to
-// start the upgrade's uninstaller:"), which could hold any text at all.
-// The program's own next line closes each echo.
+// start the upgrade's uninstaller:"; in the Check's report, the upgrade's
+// uninstall text, the RunOnce command and the setup files' folder), which
+// could hold any text at all. The program's own next line closes each echo.
 std::string WithoutEchoedData(const std::string& output) {
-  static const char* const kEchoes[] = {"\nUnknown uninstall string: ",
-                                        "\nUnable to start the upgrade's uninstaller:\n\t"};
-  static const char kClose[] = "Please remove the upgrade from Add remove programs and run the\n";
+  struct Echo {
+    const char* opening;
+    const char* close;
+  };
+  static const Echo kEchoes[] = {
+      {"\nUnknown uninstall string: ",
+       "Please remove the upgrade from Add remove programs and run the\n"},
+      {"\nUnable to start the upgrade's uninstaller:\n\t",
+       "Please remove the upgrade from Add remove programs and run the\n"},
+      {"\nRepair under way:         restart pending\n\t", "\nRegistry backups:"},
+      {"\nDUN upgrade (MSDUN):      installed\n\t", "\nRepair under way:"},
+      {"\nWindows setup files:      ", "\n\nResult: "},
+  };
   std::string text = output;
-  for (const char* echo : kEchoes) {
+  for (const Echo& echo : kEchoes) {
     // The last close is the program's own: the echo may hold the same text.
-    size_t from = text.find(echo);
-    size_t to = text.rfind(kClose);
+    size_t from = text.find(echo.opening);
+    size_t to = text.rfind(echo.close);
     if (from != std::string::npos && to != std::string::npos && to > from) {
-      text.replace(from, to - from, std::string(echo) + "<uninstall text>\n");
+      text.replace(from, to - from, std::string(echo.opening) + "<registry text>\n");
     }
   }
   return text;

@@ -340,6 +340,14 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
     }
   }
   text += "drives=" + drives + "\n";
+  // The settings below are written only when they differ from the default.
+  if (machine.temp_path() != machine.windows_dir() + "\\TEMP\\") {
+    text += "temp=" + QuoteIfNeeded(machine.temp_path()) + "\n";
+  }
+  if (machine.setup_cancels() > 0) {
+    text += "setup_cancels=" + std::to_string(machine.setup_cancels()) + "\n";
+  }
+  if (machine.upgrade_stays()) text += "upgrade_stays=yes\n";
   return text;
 }
 
@@ -451,8 +459,10 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   if (!ReadFolderFile(dir, kMachineFile, &text, error)) return false;
   std::string file = (dir / kMachineFile).string();
   std::map<std::string, Setting> settings;
-  if (!ParseSettings(file, text, {"windows_dir", "program", "pending", "drives"}, &settings,
-                     error)) {
+  if (!ParseSettings(
+          file, text,
+          {"windows_dir", "program", "pending", "drives", "temp", "setup_cancels", "upgrade_stays"},
+          &settings, error)) {
     return false;
   }
   if (!Require(file, settings, "windows_dir", error) ||
@@ -503,6 +513,30 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
     }
     for (char letter = 'A'; letter <= 'Z'; ++letter) machine->set_drive_type(letter, 1);
     for (const auto& [letter, type] : types) machine->set_drive_type(letter, type);
+  }
+  if (settings.count("setup_cancels") != 0) {
+    const Setting& cancels = settings["setup_cancels"];
+    char* end = nullptr;
+    long count = strtol(cancels.value.c_str(), &end, 10);
+    if (cancels.value.empty() || *end != '\0' || count < 0 || count > 1000) {
+      return Fail(error, file, cancels.line, "setup_cancels must be a number from 0 to 1000");
+    }
+    machine->set_setup_cancels(static_cast<int>(count));
+  }
+  if (settings.count("upgrade_stays") != 0) {
+    const Setting& stays = settings["upgrade_stays"];
+    if (stays.value != "yes" && stays.value != "no") {
+      return Fail(error, file, stays.line, "upgrade_stays must be yes or no");
+    }
+    machine->set_upgrade_stays(stays.value == "yes");
+  }
+  if (settings.count("temp") != 0) {
+    const Setting& temp = settings["temp"];
+    if (temp.value.size() < 3 || temp.value[1] != ':' || temp.value.back() != '\\') {
+      return Fail(error, file, temp.line,
+                  "temp must be a folder on a drive ending in a backslash, such as C:\\TEMP\\");
+    }
+    machine->set_temp_path(temp.value);
   }
   machine->set_windows_dir(windows_dir.value);
   machine->set_self_path(settings["program"].value);

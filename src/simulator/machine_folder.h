@@ -14,7 +14,12 @@
 //                  the simulation stopped in the middle of a repair) and
 //                  drives= (GetDriveTypeA's answers: LETTER:TYPE words, TYPE
 //                  one of unknown, none, removable, fixed, remote, cdrom,
-//                  ramdisk; without it A: is removable and C: fixed)
+//                  ramdisk; without it A: is removable and C: fixed), and
+//                  when they are not the default: temp= (GetTempPathA's
+//                  folder, with its trailing backslash), setup_cancels= (how
+//                  often Windows' setup of DUN is still to be cancelled at
+//                  its CD request) and upgrade_stays=yes (the DUN upgrade's
+//                  uninstaller leaves it installed)
 //   attributes.txt the files whose attributes are not archive alone, one a
 //                  line: R, H, S, A letters (or -), a blank and the path
 //   drive/         the files of the simulated drives: drive/C/WINDOWS/system.dat
@@ -26,7 +31,8 @@
 //
 // In the .txt files each line is name=value; blank lines and lines starting
 // with ; are skipped. A value in double quotes loses the quotes and nothing
-// else. Fault plans, call logs and processes are not kept.
+// else. Fault plans, call logs and processes are not kept, nor a Windows CD
+// the user holds ready.
 
 #include <string>
 

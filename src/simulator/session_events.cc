@@ -86,6 +86,10 @@ std::string EventLine(const SimEvent& event) {
     case EventKind::kStoppedAtSessions:
       return "stopping after " + std::to_string(event.number) +
              " sessions: every session schedules another";
+    case EventKind::kDiscInserted:
+      return "the Windows CD is put in its drive";
+    case EventKind::kCallerRunsCheck:
+      return "the caller runs the Check: Start, Run, " + event.text;
     case EventKind::kReportLine:
       return event.text;
   }

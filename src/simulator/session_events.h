@@ -40,6 +40,8 @@ enum class EventKind {
   kSimulationEnds,     // no restart or log-off was requested
   kStoppedAtOneRun,    // request: --one-run stops before Windows goes on
   kStoppedAtSessions,  // number: the session limit
+  kDiscInserted,       // the Windows CD the user holds goes into its drive at a pause
+  kCallerRunsCheck,    // command: the Check the caller starts once the repair has gone its way
   // ---- the simulator's report of changes
   kReportLine,  // text: a line of the changes or the summary
 };

@@ -70,6 +70,9 @@ class Simulation {
   // Plays the RunOnce entries of the session that starts. False when there
   // were none.
   bool PlayEntries(SessionStart& start);
+  // The caller runs the Check once the repair has gone as far as it goes,
+  // unless the last run was the Check.
+  void RunCheck();
   // Lists the changes between the snapshot and now under the heading.
   void PrintChanges(const std::string& heading, const ChangeMark& before);
   void PrintSummary(const ChangeMark& before);
@@ -103,6 +106,11 @@ class SimTerminal final : public Terminal {
 
 void Simulation::WaitForKey() {
   ReportNewCalls();
+  // A Windows CD the user holds goes into its drive when he is asked for it.
+  if (machine_.disc_ready()) {
+    machine_.InsertDiscReady();
+    out_.Add(Event(EventKind::kDiscInserted));
+  }
   if (!run_shown_.empty() && run_shown_.back() != '\n') run_shown_ += '\n';
   run_shown_ += "[key]\n";
   if (settings_.keys == KeySource::kAuto) {
@@ -155,7 +163,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
   SimTerminal terminal(*this);
-  Console console(terminal);
+  Console console(terminal, &machine_);
   run_output_.clear();
   run_shown_.clear();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);
@@ -281,12 +289,28 @@ SessionRequest Simulation::Run() {
     PrintChanges("changes in session " + std::to_string(session_) + ":", session_start);
     ended = machine_.requested_session_end();
   }
+  if (left == SessionRequest::kNone) RunCheck();
   PrintSummary(before);
   out_.Flush();
   report_.restarts = restarts_;
   report_.logoffs = logoffs_;
   if (settings_.report != nullptr) *settings_.report = report_;
   return left;
+}
+
+void Simulation::RunCheck() {
+  if (!report_.runs.empty()) {
+    const std::vector<std::string>& last = report_.runs.back().argv;
+    if (last.size() == 2 && last[1] == "Check") return;
+  }
+  const std::string& self = machine_.self_path();
+  SimEvent caller = Event(EventKind::kCallerRunsCheck);
+  caller.text = (self.find(' ') == std::string::npos ? self : Quote(self)) + " Check";
+  caller.command = self + " Check";
+  out_.Add(caller);
+  ChangeMark check_start = MarkChanges(machine_);
+  RunProgram({self, "Check"});
+  PrintChanges("changes by the Check:", check_start);
 }
 
 void Simulation::PrintChanges(const std::string& heading, const ChangeMark& before) {

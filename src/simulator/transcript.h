@@ -12,6 +12,9 @@
 //   <restart requested>              a helper of the run (RnaReboot) asked for a restart
 //   <session ended>                  the run ended the session (ExitWindowsEx)
 //   <RunOnce empty>                  a new session found nothing to run
+// The Check the simulator has the caller run at the end of a path that does
+// not end with it is left out: it is the rehearsal's verdict, not a run of
+// the path (the real program's transcripts have no such run).
 
 #include <string>
 #include <vector>

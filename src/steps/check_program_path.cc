@@ -40,9 +40,10 @@ bool RefuseBlanks(Console& console) {
                 "hand back to it after a restart. Please copy it to C:\\ and run it from there.");
 }
 
-}  // namespace
+// Why a path could not be made into one the program restarts from.
+enum class Resolution { kOk, kNotFullPath, kBlanks, kTooLong };
 
-bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path) {
+Resolution Resolve(Platform& os, const char* argv0, SelfPath* path) {
   path->Clear();
   // Windows runs a resume entry from its own directory, where a bare name or
   // a relative path finds nothing: the program's own file name is used.
@@ -52,10 +53,10 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     uint32_t length = os.GetModuleFileNameA(path->Buffer(), static_cast<uint32_t>(kPathSize));
     if (length == 0 || length >= kPathSize) {
       path->Clear();
-      return RefuseNotFullPath(console);
+      return Resolution::kNotFullPath;
     }
     path->SetLength(length);
-    if (!IsFullPath(path->c_str())) return RefuseNotFullPath(console);
+    if (!IsFullPath(path->c_str())) return Resolution::kNotFullPath;
   }
   // Windows hands a RunOnce command line over unchanged, and the C runtime
   // splits an unquoted path with blanks into several arguments: the short
@@ -64,9 +65,9 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     SelfPath short_form;
     uint32_t length =
         os.GetShortPathNameA(path->c_str(), short_form.Buffer(), static_cast<uint32_t>(kPathSize));
-    if (length == 0 || length >= kPathSize) return RefuseBlanks(console);
+    if (length == 0 || length >= kPathSize) return Resolution::kBlanks;
     short_form.SetLength(length);
-    if (HoldsBlank(short_form.c_str())) return RefuseBlanks(console);
+    if (HoldsBlank(short_form.c_str())) return Resolution::kBlanks;
     path->Clear();
     path->Append(short_form.c_str());
   }
@@ -78,10 +79,127 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     ResumeCommand command;
     fits = fits && BuildResumeCommand(path->c_str(), word.mode, &command);
   }
-  if (fits) return true;
+  return fits ? Resolution::kOk : Resolution::kTooLong;
+}
+
+bool RefuseTooLong(Console& console) {
   return Refuse(console,
                 "The path this program was started from is too long for it to restart itself.",
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");
+}
+
+// ASCII letters compared without regard to case.
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (UpperAscii(*text) != UpperAscii(*prefix)) return false;
+  }
+  return true;
+}
+
+// Whether path lies inside folder (given with or without its trailing
+// backslash).
+bool IsInside(const char* path, const char* folder) {
+  size_t length = FixedText<kPathSize>::Length(folder);
+  while (length > 0 && folder[length - 1] == '\\') --length;
+  if (length == 0) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (UpperAscii(path[i]) != UpperAscii(folder[i])) return false;
+  }
+  return path[length] == '\\';
+}
+
+// Whether one of the folders of path is named "Temporary Internet Files".
+bool IsInsideInternetCache(const char* path) {
+  static const char kCache[] = "\\Temporary Internet Files\\";
+  for (; *path != '\0'; ++path) {
+    if (StartsWithNoCase(path, kCache)) return true;
+  }
+  return false;
+}
+
+// The other form of path (the long form when to_long, else the short one);
+// no when Windows cannot give it.
+bool OtherForm(Platform& os, const char* path, bool to_long, FixedText<kPathSize>* form) {
+  form->Clear();
+  uint32_t size = static_cast<uint32_t>(kPathSize);
+  uint32_t length = to_long ? os.GetLongPathNameA(path, form->Buffer(), size)
+                            : os.GetShortPathNameA(path, form->Buffer(), size);
+  if (length == 0 || length >= kPathSize) {
+    form->Clear();
+    return false;
+  }
+  form->SetLength(length);
+  return true;
+}
+
+}  // namespace
+
+bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path) {
+  switch (Resolve(os, argv0, path)) {
+    case Resolution::kOk:
+      return true;
+    case Resolution::kNotFullPath:
+      return RefuseNotFullPath(console);
+    case Resolution::kBlanks:
+      return RefuseBlanks(console);
+    case Resolution::kTooLong:
+      break;
+  }
+  return RefuseTooLong(console);
+}
+
+const char* ResolveSelfPathQuietly(Platform& os, const char* argv0, SelfPath* path) {
+  Resolution resolution = Resolve(os, argv0, path);
+  bool usable = resolution == Resolution::kOk || resolution == Resolution::kTooLong;
+  return usable && path->ok() ? path->c_str() : argv0;
+}
+
+bool CheckNotTemporary(Platform& os, Console& console, const char* self_path) {
+  FixedText<kPathSize> self_long;
+  FixedText<kPathSize> self_short;
+  bool has_long = OtherForm(os, self_path, true, &self_long);
+  bool has_short = OtherForm(os, self_path, false, &self_short);
+  bool temporary =
+      IsInsideInternetCache(self_path) || (has_long && IsInsideInternetCache(self_long.c_str()));
+
+  FixedText<kPathSize> temp;
+  uint32_t length = os.GetTempPathA(temp.Buffer(), static_cast<uint32_t>(kPathSize));
+  if (!temporary && length != 0 && length < kPathSize) {
+    temp.SetLength(length);
+    FixedText<kPathSize> temp_long;
+    FixedText<kPathSize> temp_short;
+    bool temp_has_long = OtherForm(os, temp.c_str(), true, &temp_long);
+    bool temp_has_short = OtherForm(os, temp.c_str(), false, &temp_short);
+    const char* selves[] = {self_path, has_long ? self_long.c_str() : "",
+                            has_short ? self_short.c_str() : ""};
+    const char* temps[] = {temp.c_str(), temp_has_long ? temp_long.c_str() : "",
+                           temp_has_short ? temp_short.c_str() : ""};
+    for (const char* self : selves) {
+      for (const char* folder : temps) temporary = temporary || IsInside(self, folder);
+    }
+  }
+  if (!temporary) return true;
+  console.PrintLine("This program was started from a temporary folder (from inside a zip file");
+  console.PrintLine("or straight from a web page), which Windows empties. It restarts Windows");
+  console.PrintLine("during the repair and must be found again after each restart.");
+  console.PrintLine("Please copy it to C:\\ and run it from there.");
+  console.PrintLine("Nothing has been changed on this computer.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
+bool CheckResumeCommandLength(Console& console, const char* self_path) {
+  // The shell of Windows 9x reads each RunOnce command into a buffer of
+  // MAX_PATH characters.
+  size_t longest = 0;
+  for (const ModeWord& word : kModeWords) {
+    size_t length = FixedText<kPathSize>::Length(word.word);
+    if (length > longest) longest = length;
+  }
+  if (FixedText<kPathSize>::Length(self_path) + 1 + longest < kMaxPath) return true;
+  return RefuseTooLong(console);
 }
 
 bool CheckStartDrive(Platform& os, Console& console, const char* self_path) {

@@ -15,8 +15,9 @@ bool ReportCannotStartReinstall(Console& console) {
   return false;
 }
 
-// Installs the default dial-up driver and restarts Windows.
-bool FinishReinstall(Platform& os, Console& console) {
+// Installs the default dial-up driver, schedules the Check and restarts
+// Windows.
+bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Completeing Reinstallation...");
 
   HelperRun driver;
@@ -35,6 +36,12 @@ bool FinishReinstall(Platform& os, Console& console) {
       "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
   console.PromptForKey(
       "computer to reboot before you access network services. Press any key to reboot.\n");
+  // After the restart Windows runs the Check once, which tells whether
+  // dial-up networking really came back. A path that cannot be resolved
+  // schedules nothing and stops nothing.
+  SelfPath self;
+  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
+  ScheduleCheck(os, self_path == self.c_str() ? self_path : "");
 
   HelperRun reboot;
   status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
@@ -47,9 +54,33 @@ bool FinishReinstall(Platform& os, Console& console) {
   return true;
 }
 
+// Windows' setup ran but installed nothing: the caller cancelled its
+// request for the Windows CD, say. The marker goes back, so that the
+// program started by hand in this mode tries once more.
+bool ReportNothingInstalled(Platform& os, Console& console, const char* argv0) {
+  console.PrintLine("Windows' setup ended, but Dial-Up Networking was not installed. Windows");
+  console.PrintLine("may have asked for its CD or setup files and not been given them.");
+  if (!WriteMarker(os)) {
+    console.PrintLine("Unable to create the file that authorises the reinstallation of DUN.");
+    console.PrintLine("Put the Windows CD in its drive and reinstall DUN via add/remove programs.");
+    console.PromptForKey("Press any key to terminate the program.");
+    return false;
+  }
+  SelfPath self;
+  const char* command = ResolveSelfPathQuietly(os, argv0, &self);
+  console.PrintLine("Put the Windows CD in its drive, then click Start, Run, type");
+  console.PrintText("\t");
+  console.PrintText(command);
+  console.PrintText(" ReinstallDUN");
+  console.PrintLine("");
+  console.PrintLine("and press Enter to try again, or reinstall DUN via add/remove programs.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
 }  // namespace
 
-bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
+bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
   if (marker == MarkerState::kAbsent && !marker_written) return true;
   if (marker == MarkerState::kAbsent || marker == MarkerState::kNoWindowsDir) {
@@ -83,7 +114,8 @@ bool ReinstallDun(Platform& os, Console& console, bool marker_written) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     return ReportCannotStartReinstall(console);
   }
-  return FinishReinstall(os, console);
+  if (IsDunMissing(os)) return ReportNothingInstalled(os, console, argv0);
+  return FinishReinstall(os, console, argv0);
 }
 
 }  // namespace netrevive

@@ -1,136 +1,21 @@
 #include "platform/fixed_text.h"
 #include "steps/build_failure_report.h"
+#include "steps/dun_upgrade.h"
 #include "steps/helper_runner.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
 namespace netrevive {
 
-namespace {
-
-constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-// Subkey names are read into a buffer that starts at 32 bytes and grows in
-// 32-byte steps; a registry key name has at most 255 characters, so 288 bytes
-// always suffice and a longer demand is an enumeration error.
-constexpr uint32_t kNameStep = 32;
-constexpr uint32_t kNameLimit = 288;
-
-// Closes the keys the step opened, whatever path it leaves by.
-class OpenKeys {
- public:
-  explicit OpenKeys(Platform& os) : os_(os) {}
-  ~OpenKeys() {
-    if (upgrade != 0) os_.RegCloseKey(upgrade);
-    if (list != 0) os_.RegCloseKey(list);
-  }
-  RegKey list = 0;
-  RegKey upgrade = 0;
-
- private:
-  Platform& os_;
-};
-
-// The upgrade's uninstall command as read from the registry. readable is no
-// when the value could not be read whole as a text; such a text matches none
-// of the uninstaller forms.
-struct UninstallText {
-  char text[kValueSize + 1];
-  bool readable;
-};
-
-void ReadUninstallString(Platform& os, RegKey upgrade, UninstallText* value) {
-  for (char& c : value->text) c = '\0';
-  uint32_t type = 0;
-  uint32_t size = kValueSize;
-  RegStatus status = os.RegQueryValueExA(upgrade, "UninstallString", &type,
-                                         reinterpret_cast<uint8_t*>(value->text), &size);
-  if (status != kErrorSuccess) {
-    // Nothing reliable was read: the buffer's contents are not shown.
-    for (char& c : value->text) c = '\0';
-  }
-  // A value of the full buffer size has no room left for its terminator, so
-  // the text it holds may be cut short.
-  value->readable = status == kErrorSuccess && type == kRegSz && size < kValueSize;
-  value->text[kValueSize] = '\0';
-}
-
-bool ChooseForm(const UninstallText& value, UninstallerForm* form) {
-  if (!value.readable) return false;
-  if (TextEquals(value.text, "dunsetup.exe /u")) {
-    *form = UninstallerForm::kDunSetup;
-  } else if (TextStartsWith(value.text, "rundll.exe")) {
-    *form = UninstallerForm::kRundll;
-  } else if (TextStartsWith(value.text, "rundll32.exe")) {
-    *form = UninstallerForm::kRundll32;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-void ReportEnumerationError(Console& console, RegStatus status) {
-  console.PrintText(
-      "There has been an error while enumerating keys under\n\tHKLM\\Software\\Microsoft\\Windows\\"
-      "CurrentVersion\\Uninstall\n");
-  console.PrintText("This may indicate a problem. Please report error code: ");
-  console.PrintCode(status);
-  console.PrintLine("");
-  console.PromptForKey("Press any key to abort the program.");
-}
-
-// Reads subkey index into name, growing the size offered while the name
-// does not fit. Returns the final status.
-RegStatus ReadSubkeyName(Platform& os, RegKey list, uint32_t index, char (&name)[kNameLimit]) {
-  uint32_t size = kNameStep;
-  for (;;) {
-    for (char& c : name) c = '\0';
-    RegStatus status = os.RegEnumKeyA(list, index, name, size);
-    if (status != kErrorMoreData || size >= kNameLimit) return status;
-    size += kNameStep;
-  }
-}
-
-}  // namespace
-
 bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
-  OpenKeys keys(os);
-  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kUninstallKey, kKeyRead, &keys.list);
-  if (status != kErrorSuccess) {
-    keys.list = 0;
-    console.PrintText(
-        "\nUnable to check for DUN Upgrades. There was an error \nWhile opening the registry "
-        "key:\n\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\n");
-    console.PrintText("Please report this error; The error code is: ");
-    console.PrintCode(status);
-    console.PrintLine("");
-    console.PromptForKey("Press any key to abort program.");
+  DunUpgradeReader reader(os);
+  RegStatus status = kErrorSuccess;
+  UpgradeLookup found = reader.Find(&status);
+  if (found == UpgradeLookup::kNotFound) return true;
+  if (found != UpgradeLookup::kFound) {
+    ReportUpgradeLookupFailure(console, found, status);
     return false;
   }
-
-  uint32_t count = 0;
-  status = os.RegQueryInfoKeyA(keys.list, &count);
-  if (status != kErrorSuccess) {
-    console.PrintText(
-        "\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
-        "CurrentVersion\\Uninstall\n");
-    console.PrintText("This could indicate a problem. Please report error code: ");
-    console.PrintCode(status);
-    console.PrintLine("");
-    console.PromptForKey("Press any key to abort the program.");
-    return false;
-  }
-
-  bool found = false;
-  for (uint32_t index = 0; index < count && !found; ++index) {
-    char name[kNameLimit];
-    status = ReadSubkeyName(os, keys.list, index, name);
-    if (status != kErrorSuccess) {
-      ReportEnumerationError(console, status);
-      return false;
-    }
-    found = TextEquals(name, "MSDUN");
-  }
-  if (!found) return true;
 
   ResumeCommand resume;
   if (!BuildResumeCommand(self_path, RunMode::kUpgradeRemove, &resume)) {
@@ -148,32 +33,17 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   console.PromptForKey("You cannot abort the program at this point.\n");
 
   UninstallText value;
-  status = os.RegOpenKeyExA(keys.list, "MSDUN", kKeyRead, &keys.upgrade);
-  if (status == kErrorSuccess) {
-    ReadUninstallString(os, keys.upgrade, &value);
-  } else {
-    keys.upgrade = 0;
-    for (char& c : value.text) c = '\0';
-    value.readable = false;
-  }
-
+  reader.ReadUninstallText(&value);
   UninstallerForm form = UninstallerForm::kDunSetup;
-  if (!ChooseForm(value, &form)) {
-    console.PrintText("\nUnknown uninstall string: ");
-    console.PrintText(value.text);
-    console.PrintText("\n");
-    console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
-    console.PromptForKey("fix again. Please report this error to the MERX at 555-0142.\n");
+  if (!ChooseUninstallerForm(value, &form)) {
+    ReportUnknownUninstallText(console, value);
     return false;
   }
 
   HelperRun run;
   BuildStatus built = BuildUninstallerRun(os, form, value.text, &run);
   if (built != BuildStatus::kOk) {
-    ReportBuildFailure(console, built);
-    console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
-    console.PrintLine("fix again.");
-    console.PromptForKey("Press any key to terminate the program.");
+    ReportUninstallerBuildFailure(console, built);
     return false;
   }
 
@@ -203,6 +73,23 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintLine("Please restart the computer yourself to continue the fix.");
     console.PromptForKey("Press any key to terminate the program.");
   }
+  return false;
+}
+
+bool CheckUpgradeGone(Platform& os, Console& console, const char* self_path) {
+  // A look-up that fails cannot tell; the run goes on as it always has.
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  if (lookup.result != UpgradeLookup::kFound) return true;
+  console.PrintLine("The Dial Up Networking Upgrade is still installed: its uninstaller did");
+  console.PrintLine("not remove it. Please remove it with Add/Remove Programs, restart the");
+  console.PrintLine("computer, then click Start, Run, type");
+  console.PrintText("\t");
+  console.PrintText(self_path);
+  console.PrintText(" UpgradeRemove");
+  console.PrintLine("");
+  console.PrintLine("and press Enter to carry on with the repair.");
+  console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 

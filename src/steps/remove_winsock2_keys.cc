@@ -8,6 +8,7 @@ namespace netrevive {
 namespace {
 
 constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services";
+constexpr const char* kWinsock2Key = "System\\CurrentControlSet\\Services\\Winsock2";
 
 bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_tail,
                       const char* to_tail) {
@@ -20,7 +21,11 @@ bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_ta
   // CopyFileA copies the attributes too, and system.dat is read-only: a
   // backup from an earlier run can be overwritten only once they are cleared.
   os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
-  os.CopyFileA(from.c_str(), to.c_str(), false);  // a failed copy does not stop the repair
+  // A failed copy does not stop the repair. A copy made keeps no read-only,
+  // hidden or system mark, so that MS-DOS's copy can put it back as it is.
+  if (os.CopyFileA(from.c_str(), to.c_str(), false)) {
+    os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
+  }
   return true;
 }
 
@@ -31,6 +36,10 @@ bool BackupRegistryFiles(Platform& os, Console& console) {
   FixedText<kBackupPathSize> windows_dir;
   BuildStatus status = ReadWindowsDir(os, &windows_dir);
   if (status == BuildStatus::kOk) {
+    // Windows 9x keeps registry changes in memory for a while: the files are
+    // written first, so that the copies hold the registry as it is now.
+    os.RegFlushKey(kHkeyLocalMachine);
+    os.RegFlushKey(kHkeyUsers);
     // The buffers hold any Windows directory with either file name.
     CopyInWindowsDir(os, windows_dir.c_str(), "\\system.dat", "\\system.tom");
     CopyInWindowsDir(os, windows_dir.c_str(), "\\user.dat", "\\user.tom");
@@ -43,10 +52,19 @@ bool BackupRegistryFiles(Platform& os, Console& console) {
   return false;
 }
 
+// Whether the Winsock2 key is known to be missing: then an earlier run has
+// deleted it already, and its backups hold the registry from before it.
+bool IsWinsock2Missing(Platform& os) {
+  RegKey key = 0;
+  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsock2Key, kKeyRead, &key);
+  if (status == kErrorSuccess) os.RegCloseKey(key);
+  return status == kErrorFileNotFound;
+}
+
 }  // namespace
 
 bool RemoveWinsock2Keys(Platform& os, Console& console) {
-  if (!BackupRegistryFiles(os, console)) return false;
+  if (!IsWinsock2Missing(os) && !BackupRegistryFiles(os, console)) return false;
 
   RegKey services = 0;
   if (os.RegOpenKeyExA(kHkeyLocalMachine, kServicesKey, kKeyAllAccess, &services) !=

@@ -7,7 +7,6 @@ namespace netrevive {
 namespace {
 
 // The RunOnce value that makes Windows start the program again.
-constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr const char* kResumeValueName = "QU Netrevive";
 
 // Writes the path of the file in WindowsDir that authorises one
@@ -29,7 +28,8 @@ bool BuildResumeCommand(const char* self_path, RunMode mode, ResumeCommand* comm
 
 bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
   RegKey key = 0;
-  RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
+  // Created where it is missing, as the check before the first change does.
+  RegStatus status = os.RegCreateKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
   if (status != kErrorSuccess) {
     console.PrintText(
         "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.\n");
@@ -59,6 +59,9 @@ bool WriteResumeEntry(Platform& os, Console& console, const char* command) {
     return false;
   }
   os.RegCloseKey(key);
+  // Windows 9x writes registry changes to its files when it gets round to
+  // it: until then a power cut would lose the way back into the repair.
+  os.RegFlushKey(kHkeyLocalMachine);
   return true;
 }
 
@@ -78,6 +81,50 @@ bool DeleteResumeEntry(Platform& os, Console& console) {
   console.PrintText("Please delete that value with regedit before you restart the computer.\n");
   console.PromptForKey("Press any key to terminate the program.");
   return false;
+}
+
+void ScheduleCheck(Platform& os, const char* self_path) {
+  ResumeCommand command;
+  if (self_path[0] == '\0' || !BuildResumeCommand(self_path, RunMode::kCheck, &command)) return;
+  RegKey key = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key) != kErrorSuccess) return;
+  uint32_t size = static_cast<uint32_t>(command.size() + 1);
+  os.RegSetValueExA(key, kResumeValueName, kRegSz,
+                    reinterpret_cast<const uint8_t*>(command.c_str()), size);
+  os.RegCloseKey(key);
+}
+
+bool ReadResumeEntry(Platform& os, ResumeEntryText* command) {
+  command->Clear();
+  RegKey key = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyRead, &key) != kErrorSuccess) {
+    return false;
+  }
+  // Room for a NUL after whatever the value holds.
+  uint32_t size = static_cast<uint32_t>(ResumeEntryText::kCapacity - 1);
+  RegStatus status = os.RegQueryValueExA(key, kResumeValueName, nullptr,
+                                         reinterpret_cast<uint8_t*>(command->Buffer()), &size);
+  os.RegCloseKey(key);
+  if (status == kErrorMoreData) {
+    command->Append("(a command too long to show)");
+    return true;
+  }
+  if (status != kErrorSuccess) return false;
+  // The value need not end with a NUL, nor stop at its first one.
+  size_t length = 0;
+  while (length < size && length < ResumeEntryText::kCapacity - 1 &&
+         command->Buffer()[length] != '\0') {
+    ++length;
+  }
+  command->SetLength(length);
+  return true;
+}
+
+bool MarkerExists(Platform& os) {
+  FixedText<kPathSize> path;
+  if (!BuildMarkerPath(os, &path)) return false;
+  uint32_t attributes = os.GetFileAttributesA(path.c_str());
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
 }
 
 bool WriteMarker(Platform& os) {

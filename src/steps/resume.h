@@ -8,7 +8,7 @@
 namespace netrevive {
 
 // What a run of the program does, chosen by its command line.
-enum class RunMode { kFreshRun, kUpgradeRemove, kReinstallDun, kUsage };
+enum class RunMode { kFreshRun, kUpgradeRemove, kReinstallDun, kUsage, kCheck };
 
 // The words that name a later run's mode. The program appends one to its
 // own path to schedule that run and recognises it, alone and exactly, on
@@ -20,9 +20,13 @@ struct ModeWord {
 inline constexpr ModeWord kModeWords[] = {
     {RunMode::kUpgradeRemove, "UpgradeRemove"},
     {RunMode::kReinstallDun, "ReinstallDUN"},
+    {RunMode::kCheck, "Check"},
 };
 
 using ResumeCommand = FixedText<kPathSize>;
+
+// The key whose values Windows runs once at its next start (below HKLM).
+inline constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 // Builds the command that starts the program from self_path in mode:
 // self_path, then a blank and the mode's word (nothing for a fresh run).
@@ -36,6 +40,19 @@ bool WriteResumeEntry(Platform& os, Console& console, const char* command);
 // Removes the resume entry again. Reports a failure (and waits for a key)
 // before returning no; an entry that is not there counts as removed.
 bool DeleteResumeEntry(Platform& os, Console& console);
+
+// Writes the resume entry that runs the Check once after the final
+// restart: self_path + " Check". Says nothing whatever happens: the repair is
+// done by then, and a PC without the entry is only not checked by itself.
+void ScheduleCheck(Platform& os, const char* self_path);
+
+// The resume entry's command as Windows would run it, read without changing
+// anything. False when there is none (or RunOnce cannot be read).
+using ResumeEntryText = FixedText<kValueSize>;
+bool ReadResumeEntry(Platform& os, ResumeEntryText* command);
+
+// Whether the marker file is there now, looked at without touching it.
+bool MarkerExists(Platform& os);
 
 // Creates or truncates the marker file with "REINSTALL" and a line end.
 // Returns no when the file could not be written whole; callers report it.

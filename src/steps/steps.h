@@ -40,8 +40,30 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
 // again after a restart.
 bool CheckStartDrive(Platform& os, Console& console, const char* self_path);
 
+// No, after a report and a key, when the program was started from inside
+// the temporary folder (GetTempPathA) or a "Temporary Internet Files"
+// folder, which Windows empties: a start from inside a zip file or a web
+// page. The path is compared in its long and in its short form.
+bool CheckNotTemporary(Platform& os, Console& console, const char* self_path);
+
+// No, after a report and a key, when the longest resume command (the path,
+// a blank and "UpgradeRemove") has 260 characters or more: Windows 9x's
+// shell reads RunOnce commands into buffers of that size.
+bool CheckResumeCommandLength(Console& console, const char* self_path);
+
+// The checks that run before the repair's first change, in this order:
+// the DUN upgrade can be removed (its entry can be read, its uninstall
+// text is known and its command can be built; only when DUN is installed),
+// the programs the repair starts exist, the RunOnce key opens for writing,
+// and Windows' setup files can be found (after asking once for the Windows
+// CD when they are on a CD-ROM drive). Silent when all pass; the first that
+// fails is reported (with a key) and the answer is no. Nothing is changed,
+// except that a missing RunOnce key is created.
+bool CheckBeforeFirstChange(Platform& os, Console& console);
+
 // Backs up the registry files (system.dat and user.dat to system.tom and
-// user.tom in WindowsDir) and deletes the whole Winsock2 key.
+// user.tom in WindowsDir) and deletes the whole Winsock2 key. When the
+// Winsock2 key is already gone, the backups of the earlier run are kept.
 bool RemoveWinsock2Keys(Platform& os, Console& console);
 
 // Yes when no "MSDUN" upgrade is installed. Otherwise schedules the next run,
@@ -57,8 +79,24 @@ void ScheduleReinstall(Platform& os, Console& console, const char* self_path);
 // Reinstalls DUN once per marker. Yes when there was nothing to do or the
 // whole reinstallation ran and the final restart was requested. A caller
 // that has just written the marker passes marker_written: a marker that
-// cannot be found then is a failure (reported), not "nothing to do".
-bool ReinstallDun(Platform& os, Console& console, bool marker_written = false);
+// cannot be found then is a failure (reported), not "nothing to do". When
+// Windows' setup ended without installing DUN, the marker is written again
+// and the user is told to start the program (argv0, resolved where it can
+// be) with "ReinstallDUN" once the Windows CD is in.
+bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker_written = false);
+
+// The program's path as ResolveSelfPath finds it (in path), without any
+// report; argv0 as given when it cannot be resolved.
+const char* ResolveSelfPathQuietly(Platform& os, const char* argv0, SelfPath* path);
+
+// The report of an UpgradeRemove run that finds the DUN upgrade still
+// installed. Yes when the upgrade is gone (or cannot be looked for).
+bool CheckUpgradeGone(Platform& os, Console& console, const char* self_path);
+
+// The read-only report on the PC's dial-up networking (the Check mode):
+// measures, prints the verdict and waits for a key. It changes nothing and
+// refuses nothing; argv0 gives the command that finishes a stopped repair.
+void CheckNetworking(Platform& os, Console& console, const char* argv0);
 
 }  // namespace netrevive
 

@@ -261,10 +261,11 @@ const std::vector<CodeStep>& CodeSteps() {
        {},
        sim::Op::kRegEnumKeyA,
        ""},
-      {"Opening RunOnce to write the program's entry (fresh or UpgradeRemove run)",
+      {"Opening RunOnce (fresh run, before its first change and to write the program's entry; "
+       "UpgradeRemove run)",
        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.",
        {},
-       sim::Op::kRegOpenKeyExA,
+       sim::Op::kRegCreateKeyExA,
        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
       {"Writing the program's RunOnce entry (fresh or UpgradeRemove run)",
        "We were unable to write data to the registry key:",
@@ -409,13 +410,24 @@ std::string CallScript(const GuideRuns& runs) {
   }
   md += screens + "\n";
   md += kCallScriptAfter;
-  // Whatever the PC shows by itself once the repair is done: the runs after
-  // the one that repaired it.
+  // What the PC shows by itself once the repair is done (the runs after the
+  // one that repaired it): their last line before the prompt.
   const GuideRun* main = PresetRun(runs, kWalkthroughPreset);
   bool repaired = false;
+  std::string after;
   for (const RunReport& run : main->report.runs) {
-    if (repaired) md += "\n" + Block(AfterBanner(run.shown));
+    if (repaired) {
+      std::vector<std::string> lines;
+      for (const std::string& line : Lines(run.output)) {
+        if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+      }
+      if (lines.size() >= 2) after += "`" + lines[lines.size() - 2] + "` ";
+    }
     repaired = repaired || (run.ending != nullptr && run.ending->kind == EndingKind::kRepaired);
+  }
+  if (!after.empty()) {
+    md += "\n" + Wrap("On a repaired PC that window ends with " + after +
+                      "(the whole window: the last run of [the walk-through](#walkthrough)).");
   }
   return md + "\n<div class=\"page-break\"></div>\n\n";
 }

@@ -63,6 +63,19 @@ struct Snapshot {
 // What the PC does after the caller closed the window (or the power went)
 // at a pause and the PC started again: the runs Windows starts by itself,
 // or, when none, the run of the caller starting the program again.
+// The endings of the runs, without the Check the simulator has the caller
+// run at the end of a path that does not end with one.
+std::string RunEndings(const simulator::SessionReport& report) {
+  std::string text;
+  for (const simulator::RunReport& run : report.runs) {
+    const bool callers_check =
+        run.runonce_name.empty() && run.argv.size() == 2 && run.argv[1] == "Check";
+    if (callers_check && &run != &report.runs.front()) continue;
+    text += (text.empty() ? " " : ", then ") + run.ending_name;
+  }
+  return text;
+}
+
 std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
   if (power_off) machine.CutPower();
   simulator::SimOutput quiet(nullptr);
@@ -72,19 +85,15 @@ std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
   settings.report = &report;
   settings.pending = SessionRequest::kRestart;
   simulator::RunSessions(machine, settings, quiet);
-  std::string text;
-  if (report.runs.empty() && repaired) return "nothing comes back; the repair is done";
-  if (report.runs.empty()) {
-    settings.pending = SessionRequest::kNone;
-    simulator::RunSessions(machine, settings, quiet);
-    text = "nothing comes back; started again:";
-  } else {
-    text = "it comes back by itself:";
+  bool came_back = false;
+  for (const simulator::RunReport& run : report.runs) {
+    came_back = came_back || !run.runonce_name.empty();
   }
-  for (size_t i = 0; i < report.runs.size(); ++i) {
-    text += std::string(i == 0 ? " " : ", then ") + report.runs[i].ending_name;
-  }
-  return text;
+  if (came_back) return "it comes back by itself:" + RunEndings(report);
+  if (repaired) return "nothing comes back; the repair is done";
+  settings.pending = SessionRequest::kNone;
+  simulator::RunSessions(machine, settings, quiet);
+  return "nothing comes back; started again:" + RunEndings(report);
 }
 
 std::string FirstLine(const std::string& screen) {

@@ -15,6 +15,8 @@
 namespace {
 
 using netrevive::sim::SimMachine;
+using netrevive::simulator::ExportRegFile;
+using netrevive::simulator::ImportRegFile;
 using netrevive::simulator::ParseRegFile;
 using netrevive::simulator::RegFile;
 using netrevive::simulator::RegFileError;

@@ -5,7 +5,8 @@
 // perhaps a power cut. Every run must keep the rules of CheckRun (exit
 // status 0, no helper after a failure of the step it needs, no claim of a
 // success that did not happen, the marker only after its resume entry,
-// every handle closed); the sanitizers catch the rest.
+// every handle closed), and a Check run leaves the machine as it found it;
+// the sanitizers catch the rest.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdint.h>
@@ -52,18 +53,22 @@ const T& Pick(FuzzedDataProvider& in, const T (&choices)[N]) {
   return choices[in.ConsumeIntegralInRange<size_t>(0, N - 1)];
 }
 
-const RegStatus kStatuses[] = {2, 5, 6, 87, 234, 259, 1009, 1011, 1015};
+const RegStatus kStatuses[] = {2, 5, 6, 87, 234, 259, 1009, 1011, 1015, 126, 10055, 10091};
 
 void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
   const std::string uninstall = sim::kUninstallPath;
-  const char* const keys[] = {sim::kMsdunPath,        sim::kUninstallPath, sim::kRunOncePath,
-                              sim::kWinsock2Path,     sim::kDunFilePath,   sim::kServicesPath,
-                              sim::kDialUpAdapterPath};
-  switch (in.ConsumeIntegralInRange<int>(0, 5)) {
+  const std::string catalog_entry =
+      std::string(sim::kWinsock2Path) +
+      "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\000000000001";
+  const char* const keys[] = {sim::kMsdunPath,         sim::kUninstallPath,  sim::kRunOncePath,
+                              sim::kWinsock2Path,      sim::kDunFilePath,    sim::kServicesPath,
+                              sim::kDialUpAdapterPath, catalog_entry.c_str()};
+  switch (in.ConsumeIntegralInRange<int>(0, 6)) {
     case 0: {
       std::string key =
           in.ConsumeBool() ? std::string(Pick(in, keys)) : uninstall + "\\" + Text(in, 300);
-      const char* const names[] = {"UninstallString", "DisplayName", "QU Netrevive", ""};
+      const char* const names[] = {"UninstallString", "DisplayName", "QU Netrevive", "",
+                                   "PackedCatalogItem"};
       std::string name = in.ConsumeBool() ? std::string(Pick(in, names)) : Text(in, 40);
       const uint32_t types[] = {0, 1, 2, 3, 4, 7, 0xFFFFFFFFu};
       uint32_t type = Pick(in, types);
@@ -82,14 +87,17 @@ void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
       sim::AddDunUpgrade(machine, Text(in, 1100));
       break;
     case 4: {
-      const char* const files[] = {"\\rundll32.exe",        "\\rundll.exe", "\\inf\\rna.inf",
-                                   "\\system.dat",          "\\user.dat",   "\\system.tom",
-                                   "\\system\\dunsetup.exe"};
+      const char* const files[] = {
+          "\\rundll32.exe", "\\rundll.exe", "\\inf\\rna.inf",         "\\system.dat",
+          "\\user.dat",     "\\system.tom", "\\system\\dunsetup.exe", "\\system\\ws2_32.dll"};
       machine->RemoveFile(machine->windows_dir() + Pick(in, files));
       break;
     }
     case 5:
       machine->PutFile(machine->windows_dir() + "\\rundunreinst.QU", Text(in, 20));
+      break;
+    case 6:
+      sim::RemoveTcpIpProviders(machine);
       break;
   }
 }
@@ -123,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> args;
   int argc = in.ConsumeIntegralInRange<int>(0, 4);
   for (int i = 0; i < argc; ++i) {
-    const char* const words[] = {"UpgradeRemove", "ReinstallDUN"};
+    const char* const words[] = {"UpgradeRemove", "ReinstallDUN", "Check"};
     if (i == 0) {
       args.push_back(machine.self_path());
     } else if (in.ConsumeBool()) {
@@ -159,9 +167,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
+  const SimMachine before = machine;
   rel::RunOutput out = rel::RunArgv(machine, argc, argv.data());
   const netrevive::RunMode mode = netrevive::SelectRunMode(argc, argv.data());
   std::vector<std::string> broken = rel::CheckRun(machine, 1, mode, out);
+  if (mode == netrevive::RunMode::kCheck) rel::ChangesNothing(before, machine, &broken);
   if (!broken.empty()) {
     fprintf(stderr, "broken rules:\n");
     for (const std::string& b : broken) fprintf(stderr, "  %s\n", b.c_str());

@@ -39,6 +39,9 @@ constexpr const char kBanner[] = "Netrevive Program.\n\n";
 
 // The longest SelfPath that still takes " UpgradeRemove" in 512 bytes.
 constexpr size_t kLongestSelfPath = 511 - 14;
+// The longest a fresh run starts from: its resume commands must stay shorter
+// than the 260 characters Windows 9x's shell reads of a RunOnce command.
+constexpr size_t kLongestFreshSelfPath = 259 - 14;
 // The longest WindowsDir GetWindowsDirectoryA can give in MAX_PATH bytes.
 constexpr size_t kLongestWindowsDir = 259;
 
@@ -142,10 +145,12 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
     const bool word = args.size() == 2 && (args[1] == "UpgradeRemove" || args[1] == "ReinstallDUN");
     if (args.size() != 1 && !word) {
       // Anything but no argument or exactly one mode word is refused with
-      // the usage text before the machine is touched at all.
+      // the usage text before the machine is touched at all: its one call
+      // discards the keys pressed before its pause.
       ++usage_runs;
       EXPECT_TRUE(Contains(out.transcript, kUsage)) << what;
-      EXPECT_EQ(machine.call_count(), 0u) << what;
+      ASSERT_EQ(machine.call_count(), 1u) << what;
+      EXPECT_EQ(machine.calls()[0].operation, Op::kFlushConsoleInputBuffer) << what;
       EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
     } else if (args.size() == 1) {
       // A fresh run from a strange path: either the path is stored as it
@@ -188,6 +193,11 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
        {"", "UpgradeRemove", nullptr},
        false,
        true},
+      {"argc 2 ReinstallDUN, argv[0] null, no own name",
+       2,
+       {nullptr, "ReinstallDUN", nullptr},
+       false,
+       true},
   };
   for (const Case& c : cases) {
     sim::SimMachine machine = sim::MakeDefaultMachine();
@@ -202,12 +212,22 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
     // program's own file, or refuses before it changes the machine.
     const bool schedules = (!c.usage && c.argc == 1) || (c.argc == 2 && c.argv[1] != nullptr &&
                                                          std::string(c.argv[1]) == "UpgradeRemove");
+    // A ReinstallDUN run schedules the Check from it, or finishes the
+    // repair without one.
+    const bool reinstalls =
+        c.argc == 2 && c.argv[1] != nullptr && std::string(c.argv[1]) == "ReinstallDUN";
     std::string entry;
     if (schedules && !c.own_name_fails) {
       EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
       EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " ReinstallDUN") << c.name;
+    } else if (reinstalls && !c.own_name_fails) {
+      EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
+      EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " Check") << c.name;
     } else {
       EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
+    }
+    if (reinstalls) {
+      EXPECT_EQ(machine.processes().size(), 3u) << c.name;
     }
     if (schedules && c.own_name_fails) {
       EXPECT_TRUE(Contains(out.transcript, kNotFullPath)) << c.name;
@@ -220,7 +240,7 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
 // ---- SelfPath --------------------------------------------------------------
 
 TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
-  const std::vector<size_t> lengths = Lengths({{3, 64}, {250, 270}, {490, 520}, {720, 735}},
+  const std::vector<size_t> lengths = Lengths({{3, 64}, {240, 270}, {490, 520}, {720, 735}},
                                               {100, 128, 200, 300, 400, 600, 1000, 1023, 1024, 1025,
                                                2048, 4096, 8192, 16384, 32767, 32768});
   struct Form {
@@ -254,7 +274,7 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
           std::string(form.preset) + " " + form.mode + ", SelfPath of " + std::to_string(length);
       ExpectRules(machine, args, out, what);
       std::string entry;
-      if (length <= kLongestSelfPath) {
+      if (length <= (form.mode[0] == '\0' ? kLongestFreshSelfPath : kLongestSelfPath)) {
         ASSERT_TRUE(ResumeEntry(machine, &entry)) << what;
         EXPECT_EQ(entry, self + form.suffix) << what;
       } else {
@@ -417,7 +437,6 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
           const std::string what = "type " + std::to_string(type) + ", " + std::to_string(size) +
                                    " bytes, \"" + prefix + "\"" + (terminated ? ", NUL" : "");
           ExpectRules(machine, args, out, what);
-          ASSERT_TRUE(Contains(out.transcript, "DUN Upgrades found")) << what;
 
           Reading r = ReadAs(type, data);
           std::string expected;  // the uninstaller's command line, "" for none
@@ -429,12 +448,18 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
             if (expected.size() > 727) expected = "too long";
           }
           std::string entry;
+          // A text the removal could not use is refused before the first change.
+          EXPECT_EQ(Contains(out.transcript, "DUN Upgrades found"),
+                    !expected.empty() && expected != "too long")
+              << what;
           if (expected.empty()) {
             EXPECT_TRUE(Contains(out.transcript, "\nUnknown uninstall string: " + r.text + "\n"))
                 << what;
             EXPECT_TRUE(machine.processes().empty()) << what;
             EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
+            EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << what;
           } else if (expected == "too long") {
+            EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << what;
             EXPECT_TRUE(Contains(out.transcript, "A path or command line is too long")) << what;
             EXPECT_TRUE(machine.processes().empty()) << what;
             EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
@@ -518,8 +543,10 @@ TEST(BadInputTest, ThousandsOfUninstallEntries) {
                              (with_upgrade ? ", the upgrade last" : "");
     ExpectRules(machine, args, out, what);
     EXPECT_EQ(Contains(out.transcript, "DUN Upgrades found"), with_upgrade == 1) << what;
-    // Each long name is read twice (32 bytes, then 64), each short one once.
-    EXPECT_LE(machine.CallsOf(Op::kRegEnumKeyA).size(), 2 * (entries + 1)) << what;
+    // Each long name is read twice (32 bytes, then 64), each short one once;
+    // the list is read by the check before the first change and again by
+    // the removal.
+    EXPECT_LE(machine.CallsOf(Op::kRegEnumKeyA).size(), 4 * (entries + 1)) << what;
     printf("%s: %zu platform calls\n", what.c_str(), machine.calls().size());
   }
   double seconds =

@@ -42,8 +42,39 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   if (op == Op::kSetConsoleCtrlHandler) {
     return "the repair goes on with the break keys as they were";
   }
-  if (op == Op::kRegCloseKey || op == Op::kCloseHandle) {
+  if (op == Op::kRegCloseKey || op == Op::kCloseHandle || op == Op::kWSACleanup ||
+      op == Op::kFreeLibrary || op == Op::kFindClose) {
     return "nothing is left to do about a handle that fails to close";
+  }
+  // After InstallDefaultDrv the repair is done: the Check's entry is
+  // written without a word whatever happens.
+  uint64_t driver_started = 0;
+  for (const sim::CallRecord& c : clean.calls()) {
+    if (c.operation == Op::kCreateProcessA && Contains(c.arguments, "InstallDefaultDrv")) {
+      driver_started = c.index;
+    }
+  }
+  if (driver_started != 0 && call.index > driver_started &&
+      (op == Op::kRegOpenKeyExA || op == Op::kRegSetValueExA) &&
+      sim::SimMachine::NormalizeKeyPath(call.path) ==
+          sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
+    return "the repair is done: a Check that cannot be scheduled is only not run by itself";
+  }
+  // Only the Check asks Winsock anything.
+  const bool check_run = clean.FirstCallIndex(Op::kLoadLibraryA) != 0;
+  if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
+      sim::SimMachine::NormalizeKeyPath(call.path) ==
+          sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
+    return "the Check takes a RunOnce key or entry it cannot read for no entry";
+  }
+  if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
+      sim::SimMachine::NormalizeKeyPath(call.path) ==
+          sim::SimMachine::NormalizeKeyPath(
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup")) {
+    return "the search for Windows' setup files looks past a source path it cannot read";
+  }
+  if (check_run && op == Op::kGetWindowsDirectoryA) {
+    return "the Check takes backups and a marker it cannot look for as absent";
   }
   if (op == Op::kWaitForSingleObject) {
     return "a wait that fails ends at once; a helper's end is not examined either";
@@ -64,9 +95,53 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // Unless the run has just written the marker itself, as it does before
   // installing DUN on a machine without it.
   if (op == Op::kOpenFileForRead && IsMarkerPath(clean, call.path) &&
-      clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0) {
+      (clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) == 0 ||
+       clean.FirstCallIndex(Op::kOpenFileForWrite, call.path) > call.index)) {
     return "a marker that cannot be opened counts as absent, and a ReinstallDUN run without a "
            "marker ends without a word";
+  }
+  if (op == Op::kGetWindowsDirectoryA &&
+      call.index < clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)) {
+    return "the checks before the first change leave what needs the Windows directory to the "
+           "backup, which reads it again and reports it";
+  }
+  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
+                                      sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path)) {
+    return "a key that cannot be opened to look at is backed up as before; one said to be "
+           "missing keeps the earlier run's backups, and its deletion then reports it";
+  }
+  // A run refused before its first change has none.
+  const uint64_t first_change = clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0
+                                    ? clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)
+                                    : clean.calls().size() + 1;
+  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+      call.index < first_change) {
+    return "DUN said missing before the first change leaves the upgrade's check out, as the "
+           "removal leaves the upgrade alone then; the run's own look at DUN follows";
+  }
+  // An UpgradeRemove run (no temporary folder looked for) looks for the
+  // upgrade before it goes on.
+  if (clean.FirstCallIndex(Op::kGetTempPathA) == 0 && call.index < first_change &&
+      sim::SimMachine::NormalizeKeyPath(call.path).find(
+          sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath)) == 0) {
+    return "a look for the upgrade that fails counts it as gone, and the run goes on as before";
+  }
+  if (op == Op::kRegFlushKey) {
+    return "the changes are then written when Windows gets round to it, as without the flush";
+  }
+  if (op == Op::kFindFirstFileA || op == Op::kFindClose ||
+      (op == Op::kRegQueryValueExA && call.value_name == "SourcePath") ||
+      (op == Op::kRegOpenKeyExA && call.path.find("CurrentVersion\\Setup") != std::string::npos)) {
+    return "a folder that cannot be searched holds no setup files; the next one is looked in, "
+           "and none found is reported";
+  }
+  if (op == Op::kGetTempPathA || op == Op::kGetLongPathNameA ||
+      (op == Op::kGetShortPathNameA && clean.FirstCallIndex(Op::kGetLongPathNameA) != 0 &&
+       call.index > clean.FirstCallIndex(Op::kGetLongPathNameA))) {
+    return "the path is compared in the forms Windows can give; the web cache by its name";
+  }
+  if (op == Op::kFlushConsoleInputBuffer) {
+    return "keys pressed before the pause then answer it, as without the flush";
   }
   if (op == Op::kRegEnumKeyA && status == kErrorMoreData) {
     return "the name is read again into a larger buffer";
@@ -168,7 +243,29 @@ std::vector<Scenario> Scenarios() {
   if (ResumedScenario("fresh run after a rundll32.exe uninstall", "upgrade-rundll32", &s)) {
     list.push_back(s);
   }
-  EXPECT_EQ(list.size(), 21u) << "a scenario could not be prepared";
+  list.push_back(FreshScenario("fresh run, no setup files", "no-setup-files"));
+  list.push_back(FreshScenario("fresh run, Windows CD put in when asked", "cd-not-in-drive"));
+  if (ResumedScenario("ReinstallDUN run, setup cancelled", "setup-cancelled", &s)) {
+    list.push_back(s);
+  }
+  if (ResumedScenario("UpgradeRemove run, upgrade left installed", "upgrade-not-removed", &s)) {
+    list.push_back(s);
+  }
+  if (ResumedScenario("Check after the repair", "98se", &s, 2)) list.push_back(s);
+  for (const char* preset : {"no-winsock2", "no-tcpip", "no-ws2-32", "no-dun", "nt"}) {
+    list.push_back(CheckScenario(std::string("Check, ") + preset, preset));
+  }
+  Scenario pending = CheckScenario("Check while a restart is pending", "98se");
+  RunFresh(pending.machine);
+  pending.machine.BeginNewSession();
+  pending.machine.ResetCallLog();
+  list.push_back(pending);
+  Scenario stopped = CheckScenario("Check with only the marker", "98se");
+  RunFresh(stopped.machine);
+  sim::StartSessionUpToProgram(stopped.machine);  // the entry is lost, the marker stays
+  stopped.machine.ResetCallLog();
+  list.push_back(stopped);
+  EXPECT_EQ(list.size(), 33u) << "a scenario could not be prepared";
   return list;
 }
 
@@ -229,6 +326,7 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
         for (const std::string& b : CheckReported(clean, clean_out, failed, status, machine, out)) {
           broken.push_back(b);
         }
+        if (s.mode == RunMode::kCheck) ChangesNothing(s.machine, machine, &broken);
         ReportBroken(s,
                      "call #" + std::to_string(n) + " " + sim::OpName(failed.operation) + " " +
                          failed.path + " failing with " + std::to_string(status),
@@ -275,6 +373,7 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
         for (const std::string& b : CheckReported(clean, clean_out, first, status, machine, out)) {
           broken.push_back(b);
         }
+        if (s.mode == RunMode::kCheck) ChangesNothing(s.machine, machine, &broken);
         ReportBroken(
             s, "every " + std::string(sim::OpName(op)) + " failing with " + std::to_string(status),
             machine, out, broken, &shown);

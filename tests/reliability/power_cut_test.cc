@@ -92,8 +92,8 @@ struct Journey {
   bool upgrade = false;
   uint64_t calls = 0;                   // platform calls over the whole repair
   std::vector<std::string> call_names;  // by call index - 1 (see NameCalls)
-  // An UpgradeRemove run started while the upgrade was still installed:
-  // DUN was uninstalled from under it.
+  // An UpgradeRemove run started while the upgrade was still installed
+  // uninstalled DUN from under it.
   bool under_upgrade = false;
 };
 
@@ -153,9 +153,8 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   int user_starts = 0;
   for (int n = 1; n <= kMaxStarts; ++n) {
     if (by_user) ++user_starts;
-    if (ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath)) {
-      j.under_upgrade = true;
-    }
+    const bool upgrade_before =
+        ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath);
     Start s;
     s.args = args;
     s.by_user = by_user;
@@ -163,6 +162,11 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     s.first_call = first;
     s.out = RunProgram(machine, args);
     s.cut = machine.powered_off();
+    if (upgrade_before) {
+      for (const auto& [index, started] : StartsOf(machine)) {
+        j.under_upgrade |= index >= first && started == Started::kUninstallUpgrade;
+      }
+    }
     for (const std::string& b : CheckRun(machine, first, ModeOf(args), s.out)) {
       j.broken.push_back("start " + std::to_string(n) + ": " + b);
     }
@@ -338,6 +342,9 @@ struct Repair {
   // installed: between the UpgradeRemove entry and the start of the
   // upgrade's uninstaller, the entry resumes as if the upgrade were gone.
   std::vector<std::string> under_upgrade;
+  // The machine writes its registry lazily, as Windows 9x does: a cut loses
+  // what was not written yet.
+  bool lazy = false;
 };
 
 TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
@@ -352,14 +359,18 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
       {"two-run repair (no upgrade)",
        "98se",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
-        "after run 2 SetConsoleCtrlHandler .. before run 2 CreateProcessA InstallHinfSection"},
+        "after run 2 FlushConsoleInputBuffer .. before run 2 CreateProcessA InstallHinfSection"},
        {}},
+      // A cut between the UpgradeRemove entry and the upgrade's uninstaller
+      // leaves the upgrade installed: the UpgradeRemove run finds it and
+      // stops, telling the user to remove it and start that run again,
+      // rather than uninstalling DUN under the upgrade.
       {"three-run repair (upgrade by dunsetup.exe /u)",
        "upgrade-dunsetup",
-       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 RegSetValueExA RunOnce",
-        "after run 2 SetConsoleCtrlHandler .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
-       {"after run 1 RegSetValueExA RunOnce .. before run 1 CreateProcessA dunsetup.exe"}},
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA dunsetup.exe",
+        "after run 2 RegOpenKeyExA Uninstall .. before run 2 OpenFileForWrite rundunreinst.QU",
+        "after run 3 FlushConsoleInputBuffer .. before run 3 CreateProcessA InstallHinfSection"},
+       {}},
       // Run 1 deletes Winsock2 and starts the uninstaller, which puts it
       // back; the fresh run 2 that the bare entry starts is the two-run
       // repair. A cut between entry and uninstaller leaves a fresh run
@@ -368,13 +379,33 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
        "upgrade-rundll32",
        {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 CreateProcessA rundll32.exe",
         "after run 2 RegDeleteKeyA Winsock2 .. before run 2 OpenFileForWrite rundunreinst.QU",
-        "after run 3 SetConsoleCtrlHandler .. before run 3 CreateProcessA InstallHinfSection"},
+        "after run 3 FlushConsoleInputBuffer .. before run 3 CreateProcessA InstallHinfSection"},
+       {}},
+      // The Windows CD the caller puts in at the first question stays in its
+      // drive: the cuts are those of the two-run repair.
+      // Written lazily, the registry loses at a cut what was not written
+      // yet: a cut before the resume entry's flush loses the Winsock2
+      // deletion too, and the user's fresh run starts over; after it, the
+      // entry is there. The ReinstallDUN run writes nothing out itself: a
+      // cut after it took the marker loses what Windows' setup installed.
+      {"two-run repair, registry written lazily",
+       "98se",
+       {"after run 1 RegFlushKey HKLM #2 .. before run 1 OpenFileForWrite rundunreinst.QU",
+        "after run 2 DeleteFileA rundunreinst.QU .. before run 3 GetVersionExA"},
+       {},
+       true},
+      {"two-run repair from the Windows CD",
+       "cd-not-in-drive",
+       {"after run 1 RegDeleteKeyA Winsock2 .. before run 1 OpenFileForWrite rundunreinst.QU",
+        "after run 2 FlushConsoleInputBuffer .. before run 2 CreateProcessA InstallHinfSection"},
        {}},
   };
   int cut_points = 0;
   int runs = 0;
   for (const Repair& r : repairs) {
-    SweepResult result = Sweep(r.name, Preset(r.preset), &cut_points, &runs);
+    sim::SimMachine machine = Preset(r.preset);
+    machine.set_lazy_registry(r.lazy);
+    SweepResult result = Sweep(r.name, machine, &cut_points, &runs);
     EXPECT_EQ(result.stuck, r.stuck) << r.name;
     EXPECT_EQ(result.under_upgrade, r.under_upgrade) << r.name;
   }

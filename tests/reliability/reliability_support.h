@@ -14,6 +14,7 @@
 #include "driver/driver.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/sim/sim_presets.h"
+#include "platform/sim/sim_snapshot.h"
 #include "simulator/endings.h"
 #include "support/test.h"
 
@@ -23,6 +24,7 @@ using sim::Op;
 using testing::Contains;
 using testing::kResumeValue;
 using testing::RunArgv;
+using testing::RunFresh;
 using testing::RunOutput;
 using testing::RunProgram;
 
@@ -133,6 +135,12 @@ struct RunFacts {
   bool driver_started = false;
   bool resume_removal_said_gone = false;  // an injected "value already gone" on its removal
   bool break_keys_set_aside = false;      // SetConsoleCtrlHandler was called
+  bool check_entry_written = false;       // the resume entry of the Check, after the driver
+  // What a Check measured: Winsock2\Parameters opened, a TCP/IP provider
+  // listed, HKCR\dunfile not reported missing.
+  bool settings_opened = false;
+  bool providers_listed = false;
+  bool dun_not_missing = false;
   uint64_t calls = 0;
 };
 
@@ -172,8 +180,29 @@ inline constexpr OrderRule kOrderRules[] = {
     {"resume entry written before the Winsock2 key was deleted and the upgrade's uninstall text "
      "was read",
      [](const RunCall& c, const RunFacts& f, RunMode) {
-       return IsResumeWrite(c.record) && !f.uninstall_started &&
+       return IsResumeWrite(c.record) && !f.uninstall_started && !f.driver_started &&
               !(f.winsock2_deleted && f.uninstall_text_read);
+     }},
+    // The Check only looks: it writes, deletes and starts nothing, and needs
+    // no Ctrl handler, whatever fails.
+    {"a Check run asked for a change",
+     [](const RunCall& c, const RunFacts&, RunMode mode) {
+       switch (c.record.operation) {
+         case Op::kRegSetValueExA:
+         case Op::kRegDeleteKeyA:
+         case Op::kRegDeleteValueA:
+         case Op::kCopyFileA:
+         case Op::kSetFileAttributesA:
+         case Op::kDeleteFileA:
+         case Op::kOpenFileForWrite:
+         case Op::kWriteFile:
+         case Op::kCreateProcessA:
+         case Op::kExitWindowsEx:
+         case Op::kSetConsoleCtrlHandler:
+           return mode == RunMode::kCheck;
+         default:
+           return false;
+       }
      }},
     // Unless it is used at once, as on a machine without DUN.
     {"the run went on from a marker created without its resume entry before it",
@@ -235,12 +264,24 @@ inline void Learn(const RunCall& c, RunFacts* f) {
   // largest (288 bytes) status 234 is an enumeration error too.
   f->enumeration_failed |= op == Op::kRegEnumKeyA && uninstall_list && !c.ok &&
                            (call.status != kErrorMoreData || call.size >= 288);
-  f->uninstall_text_read |=
-      op == Op::kRegQueryValueExA && c.ok && sim::EqualsNoCase(call.value_name, "UninstallString");
+  // The removal's own reading; the checks before the first change (and an
+  // UpgradeRemove run) read the text only to look.
+  f->uninstall_text_read |= op == Op::kRegQueryValueExA && c.ok && f->winsock2_deleted &&
+                            sim::EqualsNoCase(call.value_name, "UninstallString");
   if (IsResumeWrite(call) && c.ok) {
     f->reinstall_entry_written |= f->uninstall_started;
     f->last_entry_for_reinstall = f->uninstall_started;
+    f->check_entry_written |= f->driver_started;
   }
+  f->settings_opened |=
+      op == Op::kRegOpenKeyExA && c.ok &&
+      sim::SimMachine::NormalizeKeyPath(call.path) ==
+          sim::SimMachine::NormalizeKeyPath(std::string(sim::kWinsock2Path) + "\\Parameters");
+  f->providers_listed |= op == Op::kWSAEnumProtocolsA && c.ok && call.result > 0;
+  f->dun_not_missing |= op == Op::kRegOpenKeyExA &&
+                        sim::SimMachine::NormalizeKeyPath(call.path) ==
+                            sim::SimMachine::NormalizeKeyPath(sim::kDunFilePath) &&
+                        call.status != kErrorFileNotFound;
   f->resume_removal_said_gone |= op == Op::kRegDeleteValueA && call.faulted &&
                                  call.status == kErrorFileNotFound &&
                                  sim::EqualsNoCase(call.value_name, kResumeValue);
@@ -267,10 +308,32 @@ inline void Learn(const RunCall& c, RunFacts* f) {
 
 using Broken = std::vector<std::string>;
 
+// The Check changes nothing on the machine: registry, files, helpers and
+// session are as they were before it, but for a Windows CD the caller held
+// ready, which goes in at its pause.
+inline void ChangesNothing(const sim::SimMachine& before, const sim::SimMachine& after,
+                           Broken* broken) {
+  sim::SimMachine expected = before;
+  expected.InsertDiscReady();
+  for (const sim::MachineChange& change :
+       sim::DiffSnapshots(sim::TakeSnapshot(expected), sim::TakeSnapshot(after))) {
+    broken->push_back("the Check changed the machine: " + sim::FormatChanges({change}));
+  }
+  if (after.processes().size() != before.processes().size()) {
+    broken->push_back("the Check started a program");
+  }
+  if (after.session_requests().size() != before.session_requests().size()) {
+    broken->push_back("the Check asked to end the session");
+  }
+}
+
 // The run ends with status 0, each prompt flushed before its key, in bounded calls.
 inline void RunEndsWell(const RunOutput& out, const RunFacts& f, Broken* broken) {
   if (out.exit_status != 0) broken->push_back("exit status " + std::to_string(out.exit_status));
   if (out.unflushed_pause) broken->push_back("a key was awaited before its prompt was flushed");
+  if (out.keys_not_discarded) {
+    broken->push_back("a key was awaited without discarding the keys pressed before it");
+  }
   if (f.calls > 100000) broken->push_back("the run made " + std::to_string(f.calls) + " calls");
 }
 
@@ -287,6 +350,11 @@ inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken*
   if (Contains(said, "DUN has been successfully uninstalled.") && !f.uninstall_started) {
     broken->push_back("claims DUN was uninstalled without UninstallUpgrade");
   }
+  if (Contains(said, "Result: REPAIRED.") &&
+      !(f.settings_opened && f.providers_listed && f.dun_not_missing)) {
+    broken->push_back(
+        "the Check says REPAIRED without having found the settings, a provider and DUN");
+  }
 }
 
 // Unless the power went off under it, the run leaves no handle open, a
@@ -296,16 +364,21 @@ inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken*
 // ran, the user is asked to delete it, or its removal was answered "already
 // gone" (rightly taken as removed). An earlier run's marker authorises nothing
 // new: only a ReinstallDUN entry, always written with a fresh marker, leads to it.
+// A Check run finds the carriers as earlier runs left them and writes none.
 inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string& said,
-                              const RunFacts& f, Broken* broken) {
+                              const RunFacts& f, RunMode mode, Broken* broken) {
   if (machine.powered_off()) return;
   const std::string handles = machine.DescribeOpenHandles();
   if (!handles.empty()) broken->push_back("left open:\n" + handles);
+  if (mode == RunMode::kCheck) return;
   std::string entry;
   const bool has_entry = ResumeEntry(machine, &entry);
   // Windows took every entry before the run: one that is there now is its own.
   const bool entry_for_reinstall = has_entry && f.last_entry_for_reinstall;
+  // A setup that installed nothing leaves the marker for a ReinstallDUN run
+  // the screen tells the user to start.
   const bool marker_trouble_told =
+      Contains(said, "Windows' setup ended, but Dial-Up Networking was not installed.") ||
       Contains(said, "rundunreinst.QU in the Windows directory could not be") ||
       Contains(said, "Unable to find the Windows directory.") ||
       Contains(said, "Unable to create the file that authorises the reinstallation of DUN.");
@@ -314,7 +387,8 @@ inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string&
     broken->push_back("the marker created by call #" + std::to_string(f.marker_created) +
                       " is left without a resume entry for the reinstallation");
   }
-  if (has_entry && !entry_for_reinstall && !f.upgrade_uninstaller_started &&
+  const bool entry_for_check = has_entry && f.check_entry_written && EndsWith(entry, " Check");
+  if (has_entry && !entry_for_reinstall && !entry_for_check && !f.upgrade_uninstaller_started &&
       !Contains(said, "Please delete that value") && !f.resume_removal_said_gone) {
     broken->push_back("a resume entry \"" + entry +
                       "\" is left although the upgrade's uninstaller did not run");
@@ -363,7 +437,7 @@ inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunM
   RunEndsWell(out, f, &broken);
   const std::string said = simulator::WithoutEchoedData(out.transcript);
   ClaimsMatchDeeds(said, f, &broken);
-  NothingLeftBehind(machine, said, f, &broken);
+  NothingLeftBehind(machine, said, f, mode, &broken);
   EndsInOneNamedEnding(out, &broken);
   return broken;
 }

@@ -47,6 +47,14 @@ inline Scenario FreshScenario(const std::string& name, const std::string& preset
   return s;
 }
 
+// The Check run on the preset machine.
+inline Scenario CheckScenario(const std::string& name, const std::string& preset) {
+  Scenario s = FreshScenario(name, preset);
+  s.args = {s.machine.self_path(), "Check"};
+  s.mode = RunMode::kCheck;
+  return s;
+}
+
 // The run Windows starts from the RunOnce entry after clean runs on the
 // preset machine: the fresh run and then hops - 1 resumed ones, each ending
 // the session. False when nothing resumes.

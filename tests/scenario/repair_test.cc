@@ -91,7 +91,13 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
             ExpectedScenarioText("repair_98se_reinstall", second));
   EXPECT_FALSE(second.unflushed_pause);
   EXPECT_FALSE(machine.FileExists(kMarker));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  // The Check is scheduled after the last key press, before the restart.
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
+  const uint64_t check_entry = machine.CallsOf(Op::kRegSetValueExA).back().index;
+  const std::vector<sim::CallRecord> starts = machine.CallsOf(Op::kCreateProcessA);
+  ASSERT_GE(starts.size(), 2u);
+  EXPECT_GT(check_entry, starts[starts.size() - 2].index);  // InstallDefaultDrv
+  EXPECT_LT(check_entry, starts.back().index);              // RnaReboot
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_TRUE(machine.restart_requested());
@@ -107,6 +113,18 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_NE(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler), 0u);
   EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
             machine.FirstCallIndex(Op::kDeleteFileA));
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+
+  // After the restart the Check gives its verdict and changes nothing.
+  const size_t helpers_before_check = machine.processes().size();
+  sim::MachineSnapshot before_check = sim::TakeSnapshot(machine);
+  RunOutput check;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &check));
+  EXPECT_EQ(ScenarioText("check_repaired", check), ExpectedScenarioText("check_repaired", check));
+  EXPECT_EQ(check.keys, 1);
+  ASSERT_EQ(sim::DiffSnapshots(before_check, sim::TakeSnapshot(machine)).size(), 1u);
+  EXPECT_EQ(RunOnceValue(machine), "<none>");  // Windows took it
+  EXPECT_EQ(machine.processes().size(), helpers_before_check);
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   // The marker authorised one reinstallation: a further run does nothing.
@@ -137,7 +155,9 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
 }
 
 // Windows 98 keeps system.dat read-only and hidden, and CopyFileA gives the
-// copy the same attributes: a second run must still replace the backups.
+// copy the same attributes: a second run must still replace the backups, and
+// the copies are left with normal attributes, so that MS-DOS's copy can put
+// them back without attrib.
 TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
   SimMachine machine = MakeDefaultMachine();
   for (const char* backup : {"C:\\WINDOWS\\system.tom", "C:\\WINDOWS\\user.tom"}) {
@@ -151,9 +171,7 @@ TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
     ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".dat", &source));
     ASSERT_TRUE(machine.ReadFile(std::string("C:\\WINDOWS\\") + name + ".tom", &copy));
     EXPECT_EQ(copy, source) << name;
-    EXPECT_EQ(machine.Attributes(std::string("C:\\WINDOWS\\") + name + ".tom"),
-              kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem)
-        << name;
+    EXPECT_EQ(machine.Attributes(std::string("C:\\WINDOWS\\") + name + ".tom"), 0u) << name;
   }
 }
 
@@ -164,7 +182,7 @@ TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
   EXPECT_EQ(ScenarioText("repair_no_dun", run), ExpectedScenarioText("repair_no_dun", run));
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_FALSE(machine.FileExists(kMarker));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_TRUE(machine.restart_requested());
   ASSERT_EQ(machine.processes().size(), 3u);
   EXPECT_NE(machine.processes()[0].command_line.find("InstallHinfSection RNA 128"),
@@ -230,13 +248,94 @@ TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
   EXPECT_EQ(run.transcript.find("Dial Up Networking was not found"), std::string::npos);
 }
 
+// The backups of the run that deleted the key hold the registry from before
+// it: a later run keeps them.
 TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
   SimMachine machine;
   ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
+  machine.PutFile("C:\\WINDOWS\\system.tom", "the registry before the first run");
+  machine.PutFile("C:\\WINDOWS\\user.tom", "the user registry before the first run");
   RunOutput run = RunFresh(machine);
   EXPECT_EQ(ScenarioText("missing_winsock2", run), ExpectedScenarioText("missing_winsock2", run));
   EXPECT_TRUE(machine.processes().empty());
   EXPECT_TRUE(sim::DunInstalled(machine));
+  std::string kept;
+  ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &kept));
+  EXPECT_EQ(kept, "the registry before the first run");
+  EXPECT_TRUE(machine.CallsOf(Op::kCopyFileA).empty());
+}
+
+// The registry files are written out before they are copied, and the resume
+// entry right after it is stored: Windows 9x keeps registry changes in memory
+// until it gets round to writing them, and a power cut loses them.
+TEST(RepairTest, RegistryWrittenOutBeforeTheBackupsAndAfterTheResumeEntry) {
+  SimMachine probe = MakeDefaultMachine();
+  RunFresh(probe);
+  std::vector<sim::CallRecord> flushes = probe.CallsOf(Op::kRegFlushKey);
+  ASSERT_EQ(flushes.size(), 3u);
+  EXPECT_EQ(flushes[0].path, "HKLM");
+  EXPECT_EQ(flushes[1].path, "HKU");
+  EXPECT_LT(flushes[1].index, probe.FirstCallIndex(Op::kCopyFileA));
+  const uint64_t entry = probe.FirstCallIndex(Op::kRegSetValueExA, sim::kRunOncePath);
+  EXPECT_EQ(flushes[2].path, "HKLM");
+  EXPECT_GT(flushes[2].index, entry);
+  EXPECT_LT(flushes[2].index, probe.FirstCallIndex(Op::kOpenFileForWrite));
+
+  // On a machine that writes its registry lazily, a cut before that flush
+  // loses the way back; one after it keeps it.
+  for (bool after_flush : {false, true}) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.set_lazy_registry(true);
+    machine.PowerCutAfter(after_flush ? flushes[2].index : entry);
+    RunFresh(machine);
+    machine.BeginNewSession();
+    EXPECT_EQ(RunOnceValue(machine) != "<none>", after_flush) << after_flush;
+    // The Winsock2 deletion was never written either way before the backups'
+    // flush; it is after the entry's.
+    EXPECT_EQ(machine.KeyExists(sim::kWinsock2Path), !after_flush) << after_flush;
+  }
+}
+
+// Windows' setup that installs nothing (its request for the CD cancelled) is
+// no success: the driver is not installed, the marker is back, and the
+// ReinstallDUN run the screen names then completes the repair.
+TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
+  struct Case {
+    const char* preset;
+    std::vector<std::string> args;  // after argv[0]
+    const char* transcript;
+  };
+  const Case cases[] = {
+      {"setup-cancelled", {"ReinstallDUN"}, "reinstall_installed_nothing"},
+      {"no-dun", {}, "repair_no_dun_installed_nothing"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    machine.set_setup_cancels(1);
+    if (!c.args.empty()) {
+      sim::RemoveDun(&machine);
+      machine.DeleteKey(sim::kWinsock2Path);
+      machine.PutFile(kMarker, "REINSTALL\n");
+    }
+    std::vector<std::string> args = {machine.self_path()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunOutput run = RunProgram(machine, args);
+    EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.preset;
+    EXPECT_FALSE(testing::Contains(run.transcript, "successfully")) << c.preset;
+    EXPECT_FALSE(sim::DunInstalled(machine)) << c.preset;
+    EXPECT_TRUE(machine.FileExists(kMarker)) << c.preset;
+    EXPECT_FALSE(machine.restart_requested()) << c.preset;
+    for (const std::string& line : CommandLines(machine)) {
+      EXPECT_EQ(line.find("InstallDefaultDrv"), std::string::npos) << c.preset;
+    }
+    // The run the screen names, started by hand.
+    RunOutput again = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
+    EXPECT_TRUE(testing::Contains(again.transcript, "successfully applied")) << c.preset;
+    EXPECT_TRUE(sim::DunInstalled(machine)) << c.preset;
+    EXPECT_TRUE(machine.KeyExists(sim::kDialUpAdapterPath)) << c.preset;
+    EXPECT_FALSE(machine.FileExists(kMarker)) << c.preset;
+  }
 }
 
 // Each failure report of the repair, by the call that fails.
@@ -247,12 +346,14 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
     const char* path;
     RegStatus status;
     std::vector<std::string> args;  // after argv[0]; empty for a fresh run
+    int skip = 0;                   // calls the fault lets pass first
   };
   const Case cases[] = {
       {"fail_open_services", Op::kRegOpenKeyExA, sim::kServicesPath, 5, {}},
       {"fail_delete_winsock2", Op::kRegDeleteKeyA, "", 1011, {}},
       {"fail_start_uninstall", Op::kCreateProcessA, "", 2, {}},
-      {"fail_open_runonce", Op::kRegOpenKeyExA, sim::kRunOncePath, 1009, {}},
+      // The check before the first change opens the key once already.
+      {"fail_open_runonce", Op::kRegCreateKeyExA, sim::kRunOncePath, 1009, {}, 1},
       {"fail_write_runonce", Op::kRegSetValueExA, "", 1015, {}},
       {"fail_write_marker", Op::kWriteFile, "", 5, {}},  // the incomplete marker is deleted
       {"fail_upgrade_remove_uninstall", Op::kCreateProcessA, "", 2, {"UpgradeRemove"}},
@@ -260,7 +361,13 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
-    machine.FailOperation(c.operation, c.path, c.status, /*persistent=*/true);
+    sim::FaultRule rule;
+    rule.operation = c.operation;
+    rule.path = c.path;
+    rule.status = c.status;
+    rule.persistent = true;
+    rule.skip = c.skip;
+    machine.AddFault(rule);
     std::vector<std::string> args = {machine.self_path()};
     args.insert(args.end(), c.args.begin(), c.args.end());
     RunOutput run = RunProgram(machine, args);
@@ -446,6 +553,256 @@ TEST(RepairTest, SelfPathTooLongIsRefused) {
             ExpectedScenarioText("self_path_too_long", run));
   EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
   EXPECT_TRUE(machine.processes().empty());
+}
+
+// What could stop the repair half-way is found before it changes anything:
+// each case is refused with its report and leaves the machine as it was.
+TEST(RepairTest, RefusalsBeforeTheFirstChange) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine*);
+    const char* transcript;  // nullptr: only the report's first line is checked
+    const char* report;
+  };
+  const Case cases[] = {
+      {"rundll.exe missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\rundll.exe"); }, "refuse_rundll_missing",
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\rundll.exe\n"},
+      {"rundll32.exe a folder", "98se",
+       [](SimMachine* m) {
+         m->RemoveFile("C:\\WINDOWS\\rundll32.exe");
+         m->AddDirectory("C:\\WINDOWS\\rundll32.exe");
+       },
+       nullptr, "A program the repair needs is missing:\n\tC:\\WINDOWS\\rundll32.exe\n"},
+      {"dunsetup.exe missing", "upgrade-dunsetup",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\dunsetup.exe\n"},
+      {"RunOnce key unopened", "98se",
+       [](SimMachine* m) { m->FailOperation(Op::kRegCreateKeyExA, sim::kRunOncePath, 5); },
+       "refuse_runonce_unopened", "Unable to open the key: HKLM\\Software"},
+      {"no setup files, CD not in", "no-setup-files", [](SimMachine*) {}, "refuse_no_setup_files",
+       "Please put the Windows CD in drive D: and press any key.\n<key>"
+       "Windows' setup files were not found."},
+      {"no setup files, no source path", "98se",
+       [](SimMachine* m) {
+         m->DeleteValue(sim::kSetupPath, "SourcePath");
+         m->RemoveFile("C:\\WINDOWS\\OPTIONS\\CABS\\NET7.CAB");
+       },
+       nullptr,
+       "again, so the repair will not start. Looked in:\n\tC:\\WINDOWS\\OPTIONS\\CABS\n"
+       "\tC:\\WINDOWS\\OPTIONS\\INSTALL\nPut the Windows CD"},
+      {"started from the temp folder", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\WINDOWS\\TEMP\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       "refuse_temporary_folder", "This program was started from a temporary folder"},
+      {"temp folder given long, program short", "98se",
+       [](SimMachine* m) {
+         m->set_temp_path("C:\\My Temp\\");
+         m->PutFile("C:\\My Temp\\WZ0001\\NETREVIVE.EXE", "MZ");
+         m->set_self_path("c:\\mytemp~1\\wz0001\\netrevive.exe");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"a web page's cache", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\WINDOWS\\Temporary Internet Files\\Content.IE5\\Q1\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"resume command of 260 characters", "98se",
+       [](SimMachine* m) { m->set_self_path("C:\\" + std::string(243, 'p')); }, nullptr,
+       "The path this program was started from is too long for it to restart itself."},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    c.prepare(&machine);
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunOutput run = RunFresh(machine);
+    if (c.transcript != nullptr) {
+      EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.name;
+    }
+    EXPECT_NE(run.transcript.find(c.report), std::string::npos) << c.name << "\n" << run.transcript;
+    EXPECT_TRUE(testing::Contains(run.transcript, "Nothing has been changed on this computer.\n"))
+        << c.name;
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_TRUE(machine.processes().empty()) << c.name;
+    EXPECT_FALSE(run.keys_not_discarded) << c.name;
+  }
+}
+
+// The checks before the first change let the repair go on where it can: the
+// last character a resume command may have, setup files found in
+// OPTIONS\CABS, on the CD the caller puts in when asked, or on a CD already
+// in its drive (no question then), and a RunOnce key that was missing.
+TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine*);
+    bool cd_prompt;
+  };
+  const Case cases[] = {
+      {"resume command of 259 characters", "98se",
+       [](SimMachine* m) {
+         m->set_self_path("C:\\" + std::string(242, 'p'));
+         m->PutFile(m->self_path(), "MZ");
+       },
+       false},
+      {"setup files in OPTIONS\\CABS only", "98se",
+       [](SimMachine* m) { m->DeleteValue(sim::kSetupPath, "SourcePath"); }, false},
+      {"CD put in when asked", "cd-not-in-drive", [](SimMachine*) {}, true},
+      {"CD in its drive", "no-setup-files",
+       [](SimMachine* m) { m->PutFile("D:\\WIN98\\BASE4.CAB", "MSCF"); }, false},
+      {"RunOnce key missing", "98se", [](SimMachine* m) { m->DeleteKey(sim::kRunOncePath); },
+       false},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    c.prepare(&machine);
+    RunOutput run = RunFresh(machine);
+    EXPECT_EQ(testing::Contains(run.transcript,
+                                "Please put the Windows CD in drive D: and press any key.\n<key>"
+                                "Removing all Winsock2 information"),
+              c.cd_prompt)
+        << c.name << "\n"
+        << run.transcript;
+    EXPECT_TRUE(machine.restart_requested()) << c.name << "\n" << run.transcript;
+    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+  }
+}
+
+// The Check on each state a PC can be in: the lines that tell it apart, one
+// key, no change to the machine, every handle and Winsock closed, and no
+// line of its own wider than 79 columns.
+TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
+  struct Case {
+    const char* name;
+    const char* preset;
+    void (*prepare)(SimMachine&);
+    std::vector<const char*> lines;
+    const char* argv0 = sim::kDefaultSelfPath;
+  };
+  const Case cases[] = {
+      {"repaired",
+       "98se",
+       [](SimMachine&) {},
+       {"Windows version:          Windows 98SE (4.10.2222 A)\n",
+        "Winsock 2 settings:       present\n", "Winsock 2 TCP/IP:         working\n",
+        "Dial-Up Networking:       installed\n", "Repair under way:         no\n",
+        "Registry backups:         none\n", "DUN upgrade (MSDUN):      not installed\n",
+        "Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS\n",
+        "\nResult: REPAIRED. Dial-up networking is ready to use.\n"
+        "Press any key to close this window.\n"}},
+      {"98", "98", [](SimMachine&) {}, {"Windows 98 (4.10.1998)\n"}},
+      // Started from a floppy disk, which a repair refuses: the Check does not.
+      {"from a floppy disk",
+       "98se",
+       [](SimMachine&) {},
+       {"Result: REPAIRED."},
+       "A:\\NETREVIVE.EXE"},
+      {"upgrade installed",
+       "upgrade-dunsetup",
+       [](SimMachine&) {},
+       {"DUN upgrade (MSDUN):      installed\n\tdunsetup.exe /u\nRepair under way:",
+        "Result: REPAIRED."}},
+      // No question for the CD: the Check's one key is its last.
+      {"no setup files",
+       "no-setup-files",
+       [](SimMachine&) {},
+       {"Windows setup files:      NOT FOUND\n\n"}},
+      {"uninstall list unreadable",
+       "98se",
+       [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1015); },
+       {"DUN upgrade (MSDUN):      unreadable (error 1015)\n"}},
+      {"me", "me", [](SimMachine&) {}, {"Windows ME (4.90.3000)\n"}},
+      {"95", "95", [](SimMachine&) {}, {"Windows 95 (4.00.950)\n", "Result: REPAIRED."}},
+      {"nt",
+       "nt",
+       [](SimMachine&) {},
+       {"Windows version:          Windows NT family\n\n"
+        "Result: this check is for Windows 98 and ME only.\n"
+        "Press any key to close this window.\n"}},
+      {"no Winsock2 key",
+       "no-winsock2",
+       [](SimMachine&) {},
+       {"Winsock 2 settings:       MISSING\n",
+        "Winsock 2 TCP/IP:         NOT WORKING (error 10091)\n",
+        "Result: NOT WORKING: Winsock 2 settings.\n"
+        "Please call the MERX at 555-555-0142 and read them the lines above.\n"}},
+      {"settings unreadable",
+       "98se",
+       [](SimMachine& m) {
+         m.FailOperation(Op::kRegOpenKeyExA, std::string(sim::kWinsock2Path) + "\\Parameters",
+                         1015);
+       },
+       {"Winsock 2 settings:       unreadable (error 1015)\n",
+        "Result: NOT WORKING: Winsock 2 settings."}},
+      {"no TCP/IP provider",
+       "no-tcpip",
+       [](SimMachine&) {},
+       {"Winsock 2 TCP/IP:         NO TCP/IP PROVIDER\n",
+        "Result: NOT WORKING: Winsock 2 TCP/IP."}},
+      {"Winsock cannot list",
+       "98se",
+       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055); },
+       {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+      {"ws2_32.dll missing",
+       "no-ws2-32",
+       [](SimMachine&) {},
+       {"Winsock 2 TCP/IP:         WS2_32.DLL MISSING\n"}},
+      {"no DUN",
+       "no-dun",
+       [](SimMachine&) {},
+       {"Dial-Up Networking:       NOT INSTALLED\n", "Result: NOT WORKING: Dial-Up Networking."}},
+      {"restart pending",
+       "98se",
+       [](SimMachine& m) { RunFresh(m); },
+       {"Repair under way:         restart pending\n\tC:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN\n",
+        "Registry backups:         system.tom and user.tom\n",
+        "Result: REPAIR UNDER WAY. Restart the computer and let Netrevive carry on.\n"}},
+      {"only the marker",
+       "98se",
+       [](SimMachine& m) {
+         RunFresh(m);
+         m.DeleteValue(sim::kRunOncePath, "QU Netrevive");  // the entry is lost
+         m.RemoveFile("C:\\WINDOWS\\system.tom");
+       },
+       {"Repair under way:         reinstall authorised, not scheduled\n",
+        "Registry backups:         user.tom only\n",
+        "Result: REPAIR STOPPED. To finish it, click Start, Run, type\n"
+        "\tC:\\PROGRA~1\\NETREV~1.EXE ReinstallDUN\nand press Enter.\n"},
+       "C:\\Program Files\\netrevive.exe"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine)) << c.name;
+    machine.PutFile("C:\\Program Files\\netrevive.exe", "MZ");
+    c.prepare(machine);
+    machine.BeginNewSession();
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    const size_t helpers = machine.processes().size();
+    RunOutput run = RunProgram(machine, {c.argv0, "Check"});
+    for (const char* line : c.lines) {
+      EXPECT_TRUE(testing::Contains(run.transcript, line)) << c.name << ": " << line << "\n"
+                                                           << run.transcript;
+    }
+    EXPECT_EQ(run.keys, 1) << c.name;
+    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_EQ(machine.processes().size(), helpers) << c.name;
+    EXPECT_TRUE(machine.session_requests().empty()) << c.name;
+    EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    size_t start = 0;
+    for (size_t end; (end = run.transcript.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      if (run.transcript[start] != '\t') {
+        EXPECT_LE(end - start, 79u) << c.name;
+      }
+    }
+  }
 }
 
 }  // namespace

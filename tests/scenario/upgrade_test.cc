@@ -100,8 +100,37 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   EXPECT_TRUE(sim::DunInstalled(machine));
   EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
   EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
-  EXPECT_EQ(RunOnceValue(machine), "<none>");
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
+}
+
+// An uninstaller that leaves the upgrade: the UpgradeRemove run says so and
+// uninstalls nothing; once the upgrade is removed by hand, the same run
+// started again carries on. A look-up that fails counts as gone.
+TEST(UpgradeTest, UpgradeRemoveRunLooksWhetherTheUpgradeIsGone) {
+  SimMachine machine;
+  ASSERT_TRUE(sim::MakePresetMachine("upgrade-not-removed", &machine));
+  RunFresh(machine);
+  RunOutput second;
+  ASSERT_TRUE(ResumeAfterRestart(machine, &second));
+  EXPECT_EQ(ScenarioText("upgrade_still_installed", second),
+            ExpectedScenarioText("upgrade_still_installed", second));
+  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_EQ(machine.processes().size(), 1u);  // the upgrade's uninstaller alone
+  EXPECT_EQ(RunOnceValue(machine), "<none>");
+
+  SimMachine failing = machine;
+  failing.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1009);
+  RunOutput blind = RunProgram(failing, {failing.self_path(), "UpgradeRemove"});
+  EXPECT_TRUE(
+      testing::Contains(blind.transcript, "The Dial Up Networking Upgrade has been removed."));
+
+  machine.DeleteKey(sim::kMsdunPath);  // removed with Add/Remove Programs
+  RunOutput again = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
+  EXPECT_TRUE(
+      testing::Contains(again.transcript, "The Dial Up Networking Upgrade has been removed."));
+  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
 }
 
 TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
@@ -161,12 +190,28 @@ TEST(UpgradeTest, TextsThatMatchNoForm) {
   }
 }
 
+// Refused before the first change; the removal's own report when only the
+// removal reads an unknown text (its reading fails, skip 1).
 TEST(UpgradeTest, UnknownUninstallStringTranscript) {
-  SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("upgrade-unknown", &machine));
-  RunOutput run = RunFresh(machine);
-  EXPECT_EQ(ScenarioText("upgrade_unknown", run), ExpectedScenarioText("upgrade_unknown", run));
-  EXPECT_TRUE(machine.processes().empty());
+  for (int skip : {-1, 1}) {
+    SimMachine machine;
+    ASSERT_TRUE(
+        sim::MakePresetMachine(skip < 0 ? "upgrade-unknown" : "upgrade-dunsetup", &machine));
+    if (skip > 0) {
+      sim::FaultRule rule;
+      rule.operation = Op::kRegQueryValueExA;
+      rule.path = std::string(sim::kMsdunPath) + "\\UninstallString";
+      rule.status = 1015;
+      rule.skip = skip;
+      machine.AddFault(rule);
+    }
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    RunOutput run = RunFresh(machine);
+    const char* name = skip < 0 ? "upgrade_unknown" : "upgrade_unknown_later";
+    EXPECT_EQ(ScenarioText(name, run), ExpectedScenarioText(name, run));
+    EXPECT_TRUE(machine.processes().empty());
+    EXPECT_EQ(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty(), skip < 0);
+  }
 }
 
 TEST(UpgradeTest, MissingUninstallStringIsReportedAsUnknown) {
@@ -208,27 +253,43 @@ TEST(UpgradeTest, KeysThatAreNotTheUpgrade) {
   }
 }
 
+// Each failure is met by the check before the first change, which refuses
+// with the removal's own report and changes nothing (skip 0); a failure only
+// the removal itself meets stops it after the Winsock2 key is gone (skip 1).
 TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
   struct Case {
     const char* transcript;
     sim::Op operation;
     RegStatus status;
+    int skip;
   };
   const Case cases[] = {
-      {"upgrade_fail_open", Op::kRegOpenKeyExA, 1011},
-      {"upgrade_fail_query", Op::kRegQueryInfoKeyA, 1015},
-      {"upgrade_fail_enum", Op::kRegEnumKeyA, 1009},
+      {"refuse_upgrade_fail_open", Op::kRegOpenKeyExA, 1011, 0},
+      {"refuse_upgrade_fail_query", Op::kRegQueryInfoKeyA, 1015, 0},
+      {"refuse_upgrade_fail_enum", Op::kRegEnumKeyA, 1009, 0},
+      {"upgrade_fail_open", Op::kRegOpenKeyExA, 1011, 1},
+      {"upgrade_fail_query", Op::kRegQueryInfoKeyA, 1015, 1},
+      {"upgrade_fail_enum", Op::kRegEnumKeyA, 1009, 5},  // one call per subkey
   };
   for (const Case& c : cases) {
     SimMachine machine;
     ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
-    machine.FailOperation(c.operation, sim::kUninstallPath, c.status, /*persistent=*/true);
+    sim::FaultRule rule;
+    rule.operation = c.operation;
+    rule.path = sim::kUninstallPath;
+    rule.status = c.status;
+    rule.persistent = true;
+    rule.skip = c.skip;
+    machine.AddFault(rule);
+    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run))
         << c.transcript;
     EXPECT_TRUE(machine.processes().empty()) << c.transcript;
     EXPECT_EQ(RunOnceValue(machine), "<none>") << c.transcript;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.transcript;
+    EXPECT_EQ(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty(), c.skip == 0)
+        << c.transcript;
   }
 }
 
@@ -238,7 +299,7 @@ TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
   for (bool gone_already : {false, true}) {
     SimMachine machine;
     ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
-    machine.RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe");
+    machine.FailOperation(Op::kCreateProcessA, "C:\\WINDOWS\\system\\dunsetup.exe", 2);
     if (gone_already) machine.FailOperation(Op::kRegDeleteValueA, "", kErrorFileNotFound);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(ScenarioText("upgrade_cannot_start", run),

@@ -226,7 +226,15 @@ INSTANTIATE_TEST_SUITE_P(
         FolderFault{"NamesDifferingInCase", "drive/C/WINDOWS/SYSTEM.DAT", "", "other",
                     "drive/C/WINDOWS/system.dat", 0, "same name apart from case"},
         FolderFault{"Link", "drive/C/WINDOWS/link.txt", "", "(link)", "drive/C/WINDOWS/link.txt", 0,
-                    "links are not followed"}),
+                    "links are not followed"},
+        FolderFault{"SetupCancelsNotANumber", "machine.txt", "pending=none",
+                    "pending=none\nsetup_cancels=once", "machine.txt", 5,
+                    "setup_cancels must be a number"},
+        FolderFault{"UpgradeStaysNotYesOrNo", "machine.txt", "pending=none",
+                    "pending=none\nupgrade_stays=1", "machine.txt", 5,
+                    "upgrade_stays must be yes or no"},
+        FolderFault{"TempWithoutBackslash", "machine.txt", "pending=none",
+                    "pending=none\ntemp=C:\\TEMP", "machine.txt", 5, "temp must be a folder"}),
     [](const ::testing::TestParamInfo<FolderFault>& info) { return info.param.label; });
 
 TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {
@@ -326,11 +334,14 @@ TEST(NetreviveSimFolder, OneRunAtATime) {
 
   SimRun third = RunSim({"--keys", "auto", "--one-run", "--machine", dir});
   ASSERT_EQ(third.exit_status, 0) << third.err;
+  // After the final restart Windows runs the Check, which ends the repair.
   EXPECT_NE(third.out.find("== Windows restarts\n"
-                           "== session 1: RunOnce is empty, nothing more is scheduled\n"),
+                           "== session 1: RunOnce \"QU Netrevive\" = "
+                           "C:\\NETREVIVE\\NETREVIVE.EXE Check\n"),
             std::string::npos)
       << third.out;
-  EXPECT_EQ(third.out.find("Netrevive Program."), std::string::npos);
+  EXPECT_NE(third.out.find("Result: REPAIRED."), std::string::npos) << third.out;
+  EXPECT_EQ(third.out.find("the caller runs the Check"), std::string::npos) << third.out;
   EXPECT_NE(ReadText(dir + "/machine.txt").find("pending=none\n"), std::string::npos);
 
   // With nothing pending, the next call is the user starting the program.
@@ -421,13 +432,16 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   std::string dir = temp.Sub("pc");
   SimMachine machine = sim::MakeDefaultMachine();
   machine.set_drive_type('N', kDriveRemote);
+  machine.set_temp_path("C:\\TMP\\");
+  machine.set_setup_cancels(2);
+  machine.set_upgrade_stays(true);
   machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
   machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
   machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
   machine.SetString(sim::kRunOncePath, "network", "N:\\NETREVIVE.EXE ReinstallDUN");
   MachineFolderError error;
   ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
-  EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed N:remote\n"),
+  EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed D:cdrom N:remote\n"),
             std::string::npos);
   EXPECT_NE(ReadText(dir + "/attributes.txt").find("\nRHS C:\\WINDOWS\\system.dat\n"),
             std::string::npos);
@@ -435,6 +449,9 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &loaded, &pending, &error)) << error.ToString();
   EXPECT_EQ(loaded.drive_types(), machine.drive_types());
+  EXPECT_EQ(loaded.temp_path(), "C:\\TMP\\");
+  EXPECT_EQ(loaded.setup_cancels(), 2);
+  EXPECT_TRUE(loaded.upgrade_stays());
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\user.dat"), 7u);
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\rundll.exe"), kFileAttributeArchive);
 
@@ -447,7 +464,12 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
               std::string::npos)
         << gone.out;
   }
-  EXPECT_EQ(gone.out.find("== the program starts"), std::string::npos) << gone.out;
+  // Only the Check the caller runs at the end starts the program.
+  const size_t start = gone.out.find("== the program starts");
+  EXPECT_EQ(gone.out.substr(start, gone.out.find('\n', start) - start),
+            "== the program starts: argv[0]=\"C:\\NETREVIVE\\NETREVIVE.EXE\" argv[1]=\"Check\"")
+      << gone.out;
+  EXPECT_EQ(gone.out.find("== the program starts", start + 1), std::string::npos) << gone.out;
 
   SimRun by_name = RunSim({"--keys", "auto", "--program", "netrevive"});
   ASSERT_EQ(by_name.exit_status, 0) << by_name.err;
@@ -502,7 +524,7 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
       << run.out;
   EXPECT_NE(run.out.find("== helper runs: 1\n==   session 1 (RunOnce): "
                          "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv\n"
-                         "== program runs: 1, restarts: 1, log-offs: 0\n"),
+                         "== program runs: 2, restarts: 1, log-offs: 0\n"),
             std::string::npos)
       << run.out;
 

@@ -45,23 +45,27 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--inject",
                     "RegOpenKeyExA:HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services=5"}},
         InjectCase{"fail_delete_winsock2", {"--inject", "RegDeleteKeyA=1011"}},
-        // As the Wine test's PC without rundll32.exe.
-        InjectCase{"helper_missing", {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"}},
+        InjectCase{"fail_start_uninstall",
+                   {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"}},
+        // The check before the first change opens it first.
         InjectCase{"fail_open_runonce",
                    {"--inject",
-                    "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce="
-                    "0x3F1"}},
+                    "RegCreateKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce="
+                    "0x3F1,skip=1"}},
         InjectCase{"fail_write_runonce", {"--inject", "RegSetValueExA=1015"}},
         InjectCase{"fail_write_marker", {"--inject", "WriteFile=5"}},
+        // The check before the first change reads the uninstall list first
+        // (the scenario tests' refuse_upgrade_fail_*); these fail the
+        // removal's own reading.
         InjectCase{"upgrade_fail_open",
                    {"--preset", "upgrade-dunsetup", "--inject",
-                    std::string("RegOpenKeyExA:") + kUninstall + "=1011"}},
+                    std::string("RegOpenKeyExA:") + kUninstall + "=1011,skip=1"}},
         InjectCase{"upgrade_fail_query",
                    {"--preset", "upgrade-dunsetup", "--inject",
-                    std::string("RegQueryInfoKeyA:") + kUninstall + "=1015"}},
+                    std::string("RegQueryInfoKeyA:") + kUninstall + "=1015,skip=1"}},
         InjectCase{"upgrade_fail_enum",
                    {"--preset", "upgrade-dunsetup", "--inject",
-                    std::string("RegEnumKeyA:") + kUninstall + "=1009"}}),
+                    std::string("RegEnumKeyA:") + kUninstall + "=1009,skip=5"}}),
     [](const ::testing::TestParamInfo<InjectCase>& info) {
       return std::string(info.param.transcript);
     });
@@ -77,6 +81,37 @@ TEST(NetreviveSimInjectOnce, TheFaultIsNamedWhereItHappened) {
   const size_t report = run.out.find("The error code is as follows: -1\n");
   EXPECT_LT(fault, report);
   EXPECT_NE(report, std::string::npos);
+}
+
+// The Check after the final restart meets the Winsock faults.
+TEST(NetreviveSimInjectOnce, TheCheckReportsWinsockFaults) {
+  struct Case {
+    std::vector<std::string> injects;
+    std::vector<std::string> pieces;  // in order
+  };
+  const Case cases[] = {
+      {{"LoadLibraryA=126"},
+       {"== session 3: RunOnce \"QU Netrevive\" = C:\\NETREVIVE\\NETREVIVE.EXE Check\n",
+        " LoadLibraryA \"WS2_32.DLL\" -> 0 (status 126) [fault]\n",
+        "Winsock 2 TCP/IP:         WS2_32.DLL MISSING\n",
+        "Result: NOT WORKING: Winsock 2 TCP/IP.\n", "== ending: check-winsock2-tcpip\n"}},
+      {{"WSAStartup=10091", "WSAEnumProtocolsA=10055"},
+       {"Winsock 2 TCP/IP:         NOT WORKING (error 10091)\n"}},
+      {{"WSAEnumProtocolsA=10055"},
+       {" WSAEnumProtocolsA protocols=6, length=5952 -> -1 (status 10055) [fault]\n",
+        "Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--keys", "auto"};
+    for (const std::string& inject : c.injects) args.insert(args.end(), {"--inject", inject});
+    SimRun run = RunSim(args);
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    size_t at = 0;
+    for (const std::string& piece : c.pieces) {
+      at = run.out.find(piece, at);
+      ASSERT_NE(at, std::string::npos) << c.injects[0] << ": " << piece << "\n" << run.out;
+    }
+  }
 }
 
 // A fault that fails once and is then used up: an access-denied answer to the
@@ -107,7 +142,7 @@ TEST(NetreviveSimInjectOnce, OnceFailsOnlyTheFirstMatchingCall) {
   EXPECT_NE(run.out.find("CopyFileA \"C:\\WINDOWS\\system.dat\""), std::string::npos);
   EXPECT_EQ(run.out.find("file created: C:\\WINDOWS\\system.tom"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("file created: C:\\WINDOWS\\user.tom"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("== program runs: 2, restarts: 2, log-offs: 0\n"), std::string::npos);
+  EXPECT_NE(run.out.find("== program runs: 3, restarts: 2, log-offs: 0\n"), std::string::npos);
 }
 
 // A fault on a path the program never uses never fires.

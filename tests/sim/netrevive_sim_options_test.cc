@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandLine{
             "InjectWithoutStatus", {"--inject", "RegOpenKeyExA"}, "expected OP[:PATH]=STATUS"},
         BadCommandLine{"InjectUnknownOperation",
-                       {"--inject", "RegFlushKey=5"},
-                       "unknown operation \"RegFlushKey\""},
+                       {"--inject", "RegSaveKeyA=5"},
+                       "unknown operation \"RegSaveKeyA\""},
         BadCommandLine{"InjectBadStatus", {"--inject", "CopyFileA=five"}, "bad status \"five\""},
         BadCommandLine{"InjectStatusTooLarge", {"--inject", "CopyFileA=4294967296"}, "bad status"},
         BadCommandLine{"InjectSuccess", {"--inject", "CopyFileA=0"}, "status 0 is success"},

@@ -104,7 +104,8 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
       {"rundll32.exe missing",
        FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
        {"--missing", "rundll32.exe"},
-       {"): dun-uninstall-failed (stopped)", "the repair stops in run 1 at dun-uninstall-failed"}},
+       {"): refused-program-missing (refused)",
+        "the repair stops in run 1 at refused-program-missing"}},
   };
   for (const PredictionCase& c : cases) {
     TempFolder temp;

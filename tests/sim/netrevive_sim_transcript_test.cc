@@ -21,6 +21,7 @@ namespace netrevive::testing {
 namespace {
 
 constexpr const char kTranscripts[] = NETREVIVE_SOURCE_DIR "/tests/transcripts";
+constexpr const char kCheck[] = "C:\\NETREVIVE\\NETREVIVE.EXE Check";
 
 // A repair path as netrevive-sim reaches it: a preset and its arguments, or
 // a machine of its own (kept in a machine folder for the run) when the path
@@ -31,42 +32,99 @@ struct SimPath {
   std::function<sim::SimMachine()> machine;  // null: a preset in args
 };
 
+// The Wine prefix's Windows directory is C:\windows, which the refusals and
+// the Check name: the default machine on that directory.
+sim::SimMachine WineWindowsDir() { return sim::MakeDefaultMachine("C:\\windows"); }
+
+sim::SimMachine WineWindowsDirWithout(const char* file) {
+  sim::SimMachine machine = WineWindowsDir();
+  machine.RemoveFile(std::string("C:\\windows\\") + file);
+  return machine;
+}
+
+// A preset whose SourcePath is spelled as in the Wine prefix (the Check of a
+// whole repair prints it).
+std::function<sim::SimMachine()> WineSourcePath(const char* preset) {
+  return [preset] {
+    sim::SimMachine machine;
+    EXPECT_TRUE(sim::MakePresetMachine(preset, &machine)) << preset;
+    machine.SetString(sim::kSetupPath, "SourcePath", "C:\\windows\\OPTIONS\\CABS");
+    return machine;
+  };
+}
+
 sim::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
-  sim::SimMachine machine = sim::MakeDefaultMachine();
+  sim::SimMachine machine = WineWindowsDir();
   machine.PutFile(path, "MZ netrevive");
   machine.set_self_path(path);
   if (drive != 0) machine.set_drive_type(drive, type);
   return machine;
 }
 
+// A repair stopped after the fresh run's restart: Winsock2 and DUN gone, the
+// reinstallation authorised by the marker, and (pending) its RunOnce entry.
+sim::SimMachine StoppedRepair(bool pending) {
+  sim::SimMachine machine = WineWindowsDir();
+  machine.DeleteKey(sim::kWinsock2Path);
+  sim::RemoveDun(&machine);
+  machine.PutFile(machine.windows_dir() + "\\rundunreinst.QU", "REINSTALL\n");
+  if (pending) {
+    machine.SetString(sim::kRunOncePath, "QU Netrevive",
+                      "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  }
+  return machine;
+}
+
+// Windows installed from a folder that is gone: SourcePath names C:\WIN98.
+sim::SimMachine SourcePathGone(bool cabs) {
+  sim::SimMachine machine = WineWindowsDir();
+  machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WIN98");
+  if (!cabs) machine.RemoveFile("C:\\windows\\OPTIONS\\CABS\\NET7.CAB");
+  return machine;
+}
+
 const std::vector<SimPath>& SharedPaths() {
   static const std::vector<SimPath> kPaths = {
-      {"repair_98se", {"--preset", "98se"}, nullptr},
-      {"repair_me", {"--preset", "me"}, nullptr},
-      {"repair_98", {"--preset", "98"}, nullptr},
-      {"upgrade_dunsetup", {"--preset", "upgrade-dunsetup"}, nullptr},
-      {"upgrade_rundll", {"--preset", "upgrade-rundll"}, nullptr},
-      {"upgrade_rundll32", {"--preset", "upgrade-rundll32"}, nullptr},
+      {"repair_98se", {}, WineSourcePath("98se")},
+      {"repair_me", {}, WineSourcePath("me")},
+      {"repair_98", {}, WineSourcePath("98")},
+      {"upgrade_dunsetup", {}, WineSourcePath("upgrade-dunsetup")},
+      {"upgrade_rundll", {}, WineSourcePath("upgrade-rundll")},
+      {"upgrade_rundll32", {}, WineSourcePath("upgrade-rundll32")},
       {"upgrade_unknown", {"--preset", "upgrade-unknown"}, nullptr},
       {"refusal_nt", {"--preset", "nt"}, nullptr},
       {"refusal_95", {"--preset", "95"}, nullptr},
       {"usage", {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE Fix"}, nullptr},
-      {"dun_missing", {"--preset", "no-dun"}, nullptr},
-      {"helper_missing", {"--preset", "no-helper"}, nullptr},
+      {"dun_missing", {}, WineSourcePath("no-dun")},
       {"winsock2_missing", {"--preset", "no-winsock2"}, nullptr},
-      // The Wine prefix's Windows directory is C:\windows, which the
-      // refusal names.
-      {"rna_inf_missing",
-       {},
-       [] {
-         sim::SimMachine machine = sim::MakeDefaultMachine("C:\\windows");
-         machine.RemoveFile("C:\\windows\\inf\\rna.inf");
-         return machine;
-       }},
+      {"rna_inf_missing", {}, [] { return WineWindowsDirWithout("inf\\rna.inf"); }},
+      {"helper_missing", {}, [] { return WineWindowsDirWithout("rundll32.exe"); }},
       {"floppy_start", {}, [] { return ProgramAt("A:\\NETREVIVE.EXE", 0, 0); }},
       {"network_start",
        {},
        [] { return ProgramAt("N:\\TOOLS\\NETREVIVE.EXE", 'N', kDriveRemote); }},
+      {"check_no_winsock2",
+       {"--start", kCheck},
+       [] {
+         sim::SimMachine machine = WineWindowsDir();
+         machine.DeleteKey(sim::kWinsock2Path);
+         return machine;
+       }},
+      {"check_pending", {"--start", kCheck}, [] { return StoppedRepair(true); }},
+      {"check_stopped", {"--start", kCheck}, [] { return StoppedRepair(false); }},
+      {"rundll_missing", {}, [] { return WineWindowsDirWithout("rundll.exe"); }},
+      {"dunsetup_missing",
+       {},
+       [] {
+         sim::SimMachine machine = WineWindowsDir();
+         sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+         machine.RemoveFile("C:\\windows\\system\\dunsetup.exe");
+         return machine;
+       }},
+      {"setup_files_missing", {}, [] { return SourcePathGone(false); }},
+      {"setup_files_in_cabs", {}, [] { return SourcePathGone(true); }},
+      {"temp_start", {}, [] { return ProgramAt("C:\\windows\\temp\\NETREVIVE.EXE", 0, 0); }},
+      {"upgrade_left", {"--preset", "upgrade-not-removed"}, nullptr},
   };
   return kPaths;
 }
@@ -79,6 +137,9 @@ const std::set<std::string>& WineOnlyPaths() {
       "rna_inf_lost",      // a file deleted between two sessions of one repair
       "relative_start",    // Wine's GetModuleFileNameA keeps the case typed at the prompt
       "path_with_blanks",  // Wine's short names are not Windows 98's PROGRA~1
+      // A run the caller starts by hand once Windows has run the last entry:
+      // the simulator has the caller run the Check there.
+      "setup_installs_nothing",
   };
   return kPaths;
 }

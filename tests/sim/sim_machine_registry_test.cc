@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "platform/sim/sim_presets.h"
 #include "simulator/regedit4.h"
 
 namespace netrevive::sim {
@@ -303,6 +304,54 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
   std::string error;
   EXPECT_FALSE(ImportRegFile(bad, &machine_, &error));
   EXPECT_NE(error.find("HKEY_CURRENT_USER\\Software"), std::string::npos) << error;
+}
+
+// Winsock answers from the catalogue in the registry: every provider, or
+// those of the protocols asked for; a short buffer gets 10055 and the size
+// needed; nothing works before WSAStartup or after WSACleanup, and each
+// library and startup is held until given back.
+TEST(SimWinsockTest, ProvidersComeFromTheCatalogue) {
+  SimMachine machine = MakeDefaultMachine();
+  EXPECT_EQ(machine.WSAStartup(kWinsockVersion22), 10093);  // no library loaded
+  Handle ws2 = machine.LoadLibraryA("WS2_32.DLL");
+  ASSERT_NE(ws2, kNoHandle);
+  std::vector<ProtocolInfo> buffer(16);
+  uint32_t length = static_cast<uint32_t>(buffer.size() * sizeof(ProtocolInfo));
+  EXPECT_EQ(machine.WSAEnumProtocolsA(nullptr, buffer.data(), &length), kSocketError);
+  EXPECT_EQ(machine.WSAGetLastError(), 10093);
+  ASSERT_EQ(machine.WSAStartup(kWinsockVersion22), 0);
+
+  length = 2 * sizeof(ProtocolInfo);
+  EXPECT_EQ(machine.WSAEnumProtocolsA(nullptr, buffer.data(), &length), kSocketError);
+  EXPECT_EQ(machine.WSAGetLastError(), 10055);
+  EXPECT_EQ(length, 9 * sizeof(ProtocolInfo));
+  EXPECT_EQ(machine.WSAEnumProtocolsA(nullptr, buffer.data(), &length), 9);
+  EXPECT_STREQ(buffer[0].protocol_name, "MSAFD Tcpip [TCP/IP]");
+  EXPECT_EQ(buffer[8].address_family, 6);  // IPX
+
+  const int32_t tcp[] = {kIpprotoTcp, 0};
+  length = static_cast<uint32_t>(buffer.size() * sizeof(ProtocolInfo));
+  ASSERT_EQ(machine.WSAEnumProtocolsA(tcp, buffer.data(), &length), 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(buffer[i].address_family, kAfInet);
+    EXPECT_EQ(buffer[i].protocol, kIpprotoTcp);
+  }
+  RemoveTcpIpProviders(&machine);
+  EXPECT_EQ(machine.WSAEnumProtocolsA(tcp, buffer.data(), &length), 0);
+  EXPECT_NE(machine.DescribeOpenHandles(), "");
+
+  EXPECT_EQ(machine.WSACleanup(), 0);
+  EXPECT_EQ(machine.WSACleanup(), kSocketError);
+  EXPECT_TRUE(machine.FreeLibrary(ws2));
+  EXPECT_EQ(machine.DescribeOpenHandles(), "");
+
+  machine.DeleteKey(std::string(kServices) + "\\Winsock2\\Parameters");
+  ws2 = machine.LoadLibraryA("ws2_32.dll");
+  EXPECT_EQ(machine.WSAStartup(kWinsockVersion22), 10091);
+  EXPECT_TRUE(machine.FreeLibrary(ws2));
+  machine.RemoveFile("C:\\WINDOWS\\system\\ws2_32.dll");
+  EXPECT_EQ(machine.LoadLibraryA("WS2_32.DLL"), kNoHandle);
+  EXPECT_EQ(machine.last_error(), 126);
 }
 
 }  // namespace

@@ -37,6 +37,8 @@ struct RunOutput {
   bool session_ended = false;      // the run ended the session (ExitWindowsEx)
   int keys = 0;
   bool unflushed_pause = false;  // a key was awaited with output not flushed
+  // a key was awaited without the keys pressed before it discarded first
+  bool keys_not_discarded = false;
   // For each write to the console: where it starts in the transcript and
   // how many platform calls the program had made by then.
   std::vector<std::pair<size_t, uint64_t>> writes;
@@ -69,7 +71,7 @@ struct RunOutput {
 // machine, it notes for every write how far the program had got on it.
 class ScriptedTerminal final : public Terminal {
  public:
-  explicit ScriptedTerminal(const sim::SimMachine* machine = nullptr) : machine_(machine) {}
+  explicit ScriptedTerminal(sim::SimMachine* machine = nullptr) : machine_(machine) {}
   void Write(const char* data, size_t size) override {
     if (machine_ != nullptr) {
       out.writes.push_back({out.transcript.size() + pending_.size(), machine_->call_count()});
@@ -82,6 +84,14 @@ class ScriptedTerminal final : public Terminal {
   }
   void WaitForKey() override {
     if (!pending_.empty()) out.unflushed_pause = true;
+    if (machine_ != nullptr) {
+      const std::vector<sim::CallRecord>& calls = machine_->calls();
+      if (calls.empty() || calls.back().operation != sim::Op::kFlushConsoleInputBuffer) {
+        out.keys_not_discarded = true;
+      }
+      // A Windows CD held ready goes in when the user is asked for a key.
+      machine_->InsertDiscReady();
+    }
     out.transcript += kKeyMark;
     ++out.keys;
   }
@@ -91,13 +101,13 @@ class ScriptedTerminal final : public Terminal {
   RunOutput out;
 
  private:
-  const sim::SimMachine* machine_;
+  sim::SimMachine* machine_;
   std::string pending_;
 };
 
 inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
   ScriptedTerminal terminal(&machine);
-  Console console(terminal);
+  Console console(terminal, &machine);
   const size_t calls_before = machine.calls().size();
   const size_t processes_before = machine.processes().size();
   terminal.out.exit_status = RunNetrevive(argc, argv, machine, console);
@@ -234,7 +244,6 @@ inline constexpr SharedRun kSharedRuns[] = {
     {"upgrade_remove_run", "upgrade_dunsetup", 2},
     {"upgrade_unknown", "upgrade_unknown", 1},
     {"missing_winsock2", "winsock2_missing", 1},
-    {"fail_start_uninstall", "helper_missing", 1},
     {"fail_reinstall_hinf", "rna_inf_lost", 2},
     {"refuse_nt", "refusal_nt", 1},
     {"refuse_95", "refusal_95", 1},

@@ -71,11 +71,17 @@ class Winsock2TreeRemoval(unittest.TestCase):
     exe = None
 
     def fresh_run(self):
-        # A fresh run starts only where Windows' setup information for DUN is.
-        inf = os.path.join(self.prefix.windows_dir, "inf", "rna.inf")
-        os.makedirs(os.path.dirname(inf), exist_ok=True)
-        with open(inf, "wb") as f:
-            f.write(b"[RNA]\r\n")
+        # A fresh run starts only where Windows' setup information for DUN,
+        # the programs it starts (stand-ins that never run: the tests end
+        # before) and Windows' setup files are.
+        windows = self.prefix.windows_dir
+        for name, data in (("inf/rna.inf", b"[RNA]\r\n"), ("rundll32.exe", b"MZ"),
+                           ("rundll.exe", b"MZ"), ("OPTIONS/CABS/NET7.CAB", b"MSCF")):
+            path = os.path.join(windows, *name.split("/"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            if not os.path.exists(path):
+                with open(path, "wb") as f:
+                    f.write(data)
         result = self.prefix.run(self.exe, [])
         self.assertFalse(result.timed_out, show(result.transcript))
         self.assertEqual(result.exit_code, 0)

@@ -31,6 +31,14 @@ constexpr RegStatus kErrorRegistryCorrupt = 1015;
 // An operation on a handle whose key (or a key above it) has been deleted.
 constexpr RegStatus kErrorKeyDeleted = 1018;
 
+constexpr RegStatus kErrorModNotFound = 126;  // LoadLibraryA: no such library
+
+// Winsock's own statuses (WSAStartup's result, WSAGetLastError).
+constexpr int32_t kWsaEfault = 10014;
+constexpr int32_t kWsaEnobufs = 10055;
+constexpr int32_t kWsaSysNotReady = 10091;
+constexpr int32_t kWsaNotInitialised = 10093;
+
 constexpr uint32_t kWaitTimeout = 258;
 constexpr uint32_t kRegExpandSz = 2;
 
@@ -41,7 +49,8 @@ constexpr size_t kSimMaxPath = 260;
 
 // An object the program holds open.
 struct OpenHandleInfo {
-  enum class Kind { kKey, kFile, kProcess, kThread };
+  // kModule: a library loaded; kWinsock: a WSAStartup not yet cleaned up.
+  enum class Kind { kKey, kFile, kProcess, kThread, kModule, kWinsock };
   Kind kind = Kind::kKey;
   uintptr_t value = 0;
   std::string what;             // key path, file path or program path

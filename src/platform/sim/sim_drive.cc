@@ -19,6 +19,20 @@ bool IsDriveRoot(const std::string& normalized) {
   return normalized.size() == 2 && normalized[1] == ':';
 }
 
+// Whether name matches the wildcard pattern (both upper case): * any run of
+// characters, ? any one.
+bool MatchesWildcard(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* rest = name;; ++rest) {
+      if (MatchesWildcard(pattern + 1, rest)) return true;
+      if (*rest == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  return (*pattern == '?' || *pattern == *name) && MatchesWildcard(pattern + 1, name + 1);
+}
+
 }  // namespace
 
 // ---- Helpers ----------------------------------------------------------------
@@ -322,6 +336,27 @@ RegStatus SimDrive::Write(Handle file, const char* data, uint32_t size) {
 std::string SimDrive::PathOf(Handle file) const {
   auto it = handles_.find(file);
   return it == handles_.end() ? "" : it->second.path;
+}
+
+RegStatus SimDrive::FindFirst(const char* pattern, Handle handle, uint64_t call) {
+  RegStatus status = CheckPath(pattern);
+  if (status != kErrorSuccess) return status;
+  std::string key = NormalizeFilePath(pattern);
+  std::string folder = ParentOf(key);
+  size_t cut = key.rfind('\\');
+  std::string wanted = cut == std::string::npos ? key : key.substr(cut + 1);
+  if (!DirectoryExists(folder)) {
+    folder = LongPath(folder);
+    if (folder.empty() || !DirectoryExists(folder)) return kErrorPathNotFound;
+  }
+  for (const auto& entry : files_) {
+    if (ParentOf(entry.first) != folder) continue;
+    std::string name = entry.first.substr(folder.size() + 1);
+    if (!MatchesWildcard(wanted.c_str(), name.c_str())) continue;
+    handles_[handle] = FileHandle{key, pattern, false, call};
+    return kErrorSuccess;
+  }
+  return kErrorFileNotFound;
 }
 
 void SimDrive::LoseUnsavedWrites() {

@@ -77,6 +77,11 @@ class SimDrive {
   RegStatus Delete(const char* path);
   RegStatus Open(const char* path, bool write, Handle handle, uint64_t call);
   RegStatus Write(Handle file, const char* data, uint32_t size);
+  // FindFirstFileA: a file of the pattern's folder whose name matches its
+  // last component (* and ?, case-insensitive) holds the handle given, as a
+  // search handle, until Release. 2 when nothing matches, 3 for a missing
+  // folder.
+  RegStatus FindFirst(const char* pattern, Handle handle, uint64_t call);
   bool IsOpen(Handle file) const { return handles_.count(file) != 0; }
   // The file's path as created, "" when the handle is not a file handle.
   std::string PathOf(Handle file) const;

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_machine.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -108,6 +109,12 @@ void SimMachine::CutPower() {
   if (plan_.powered_off()) return;
   plan_.PowerOff();
   drive_.LoseUnsavedWrites();
+  if (written_registry_) registry_.RestoreContent(*written_registry_);
+}
+
+void SimMachine::set_lazy_registry(bool lazy) {
+  written_registry_.reset();
+  if (lazy) written_registry_ = registry_;
 }
 
 void SimMachine::FailOperation(std::optional<Op> operation, const std::string& path,
@@ -401,22 +408,42 @@ uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
 }
 
 uint32_t SimMachine::GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetShortPathNameA, Text(long_path),
-                             Quoted(long_path) + ", size=" + std::to_string(size));
+  return PathForm(Op::kGetShortPathNameA, long_path, buffer, size);
+}
+
+uint32_t SimMachine::GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) {
+  return PathForm(Op::kGetLongPathNameA, short_path, buffer, size);
+}
+
+uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint32_t size) {
+  CallRecord record =
+      Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size));
   record.size = size;
   RegStatus status = kErrorSuccess;
   uint32_t result = 0;
   if (Pass(std::move(record), &status)) {
-    status = drive_.CheckPath(long_path);
-    if (status == kErrorSuccess) status = drive_.FindStatus(long_path);
-    std::string short_path = status == kErrorSuccess ? drive_.ShortPath(long_path) : "";
-    if (status == kErrorSuccess && short_path.empty()) status = kErrorPathNotFound;
+    status = drive_.CheckPath(path);
+    std::string form;
     if (status == kErrorSuccess) {
-      result = static_cast<uint32_t>(short_path.size());
+      // Windows takes either form of each name in the path given.
+      std::string long_form = drive_.LongPath(path);
+      if (long_form.empty()) {
+        status = drive_.FindStatus(path);
+        if (status == kErrorSuccess) status = kErrorPathNotFound;
+      } else {
+        // The drive letter keeps the case it was given in.
+        form = operation == Op::kGetShortPathNameA
+                   ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
+                   : long_form;
+        if (form.empty()) status = kErrorPathNotFound;
+      }
+    }
+    if (status == kErrorSuccess) {
+      result = static_cast<uint32_t>(form.size());
       if (buffer == nullptr || size < result + 1) {
         result += 1;
       } else {
-        memcpy(buffer, short_path.c_str(), result + 1);
+        memcpy(buffer, form.c_str(), result + 1);
       }
     }
   }
@@ -532,16 +559,189 @@ bool SimMachine::SetConsoleCtrlHandler() {
   return BoolCall(Record(Op::kSetConsoleCtrlHandler, "", ""), [] { return kErrorSuccess; });
 }
 
+// ---- Winsock ----------------------------------------------------------------
+
+namespace {
+
+constexpr const char kWinsockParameters[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
+constexpr const char kProtocolCatalog[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
+    "Catalog_Entries";
+constexpr size_t kLibraryPathBytes = 260;
+// WSAPROTOCOL_INFOW: the fields of ProtocolInfo up to the name, then the
+// name in 256 UTF-16 units.
+constexpr size_t kFixedFieldBytes = offsetof(ProtocolInfo, protocol_name);
+constexpr size_t kProtocolInfoWBytes = kFixedFieldBytes + 2 * 256;
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+bool Listed(const ProtocolInfo& info, const int32_t* protocols) {
+  if (protocols == nullptr) return true;
+  for (; *protocols != 0; ++protocols) {
+    if (*protocols >= info.protocol && *protocols <= info.protocol + info.protocol_max_offset) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+Handle SimMachine::LoadLibraryA(const char* file) {
+  RegStatus status = kErrorSuccess;
+  Handle module = kNoHandle;
+  if (Pass(Record(Op::kLoadLibraryA, Text(file), Quoted(file)), &status)) {
+    status = kErrorModNotFound;
+    std::string name = Text(file);
+    std::vector<std::string> places = {FolderOf(self_path_), windows_dir_ + "\\SYSTEM",
+                                       windows_dir_};
+    if (name.find_first_of("\\:") != std::string::npos) places = {""};
+    for (const std::string& place : places) {
+      std::string path = place.empty() ? name : place + "\\" + name;
+      if (name.empty() || !drive_.FileExists(path)) continue;
+      module = next_handle_;
+      next_handle_ += 4;
+      modules_[module] = {path, current_call()};
+      status = kErrorSuccess;
+      break;
+    }
+  }
+  last_error_ = status;
+  Finish(static_cast<int64_t>(module), status);
+  return module;
+}
+
+bool SimMachine::FreeLibrary(Handle module) {
+  auto release = [&] { return modules_.erase(module) > 0; };
+  auto found = modules_.find(module);
+  return BoolCall(
+      Record(Op::kFreeLibrary, found == modules_.end() ? "" : found->second.first,
+             "module=" + Hex(module)),
+      [&] { return release() ? kErrorSuccess : kErrorInvalidHandle; }, release);
+}
+
+int32_t SimMachine::WSAStartup(uint16_t version) {
+  return RegistryCall(Record(Op::kWSAStartup, "", "version=" + Hex(version)), [&] {
+    if (modules_.empty()) return kWsaNotInitialised;
+    // Winsock 2 on Windows 9x reads its catalogues from the registry when it
+    // starts and is not ready without them.
+    if (!registry_.KeyExists(kWinsockParameters)) return kWsaSysNotReady;
+    winsock_startups_.push_back(current_call());
+    return kErrorSuccess;
+  });
+}
+
+std::vector<ProtocolInfo> SimMachine::WinsockProviders() const {
+  std::vector<ProtocolInfo> providers;
+  for (const std::string& entry : registry_.ListKeys(kProtocolCatalog)) {
+    RegValue item;
+    if (!registry_.GetValue(std::string(kProtocolCatalog) + "\\" + entry, "PackedCatalogItem",
+                            &item) ||
+        item.data.size() < kLibraryPathBytes + kProtocolInfoWBytes) {
+      continue;
+    }
+    ProtocolInfo info{};
+    const uint8_t* fields = item.data.data() + kLibraryPathBytes;
+    memcpy(&info, fields, kFixedFieldBytes);
+    for (size_t i = 0; i + 1 < sizeof info.protocol_name; ++i) {
+      uint16_t unit = static_cast<uint16_t>(fields[kFixedFieldBytes + 2 * i] |
+                                            fields[kFixedFieldBytes + 2 * i + 1] << 8);
+      if (unit == 0) break;
+      info.protocol_name[i] = unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    providers.push_back(info);
+  }
+  return providers;
+}
+
+int32_t SimMachine::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                                      uint32_t* buffer_length) {
+  std::string listed = "all";
+  if (protocols != nullptr) {
+    listed.clear();
+    for (const int32_t* p = protocols; *p != 0; ++p) {
+      listed += (listed.empty() ? "" : ",") + std::to_string(*p);
+    }
+  }
+  CallRecord record = Record(
+      Op::kWSAEnumProtocolsA, "",
+      "protocols=" + listed + ", length=" +
+          (buffer_length == nullptr ? std::string("(null)") : std::to_string(*buffer_length)));
+  record.size = buffer_length == nullptr ? 0 : *buffer_length;
+  RegStatus status = kErrorSuccess;
+  int32_t count = 0;
+  if (Pass(std::move(record), &status)) {
+    std::vector<ProtocolInfo> found;
+    for (const ProtocolInfo& info : WinsockProviders()) {
+      if (Listed(info, protocols)) found.push_back(info);
+    }
+    const uint32_t needed = static_cast<uint32_t>(found.size() * sizeof(ProtocolInfo));
+    if (winsock_startups_.empty()) {
+      status = kWsaNotInitialised;
+    } else if (buffer_length == nullptr) {
+      status = kWsaEfault;
+    } else if (buffer == nullptr || *buffer_length < needed) {
+      *buffer_length = needed;
+      status = kWsaEnobufs;
+    } else {
+      if (!found.empty()) memcpy(buffer, found.data(), needed);
+      count = static_cast<int32_t>(found.size());
+    }
+  }
+  if (status != kErrorSuccess) {
+    count = kSocketError;
+    wsa_error_ = status;
+  }
+  Finish(count, status);
+  return count;
+}
+
+int32_t SimMachine::WSACleanup() {
+  // As a close, a cleanup the fault plan fails still ends the startup.
+  auto release = [&] {
+    if (!winsock_startups_.empty()) winsock_startups_.pop_back();
+  };
+  RegStatus status = kErrorSuccess;
+  if (Pass(Record(Op::kWSACleanup, "", ""), &status, release)) {
+    if (winsock_startups_.empty()) {
+      status = kWsaNotInitialised;
+    } else {
+      release();
+    }
+  }
+  if (status != kErrorSuccess) wsa_error_ = status;
+  int32_t result = status == kErrorSuccess ? 0 : kSocketError;
+  Finish(result, status);
+  return result;
+}
+
+int32_t SimMachine::WSAGetLastError() {
+  RegStatus status = kErrorSuccess;
+  int32_t result = wsa_error_;
+  if (!Pass(Record(Op::kWSAGetLastError, "", ""), &status)) result = status;
+  Finish(result, status);
+  return result;
+}
+
 bool SimMachine::logoff_requested() const {
   const std::vector<SessionRequest>& requests = session_requests();
   return std::find(requests.begin(), requests.end(), SessionRequest::kLogOff) != requests.end();
 }
 
 void SimMachine::BeginNewSession() {
+  modules_.clear();
+  winsock_startups_.clear();
   registry_.DropHandles();
   drive_.DropHandles();
   processes_.EndSession();
   plan_.PowerOn();
+  // Windows wrote the registry when the session ended (or found it as last
+  // written after a power cut).
+  if (written_registry_) written_registry_ = registry_;
 }
 
 ResolvedCommand SimMachine::ResolveCommandLine(const std::string& command_line) const {
@@ -580,6 +780,13 @@ std::vector<OpenHandleInfo> SimMachine::OpenHandles() const {
   registry_.ListHandles(&out);
   drive_.ListHandles(&out);
   processes_.ListHandles(&out);
+  for (const auto& module : modules_) {
+    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kModule, module.first, module.second.first,
+                                 module.second.second});
+  }
+  for (uint64_t call : winsock_startups_) {
+    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kWinsock, 0, "WSAStartup", call});
+  }
   std::stable_sort(out.begin(), out.end(), [](const OpenHandleInfo& a, const OpenHandleInfo& b) {
     return a.opened_by_call < b.opened_by_call;
   });
@@ -587,13 +794,91 @@ std::vector<OpenHandleInfo> SimMachine::OpenHandles() const {
 }
 
 std::string SimMachine::DescribeOpenHandles() const {
-  static const char* const kKinds[] = {"key", "file", "process", "thread"};
+  static const char* const kKinds[] = {"key", "file", "process", "thread", "module", "winsock"};
   std::string out;
   for (const OpenHandleInfo& info : OpenHandles()) {
     out += std::string(kKinds[static_cast<int>(info.kind)]) + " " + Hex(info.value) + " " +
            info.what + " (opened by call #" + std::to_string(info.opened_by_call) + ")\n";
   }
   return out;
+}
+
+// ---- Operations added later -------------------------------------------------
+
+RegStatus SimMachine::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                      RegKey* result) {
+  SimRegistry::Key key = registry_.Resolve(parent);
+  std::string shown = key.Shown(parent);
+  if (result != nullptr) *result = 0;
+  return RegistryCall(Record(Op::kRegCreateKeyExA, SubkeyPath(shown, subkey),
+                             shown + ", " + Quoted(subkey) + ", access=" + Hex(access)),
+                      [&] {
+                        if (key.status != kErrorSuccess) return key.status;
+                        return registry_.Create(key, subkey, current_call(), result);
+                      });
+}
+
+RegStatus SimMachine::RegFlushKey(RegKey handle) {
+  // HKEY_USERS holds no key the machine models; it flushes as the others.
+  bool users = handle == kHkeyUsers;
+  SimRegistry::Key key =
+      users ? SimRegistry::Key{kErrorSuccess, 0, "HKU"} : registry_.Resolve(handle);
+  return RegistryCall(Record(Op::kRegFlushKey, key.path, key.Shown(handle)), [&] {
+    if (key.status != kErrorSuccess) return key.status;
+    if (written_registry_) written_registry_->RestoreContent(registry_);
+    return kErrorSuccess;
+  });
+}
+
+Handle SimMachine::FindFirstFileA(const char* pattern) {
+  RegStatus status = kErrorSuccess;
+  Handle handle = kNoHandle;
+  if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
+    status = drive_.FindFirst(pattern, next_handle_, current_call());
+    if (status == kErrorSuccess) {
+      handle = next_handle_;
+      next_handle_ += 4;
+    }
+  }
+  last_error_ = status;
+  Finish(static_cast<int64_t>(handle), status);
+  return handle;
+}
+
+bool SimMachine::FindClose(Handle search) {
+  auto release = [&] { drive_.Release(search); };
+  return BoolCall(
+      Record(Op::kFindClose, drive_.PathOf(search), "handle=" + Hex(search)),
+      [&] { return drive_.Release(search) ? kErrorSuccess : kErrorInvalidHandle; }, release);
+}
+
+uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
+  CallRecord record = Record(Op::kGetTempPathA, "", "size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    std::string path = temp_path();
+    uint32_t length = static_cast<uint32_t>(path.size());
+    result = length;
+    if (buffer == nullptr || size < length + 1) {
+      result = length + 1;
+    } else {
+      memcpy(buffer, path.c_str(), length + 1);
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+bool SimMachine::FlushConsoleInputBuffer() {
+  return BoolCall(Record(Op::kFlushConsoleInputBuffer, "", ""), [] { return kErrorSuccess; });
+}
+
+void SimMachine::InsertDiscReady() {
+  for (const auto& file : disc_ready_) drive_.PutFile(file.first, file.second);
+  disc_ready_.clear();
 }
 
 }  // namespace netrevive::sim

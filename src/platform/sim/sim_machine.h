@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -135,6 +136,45 @@ class SimMachine final : public Platform {
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   // Logged only; the simulated console has no break keys.
   bool SetConsoleCtrlHandler() override;
+  // Opens the key as RegOpenKeyExA does, creating what is missing first.
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
+  // HKLM, HKCR, HKEY_USERS or an open key; with a lazy registry the whole
+  // registry as it is now survives a power cut from then on.
+  RegStatus RegFlushKey(RegKey key) override;
+  // A search handle while a file matches (the drive's FindFirst); otherwise
+  // kNoHandle with 2 (none matches) or 3 (no such folder).
+  Handle FindFirstFileA(const char* pattern) override;
+  // Ends a search; unknown handle -> false (6).
+  bool FindClose(Handle search) override;
+  // temp_path(), sizes as GetWindowsDirectoryA.
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
+  // Logged only; the simulated keys are read one per pause.
+  bool FlushConsoleInputBuffer() override;
+  // LongPath() of an existing file or folder, sizes and failures as
+  // GetShortPathNameA.
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
+
+  // Winsock 2, answered from the registry. LoadLibraryA finds the library
+  // in the program's folder, <WindowsDir>\SYSTEM or <WindowsDir> (as
+  // Windows looks), else kNoHandle with 126. WSAStartup answers 10091
+  // (WSASYSNOTREADY) when Winsock2\Parameters cannot be opened, and 10093
+  // without the library loaded. WSAEnumProtocolsA lists the providers of
+  // Winsock2\Parameters\Protocol_Catalog9\Catalog_Entries\*
+  // "PackedCatalogItem" (the library path in 260 bytes, then the provider's
+  // WSAPROTOCOL_INFOW; shorter items are skipped as Winsock skips damaged
+  // ones), 10055 with the size needed when the buffer is too small, 10093
+  // before WSAStartup. WSACleanup ends one WSAStartup. Started Winsock and
+  // loaded libraries are listed among the open handles.
+  Handle LoadLibraryA(const char* file) override;
+  int32_t WSAStartup(uint16_t version) override;
+  int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                            uint32_t* buffer_length) override;
+  int32_t WSACleanup() override;
+  int32_t WSAGetLastError() override;
+  bool FreeLibrary(Handle module) override;
+  // The providers WSAEnumProtocolsA would list (every protocol).
+  std::vector<ProtocolInfo> WinsockProviders() const;
 
   // ---- Registry helpers ---------------------------------------------------
   // Creates the key and any missing keys above it. False for an unknown root.
@@ -237,6 +277,42 @@ class SimMachine final : public Platform {
   // presets set "C:\\NETREVIVE\\NETREVIVE.EXE".
   const std::string& self_path() const { return self_path_; }
   void set_self_path(const std::string& path) { self_path_ = path; }
+  // What GetTempPathA gives, with its trailing backslash ("WindowsDir\\TEMP\\"
+  // unless set; the folder is not created).
+  std::string temp_path() const {
+    return temp_path_.empty() ? windows_dir_ + "\\TEMP\\" : temp_path_;
+  }
+  void set_temp_path(const std::string& path) { temp_path_ = path; }
+
+  // ---- Removable discs ----------------------------------------------------
+  // A disc the user holds ready: its files are put on the drive at the next
+  // key the user presses (he puts the disc in when asked, then presses the
+  // key). Files by full path with their contents.
+  void HoldDiscReady(std::vector<std::pair<std::string, std::string>> files) {
+    disc_ready_ = std::move(files);
+  }
+  bool disc_ready() const { return !disc_ready_.empty(); }
+  // Puts the disc held ready in its drive; nothing when there is none.
+  void InsertDiscReady();
+
+  // ---- Setup programs that do less than asked ----------------------------
+  // How many more times Windows' setup of DUN (InstallHinfSection) ends
+  // having installed nothing: its caller cancelled its request for the
+  // Windows CD. Each such run uses one up.
+  int setup_cancels() const { return setup_cancels_; }
+  void set_setup_cancels(int count) { setup_cancels_ = count; }
+  // Whether the DUN upgrade's uninstaller ends without removing the upgrade.
+  bool upgrade_stays() const { return upgrade_stays_; }
+  void set_upgrade_stays(bool stays) { upgrade_stays_ = stays; }
+
+  // ---- Lazy registry ------------------------------------------------------
+  // Windows 9x keeps registry changes in memory and writes them to its files
+  // when it gets round to it, when the session ends or on RegFlushKey. Once
+  // on, a power cut puts the registry back as it was last written: at
+  // set_lazy_registry, at the start of each session or at the last flush.
+  // Off: every change survives a power cut at once.
+  void set_lazy_registry(bool lazy);
+  bool lazy_registry() const { return written_registry_.has_value(); }
 
   // ---- Processes ----------------------------------------------------------
   // A null model starts programs without any effect (recorded as unknown).
@@ -360,6 +436,8 @@ class SimMachine final : public Platform {
                 const std::function<void()>& release = nullptr);
   // OpenFileForRead and OpenFileForWrite.
   Handle OpenFile(Op operation, const char* path, bool write);
+  // GetShortPathNameA and GetLongPathNameA.
+  uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
 
   FaultPlan plan_;
@@ -371,7 +449,18 @@ class SimMachine final : public Platform {
   OsVersion version_{};
   std::string windows_dir_;
   std::string self_path_;
+  std::string temp_path_;
+  std::vector<std::pair<std::string, std::string>> disc_ready_;
+  int setup_cancels_ = 0;
+  bool upgrade_stays_ = false;
+  // The registry as last written to its files, kept while lazy.
+  std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;
+  // Loaded libraries by handle (path, opening call), and the calls of the
+  // WSAStartups not yet cleaned up.
+  std::map<Handle, std::pair<std::string, uint64_t>> modules_;
+  std::vector<uint64_t> winsock_startups_;
+  int32_t wsa_error_ = 0;
 };
 
 }  // namespace netrevive::sim

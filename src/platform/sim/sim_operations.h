@@ -16,7 +16,7 @@
 
 namespace netrevive::sim {
 
-// In the order of the Platform interface.
+// In the order of the Platform interface (operations added later at the end).
 enum class Op {
   kRegOpenKeyExA,
   kRegQueryInfoKeyA,
@@ -44,6 +44,19 @@ enum class Op {
   kCloseHandle,
   kExitWindowsEx,
   kSetConsoleCtrlHandler,
+  kRegCreateKeyExA,
+  kRegFlushKey,
+  kFindFirstFileA,
+  kFindClose,
+  kGetTempPathA,
+  kFlushConsoleInputBuffer,
+  kGetLongPathNameA,
+  kLoadLibraryA,
+  kWSAStartup,
+  kWSAEnumProtocolsA,
+  kWSACleanup,
+  kWSAGetLastError,
+  kFreeLibrary,
 };
 
 struct OpEntry {
@@ -79,6 +92,19 @@ inline constexpr OpEntry kOps[] = {
     {Op::kCloseHandle, "CloseHandle"},
     {Op::kExitWindowsEx, "ExitWindowsEx"},
     {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
+    {Op::kRegCreateKeyExA, "RegCreateKeyExA"},
+    {Op::kRegFlushKey, "RegFlushKey"},
+    {Op::kFindFirstFileA, "FindFirstFileA"},
+    {Op::kFindClose, "FindClose"},
+    {Op::kGetTempPathA, "GetTempPathA"},
+    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer"},
+    {Op::kGetLongPathNameA, "GetLongPathNameA"},
+    {Op::kLoadLibraryA, "LoadLibraryA"},
+    {Op::kWSAStartup, "WSAStartup"},
+    {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA"},
+    {Op::kWSACleanup, "WSACleanup"},
+    {Op::kWSAGetLastError, "WSAGetLastError"},
+    {Op::kFreeLibrary, "FreeLibrary"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -86,7 +112,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kSetConsoleCtrlHandler) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kFreeLibrary) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -133,6 +159,21 @@ inline constexpr OpStatuses kOpStatuses[] = {
     {Op::kCloseHandle, {6}},
     {Op::kExitWindowsEx, {5}},
     {Op::kSetConsoleCtrlHandler, {87}},
+    {Op::kRegCreateKeyExA, {5, 87, 1009, 1011, 1015}},
+    {Op::kRegFlushKey, {5, 1009, 1015}},
+    {Op::kFindFirstFileA, {2, 3, 5}},
+    {Op::kFindClose, {6}},
+    {Op::kGetTempPathA, {5}},
+    {Op::kFlushConsoleInputBuffer, {6}},
+    {Op::kGetLongPathNameA, {2, 3}},
+    // The library is missing (126) or lacks an entry point (127).
+    {Op::kLoadLibraryA, {126, 127}},
+    // Winsock not ready, the version not supported, too many users.
+    {Op::kWSAStartup, {10091, 10092, 10067}},
+    {Op::kWSAEnumProtocolsA, {10055, 10093, 10014}},
+    {Op::kWSACleanup, {10093, 10050}},
+    {Op::kWSAGetLastError, {10050}},  // the status it gives
+    {Op::kFreeLibrary, {87}},
 };
 
 constexpr bool OpStatusesInEnumOrder() {
@@ -150,8 +191,10 @@ static_assert(OpStatusesInEnumOrder(),
 // The operation's statuses from kOpStatuses.
 std::vector<RegStatus> RealStatuses(Op op);
 
-// The registry operations (advapi32) come first and return their status.
-constexpr bool IsRegistryOp(Op op) { return op <= Op::kRegCloseKey; }
+// The registry operations (advapi32) return their status.
+constexpr bool IsRegistryOp(Op op) {
+  return op <= Op::kRegCloseKey || op == Op::kRegCreateKeyExA || op == Op::kRegFlushKey;
+}
 
 // The operation with this name, compared without regard to ASCII case.
 // False for a name that is not in the table.

@@ -135,6 +135,17 @@ void AddDefaultWinsock2Tree(SimMachine* machine) {
   }
 }
 
+void RemoveTcpIpProviders(SimMachine* machine) {
+  const std::string entries =
+      std::string(kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
+  const uint32_t provider_count = sizeof kProviders / sizeof kProviders[0];
+  for (uint32_t i = 0; i < provider_count; ++i) {
+    if (kProviders[i].address_family == 2 && kProviders[i].protocol_number == 6) {
+      machine->DeleteKey(entries + "\\" + Catalog12(static_cast<int>(i) + 1));
+    }
+  }
+}
+
 void InstallDun(SimMachine* machine) {
   machine->SetString(kDunFilePath, "", "Dial-Up Networking Exported File");
   machine->SetDword(kDunFilePath, "EditFlags", 0x00010000);
@@ -229,10 +240,16 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
   machine.PutFile(windows_dir + "\\rundll.exe", "MZ rundll");
   machine.PutFile(windows_dir + "\\system\\rnasetup.dll", "MZ rnasetup");
   machine.PutFile(windows_dir + "\\system\\setupx.dll", "MZ setupx");
+  machine.PutFile(windows_dir + "\\system\\ws2_32.dll", "MZ ws2_32");
   machine.PutFile(windows_dir + "\\inf\\rna.inf",
                   "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=NetTrans\r\n\r\n"
                   "[RNA]\r\nAddReg=RNA.AddReg\r\n");
   machine.PutFile(kDefaultSelfPath, "MZ netrevive");
+  // Windows' setup files, where the PC's maker copied them.
+  machine.SetString(kSetupPath, "SourcePath", windows_dir + "\\OPTIONS\\CABS");
+  machine.PutFile(windows_dir + "\\OPTIONS\\CABS\\NET7.CAB", "MSCF net7");
+  machine.AddDirectory(windows_dir + "\\TEMP");
+  machine.set_drive_type('D', kDriveCdrom);
   return machine;
 }
 
@@ -261,6 +278,13 @@ SimMachine WithInfUpgrade(const std::string& uninstall_head, const std::string& 
   machine.PutFile(dir + "\\INF\\MSDUN.INF", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n");
   if (advpack) machine.PutFile(dir + "\\system\\advpack.dll", "MZ advpack");
   return machine;
+}
+
+// Windows installed from its CD: SourcePath names the CD's folder, and no
+// setup files were copied to the hard disk.
+void FromCdOnly(SimMachine* machine) {
+  machine->SetString(kSetupPath, "SourcePath", "D:\\WIN98\\");
+  machine->RemoveFile(machine->windows_dir() + "\\OPTIONS\\CABS\\NET7.CAB");
 }
 
 SimMachine Without(void (*remove)(SimMachine*)) {
@@ -314,6 +338,39 @@ const std::vector<PresetInfo>& PresetMachines() {
        [] {
          return Without([](SimMachine* machine) {
            machine->RemoveFile(machine->windows_dir() + "\\rundll32.exe");
+         });
+       }},
+      {"no-setup-files",
+       "Windows 98 SE installed from its CD, which is not at hand: no setup files anywhere",
+       [] { return Without([](SimMachine* machine) { FromCdOnly(machine); }); }},
+      {"cd-not-in-drive",
+       "Windows 98 SE installed from its CD, which the caller puts in when asked for it",
+       [] {
+         return Without([](SimMachine* machine) {
+           FromCdOnly(machine);
+           machine->HoldDiscReady({{"D:\\WIN98\\NET7.CAB", "MSCF net7"}});
+         });
+       }},
+      {"setup-cancelled",
+       "Windows 98 SE whose setup of DUN is cancelled once at its request for the CD",
+       [] {
+         SimMachine machine = MakeDefaultMachine();
+         machine.set_setup_cancels(1);
+         return machine;
+       }},
+      {"upgrade-not-removed",
+       "Windows 98 SE with the DUN upgrade (dunsetup.exe /u), whose uninstaller leaves it",
+       [] {
+         SimMachine machine = WithUpgrade("dunsetup.exe /u");
+         machine.set_upgrade_stays(true);
+         return machine;
+       }},
+      {"no-tcpip", "Windows 98 SE whose Winsock 2 catalogue lists no TCP/IP provider",
+       [] { return Without(RemoveTcpIpProviders); }},
+      {"no-ws2-32", "Windows 98 SE whose system\\ws2_32.dll is missing",
+       [] {
+         return Without([](SimMachine* machine) {
+           machine->RemoveFile(machine->windows_dir() + "\\system\\ws2_32.dll");
          });
        }},
   };

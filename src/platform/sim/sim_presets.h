@@ -43,13 +43,17 @@ inline constexpr const char kMsdunPath[] =
 inline constexpr const char kRunOncePath[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
+inline constexpr const char kSetupPath[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
 // The Windows 98 SE PC described above, with the default helper model:
 // C:\WINDOWS; version platform 1, 4.10, build 0x040A08AE (2222), CSD " A ";
 // drives A: removable and C: fixed;
 // files system.dat, user.dat (both hidden, system, read-only), rundll32.exe, rundll.exe,
-// inf\rna.inf, system\ (folder) and the program at kDefaultSelfPath. Every path of the machine is
-// built on windows_dir, which may be of any length.
+// inf\rna.inf, system\ws2_32.dll (Winsock 2) and the program at kDefaultSelfPath; Windows'
+// setup files in OPTIONS\CABS, named by the registry's "SourcePath" as on a PC whose
+// maker copied them there; an empty TEMP folder; a CD-ROM drive D: without a disc. Every path of
+// the machine is built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 
 // A built-in machine: its name for --preset, a line that describes it, and
@@ -67,7 +71,10 @@ const std::vector<PresetInfo>& PresetMachines();
 bool MakePresetMachine(const std::string& name, SimMachine* out);
 
 // Pieces of the default machine, for tests and for helpers.
+// The Winsock 2 settings of the default machine, whose catalogue lists
+// TCP/IP providers; RemoveTcpIpProviders takes those entries out of it.
 void AddDefaultWinsock2Tree(SimMachine* machine);
+void RemoveTcpIpProviders(SimMachine* machine);
 void InstallDun(SimMachine* machine);  // dunfile, RemoteAccess, RNA "1"
 void InstallDialUpAdapter(SimMachine* machine);
 void RemoveDun(SimMachine* machine);  // the UninstallUpgrade effect

@@ -268,6 +268,26 @@ RegStatus SimRegistry::Open(const Key& key, const char* subkey, uint64_t call, R
   return kErrorSuccess;
 }
 
+RegStatus SimRegistry::Create(const Key& key, const char* subkey, uint64_t call, RegKey* result) {
+  if (result == nullptr) return kErrorInvalidParameter;
+  uint64_t node = key.node;
+  for (const std::string& name : SubkeyComponents(subkey)) {
+    uint64_t child = FindChild(node, name);
+    if (child == 0) {
+      child = next_node_++;
+      Node& added = nodes_[child];
+      added.name = name;
+      added.parent = node;
+      Node& parent = nodes_.at(node);
+      parent.children.push_back(child);
+      parent.child_index.emplace(UpperAscii(name), child);
+      NoteCreated(child);
+    }
+    node = child;
+  }
+  return Open(Key{kErrorSuccess, node, ""}, nullptr, call, result);
+}
+
 RegStatus SimRegistry::CountSubkeys(const Key& key, uint32_t* count) const {
   if (count != nullptr) *count = static_cast<uint32_t>(nodes_.at(key.node).children.size());
   return kErrorSuccess;

@@ -69,6 +69,8 @@ class SimRegistry {
   // Each takes a key that resolved successfully (key.status 0) and returns
   // the status of the operation, with the Win32 meanings (see SimMachine).
   RegStatus Open(const Key& key, const char* subkey, uint64_t call, RegKey* result);
+  // Open, creating the missing keys on the way first.
+  RegStatus Create(const Key& key, const char* subkey, uint64_t call, RegKey* result);
   RegStatus CountSubkeys(const Key& key, uint32_t* count) const;
   RegStatus EnumSubkey(const Key& key, uint32_t index, char* name, uint32_t name_size) const;
   RegStatus QueryValue(const Key& key, const std::string& name, uint32_t* type, uint8_t* data,
@@ -81,6 +83,11 @@ class SimRegistry {
   void Release(RegKey handle) { handles_.erase(handle); }
 
   void DropHandles() { handles_.clear(); }
+  // Puts the keys and values back as from holds them; handles stay.
+  void RestoreContent(const SimRegistry& from) {
+    nodes_ = from.nodes_;
+    next_node_ = from.next_node_;
+  }
   void ListHandles(std::vector<OpenHandleInfo>* out) const;
 
   // ---- What changed -------------------------------------------------------

@@ -56,6 +56,9 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
                          EqualsNoCase(run.command_line, machine.windows_dir() + "\\" + uninstall);
     const bool by_dunsetup = SameFile(run.program, Program(machine, "\\system\\dunsetup.exe")) &&
                              EqualsNoCase(args, "/u");
+    if ((by_dunsetup || by_text) && machine.upgrade_stays()) {
+      return Done("ended without removing the DUN upgrade (MSDUN)");
+    }
     if (by_dunsetup) {
       machine.DeleteKey(kMsdunPath);
       return Done("removed the DUN upgrade (MSDUN)");
@@ -94,6 +97,10 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
       HelperOutcome outcome = Done(inf + " not found; nothing installed");
       outcome.exit_code = 1;
       return outcome;
+    }
+    if (machine.setup_cancels() > 0) {
+      machine.set_setup_cancels(machine.setup_cancels() - 1);
+      return Done("the caller cancelled its request for the Windows CD; nothing installed");
     }
     InstallDun(&machine);
     std::string effect = "installed Dial-Up Networking from " + inf;

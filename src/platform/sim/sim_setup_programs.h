@@ -20,6 +20,8 @@
 //       removes the MSDUN key; the rundll and rundll32 (INF) forms also put
 //       back the default Winsock2 tree when Winsock2 is missing, as the
 //       upgrade's INF uninstall restores Windows' own Winsock 2 settings.
+// A setup of DUN the caller cancels (SimMachine::setup_cancels) installs
+// nothing, and an upgrade uninstaller that fails (upgrade_stays) leaves MSDUN.
 // Anything else changes nothing and is recorded as not recognised. Helpers
 // take kHelperDurationMs simulated milliseconds; RnaReboot takes 0.
 

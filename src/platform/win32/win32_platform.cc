@@ -1,7 +1,9 @@
 #include "platform/win32/win32_platform.h"
 
 #define WIN32_LEAN_AND_MEAN
+#include <stddef.h>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace netrevive {
 
@@ -19,10 +21,16 @@ Handle FromFileHandle(HANDLE file) {
 // Registry key names are at most 255 characters on every Windows version.
 constexpr DWORD kKeyNameSize = 260;
 
+// How deep the walk below a key goes; a deeper tree is taken as corrupt.
+constexpr int kMaxTreeDepth = 32;
+
 // Deletes subkey of parent with every key below it, children first. Each
 // child is found by enumerating index 0 again: deleting a key renumbers its
-// siblings, so the first one is always the next to go.
-LONG DeleteKeyTree(HKEY parent, const char* subkey) {
+// siblings, so the first one is always the next to go. A child with an empty
+// name (a corrupt key: it would name the key itself again) and a tree deeper
+// than kMaxTreeDepth levels end the walk with ERROR_BADKEY.
+LONG DeleteKeyTree(HKEY parent, const char* subkey, int depth) {
+  if (depth > kMaxTreeDepth) return ERROR_BADKEY;
   HKEY key;
   LONG status = ::RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
   if (status != ERROR_SUCCESS) return status;
@@ -30,7 +38,8 @@ LONG DeleteKeyTree(HKEY parent, const char* subkey) {
     char name[kKeyNameSize];
     status = ::RegEnumKeyA(key, 0, name, kKeyNameSize);
     if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name);
+    if (status == ERROR_SUCCESS && name[0] == '\0') status = ERROR_BADKEY;
+    if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name, depth + 1);
     if (status != ERROR_SUCCESS) {
       ::RegCloseKey(key);
       return status;
@@ -45,6 +54,31 @@ LONG DeleteKeyTree(HKEY parent, const char* subkey) {
 // NULL handler for this; closing the console window cannot be refused.
 BOOL WINAPI IgnoreBreakKey(DWORD event) {
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+// The program's copy of WSAPROTOCOL_INFOA is handed to Winsock as it is.
+static_assert(sizeof(ProtocolInfo) == sizeof(WSAPROTOCOL_INFOA), "WSAPROTOCOL_INFOA's size");
+static_assert(offsetof(ProtocolInfo, address_family) == offsetof(WSAPROTOCOL_INFOA, iAddressFamily),
+              "WSAPROTOCOL_INFOA's iAddressFamily");
+static_assert(offsetof(ProtocolInfo, protocol) == offsetof(WSAPROTOCOL_INFOA, iProtocol),
+              "WSAPROTOCOL_INFOA's iProtocol");
+static_assert(sizeof(INT) == sizeof(int32_t), "the protocol list is handed over as it is");
+static_assert(offsetof(ProtocolInfo, protocol_name) == offsetof(WSAPROTOCOL_INFOA, szProtocol),
+              "WSAPROTOCOL_INFOA's szProtocol");
+
+using WsaStartupFunction = int(WSAAPI*)(WORD, LPWSADATA);
+using WsaEnumProtocolsFunction = int(WSAAPI*)(LPINT, LPWSAPROTOCOL_INFOA, LPDWORD);
+using WsaCleanupFunction = int(WSAAPI*)();
+using WsaGetLastErrorFunction = int(WSAAPI*)();
+
+// The names of Win32Platform::winsock_'s entries.
+const char* const kWinsockNames[] = {"WSAStartup", "WSAEnumProtocolsA", "WSACleanup",
+                                     "WSAGetLastError"};
+
+// An entry point as the function type it has.
+template <typename Function>
+Function EntryPoint(void* address) {
+  return reinterpret_cast<Function>(address);
 }
 
 }  // namespace
@@ -85,14 +119,17 @@ RegStatus Win32Platform::RegSetValueExA(RegKey key, const char* name, uint32_t t
   return ::RegSetValueExA(ToHkey(key), name, 0, type, data, data_size);
 }
 
-// Windows 9x's RegDeleteKeyA removes a whole tree; the NT family's and Wine's
-// do not (Wine's, in its Windows 9x modes, gives up with status 5 on a key
-// with two or more subkeys after deleting part of the tree). The tree is
-// therefore taken down here one key at a time, which every version does the
-// same way. A missing key gives status 2, as on Windows 9x; any other failure
-// gives the status of the call that failed.
+// Windows 9x's RegDeleteKeyA removes a whole tree in one call, which a power
+// cut cannot split; the NT family's and Wine's do not (Wine's, in its Windows
+// 9x modes, gives up with status 5 on a key with two or more subkeys after
+// deleting part of the tree). Only when the one call fails for another
+// reason than a missing key is the tree taken down one key at a time, which
+// every version does the same way, and deleted again. A missing key gives
+// status 2; any other failure gives the status of the call that failed.
 RegStatus Win32Platform::RegDeleteKeyA(RegKey key, const char* subkey) {
-  return DeleteKeyTree(ToHkey(key), subkey);
+  LONG status = ::RegDeleteKeyA(ToHkey(key), subkey);
+  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return status;
+  return DeleteKeyTree(ToHkey(key), subkey, 1);
 }
 
 RegStatus Win32Platform::RegDeleteValueA(RegKey key, const char* name) {
@@ -186,6 +223,92 @@ bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 
 bool Win32Platform::SetConsoleCtrlHandler() {
   return ::SetConsoleCtrlHandler(IgnoreBreakKey, TRUE) != FALSE;
+}
+
+RegStatus Win32Platform::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                         RegKey* result) {
+  HKEY opened = nullptr;
+  DWORD disposition = 0;
+  LONG status = ::RegCreateKeyExA(ToHkey(parent), subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  access, nullptr, &opened, &disposition);
+  *result = reinterpret_cast<RegKey>(opened);
+  return status;
+}
+
+RegStatus Win32Platform::RegFlushKey(RegKey key) { return ::RegFlushKey(ToHkey(key)); }
+
+Handle Win32Platform::FindFirstFileA(const char* pattern) {
+  WIN32_FIND_DATAA found;
+  return FromFileHandle(::FindFirstFileA(pattern, &found));
+}
+
+bool Win32Platform::FindClose(Handle search) { return ::FindClose(ToHandle(search)) != FALSE; }
+
+uint32_t Win32Platform::GetTempPathA(char* buffer, uint32_t size) {
+  return ::GetTempPathA(size, buffer);
+}
+
+// The keys are read from the console itself (CONIN$), whatever standard
+// input is redirected to; that is the buffer to empty.
+bool Win32Platform::FlushConsoleInputBuffer() {
+  HANDLE input =
+      ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return false;
+  bool flushed = ::FlushConsoleInputBuffer(input) != FALSE;
+  ::CloseHandle(input);
+  return flushed;
+}
+
+uint32_t Win32Platform::GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) {
+  return ::GetLongPathNameA(short_path, buffer, size);
+}
+
+Handle Win32Platform::LoadLibraryA(const char* file) {
+  HMODULE module = ::LoadLibraryA(file);
+  if (module == nullptr) return kNoHandle;
+  Handle handle = reinterpret_cast<Handle>(module);
+  for (int i = 0; i < kWinsockEntryPoints; ++i) {
+    winsock_[i] = reinterpret_cast<void*>(::GetProcAddress(module, kWinsockNames[i]));
+    if (winsock_[i] == nullptr) {
+      FreeLibrary(handle);
+      return kNoHandle;
+    }
+  }
+  return handle;
+}
+
+int32_t Win32Platform::WSAStartup(uint16_t version) {
+  if (winsock_[kStartup] == nullptr) return WSANOTINITIALISED;
+  WSADATA data;
+  return EntryPoint<WsaStartupFunction>(winsock_[kStartup])(version, &data);
+}
+
+int32_t Win32Platform::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                                         uint32_t* buffer_length) {
+  if (winsock_[kEnumProtocols] == nullptr) return SOCKET_ERROR;
+  // Winsock's prototype takes the list without const; it only reads it.
+  DWORD length = *buffer_length;
+  int count = EntryPoint<WsaEnumProtocolsFunction>(winsock_[kEnumProtocols])(
+      const_cast<INT*>(reinterpret_cast<const INT*>(protocols)),
+      reinterpret_cast<LPWSAPROTOCOL_INFOA>(buffer), &length);
+  *buffer_length = length;
+  return count;
+}
+
+int32_t Win32Platform::WSACleanup() {
+  if (winsock_[kCleanup] == nullptr) return SOCKET_ERROR;
+  return EntryPoint<WsaCleanupFunction>(winsock_[kCleanup])();
+}
+
+int32_t Win32Platform::WSAGetLastError() {
+  if (winsock_[kGetLastError] == nullptr) return WSANOTINITIALISED;
+  return EntryPoint<WsaGetLastErrorFunction>(winsock_[kGetLastError])();
+}
+
+bool Win32Platform::FreeLibrary(Handle module) {
+  for (void*& entry : winsock_) entry = nullptr;
+  return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
 }
 
 }  // namespace netrevive

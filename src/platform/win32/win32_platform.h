@@ -8,7 +8,10 @@ namespace netrevive {
 // The platform of the real machine: each operation calls the Win32 ANSI
 // function of the same name, with the arguments the program uses, and hands
 // back its result unchanged. The one exception is RegDeleteKeyA, which walks
-// the tree itself (see the .cc file).
+// the tree itself when the one call fails (see the .cc file). Winsock's
+// functions are called through the entry points LoadLibraryA found in
+// WS2_32.DLL, which the executable does not import: it starts where that
+// library is damaged or missing.
 class Win32Platform final : public Platform {
  public:
   RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
@@ -44,6 +47,28 @@ class Win32Platform final : public Platform {
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
 
   bool SetConsoleCtrlHandler() override;
+
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
+  RegStatus RegFlushKey(RegKey key) override;
+  Handle FindFirstFileA(const char* pattern) override;
+  bool FindClose(Handle search) override;
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
+  bool FlushConsoleInputBuffer() override;
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
+  Handle LoadLibraryA(const char* file) override;
+  int32_t WSAStartup(uint16_t version) override;
+  int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
+                            uint32_t* buffer_length) override;
+  int32_t WSACleanup() override;
+  int32_t WSAGetLastError() override;
+  bool FreeLibrary(Handle module) override;
+
+ private:
+  // The entry points of the library LoadLibraryA loaded last; null when
+  // none is loaded.
+  enum { kStartup, kEnumProtocols, kCleanup, kGetLastError, kWinsockEntryPoints };
+  void* winsock_[kWinsockEntryPoints] = {};
 };
 
 }  // namespace netrevive

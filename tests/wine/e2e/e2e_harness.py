@@ -38,6 +38,11 @@ program's only key read) on standard error, and the harness marks the pause
 and sends one key only when the trace shows the program inside _getch, with
 all its earlier output already in the pipe. No timing is involved.
 
+The program's Winsock is WS2_32.DLL's stand-in (tests/wine/standins/ws2_32.cc),
+put beside netrevive.exe and loaded by Wine in place of its own (which lists
+TCP/IP whatever the registry says), so that the Check's verdict comes from
+the machine's Winsock 2 catalogue as on Windows 98.
+
 What is compared, byte for byte, with tests/transcripts/SCENARIO.txt (the
 file the simulator's transcript of the same path is compared with): the transcript
 of every run, with <key> at each pause, framed by lines naming how each run
@@ -92,6 +97,21 @@ TEMPLATE_SETTINGS = r"""REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
 "Graphics"="null"
 """
+# netrevive.exe takes WS2_32.DLL from its own folder (the stand-in), never
+# Wine's builtin one: without the stand-in it finds none.
+WINSOCK_STANDIN_SETTINGS = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\netrevive.exe\DllOverrides]
+"ws2_32"="native"
+"""
+# The registry the program reads, compared before and after a run that must
+# change nothing, and the files of the Windows directory and the program's
+# folder (standin.log, written by the stand-ins, left out).
+WATCHED_KEYS = (
+    r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services",
+    r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion",
+    r"HKEY_CLASSES_ROOT\dunfile",
+)
 # Bumped when the template's making changes, so that older ones are rebuilt.
 TEMPLATE_FORMAT = "netrevive-e2e-template 2"
 EXIT_WINDOWS_CALL = re.compile(rb"^[0-9a-f]+:Call user32\.ExitWindowsEx\(", re.M)
@@ -122,7 +142,13 @@ RNA_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n'
 MSDUN_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n'
              b"[DefaultUninstall]\r\nDelReg=MSDUN.DelReg\r\n")
 
+OLD_SYSTEM_TOM = b"CREG\x00\x00\x01\x00the registry before the first run\r\n"
+OLD_USER_TOM = b"CREG\x00\x00\x01\x00the user registry before the first run\r\n"
+CAB = b"MSCF\x00\x00\x00\x00 a cabinet of Windows' setup files"
+SETUP_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Setup"
+
 DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
+TEMP_EXE = r"C:\windows\temp\NETREVIVE.EXE"
 BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
 RNA_INF_PATH = ("inf", "rna.inf")
 
@@ -131,7 +157,9 @@ class Scenario:
     def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
                  command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
-                 lose_after_first=(), detached=False):
+                 lose_after_first=(), detached=False, setup_files="cabs", temp=False,
+                 flags=(), by_hand=None, old_backups=False, marker=False,
+                 unchanged=False):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
@@ -150,6 +178,22 @@ class Scenario:
         # has ended, as (folder, ..., name).
         self.lose_after_first = lose_after_first
         self.detached = detached  # started without any console
+        # Windows' setup files: "cabs", SourcePath naming OPTIONS\CABS, which
+        # holds a .CAB file (as on a PC whose maker copied them there);
+        # "cabs_only", SourcePath naming a folder that is not there and the
+        # .CAB file in OPTIONS\CABS; "none", that folder and no .CAB anywhere.
+        self.setup_files = setup_files
+        self.temp = temp  # TEMP and TMP name C:\windows\temp
+        self.flags = flags  # files of the Windows directory for the stand-ins
+        # A command line the user starts by hand once Windows has nothing
+        # more to run, as the screen told him.
+        self.by_hand = by_hand
+        # system.tom and user.tom of an earlier run are there at the start and
+        # must be kept.
+        self.old_backups = old_backups
+        self.marker = marker  # rundunreinst.QU is in the Windows directory at the start
+        # The run must leave the registry and the files exactly as they were.
+        self.unchanged = unchanged
 
 
 SCENARIOS = {
@@ -166,8 +210,9 @@ SCENARIOS = {
         "the DUN upgrade removed through rundll32.exe, then a new fresh run",
         machine=("base", "upgrade_rundll32")),
     "upgrade_unknown": Scenario(
-        "a DUN upgrade with an uninstall text the program does not know",
-        machine=("base", "upgrade_unknown"), complete=False),
+        "a DUN upgrade with an uninstall text the program does not know: refused before any "
+        "change, nothing touched",
+        machine=("base", "upgrade_unknown"), complete=False, touched=False),
     "refusal_nt": Scenario("Windows XP: refused, nothing touched", version="winxp",
                            complete=False, touched=False),
     "refusal_95": Scenario("Windows 95: refused, nothing touched", version="win95",
@@ -176,10 +221,11 @@ SCENARIOS = {
                       command=DEFAULT_EXE + " Fix", complete=False, touched=False),
     "dun_missing": Scenario("no DUN: installed at once in the fresh run",
                             machine=("base", "no_dun")),
-    "helper_missing": Scenario("rundll32.exe missing: the uninstall cannot start",
-                               helpers=("rundll", "dunsetup"), complete=False),
-    "winsock2_missing": Scenario("no Winsock2 key: the deletion fails with status 2",
-                                 machine=("base", "no_winsock2"), complete=False),
+    "helper_missing": Scenario("rundll32.exe missing: refused before any change, nothing touched",
+                               helpers=("rundll", "dunsetup"), complete=False, touched=False),
+    "winsock2_missing": Scenario(
+        "no Winsock2 key: the earlier run's backups kept, the deletion fails with status 2",
+        machine=("base", "no_winsock2"), complete=False, old_backups=True),
     # The RunOnce entry holds the path's short form, without blanks: the
     # session player hands the command line over unchanged, as Windows 98
     # does, and the ReinstallDUN run still gets its mode word.
@@ -211,6 +257,42 @@ SCENARIOS = {
     "slow_helper": Scenario(
         "the repair on Windows 98 SE with an UninstallUpgrade of 3 s, an RnaReboot of 1 s",
         delay="UninstallUpgrade=3000,RnaReboot=1000", expected="repair_98se"),
+    "rundll_missing": Scenario("rundll.exe missing: refused before any change, nothing touched",
+                               helpers=("rundll32", "dunsetup"), complete=False, touched=False),
+    "dunsetup_missing": Scenario(
+        "the DUN upgrade's dunsetup.exe missing: refused before any change, nothing touched",
+        machine=("base", "upgrade_dunsetup"), helpers=("rundll32", "rundll"), complete=False,
+        touched=False),
+    "setup_files_missing": Scenario(
+        "Windows' setup files nowhere: refused before any change, nothing touched",
+        setup_files="none", complete=False, touched=False),
+    "setup_files_in_cabs": Scenario(
+        "SourcePath names a folder that is gone, the setup files are in OPTIONS\\CABS: "
+        "the whole repair", setup_files="cabs_only"),
+    "temp_start": Scenario("started from the temporary folder: refused, nothing touched",
+                           exe=TEMP_EXE, temp=True, complete=False, touched=False),
+    # InstallHinfSection installs nothing the first time (its request for the
+    # CD cancelled): no success, the marker back; the ReinstallDUN run the
+    # screen names, started by hand, completes the repair.
+    "setup_installs_nothing": Scenario(
+        "Windows' setup of DUN installs nothing once; ReinstallDUN started by hand then completes",
+        flags=("standin-setup-cancel",), by_hand=DEFAULT_EXE + " ReinstallDUN"),
+    "upgrade_left": Scenario(
+        "the upgrade's uninstaller leaves MSDUN: the UpgradeRemove run stops, DUN stays",
+        machine=("base", "upgrade_dunsetup"), flags=("standin-upgrade-stays",), complete=False),
+    # The Check, run by the caller: it reports and changes nothing.
+    "check_no_winsock2": Scenario(
+        "Check without Winsock2\\Parameters: MISSING and NOT WORKING, nothing changed",
+        machine=("base", "no_winsock2"), command=DEFAULT_EXE + " Check", complete=False,
+        unchanged=True),
+    "check_pending": Scenario(
+        "Check with the ReinstallDUN entry pending: REPAIR UNDER WAY, nothing changed",
+        machine=("base", "no_winsock2", "no_dun", "runonce_reinstall"), marker=True,
+        command=DEFAULT_EXE + " Check", complete=False, unchanged=True),
+    "check_stopped": Scenario(
+        "Check with only the marker: REPAIR STOPPED, nothing changed",
+        machine=("base", "no_winsock2", "no_dun"), marker=True, command=DEFAULT_EXE + " Check",
+        complete=False, unchanged=True),
 }
 # The command lines of the helpers that do not depend on the machine.
 FIXED_HELPER_COMMANDS = {
@@ -532,8 +614,9 @@ class Session:
     """One run of the program on a console: how it was started, what it
     printed, how it ended."""
 
-    def __init__(self, header, result, log_before, log_after):
+    def __init__(self, header, result, log_before, log_after, mode="start"):
         self.header = header
+        self.mode = mode  # "start" (the user's) or "runonce" (Windows')
         self.result = result
         self.new_log = log_after[len(log_before):]
         self.restart = any(
@@ -575,6 +658,7 @@ def play(prefix, session_exe, scenario, meter=None):
         prefix.extra_env["NETREVIVE_STANDIN_DELAY"] = scenario.delay
     mode = "start"
     trailer = b""
+    by_hand = [scenario.by_hand] if scenario.by_hand else []
     while True:
         if len(sessions) >= MAX_SESSIONS:
             raise WineError("more than %d sessions" % MAX_SESSIONS)
@@ -591,7 +675,11 @@ def play(prefix, session_exe, scenario, meter=None):
         started = [line for line in after[len(before):]
                    if line.startswith(("start\t", "runonce\t"))]
         if mode == "runonce" and not started:
-            trailer = b"<RunOnce empty>\n"
+            trailer += b"<RunOnce empty>\n"
+            if by_hand:
+                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
+                mode = "start"
+                continue
             break
         if len(started) != 1:
             raise WineError("one program per session expected: %s" % started)
@@ -601,9 +689,14 @@ def play(prefix, session_exe, scenario, meter=None):
         else:
             header = b'<RunOnce "%s": %s>\n' % (fields["name"].encode("latin-1"),
                                                  fields["command"].encode("latin-1"))
-        session = Session(header, result, before, after)
+        session = Session(trailer + header, result, before, after, mode)
+        trailer = b""
         sessions.append(session)
         if not (session.restart or session.session_end):
+            if by_hand:
+                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
+                mode = "start"
+                continue
             break
         if len(sessions) == 1:
             for path in scenario.lose_after_first:
@@ -682,11 +775,12 @@ def check_properties(scenario, log, state, backups, failures):
                 failures.append("UninstallUpgrade found winsock2=%s dunfile=%s"
                                 % (fields["winsock2"], fields["dunfile"]))
         # A restart request comes after the entry and the marker are in place,
-        # or, at the end of the reinstallation, with neither left.
+        # or, at the end of the reinstallation, with the marker used up and
+        # the Check's entry in place.
         if action == "RnaReboot":
             scheduled = (fields["runonce"].endswith(" ReinstallDUN")
                          and fields["marker"] == "REINSTALL\\n")
-            finished = fields["runonce"] == "absent" and fields["marker"] == "absent"
+            finished = fields["runonce"].endswith(" Check") and fields["marker"] == "absent"
             if not (scheduled or finished):
                 failures.append("RnaReboot found runonce=%s marker=%s"
                                 % (fields["runonce"], fields["marker"]))
@@ -724,14 +818,19 @@ def check_properties(scenario, log, state, backups, failures):
         # Windows' own default tree, put back by the reinstallation.
         if state["winsock2"] != "entries=3":
             failures.append("at the end winsock2=%s, expected the default tree" % state["winsock2"])
-    if not scenario.touched:
+    if not scenario.touched or scenario.unchanged:
         if any(kind in ("begin", "end") for kind, _ in evs):
             failures.append("a helper ran on a machine that must stay untouched")
-        if state["winsock2"] != "entries=9" or state["runonce"] != "absent" or \
-                state["marker"] != "absent":
+        if not scenario.unchanged and (state["winsock2"] != "entries=9" or
+                                       state["runonce"] != "absent" or
+                                       state["marker"] != "absent"):
             failures.append("the machine was changed: %s" % state)
         if any(backups.values()):
             failures.append("backup copies were made: %s" % backups)
+    elif scenario.old_backups:
+        for name, old in (("system.tom", OLD_SYSTEM_TOM), ("user.tom", OLD_USER_TOM)):
+            if backups[name] != old:
+                failures.append("%s is %r, not the earlier run's backup" % (name, backups[name]))
     else:
         for name, source in (("system.tom", SYSTEM_DAT), ("user.tom", USER_DAT)):
             if backups[name] != source:
@@ -765,6 +864,21 @@ def set_up_machine(prefix, scenario, options):
     if scenario.rna_inf:
         put_file(os.path.join(windows, *RNA_INF_PATH), RNA_INF)
     put_file(os.path.join(windows, "inf", "MSDUN.INF"), MSDUN_INF)
+    # The Windows directory of the prefix is C:\windows.
+    source = r"C:\windows\OPTIONS\CABS" if scenario.setup_files == "cabs" else r"C:\WIN98"
+    setup = ["REGEDIT4", "", "[%s]" % SETUP_KEY,
+             '"SourcePath"="%s"' % source.replace("\\", "\\\\")]
+    if scenario.temp:
+        setup += ["", r"[HKEY_CURRENT_USER\Environment]", r'"TEMP"="C:\\windows\\temp"',
+                  r'"TMP"="C:\\windows\\temp"']
+    prefix.reg_import("\n".join(setup) + "\n")
+    if scenario.setup_files != "none":
+        put_file(os.path.join(windows, "OPTIONS", "CABS", "NET7.CAB"), CAB)
+    for flag in scenario.flags:
+        put_file(os.path.join(windows, flag), b"")
+    if scenario.old_backups:
+        put_file(os.path.join(windows, "system.tom"), OLD_SYSTEM_TOM)
+        put_file(os.path.join(windows, "user.tom"), OLD_USER_TOM)
     places = {"rundll32": ["rundll32.exe"], "rundll": ["rundll.exe"],
               "dunsetup": ["system", "dunsetup.exe"]}
     for helper, where in places.items():
@@ -774,6 +888,45 @@ def set_up_machine(prefix, scenario, options):
         elif os.path.lexists(target):
             os.unlink(target)
     put_file(prefix.unix_path(scenario.exe), source=options.exe)
+    put_file(os.path.join(os.path.dirname(prefix.unix_path(scenario.exe)), "ws2_32.dll"),
+             source=os.path.join(options.standins, "ws2_32.dll"))
+    prefix.reg_import(WINSOCK_STANDIN_SETTINGS)
+    if scenario.marker:
+        put_file(os.path.join(windows, "rundunreinst.QU"), b"REINSTALL\n")
+
+
+def machine_snapshot(prefix, scenario):
+    """The watched registry keys as exported, and every file of the Windows
+    directory and the program's folder with its content."""
+    snapshot = {}
+    export = os.path.join(prefix.path, "netrevive-export.reg")
+    for key in WATCHED_KEYS:
+        code, _ = prefix._call([prefix.wine, "reg", "export", key, export, "/y"], check=False)
+        if code != 0:
+            snapshot[key] = None
+            continue
+        with open(export, "rb") as f:
+            snapshot[key] = f.read()
+        os.unlink(export)
+    for top in (prefix.windows_dir, os.path.dirname(prefix.unix_path(scenario.exe))):
+        for folder, _, names in os.walk(top):
+            for name in names:
+                path = os.path.join(folder, name)
+                if name == "standin.log" or not os.path.isfile(path):
+                    continue
+                with open(path, "rb") as f:
+                    snapshot[path] = f.read()
+    return snapshot
+
+
+def snapshot_changes(before, after):
+    """What differs between two snapshots, one line each."""
+    changes = []
+    for name in sorted(set(before) | set(after)):
+        if before.get(name) != after.get(name):
+            changes.append("%s: %s" % (name, "added" if name not in before else
+                                       "removed" if name not in after else "changed"))
+    return changes
 
 
 def run_scenario(name, options):
@@ -798,6 +951,7 @@ def run_scenario(name, options):
         if scenario.delay:
             meter = WaitMeter(prefix, os.path.join(prefix.windows_dir, "standin.log"), SLOW_ACTION,
                               server.pid)
+        before = machine_snapshot(prefix, scenario) if scenario.unchanged else None
         mark = time.monotonic()
         try:
             sessions, trailer = play(prefix, session_exe, scenario, meter)
@@ -807,6 +961,9 @@ def run_scenario(name, options):
                 if meter.is_alive():
                     meter.join()
         timings["sessions"] = time.monotonic() - mark
+        if before is not None:
+            for change in snapshot_changes(before, machine_snapshot(prefix, scenario)):
+                failures.append("the run changed the machine: " + change)
         state_line = prefix._call([prefix.wine, session_exe, "state"]).decode("latin-1").strip()
     timings["total"] = time.monotonic() - started
 
@@ -836,6 +993,14 @@ def run_scenario(name, options):
                     failures.append("CopyFileA onto %s without its attributes cleared first"
                                     % target.decode("latin-1"))
                 cleared.discard(target.lower())
+    # The Check's Winsock answers come from the stand-in, never from Wine.
+    for session in sessions:
+        if b" Check>" in session.header and not any(
+                line.startswith("winsock\taction=WSAEnumProtocolsA\t") or
+                line == "winsock\taction=WSAStartup\tresult=10091"
+                for line in session.new_log):
+            failures.append("the Check after %s was not answered by the WS2_32.DLL stand-in"
+                            % session.header.decode("latin-1").strip())
     for session in sessions:
         if session.result.bare_line_ends:
             failures.append("%d line end(s) without CR after %s"
@@ -846,6 +1011,8 @@ def run_scenario(name, options):
         content = backups[backup]
         record.append("file\t%s=%s" % (backup, "absent" if content is None else
                                        "copy of " + backup[:-4] + ".dat" if content == source
+                                       else "the earlier run's backup"
+                                       if content in (OLD_SYSTEM_TOM, OLD_USER_TOM)
                                        else "other content"))
     record_bytes = ("\n".join(record) + "\n").encode("latin-1")
 
@@ -862,7 +1029,8 @@ def run_scenario(name, options):
         compare("log", record_bytes, os.path.join(EXPECTED, expected + ".log"), failures)
     # session.exe start ends with 0 once it has started the program,
     # session.exe runonce with the number of RunOnce values it started.
-    for session, want in zip(sessions, [0] + [1] * len(sessions)):
+    for session in sessions:
+        want = 0 if session.mode == "start" else 1
         if session.result.exit_code != want:
             failures.append("session.exe ended with %s, not %s"
                             % (session.result.exit_code, want))

@@ -32,6 +32,16 @@ netrevive_add_standin(netrevive_standin_rundll rundll standin.cc STANDIN_PROGRAM
 netrevive_add_standin(netrevive_standin_dunsetup dunsetup standin.cc STANDIN_PROGRAM="dunsetup")
 netrevive_add_standin(netrevive_session session session.cc)
 
+# WS2_32.DLL, which Wine is told to take from the program's folder rather
+# than its own (see ws2_32.cc). Its exports keep their plain names.
+add_library(netrevive_standin_ws2_32 SHARED ${NETREVIVE_STANDIN_SOURCES}/ws2_32.cc)
+target_compile_options(netrevive_standin_ws2_32 PRIVATE ${NETREVIVE_WARNINGS})
+target_include_directories(netrevive_standin_ws2_32 PRIVATE ${NETREVIVE_STANDIN_SOURCES})
+target_link_options(netrevive_standin_ws2_32 PRIVATE -static -s -Wl,--kill-at)
+target_link_libraries(netrevive_standin_ws2_32 PRIVATE netrevive_standin_state advapi32 kernel32)
+set_target_properties(netrevive_standin_ws2_32 PROPERTIES
+  OUTPUT_NAME ws2_32 PREFIX "" SUFFIX ".dll" RUNTIME_OUTPUT_DIRECTORY ${NETREVIVE_STANDIN_DIR})
+
 set(NETREVIVE_E2E_HARNESS ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/e2e/e2e_harness.py
   --work ${NETREVIVE_E2E_DIR} --standins ${NETREVIVE_STANDIN_DIR} --exe $<TARGET_FILE:netrevive>)
 

@@ -18,6 +18,12 @@
 //       upgrade's INF uninstall does
 // Anything else changes nothing and exits with 1.
 //
+// Two files in the Windows directory make the next such run do less, once
+// each (the file is deleted): standin-setup-cancel makes InstallHinfSection
+// install nothing, as Windows' setup does when its request for the Windows
+// CD is cancelled; standin-upgrade-stays makes the upgrade's uninstaller end
+// without removing it.
+//
 // Each run appends two lines to WindowsDir\standin.log: "begin" with its
 // command line, working directory and the machine as it found it, and "end"
 // with what it did and the machine as it left it. The environment variable
@@ -89,10 +95,20 @@ std::string ChooseAction(const std::string& program, const std::string& line,
   return "Unknown";
 }
 
+// Whether the file WindowsDir\name was there; it is deleted.
+bool TakeFlag(const char* name) {
+  const std::string path = standin::WindowsDir() + "\\" + name;
+  return DeleteFileA(path.c_str()) != FALSE;
+}
+
 Outcome Act(const std::string& program, const std::string& action, const std::string& args) {
   Outcome outcome;
   outcome.action = action;
-  if (action == "UpgradeUninstall") {
+  if (action == "UpgradeUninstall" && TakeFlag("standin-upgrade-stays")) {
+    outcome.effect = "ended without removing MSDUN";
+  } else if (action == "InstallHinfSection" && TakeFlag("standin-setup-cancel")) {
+    outcome.effect = "the request for the Windows CD was cancelled; nothing installed";
+  } else if (action == "UpgradeUninstall") {
     bool removed = standin::RemoveUpgrade();
     outcome.effect = removed ? "removed MSDUN" : "MSDUN not found";
     // The INF uninstall of the upgrade restores Windows' own Winsock2.

@@ -1,0 +1,144 @@
+#include "platform/fixed_text.h"
+#include "platform/windows_dir.h"
+#include "steps/dun_upgrade.h"
+#include "steps/helper_runner.h"
+#include "steps/resume.h"
+#include "steps/setup_files.h"
+#include "steps/steps.h"
+
+namespace netrevive {
+
+namespace {
+
+// The closing lines of every report of a check before the first change.
+bool RefuseUnchanged(Console& console) {
+  console.PrintLine("Nothing has been changed on this computer.");
+  console.PrintLine("Please contact the MERX at 555-555-0142.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
+void PrintIndented(Console& console, const char* text) {
+  console.PrintText("\t");
+  console.PrintText(text);
+  console.PrintLine("");
+}
+
+// The upgrade's removal, read and built as the removal step will do it;
+// its failures are reported as that step reports them. For an uninstaller
+// of the DUN setup form, its program is left in dunsetup.
+bool CheckUpgradeRemovable(Platform& os, Console& console, FixedText<kPathSize>* dunsetup) {
+  if (IsDunMissing(os)) return true;
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  if (lookup.result == UpgradeLookup::kNotFound) return true;
+  if (lookup.result != UpgradeLookup::kFound) {
+    ReportUpgradeLookupFailure(console, lookup.result, lookup.status);
+    return false;
+  }
+  UninstallerForm form = UninstallerForm::kDunSetup;
+  if (!ChooseUninstallerForm(lookup.uninstall, &form)) {
+    ReportUnknownUninstallText(console, lookup.uninstall);
+    return false;
+  }
+  HelperRun run;
+  BuildStatus built = BuildUninstallerRun(os, form, lookup.uninstall.text, &run);
+  if (built != BuildStatus::kOk) {
+    ReportUninstallerBuildFailure(console, built);
+    return false;
+  }
+  if (form == UninstallerForm::kDunSetup) dunsetup->Append(run.program.c_str());
+  return true;
+}
+
+bool IsProgramMissing(Platform& os, const char* path) {
+  uint32_t attributes = os.GetFileAttributesA(path);
+  return attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) != 0;
+}
+
+bool RefuseMissingProgram(Console& console, const char* path) {
+  console.PrintLine("A program the repair needs is missing:");
+  PrintIndented(console, path);
+  console.PrintLine("The repair will not start.");
+  return RefuseUnchanged(console);
+}
+
+// The programs the repair starts. Without a Windows directory there is
+// nothing to look at; the backup reports that before any change.
+bool CheckPrograms(Platform& os, Console& console, const char* dunsetup) {
+  FixedText<kPathSize> windows_dir;
+  if (ReadWindowsDir(os, &windows_dir) != BuildStatus::kOk) return true;
+  static const char* const kPrograms[] = {"\\rundll32.exe", "\\rundll.exe"};
+  for (const char* program : kPrograms) {
+    // Any Windows directory GetWindowsDirectoryA can give fits with the name.
+    FixedText<kPathSize> path;
+    path.Append(windows_dir.c_str());
+    path.Append(program);
+    if (IsProgramMissing(os, path.c_str())) return RefuseMissingProgram(console, path.c_str());
+  }
+  if (dunsetup[0] != '\0' && IsProgramMissing(os, dunsetup)) {
+    return RefuseMissingProgram(console, dunsetup);
+  }
+  return true;
+}
+
+bool CheckRunOnceKey(Platform& os, Console& console) {
+  RegKey key = 0;
+  RegStatus status = os.RegCreateKeyExA(kHkeyLocalMachine, kRunOnceKey, kKeyWrite, &key);
+  if (status == kErrorSuccess) {
+    os.RegCloseKey(key);
+    return true;
+  }
+  console.PrintLine(
+      "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.");
+  console.PrintText("Error code: ");
+  console.PrintCode(status);
+  console.PrintLine("");
+  console.PrintLine("The repair needs it to carry on after each restart, so it will not start.");
+  return RefuseUnchanged(console);
+}
+
+// The upper-case letter of the CD-ROM drive the source path is on; '\0'
+// when it is not on one.
+char SourceCdDrive(Platform& os, const SetupFilesSearch& search) {
+  if (!search.has_source_path) return '\0';
+  const char* source = search.folders[0].c_str();
+  char letter = source[0];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  if (letter < 'A' || letter > 'Z' || source[1] != ':') return '\0';
+  const char root[] = {letter, ':', '\\', '\0'};
+  return os.GetDriveTypeA(root) == kDriveCdrom ? letter : '\0';
+}
+
+// Windows' setup files. Without a Windows directory the backup reports
+// that before any change.
+bool CheckSetupFiles(Platform& os, Console& console) {
+  SetupFilesSearch search;
+  if (FindSetupFiles(os, &search) != BuildStatus::kOk) return true;
+  if (search.found >= 0) return true;
+  char drive = SourceCdDrive(os, search);
+  if (drive != '\0') {
+    char prompt[] = "Please put the Windows CD in drive ?: and press any key.";
+    for (char& c : prompt) {
+      if (c == '?') c = drive;
+    }
+    console.PromptForKey(prompt);
+    if (FindSetupFiles(os, &search) != BuildStatus::kOk || search.found >= 0) return true;
+  }
+  console.PrintLine("Windows' setup files were not found. Windows needs them to install");
+  console.PrintLine("Dial-Up Networking again, so the repair will not start. Looked in:");
+  for (int i = 0; i < search.folder_count; ++i) PrintIndented(console, search.folders[i].c_str());
+  console.PrintLine("Put the Windows CD in its drive and run this program again.");
+  return RefuseUnchanged(console);
+}
+
+}  // namespace
+
+bool CheckBeforeFirstChange(Platform& os, Console& console) {
+  FixedText<kPathSize> dunsetup;
+  return CheckUpgradeRemovable(os, console, &dunsetup) &&
+         CheckPrograms(os, console, dunsetup.c_str()) && CheckRunOnceKey(os, console) &&
+         CheckSetupFiles(os, console);
+}
+
+}  // namespace netrevive

@@ -1,0 +1,245 @@
+#include "platform/windows_dir.h"
+#include "steps/dun_upgrade.h"
+#include "steps/resume.h"
+#include "steps/setup_files.h"
+#include "steps/steps.h"
+
+namespace netrevive {
+
+namespace {
+
+constexpr const char kWinsockParameters[] =
+    "System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
+
+// Labels are followed by blanks up to this column; values start after it.
+constexpr size_t kLabelColumns = 26;
+
+// Room for the TCP providers of any PC: each protocol has a handful at most.
+constexpr size_t kProviderSlots = 16;
+
+// The report's lines, in its order.
+enum Line { kVersion, kSettings, kTcpIp, kDun, kUpgrade, kUnderWay, kBackups, kSetupFiles };
+constexpr const char* kLabels[] = {
+    "Windows version:",     "Winsock 2 settings:", "Winsock 2 TCP/IP:", "Dial-Up Networking:",
+    "DUN upgrade (MSDUN):", "Repair under way:",   "Registry backups:", "Windows setup files:",
+};
+
+// What Winsock itself says about TCP/IP, in the order of kTcpIpValues.
+enum class TcpIp { kWorking, kNoProvider, kNotWorking, kLibraryMissing };
+constexpr const char* kTcpIpValues[] = {"working", "NO TCP/IP PROVIDER", "NOT WORKING",
+                                        "WS2_32.DLL MISSING"};
+
+// A line's label and the blanks up to its value.
+void Label(Console& console, Line line) {
+  console.PrintText(kLabels[line]);
+  for (size_t n = FixedText<1>::Length(kLabels[line]); n < kLabelColumns; ++n) {
+    console.PrintText(" ");
+  }
+}
+
+void Field(Console& console, Line line, const char* value) {
+  Label(console, line);
+  console.PrintLine(value);
+}
+
+// A value with the status that made it so: "unreadable (error 5)".
+void ErrorField(Console& console, Line line, const char* value, int32_t status) {
+  Label(console, line);
+  console.PrintText(value);
+  console.PrintText(" (error ");
+  console.PrintCode(status);
+  console.PrintLine(")");
+}
+
+// A registry text echoed on a line of its own, after a tab.
+void PrintQuoted(Console& console, const char* text) {
+  console.PrintText("\t");
+  console.PrintText(text);
+  console.PrintLine("");
+}
+
+// "Windows 98SE (4.10.2222 A)"; no for an NT-family system (or a version
+// that cannot be read, which reads as one), after naming it so.
+bool PrintWindowsVersion(Platform& os, Console& console) {
+  OsVersion info = {};
+  os.GetVersionExA(&info);
+  if (info.platform_id != kPlatformWin32Windows) {
+    Field(console, kVersion, "Windows NT family");
+    return false;
+  }
+  const uint32_t build = info.build_number & 0xFFFFu;
+  const char* name = "Windows 9x";
+  if (info.minor_version == 0) name = "Windows 95";
+  if (info.minor_version == 10) {
+    name = build != 1998 && info.csd_version[1] == 'A' ? "Windows 98SE" : "Windows 98";
+  }
+  if (info.minor_version == 90) name = "Windows ME";
+  Label(console, kVersion);
+  console.PrintText(name);
+  console.PrintText(" (");
+  // The minor version in two digits, as Windows writes it: 4.00, 4.10, 4.90.
+  console.PrintCode(static_cast<int32_t>(info.major_version));
+  console.PrintText(info.minor_version < 10 ? ".0" : ".");
+  console.PrintCode(static_cast<int32_t>(info.minor_version));
+  console.PrintText(".");
+  console.PrintCode(static_cast<int32_t>(build));
+  // The service text without its blanks, after one.
+  char csd[sizeof info.csd_version + 1] = {' '};
+  size_t length = 1;
+  for (size_t i = 0; i + 1 < sizeof info.csd_version && info.csd_version[i] != '\0'; ++i) {
+    if (info.csd_version[i] != ' ') csd[length++] = info.csd_version[i];
+  }
+  csd[length] = '\0';
+  if (length > 1) console.PrintText(csd);
+  console.PrintLine(")");
+  return true;
+}
+
+// Asks Winsock itself for its TCP providers; *error is the status of a
+// call that failed.
+TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
+  Handle ws2 = os.LoadLibraryA("WS2_32.DLL");
+  if (ws2 == kNoHandle) return TcpIp::kLibraryMissing;
+  TcpIp result = TcpIp::kNotWorking;
+  *error = os.WSAStartup(kWinsockVersion22);
+  if (*error == 0) {
+    ProtocolInfo providers[kProviderSlots];
+    const int32_t tcp[] = {kIpprotoTcp, 0};
+    uint32_t length = static_cast<uint32_t>(sizeof providers);
+    int32_t count = os.WSAEnumProtocolsA(tcp, providers, &length);
+    if (count == kSocketError) {
+      *error = os.WSAGetLastError();
+    } else {
+      result = TcpIp::kNoProvider;
+      for (int32_t i = 0; i < count && static_cast<size_t>(i) < kProviderSlots; ++i) {
+        if (providers[i].address_family == kAfInet && providers[i].protocol == kIpprotoTcp) {
+          result = TcpIp::kWorking;
+        }
+      }
+    }
+    os.WSACleanup();
+  }
+  os.FreeLibrary(ws2);
+  return result;
+}
+
+void PrintDunUpgrade(Platform& os, Console& console) {
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  if (lookup.result == UpgradeLookup::kNotFound) {
+    Field(console, kUpgrade, "not installed");
+  } else if (lookup.result == UpgradeLookup::kFound) {
+    Field(console, kUpgrade, "installed");
+    PrintQuoted(console, lookup.uninstall.readable ? lookup.uninstall.text
+                                                   : "(its uninstall text cannot be read)");
+  } else {
+    ErrorField(console, kUpgrade, "unreadable", lookup.status);
+  }
+}
+
+// Whether WindowsDir\name is a file there.
+bool WindowsFileExists(Platform& os, const char* name) {
+  FixedText<kPathSize> path;
+  if (ReadWindowsDir(os, &path) != BuildStatus::kOk || !path.Append("\\") || !path.Append(name)) {
+    return false;
+  }
+  uint32_t attributes = os.GetFileAttributesA(path.c_str());
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+}
+
+// "Result: NOT WORKING: " and the line's label without its colon.
+void PrintNotWorking(Console& console, Line line) {
+  FixedText<kLabelColumns> what;
+  what.Append(kLabels[line], FixedText<1>::Length(kLabels[line]) - 1);
+  console.PrintText("Result: NOT WORKING: ");
+  console.PrintText(what.c_str());
+  console.PrintLine(".");
+  console.PrintLine("Please call the MERX at 555-555-0142 and read them the lines above.");
+}
+
+}  // namespace
+
+void CheckNetworking(Platform& os, Console& console, const char* argv0) {
+  console.PrintLine("Checking this computer's dial-up networking. Nothing will be changed.");
+  console.PrintLine("");
+  if (!PrintWindowsVersion(os, console)) {
+    console.PrintLine("");
+    console.PrintLine("Result: this check is for Windows 98 and ME only.");
+    console.PromptForKey("Press any key to close this window.");
+    return;
+  }
+
+  RegKey key = 0;
+  RegStatus settings = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsockParameters, kKeyRead, &key);
+  if (settings == kErrorSuccess) {
+    os.RegCloseKey(key);
+    Field(console, kSettings, "present");
+  } else if (settings == kErrorFileNotFound) {
+    Field(console, kSettings, "MISSING");
+  } else {
+    ErrorField(console, kSettings, "unreadable", settings);
+  }
+
+  int32_t error = 0;
+  TcpIp tcp_ip = ProbeTcpIp(os, &error);
+  const char* tcp_ip_value = kTcpIpValues[static_cast<int>(tcp_ip)];
+  if (tcp_ip == TcpIp::kNotWorking) {
+    ErrorField(console, kTcpIp, tcp_ip_value, error);
+  } else {
+    Field(console, kTcpIp, tcp_ip_value);
+  }
+
+  bool dun = !IsDunMissing(os);
+  Field(console, kDun, dun ? "installed" : "NOT INSTALLED");
+  PrintDunUpgrade(os, console);
+
+  ResumeEntryText entry;
+  bool pending = ReadResumeEntry(os, &entry);
+  bool marker = !pending && MarkerExists(os);
+  Field(console, kUnderWay,
+        pending  ? "restart pending"
+        : marker ? "reinstall authorised, not scheduled"
+                 : "no");
+  if (pending) PrintQuoted(console, entry.c_str());
+
+  bool system = WindowsFileExists(os, "system.tom");
+  bool user = WindowsFileExists(os, "user.tom");
+  Field(console, kBackups,
+        system && user ? "system.tom and user.tom"
+        : system       ? "system.tom only"
+        : user         ? "user.tom only"
+                       : "none");
+
+  // The first folder of Windows' setup files, looked for without asking
+  // for a disc.
+  SetupFilesSearch search;
+  FindSetupFiles(os, &search);
+  Field(console, kSetupFiles,
+        search.found >= 0 && search.found < search.folder_count
+            ? search.folders[search.found].c_str()
+            : "NOT FOUND");
+  console.PrintLine("");
+
+  if (pending) {
+    console.PrintLine("Result: REPAIR UNDER WAY. Restart the computer and let Netrevive carry on.");
+  } else if (marker) {
+    // A path that cannot be resolved is shown as the program was started.
+    SelfPath self;
+    console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
+    console.PrintText("\t");
+    console.PrintText(ResolveSelfPathQuietly(os, argv0, &self));
+    console.PrintLine(" ReinstallDUN");
+    console.PrintLine("and press Enter.");
+  } else if (settings != kErrorSuccess) {
+    PrintNotWorking(console, kSettings);
+  } else if (tcp_ip != TcpIp::kWorking) {
+    PrintNotWorking(console, kTcpIp);
+  } else if (!dun) {
+    PrintNotWorking(console, kDun);
+  } else {
+    console.PrintLine("Result: REPAIRED. Dial-up networking is ready to use.");
+  }
+  console.PromptForKey("Press any key to close this window.");
+}
+
+}  // namespace netrevive

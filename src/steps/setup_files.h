@@ -1,0 +1,34 @@
+#ifndef NETREVIVE_STEPS_SETUP_FILES_H_
+#define NETREVIVE_STEPS_SETUP_FILES_H_
+
+#include "platform/fixed_text.h"
+#include "platform/platform.h"
+#include "platform/windows_dir.h"
+
+namespace netrevive {
+
+// Where Windows' setup files (its .CAB files) were looked for. Nothing is
+// changed and nobody is asked.
+struct SetupFilesSearch {
+  static constexpr int kMaxFolders = 3;
+  // The folders looked at, in order, each without a trailing backslash.
+  FixedText<kPathSize> folders[kMaxFolders];
+  int folder_count = 0;
+  // Whether folders[0] is Windows' own source path (the value "SourcePath"),
+  // the folder it installed from.
+  bool has_source_path = false;
+  // The index of the first folder holding a .CAB file; -1 for none.
+  int found = -1;
+};
+
+// Looks, in order, in the value "SourcePath" of
+// HKLM\Software\Microsoft\Windows\CurrentVersion\Setup (when it is a text
+// that fits a path), WindowsDir\OPTIONS\CABS and WindowsDir\OPTIONS\INSTALL
+// for a file matching *.CAB, and stops at the first folder that holds one.
+// kNoWindowsDir when the Windows directory cannot be read: only SourcePath
+// was then looked at.
+BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search);
+
+}  // namespace netrevive
+
+#endif  // NETREVIVE_STEPS_SETUP_FILES_H_

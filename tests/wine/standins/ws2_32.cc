@@ -1,0 +1,214 @@
+// A stand-in for Winsock 2's WS2_32.DLL, for running netrevive.exe end to
+// end under Wine. Wine's own ws2_32 lists its TCP/IP providers whatever the
+// registry holds; Windows 98's reads them from the Winsock 2 catalogue, and
+// the program's verdict must come from that. The harness puts this library
+// beside netrevive.exe and has Wine load it instead of its own.
+//
+// It answers the four calls the program makes, from the registry as Windows
+// 98 does:
+//   WSAStartup          10091 (WSASYSNOTREADY) when
+//                       HKLM\System\CurrentControlSet\Services\Winsock2\Parameters
+//                       cannot be opened, else 0
+//   WSAEnumProtocolsA   the providers of the catalogue's entries
+//                       (Parameters\Protocol_Catalog9\Catalog_Entries\*,
+//                       value "PackedCatalogItem"): the library
+//                       path in 260 bytes, then the provider's
+//                       WSAPROTOCOL_INFOW; the test machines' shorter items
+//                       carry only the provider's name, and a name with
+//                       "TCP" in it is a TCP/IP provider (AF_INET,
+//                       IPPROTO_TCP), "UDP" a UDP one. Filtered by the
+//                       protocols asked for; 10055 when the buffer is short.
+//   WSACleanup, WSAGetLastError
+// Each call appends a line "winsock" to WindowsDir\standin.log, so that a
+// test sees the answer came from here and not from Wine.
+
+#define WIN32_LEAN_AND_MEAN
+#include <stddef.h>
+#include <string.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "machine_state.h"
+
+namespace {
+
+// WSAPROTOCOL_INFOA as Winsock fills it in (372 bytes).
+struct ProtocolInfoA {
+  DWORD service_flags[4];
+  DWORD provider_flags;
+  BYTE provider_id[16];
+  DWORD catalog_entry_id;
+  int chain_length;
+  DWORD chain_entries[7];
+  int version;
+  int address_family;
+  int max_sockaddr;
+  int min_sockaddr;
+  int socket_type;
+  int protocol;
+  int protocol_max_offset;
+  int network_byte_order;
+  int security_scheme;
+  DWORD message_size;
+  DWORD provider_reserved;
+  char protocol_name[256];
+};
+static_assert(sizeof(ProtocolInfoA) == 372, "WSAPROTOCOL_INFOA's size");
+
+constexpr int kSocketError = -1;
+constexpr int kWsaEfault = 10014;
+constexpr int kWsaEnobufs = 10055;
+constexpr int kWsaSysNotReady = 10091;
+constexpr int kWsaNotInitialised = 10093;
+constexpr size_t kLibraryPathBytes = 260;
+constexpr size_t kFixedFieldBytes = offsetof(ProtocolInfoA, protocol_name);
+constexpr size_t kProtocolInfoWBytes = kFixedFieldBytes + 2 * 256;
+
+const char kParameters[] = "System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
+const char kEntries[] =
+    "System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
+    "Catalog_Entries";
+
+int g_last_error = 0;
+int g_startups = 0;
+
+void Log(const std::string& action, const std::string& result) {
+  standin::AppendLog("winsock\taction=" + action + "\tresult=" + result);
+}
+
+bool ReadItem(HKEY entries, const char* name, std::vector<BYTE>* item) {
+  HKEY entry;
+  if (RegOpenKeyExA(entries, name, 0, KEY_READ, &entry) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  LONG status = RegQueryValueExA(entry, "PackedCatalogItem", nullptr, nullptr, nullptr, &size);
+  if (status == ERROR_SUCCESS) {
+    item->assign(size, 0);
+    status = RegQueryValueExA(entry, "PackedCatalogItem", nullptr, nullptr,
+                              size == 0 ? nullptr : item->data(), &size);
+    item->resize(size);
+  }
+  RegCloseKey(entry);
+  return status == ERROR_SUCCESS;
+}
+
+ProtocolInfoA FromItem(const std::vector<BYTE>& item) {
+  ProtocolInfoA info;
+  memset(&info, 0, sizeof info);
+  const BYTE* fields = item.data() + kLibraryPathBytes;
+  if (item.size() >= kLibraryPathBytes + kProtocolInfoWBytes) {
+    memcpy(&info, fields, kFixedFieldBytes);
+    for (size_t i = 0; i + 1 < sizeof info.protocol_name; ++i) {
+      unsigned unit = fields[kFixedFieldBytes + 2 * i] | fields[kFixedFieldBytes + 2 * i + 1] << 8;
+      if (unit == 0) break;
+      info.protocol_name[i] = unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    return info;
+  }
+  std::string name;
+  for (size_t i = kLibraryPathBytes; i < item.size() && item[i] != 0; ++i) {
+    name += static_cast<char>(item[i]);
+  }
+  strncpy(info.protocol_name, name.c_str(), sizeof info.protocol_name - 1);
+  info.version = 2;
+  if (name.find("TCP") != std::string::npos) {
+    info.address_family = 2;
+    info.socket_type = 1;
+    info.protocol = 6;
+  } else if (name.find("UDP") != std::string::npos) {
+    info.address_family = 2;
+    info.socket_type = 2;
+    info.protocol = 17;
+  }
+  return info;
+}
+
+std::vector<ProtocolInfoA> Providers() {
+  std::vector<ProtocolInfoA> out;
+  HKEY entries;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntries, 0, KEY_READ, &entries) != ERROR_SUCCESS) {
+    return out;
+  }
+  char name[MAX_PATH];
+  for (DWORD index = 0; RegEnumKeyA(entries, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
+    std::vector<BYTE> item;
+    // Winsock skips an entry it cannot read or that is too short.
+    if (ReadItem(entries, name, &item) && item.size() > kLibraryPathBytes) {
+      out.push_back(FromItem(item));
+    }
+  }
+  RegCloseKey(entries);
+  return out;
+}
+
+bool Listed(const ProtocolInfoA& info, const int* protocols) {
+  if (protocols == nullptr) return true;
+  for (; *protocols != 0; ++protocols) {
+    if (*protocols >= info.protocol && *protocols <= info.protocol + info.protocol_max_offset) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) int WINAPI WSAStartup(WORD version, void* data) {
+  HKEY key;
+  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParameters, 0, KEY_READ, &key);
+  if (status == ERROR_SUCCESS) RegCloseKey(key);
+  int result = status == ERROR_SUCCESS ? 0 : kWsaSysNotReady;
+  if (result == 0) {
+    ++g_startups;
+    if (data != nullptr) {
+      WORD versions[2] = {version, 0x0202};
+      memcpy(data, versions, sizeof versions);
+    }
+  }
+  Log("WSAStartup", std::to_string(result));
+  return result;
+}
+
+__declspec(dllexport) int WINAPI WSAEnumProtocolsA(int* protocols, void* buffer, DWORD* length) {
+  int result = kSocketError;
+  if (g_startups == 0) {
+    g_last_error = kWsaNotInitialised;
+  } else if (length == nullptr) {
+    g_last_error = kWsaEfault;
+  } else {
+    std::vector<ProtocolInfoA> found;
+    for (const ProtocolInfoA& info : Providers()) {
+      if (Listed(info, protocols)) found.push_back(info);
+    }
+    const DWORD needed = static_cast<DWORD>(found.size() * sizeof(ProtocolInfoA));
+    if (buffer == nullptr || *length < needed) {
+      *length = needed;
+      g_last_error = kWsaEnobufs;
+    } else {
+      if (!found.empty()) memcpy(buffer, found.data(), needed);
+      result = static_cast<int>(found.size());
+    }
+  }
+  Log("WSAEnumProtocolsA",
+      result == kSocketError ? "error " + std::to_string(g_last_error) : std::to_string(result));
+  return result;
+}
+
+__declspec(dllexport) int WINAPI WSACleanup() {
+  int result = 0;
+  if (g_startups == 0) {
+    g_last_error = kWsaNotInitialised;
+    result = kSocketError;
+  } else {
+    --g_startups;
+  }
+  Log("WSACleanup", std::to_string(result));
+  return result;
+}
+
+__declspec(dllexport) int WINAPI WSAGetLastError() { return g_last_error; }
+
+}  // extern "C"
