@@ -999,27 +999,29 @@ std::string EndingsSection(const GuideRuns& runs) {
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
     md += Heading("###", Anchor(ending->name), EndingTitle(ending->name));
-    const std::string head =
-        "`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) + ").";
-    const std::string reproduce =
-        "Reproduce" +
-        (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") + ": `" +
-        CommandLineOf(ending->reach) + "`.";
-    md += head.size() + 1 + reproduce.size() <= kWidth ? head + " " + reproduce + "\n\n"
-                                                       : head + "\n\n";
+    md += Wrap("`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) +
+               "; [reproduce](#reproduce-endings)). The last screen:") +
+          "\n";
     auto last = runs.last_screens.find(ending->name);
     const std::string screen =
         last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output);
-    md += "The last screen:\n\n" + Block(AfterBanner(screen)) + "\n";
+    md += Block(AfterBanner(screen)) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
     md += Wrap("**What the caller does.** " + WithRecipeLinks(ending->advice)) + "\n";
-    if (head.size() + 1 + reproduce.size() > kWidth) {
-      md += "Reproduce" +
-            (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") +
-            ":\n\n```sh\n" + CommandLineOf(ending->reach) + "\n```\n\n";
-    }
   }
-  return md;
+  // The command lines that reach them, for whoever wants to see an ending
+  // on the simulator.
+  md += Heading("###", "reproduce-endings", "Reproducing the endings");
+  md +=
+      "Each ending, and the netrevive-sim command line whose run (run 1 unless named) ends "
+      "there:\n\n```sh\n";
+  for (const auto& entry : runs.endings) {
+    const Ending* ending = entry.first;
+    md += "# " + std::string(ending->name) +
+          (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") + "\n" +
+          CommandLineOf(ending->reach) + "\n";
+  }
+  return md + "```\n\n";
 }
 
 // ---- Backups and prediction ----------------------------------------------------
