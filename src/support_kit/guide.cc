@@ -735,8 +735,9 @@ std::string CallsSection() {
 
 // The picture of the stops of the main repair: a box a stop, the key presses
 // as thin arrows, the restarts as bold ones, and a double border where the
-// caller must not close the window or switch off.
-std::string WalkthroughDot(const std::vector<Stop>& stops) {
+// caller must not close the window or switch off. restarts: the last key
+// restarts Windows.
+std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
   auto label = [](const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -773,8 +774,6 @@ std::string WalkthroughDot(const std::vector<Stop>& stops) {
     }
   }
   if (!stops.empty()) {
-    const Ending* last = FindEnding(stops.back().ending);
-    const bool restarts = last != nullptr && last->kind == EndingKind::kRepaired;
     dot += std::string("  done [shape=plaintext, label=\"") +
            (restarts ? "key: Windows restarts; the repair is done"
                      : "key: the window closes; the repair is done") +
@@ -1120,7 +1119,11 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
   GuideRuns runs;
   if (!CollectRuns(&runs, error)) return false;
   const std::string svg = "walkthrough-98se.svg";
-  if (!WriteDot(WalkthroughDot(runs.walkthrough), dir + "/" + svg, error)) return false;
+  const RunReport& last = PresetRun(runs, kWalkthroughPreset)->report.runs.back();
+  if (!WriteDot(WalkthroughDot(runs.walkthrough, last.session_end == sim::SessionRequest::kRestart),
+                dir + "/" + svg, error)) {
+    return false;
+  }
   std::string md = kIntro;
   md += CallScript(runs);
   md += WhereTable(runs);
