@@ -33,6 +33,7 @@ import zipfile
 # The names on the zip and the floppy, in this order.
 EXE_NAME = "NETREVIVE.EXE"
 README_NAME = "README.TXT"
+RESTORE_NAME = "restore-procedure.txt"
 LABEL = "NETREVIVE"
 EARLIEST = 315532800  # 1980-01-01 00:00:00 UTC
 
@@ -56,8 +57,13 @@ def release_time(source_dir):
 
 
 def readme_text(template, version):
+    # The restore procedure is written once, in restore-procedure.txt beside
+    # the template; the support guide quotes the same file.
+    with open(os.path.join(os.path.dirname(template), RESTORE_NAME), "r", encoding="ascii") as f:
+        restore = f.read()
     with open(template, "r", encoding="ascii") as f:
         text = f.read().replace("@PROJECT_VERSION@", version)
+    text = text.replace("@RESTORE_PROCEDURE@\n", restore)
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("ascii")
 
 

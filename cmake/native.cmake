@@ -25,6 +25,13 @@ list(FILTER NETREVIVE_SIM_PROGRAM_SOURCES EXCLUDE REGEX "_test\\.cc$|/main\\.cc$
 add_library(netrevive_sim_program STATIC ${NETREVIVE_SIM_PROGRAM_SOURCES})
 target_compile_options(netrevive_sim_program PRIVATE ${NETREVIVE_WARNINGS})
 target_link_libraries(netrevive_sim_program PUBLIC netrevive_sim_platform)
+# The registry restore procedure, written once for README.TXT and the guide.
+set(NETREVIVE_RESTORE_FILE ${PROJECT_SOURCE_DIR}/release/restore-procedure.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${NETREVIVE_RESTORE_FILE})
+file(READ ${NETREVIVE_RESTORE_FILE} NETREVIVE_RESTORE_PROCEDURE)
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/restore_procedure_text.inc
+  CONTENT "R\"procedure(@NETREVIVE_RESTORE_PROCEDURE@)procedure\"\n" @ONLY)
+target_include_directories(netrevive_sim_program PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 
 if(NETREVIVE_FUZZ)
   # One libFuzzer executable per tests/fuzz/*_fuzz.cc; tests/fuzz/run builds
@@ -67,6 +74,19 @@ add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
 add_test(NAME layering_check_finds_faults
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)
+
+# The guide's HTML page, opened and searched in a real browser.
+find_program(NETREVIVE_CHROMIUM chromium)
+if(NETREVIVE_CHROMIUM)
+  add_test(NAME support_guide_in_browser
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_browser.py ${NETREVIVE_CHROMIUM}
+            ${PROJECT_SOURCE_DIR}/docs/support-guide.html)
+  set_tests_properties(support_guide_in_browser PROPERTIES TIMEOUT 600)
+else()
+  add_test(NAME support_guide_in_browser
+    COMMAND ${CMAKE_COMMAND} -E echo "chromium is missing: run scripts/install-deps")
+  set_tests_properties(support_guide_in_browser PROPERTIES WILL_FAIL TRUE)
+endif()
 
 # The checked-in support guide is what netrevive-sim writes today.
 add_test(NAME support_guide_current

@@ -45,14 +45,16 @@ bool GetMachine(const SimOptions& options, MachineSource* source, MachineFault* 
     source->origin = "folder " + options.machine_dir;
   } else if (!options.registry.empty()) {
     ExportSettings from;
-    from.file = options.registry;
+    from.files = options.registry;
     from.marker = options.marker;
     from.missing = options.missing;
     if (!MachineFromExport(from, &source->machine, &source->pending, &source->notes, error)) {
       *fault = MachineFault::kExport;
       return false;
     }
-    source->origin = "the PC of the registry export " + options.registry + ", run unattended";
+    source->origin = "the PC of the registry " +
+                     std::string(options.registry.size() == 1 ? "export " : "exports ") +
+                     ExportNames(options.registry) + ", run unattended";
   } else {
     const std::string name = options.preset.empty() ? kDefaultPreset : options.preset;
     const sim::PresetInfo* preset = nullptr;

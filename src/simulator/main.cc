@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "simulator/machine_export.h"
 #include "simulator/machine_folder.h"
 #include "simulator/machine_source.h"
 #include "simulator/options.h"
@@ -77,7 +78,8 @@ int SimMain(int argc, const char* const* argv) {
   settings.report = &report;
   SessionRequest left = netrevive::simulator::RunSessions(machine, settings, out);
   if (!options.registry.empty()) {
-    out.Line("prediction for the PC of " + options.registry + ":");
+    out.Line("prediction for the PC of " + netrevive::simulator::ExportNames(options.registry) +
+             ":");
     for (const std::string& line : netrevive::support_kit::PredictionLines(report)) out.Line(line);
   }
 

@@ -124,15 +124,17 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions* options, std
       parsed.start_given = true;
       parsed.start = value;
     } else if (arg == "--registry") {
-      if (!parsed.registry.empty()) {
-        *error = "--registry is given twice";
-        return false;
-      }
       if (value.empty()) {
         *error = "--registry needs a file name";
         return false;
       }
-      parsed.registry = value;
+      for (const std::string& file : parsed.registry) {
+        if (file == value) {
+          *error = "--registry " + value + " is given twice";
+          return false;
+        }
+      }
+      parsed.registry.push_back(value);
     } else if (arg == "--marker") {
       parsed.marker = true;
     } else if (arg == "--missing") {
@@ -236,7 +238,7 @@ std::string SimHelpText() {
       "Usage: netrevive-sim [--machine DIR] [--preset NAME] [--keys auto|tty] [--one-run]\n"
       "                     [--program PATH] [--inject OP[:PATH]=STATUS[,once][,skip=N]]...\n"
       "                     [--advice] [--start COMMAND_LINE] [--transcript]\n"
-      "       netrevive-sim --registry FILE.reg [--marker] [--missing FILE]... [--advice]\n"
+      "       netrevive-sim --registry FILE.reg... [--marker] [--missing FILE]... [--advice]\n"
       "       netrevive-sim --guide DIR\n"
       "\n"
       "Runs the Netrevive repair on a simulated Windows 9x PC and plays Windows'\n"
@@ -282,13 +284,15 @@ std::string SimHelpText() {
   text += line + "\n";
   text +=
       "  --registry FILE.reg\n"
-      "                  predict the repair on a caller's PC from a registry export\n"
-      "                  made with Windows 98's regedit (regedit /e FILE.reg, of the\n"
-      "                  whole registry or of branches): the export's branches replace\n"
-      "                  the default machine's, its VersionNumber and SubVersionNumber\n"
-      "                  give the Windows version, RunOnce entries in it run at the next\n"
-      "                  start of Windows; the repair runs unattended (--keys auto) and\n"
-      "                  the predicted path is printed at the end. Nothing is written.\n"
+      "                  predict the repair on a caller's PC from registry exports\n"
+      "                  made with Windows 98's regedit (regedit /e FILE.reg [KEY], of\n"
+      "                  the whole registry or of branches; repeatable, later files win):\n"
+      "                  the exports' branches replace the default machine's, the\n"
+      "                  VersionNumber and SubVersionNumber give the Windows version,\n"
+      "                  RunOnce entries run at the next start of Windows; the repair\n"
+      "                  runs unattended (--keys auto) and the predicted path is printed\n"
+      "                  at the end, after which facts came from the exports and which\n"
+      "                  from the default machine. Nothing is written.\n"
       "  --marker        with --registry: rundunreinst.QU is in the Windows directory\n"
       "  --missing FILE  with --registry: the PC lacks this file (a full path, or one\n"
       "                  in the Windows directory such as inf\\rna.inf). Repeatable.\n"
@@ -303,7 +307,8 @@ std::string SimHelpText() {
       "                  lines <start: ...>, <RunOnce \"NAME\": ...>, <exit N>,\n"
       "                  <restart requested>, <session ended> and <RunOnce empty>\n"
       "  --guide DIR     write the support guide, DIR/support-guide.md with its\n"
-      "                  pictures (drawn by Graphviz's dot), and run nothing else\n"
+      "                  picture (drawn by Graphviz's dot) and DIR/support-guide.html\n"
+      "                  (made by cmark-gfm), and run nothing else\n"
       "  --help          show this text\n"
       "\n"
       "Presets:\n";

@@ -28,7 +28,7 @@ struct SimOptions {
   bool start_given = false;            // --start
   std::string start;                   // the command line of the user's first run
   std::string guide_dir;               // --guide: write the support guide there and stop
-  std::string registry;                // --registry: predict from this regedit export
+  std::vector<std::string> registry;   // --registry: predict from these regedit exports
   bool marker = false;                 // --marker
   std::vector<std::string> missing;    // --missing, in the order given
   bool transcript = false;             // --transcript: print the transcript only

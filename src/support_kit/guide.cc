@@ -1,8 +1,9 @@
 #include "support_kit/guide.h"
 
-#include <stdio.h>
-#include <sys/wait.h>
+#include <ctype.h>
+#include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,37 +13,42 @@
 #include "platform/sim/sim_presets.h"
 #include "simulator/endings.h"
 #include "simulator/files.h"
+#include "simulator/machine_export.h"
 #include "simulator/machine_source.h"
 #include "simulator/options.h"
+#include "support_kit/guide_html.h"
+#include "support_kit/guide_text.h"
+#include "support_kit/pause_probe.h"
+#include "support_kit/prediction.h"
+#include "support_kit/restore_procedure.h"
 
 namespace netrevive::support_kit {
 
 using sim::PresetInfo;
 using sim::PresetMachines;
-using sim::SessionRequest;
 using sim::SimMachine;
 using simulator::Ending;
 using simulator::EndingKind;
 using simulator::Endings;
-using simulator::EventKind;
-using simulator::EventLine;
+using simulator::ExportBranch;
+using simulator::ExportBranches;
+using simulator::ExportCommand;
 using simulator::FindEnding;
-using simulator::HelperStart;
 using simulator::KeySource;
 using simulator::KindName;
 using simulator::ParseSimOptions;
 using simulator::RunReport;
 using simulator::RunSessions;
-using simulator::ScreenRule;
-using simulator::SessionEndName;
 using simulator::SessionSettings;
-using simulator::SimEvent;
 using simulator::SimOptions;
 using simulator::SimOutput;
 
 namespace {
 
 constexpr const char kBannerEnd[] = "QU please contact the MERX at 555-555-0142.\n\n\n";
+constexpr const char kWalkthroughPreset[] = "98se";
+constexpr size_t kWidth = 100;      // the longest line of prose
+constexpr size_t kManyEndings = 8;  // a line printed by more endings is a progress line
 
 bool StartsWith(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
@@ -64,6 +70,23 @@ std::string ShellQuote(const std::string& arg) {
   return quoted + "'";
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string TrimRight(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 // What a run printed after the banner, which every run shows first.
 std::string AfterBanner(const std::string& output) {
   size_t at = output.find(kBannerEnd);
@@ -79,193 +102,134 @@ std::string Block(const std::string& text) {
   return "```text\n" + body + "\n```\n";
 }
 
-std::string Anchor(const std::string& ending) { return "#ending-" + ending; }
-
-std::string EndingLink(const std::string& name) {
-  if (FindEnding(name) == nullptr) return "`" + name + "`";
-  return "[`" + name + "`](" + Anchor(name) + ")";
-}
-
-std::string DescribeRun(const RunReport& run, size_t number) {
-  std::string text = "Run " + std::to_string(number) + " (session " + std::to_string(run.session);
-  if (run.runonce_name.empty()) {
-    text += ", the caller starts it";
-  } else {
-    text += ", Windows starts it from RunOnce \"" + run.runonce_name + "\"";
-  }
-  std::string line;
-  for (size_t i = 0; i < run.argv.size(); ++i) line += (i ? " " : "") + run.argv[i];
-  return text + "): `" + line + "`";
-}
-
-// ---- The repair paths -------------------------------------------------------
-
-// The caller's screens of one simulation: the text up to each pause, then
-// what pressing the key did; the ending of each run.
-std::string Screens(const GuideRun& sim) {
-  std::string md;
-  size_t run = 0;
-  std::string text;
-  std::vector<std::string> after_key;  // what happened since the last key press
-  bool in_run = false;
-  auto flush_effects = [&]() {
-    if (after_key.empty()) return;
-    for (const std::string& line : after_key) md += "- " + line + "\n";
-    md += "\n";
-    after_key.clear();
-  };
-  for (const SimEvent& event : sim.events) {
-    switch (event.kind) {
-      case EventKind::kProgramOutput:
-        text += event.text;
-        break;
-      case EventKind::kProgramStarts:
-        in_run = true;
-        if (run < sim.report.runs.size()) {
-          md += "#### " + DescribeRun(sim.report.runs[run], run + 1) + "\n\n";
-        }
-        ++run;
-        text.clear();
-        break;
-      case EventKind::kKeyPause:
-        if (!in_run) break;
-        flush_effects();
-        md += Block(text);
-        md += "\nThe caller presses a key; until the next pause:\n\n";
-        text.clear();
-        break;
-      case EventKind::kProgramEnded:
-        flush_effects();
-        if (text.find_first_not_of(" \n") != std::string::npos) md += Block(text);
-        text.clear();
-        in_run = false;
-        break;
-      case EventKind::kEnding:
-        md += "The run ends: " + EndingLink(event.text) + ".\n\n";
-        break;
-      case EventKind::kHelperStarted:
-        after_key.push_back("The program starts " + HelperStart(event));
-        break;
-      case EventKind::kHelperNotStarted:
-      case EventKind::kInjectedFault:
-      case EventKind::kExitWindows:
-        after_key.push_back(EventLine(event));
-        break;
-      case EventKind::kSessionEnds:
-      case EventKind::kWindowsRuns:
-      case EventKind::kUserStarts:
-      case EventKind::kRunOnceEmpty:
-      case EventKind::kRunOnceDropped:
-      case EventKind::kCallerRunsCheck:
-        md += "*" + EventLine(event) + ".*\n\n";
-        break;
-      default:
-        break;
+// The words of prose: blanks outside code spans (`...` and <code>...</code>)
+// separate them; a code span keeps its blanks and is never broken.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_tag = false;
+  bool in_backticks = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 6, "<code>") == 0) in_tag = true;
+    if (text.compare(i, 7, "</code>") == 0) in_tag = false;
+    if (text[i] == '`') in_backticks = !in_backticks;
+    if (text[i] == ' ' && !in_tag && !in_backticks) {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += text[i];
     }
   }
-  return md;
+  if (!word.empty()) words.push_back(word);
+  return words;
 }
 
-std::string DotLabel(const std::string& text) {
+// Prose broken at blanks into lines of at most kWidth characters where the
+// words allow: the first line keeps the text's leading blanks, each later
+// one starts with indent.
+std::string Wrap(const std::string& text, const std::string& indent = "") {
+  const size_t lead = text.find_first_not_of(' ');
+  std::string out;
+  std::string line = text.substr(0, lead == std::string::npos ? 0 : lead);
+  bool empty = true;  // no word on the line yet
+  for (const std::string& word : Words(text)) {
+    if (!empty && line.size() + 1 + word.size() > kWidth) {
+      out += line + "\n";
+      line = indent;
+      empty = true;
+    }
+    line += (empty ? "" : " ") + word;
+    empty = false;
+  }
+  return out + line + "\n";
+}
+
+std::string Html(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
   }
   return out;
 }
 
-// The runs and restarts of a simulation as a Graphviz graph.
-std::string PathGraph(const std::string& name, const GuideRun& sim) {
-  std::string dot = "digraph \"" + DotLabel(name) + "\" {\n";
-  dot += "  rankdir=TB;\n  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=10];\n";
-  dot += "  edge [fontname=\"Helvetica\", fontsize=9];\n";
-  dot += "  start [shape=plaintext, label=\"the caller starts the program\"];\n";
-  const std::vector<RunReport>& runs = sim.report.runs;
-  for (size_t i = 0; i < runs.size(); ++i) {
-    const RunReport& run = runs[i];
-    std::string mode = run.argv.size() == 2 ? run.argv[1] : run.argv.size() == 1 ? "fresh run" : "";
-    if (mode.empty()) mode = "other command line";
-    const Ending* ending = run.ending;
-    std::string color = ending == nullptr                       ? "red"
-                        : ending->kind == EndingKind::kRepaired ? "darkgreen"
-                        : ending->kind == EndingKind::kGoesOn   ? "black"
-                        : ending->kind == EndingKind::kRefused  ? "gray40"
-                                                                : "red";
-    dot += "  run" + std::to_string(i + 1) + " [color=" + color + ", label=\"run " +
-           std::to_string(i + 1) + ", session " + std::to_string(run.session) + ": " +
-           DotLabel(mode) + "\\nending: " + DotLabel(run.ending_name) + "\"];\n";
-    if (i == 0) {
-      dot += "  start -> run1;\n";
-    } else {
-      const RunReport& before = runs[i - 1];
-      std::string how = before.session_end == SessionRequest::kNone
-                            ? "the caller"
-                            : SessionEndName(before.session_end);
-      std::string label = DotLabel(how) + "; RunOnce \\\"" + DotLabel(run.runonce_name) +
-                          "\\\" =\\n" + DotLabel(run.runonce_command);
-      if (run.runonce_name.empty()) {
-        std::string line;
-        for (size_t a = 0; a < run.argv.size(); ++a) line += (a ? " " : "") + run.argv[a];
-        label = "the caller: Start, Run,\\n" + DotLabel(line);
-      }
-      dot += "  run" + std::to_string(i) + " -> run" + std::to_string(i + 1) + " [label=\"" +
-             label + "\"];\n";
-    }
-  }
-  if (!runs.empty()) {
-    const RunReport& last = runs.back();
-    std::string end =
-        last.session_end == SessionRequest::kNone
-            ? "nothing more is scheduled"
-            : SessionEndName(last.session_end) + std::string(", nothing more is scheduled");
-    dot += "  finish [shape=plaintext, label=\"" + DotLabel(end) + "\"];\n";
-    dot += "  run" + std::to_string(runs.size()) + " -> finish;\n";
-  }
-  return dot + "}\n";
+// A screen line as HTML: tabs as four blanks, blanks kept.
+std::string ScreenHtml(const std::string& line) {
+  std::string text;
+  for (char c : line) text += c == '\t' ? std::string("    ") : std::string(1, c);
+  return "<code>" + Html(text) + "</code>";
 }
 
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::string file, why;
-  if (simulator::WriteWholeFile(path, text, &file, &why)) return true;
-  *error = file + ": " + why;
-  return false;
+std::string Anchor(const std::string& ending) { return "ending-" + ending; }
+
+// A link to an ending by its words, in Markdown.
+std::string EndingLink(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "`" + name + "`";
+  return "[" + EndingTitle(name) + "](#" + Anchor(name) + ")";
 }
 
-bool RunDot(const std::string& dot, const std::string& svg_path, std::string* error) {
-  std::string tmp = svg_path + ".tmp";
-  std::string command = "dot -Tsvg -o " + ShellQuote(tmp);
-  FILE* pipe = popen(command.c_str(), "w");
-  if (pipe == nullptr) {
-    *error = "cannot start Graphviz's dot (install the graphviz package)";
-    return false;
-  }
-  fwrite(dot.data(), 1, dot.size(), pipe);
-  int status = pclose(pipe);
-  if (status != 0) {
-    *error =
-        "Graphviz's dot failed for " + svg_path +
-        (WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (install the graphviz package)" : "");
-    std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-    return false;
-  }
-  // The version comment would make the files differ between Graphviz builds.
-  std::ifstream in(tmp, std::ios::binary);
-  std::string svg, line;
-  bool in_comment = false;
-  while (std::getline(in, line)) {
-    if (StartsWith(line, "<!-- Generated by graphviz")) in_comment = true;
-    if (!in_comment) svg += line + "\n";
-    if (in_comment && Contains(line, "-->")) in_comment = false;
-  }
-  in.close();
-  std::error_code ec;
-  std::filesystem::remove(tmp, ec);
-  return WriteFile(svg_path, svg, error);
+// The same in HTML; class "ending" lets the search box collect them.
+std::string EndingHtml(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
+  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\">" + Html(EndingTitle(name)) + "</a>";
 }
 
-// ---- Error codes ----------------------------------------------------------------
+// Endings as a run list prints them: names joined by " -> ".
+std::string EndingsHtml(const std::string& names) {
+  std::string out;
+  size_t at = 0;
+  while (at <= names.size()) {
+    size_t end = names.find(", then ", at);
+    std::string name = names.substr(at, end == std::string::npos ? end : end - at);
+    out += (out.empty() ? "" : ", then ") + EndingHtml(name);
+    if (end == std::string::npos) break;
+    at = end + 7;
+  }
+  return out;
+}
+
+// A table as HTML, so that its rows can be broken into short lines and the
+// search box can find it: a row wrapped at blanks between cells and words.
+std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
+                      const std::vector<std::vector<std::string>>& rows) {
+  std::string out = "<table" + (cls.empty() ? std::string() : " class=\"" + cls + "\"") + ">\n";
+  std::string header = "<thead><tr>";
+  for (const std::string& head : heads) header += " <th>" + head + "</th>";
+  out += Wrap(header + " </tr></thead>") + "<tbody>\n";
+  for (const std::vector<std::string>& row : rows) {
+    std::string cells = "<tr>";
+    for (const std::string& cell : row) cells += " <td> " + cell + " </td>";
+    out += Wrap(cells + " </tr>", "  ");
+  }
+  return out + "</tbody>\n</table>\n";
+}
+
+std::string Heading(const std::string& level, const std::string& anchor, const std::string& title) {
+  return "<a id=\"" + anchor + "\"></a>\n\n" + level + " " + title + "\n\n";
+}
+
+std::string DescribeRun(const RunReport& run, size_t number) {
+  std::string line;
+  for (size_t i = 0; i < run.argv.size(); ++i) line += (i ? " " : "") + run.argv[i];
+  return "Run " + std::to_string(number) +
+         (run.runonce_name.empty() ? ", the caller starts it"
+                                   : ", Windows starts it after the restart") +
+         ": `" + line + "`";
+}
 
 struct CodeStep {
   const char* step;
@@ -317,39 +281,9 @@ const std::vector<CodeStep>& CodeSteps() {
   return kSteps;
 }
 
-const char* CodeMeaning(int code) {
-  switch (code) {
-    case 2:
-      return "not found: the key or value is not there. At the Winsock2 key: an earlier run "
-             "deleted it (see winsock2-gone).";
-    case 5:
-      return "access denied: the registry refused the change, as when another program holds the "
-             "key or a policy forbids changes.";
-    case 87:
-      return "invalid parameter: the registry refused the request; points to a damaged registry "
-             "or a program that watches it.";
-    case 234:
-      return "more data: an entry is longer than the program reads (an installed program's key "
-             "name of more than 287 characters).";
-    case 259:
-      return "no more items: the list changed while it was read (another program was being "
-             "installed or removed).";
-    case 1009:
-      return "the registry database is damaged.";
-    case 1011:
-      return "a registry key could not be opened.";
-    case 1015:
-      return "the registry is damaged.";
-  }
-  return "";
-}
-
 bool CodeTable(std::string* md, std::string* error) {
-  std::string& out = *md;
-  out += "| Step | Report on screen | Codes |\n| --- | --- | --- |\n";
-  std::set<int> all;
+  std::vector<std::vector<std::string>> rows;
   for (const CodeStep& step : CodeSteps()) {
-    std::string codes;
     for (int code : sim::RealStatuses(step.op)) {
       std::vector<std::string> args = step.args;
       args.push_back("--inject");
@@ -357,173 +291,792 @@ bool CodeTable(std::string* md, std::string* error) {
                      step.path + "=" + std::to_string(code));
       GuideRun sim;
       if (!SimulateInMemory(args, &sim, error)) return false;
-      bool shown = false;
+      std::string ending;
       for (const RunReport& run : sim.report.runs) {
-        shown = shown || (Contains(run.output, step.screen) &&
-                          Contains(run.output, ": " + std::to_string(code) + "\n"));
+        if (Contains(run.output, step.screen) &&
+            Contains(run.output, ": " + std::to_string(code) + "\n")) {
+          ending = run.ending_name;
+        }
       }
-      if (!shown) {
+      if (ending.empty()) {
         *error = "the error code table: " + CommandLineOf(args) + " does not print code " +
                  std::to_string(code) + " after \"" + step.screen + "\"";
         return false;
       }
-      codes += (codes.empty() ? "" : ", ") + std::to_string(code);
-      all.insert(code);
+      rows.push_back({ScreenHtml(step.screen), std::to_string(code), Html(CodeMeaning(code)),
+                      Html(CodeAction(code)), EndingHtml(ending)});
     }
-    std::string screen = step.screen;
-    for (size_t at = 0; (at = screen.find('|', at)) != std::string::npos; at += 2) {
-      screen.replace(at, 1, "\\|");
-    }
-    out += "| " + std::string(step.step) + " | " + screen + " | " + codes + " |\n";
   }
-  out += "\n| Code | Meaning |\n| --- | --- |\n";
-  for (int code : all) out += "| " + std::to_string(code) + " | " + CodeMeaning(code) + " |\n";
-  out +=
-      "\nEvery report with a code stops the run. Codes 1009, 1011 and 1015 (and 87) point to a "
-      "damaged registry: restart the PC in MS-DOS mode and run `scanreg /restore` (Windows' "
-      "Registry Checker brings back one of the registry backups Windows makes at start-up), or "
-      "restore Netrevive's own backups as shown below. At the Winsock2 key, codes 5 and 87 may "
-      "pass after a restart: run Netrevive once more. At every later step the Winsock2 key is "
-      "gone already, so a new run would stop at code 2: follow the advice of the run's ending "
-      "instead (see [`winsock2-gone`](#ending-winsock2-gone)).\n";
+  *md += Heading("###", "error-codes", "Error codes: the message and the code together");
+  *md += Wrap(
+      "Every code the program prints, with the message it follows (each made on the simulated PC "
+      "by failing that step with that code). The same code means different things after different "
+      "messages: look both up together.");
+  *md += "\n" + HtmlTable("codes", {"Message", "Code", "Meaning", "Action", "Ending"}, rows) + "\n";
   return true;
 }
 
-// ---- The guide ----------------------------------------------------------------
+// ---- What the runs show --------------------------------------------------------
 
-constexpr const char kIntro[] =
-    "# Netrevive support guide\n\n"
-    "This guide is written by `netrevive-sim --guide docs/` from the program itself: every "
-    "screen below is what the real program prints on a simulated PC, and the tests regenerate "
-    "the guide and fail when it is out of date. Do not edit it by hand.\n\n"
-    "The caller runs NETREVIVE.EXE on a Windows 98, 98 SE or ME PC while on the phone with "
-    "the support agent, who cannot see the screen. Ask the caller to read the screen out; find "
-    "the run's ending under [Endings](#endings) by the text given there.\n\n"
-    "- [How a repair runs](#how-a-repair-runs)\n"
-    "- [Repair paths, screen by screen](#repair-paths-screen-by-screen)\n"
-    "- [Endings](#endings)\n"
-    "- [Error codes](#error-codes)\n"
-    "- [The backups system.tom and user.tom](#the-backups-systemtom-and-usertom)\n\n";
+// Every simulation the guide is made from.
+struct GuideRuns {
+  std::vector<std::pair<PresetInfo, GuideRun>> presets;
+  std::vector<std::pair<const Ending*, GuideRun>> endings;  // each ending's reach
+  std::vector<Stop> walkthrough;                            // the stops of the main repair
+  std::vector<std::pair<std::string, std::vector<Stop>>> other_stops;  // by preset
+  std::map<std::string, Stop> last_screens;  // each ending's last stop, by ending
+};
 
-constexpr const char kHowItRuns[] =
-    "## How a repair runs\n\n"
-    "A repair is two or three runs of the program with a restart (or a log-off) between "
-    "them; Windows starts each later run itself, from the RunOnce entry \"QU Netrevive\" "
-    "that the run before wrote. The caller only starts the first run, and answers each pause "
-    "with a key press.\n\n"
-    "1. **Fresh run** (the caller starts NETREVIVE.EXE): checks the Windows version, copies "
-    "the registry files system.dat and user.dat to system.tom and user.tom in the Windows "
-    "directory, deletes the whole Winsock2 key, and looks for a Dial-Up Networking upgrade "
-    "(the MSDUN entry of Add/Remove Programs).\n"
-    "   - With an upgrade, it asks for a key, writes its RunOnce entry, runs the upgrade's own "
-    "uninstaller and ends the Windows session: the next run is an **UpgradeRemove run** "
-    "(uninstaller dunsetup.exe /u) or a new fresh run (the rundll forms, whose uninstall "
-    "brings Windows' Winsock 2 settings back).\n"
-    "   - Without one, it asks for a key, uninstalls Dial-Up Networking, asks for a key, "
-    "writes the RunOnce entry with ReinstallDUN and the file rundunreinst.QU (which "
-    "authorises one reinstallation), and restarts Windows.\n"
-    "   - Without Dial-Up Networking at all, it installs DUN at once, as the ReinstallDUN run "
-    "does, in the same run.\n"
-    "2. **UpgradeRemove run** (from RunOnce): asks for a key, uninstalls Dial-Up Networking, "
-    "asks for a key, schedules the ReinstallDUN run and restarts, as above.\n"
-    "3. **ReinstallDUN run** (from RunOnce): asks for two keys, installs Dial-Up Networking "
-    "from Windows' setup information (which writes new Winsock 2 settings) and its default "
-    "driver, says the fix was applied, asks for a key, writes the RunOnce entry with Check "
-    "and restarts Windows. The repair is then complete.\n"
-    "4. **Check** (from RunOnce after that restart; or the caller at any time: Start > Run, "
-    "`C:\\NETREVIVE.EXE Check`, OK): looks at the Windows version, the Winsock 2 settings, "
-    "Winsock's own TCP/IP provider, Dial-Up Networking, any repair under way and the "
-    "backups, prints its verdict and waits for a key. It changes nothing. The simulator has "
-    "the caller run it at the end of every path that does not end with it.\n\n"
-    "The caller must not close the program's window at a pause once the Winsock2 key is gone: "
-    "a run stopped there leaves a PC that a new run cannot repair (see "
-    "[`winsock2-gone`](#ending-winsock2-gone)).\n\n";
-
-constexpr const char kBackups[] =
-    "## The backups system.tom and user.tom\n\n"
-    "Each fresh run first copies the registry files system.dat and user.dat of the Windows "
-    "directory (usually C:\\WINDOWS) to system.tom and user.tom there. A later fresh run "
-    "copies them again, over the earlier copies: after a second fresh run the backups hold "
-    "the registry without its Winsock2 key. Keep them until the connection works.\n\n"
-    "To put the registry back as it was before the first run (this also undoes the DUN "
-    "uninstall as far as the registry goes; the DUN files stay as they are now):\n\n"
-    "1. Start > Shut Down > Restart in MS-DOS mode, OK (or press F8 while the PC starts and "
-    "choose Command prompt only).\n"
-    "2. At the prompt, type each line and press Enter:\n\n"
-    "```text\n"
-    "cd \\windows\n"
-    "attrib -h -s -r system.dat\n"
-    "attrib -h -s -r user.dat\n"
-    "copy system.dat system.bad\n"
-    "copy user.dat user.bad\n"
-    "copy system.tom system.dat\n"
-    "copy user.tom user.dat\n"
-    "attrib +h +s +r system.dat\n"
-    "attrib +h +s +r user.dat\n"
-    "```\n\n"
-    "3. Restart the PC (Ctrl+Alt+Del, or the power switch at the prompt).\n\n"
-    "If Windows keeps a different directory, use its name instead of `\\windows`. Each `copy` "
-    "must say `1 file(s) copied`; if a copy of system.tom says the file is not found, the fresh "
-    "run could not make the backups and there is nothing to restore from.\n";
-
-bool EndingsSection(std::string* md, std::string* error) {
-  std::string& out = *md;
-  out += "## Endings\n\n";
-  out +=
-      "Every run of the program ends in exactly one of these; `netrevive-sim` names it with a "
-      "line `== ending: NAME` (and `--advice` prints the meaning and advice). *Goes on*: "
-      "Windows carries on with the repair by itself. *Repaired*: the repair is complete. "
-      "*Refused*: nothing was changed. *Stopped*: the caller has to act.\n\n";
-  out += "| Ending | Kind | Told apart by the screen text |\n| --- | --- | --- |\n";
-  for (const Ending& ending : Endings()) {
-    std::string texts;
-    for (const ScreenRule& rule : ending.screen) {
-      std::string text = rule.text;
-      for (char& c : text) {
-        if (c == '\n' || c == '\t') c = ' ';
-      }
-      while (!text.empty() && text.back() == ' ') text.pop_back();
-      while (!text.empty() && text.front() == ' ') text.erase(0, 1);
-      texts += (texts.empty() ? "" : "; or ") + std::string("\"") + text + "\"" +
-               (rule.at_end ? " at the end" : "");
-      if (rule.also[0] != '\0') texts += std::string(", with \"") + rule.also + "\"";
-      if (rule.unless[0] != '\0') {
-        std::string unless = rule.unless;
-        while (!unless.empty() && unless.back() == '\n') unless.pop_back();
-        texts += ", without \"" + unless + "\"";
-      }
-    }
-    for (size_t at = 0; (at = texts.find('|', at)) != std::string::npos; at += 2) {
-      texts.replace(at, 1, "\\|");
-    }
-    out += "| " + EndingLink(ending.name) + " | " + KindName(ending.kind) + " | " + texts + " |\n";
+const GuideRun* PresetRun(const GuideRuns& runs, const std::string& name) {
+  for (const auto& [preset, sim] : runs.presets) {
+    if (preset.name == name) return &sim;
   }
-  out += "\n";
+  return nullptr;
+}
+
+bool CollectRuns(GuideRuns* runs, std::string* error) {
+  for (const PresetInfo& preset : PresetMachines()) {
+    GuideRun sim;
+    if (!SimulateInMemory({"--preset", preset.name}, &sim, error)) return false;
+    runs->presets.push_back({preset, sim});
+  }
   for (const Ending& ending : Endings()) {
     GuideRun sim;
     if (!SimulateInMemory(ending.reach, &sim, error)) {
       *error = "ending " + std::string(ending.name) + ": " + *error;
       return false;
     }
-    const std::vector<RunReport>& runs = sim.report.runs;
-    size_t index = static_cast<size_t>(ending.reach_run - 1);
-    if (index >= runs.size() || runs[index].ending != &ending) {
+    const std::vector<RunReport>& reports = sim.report.runs;
+    const size_t index = static_cast<size_t>(ending.reach_run - 1);
+    if (index >= reports.size() || reports[index].ending != &ending) {
       *error = "ending " + std::string(ending.name) + ": " + CommandLineOf(ending.reach) +
                " ends run " + std::to_string(ending.reach_run) + " in " +
-               (index < runs.size() ? runs[index].ending_name : std::string("no such run"));
+               (index < reports.size() ? reports[index].ending_name : std::string("no such run"));
       return false;
     }
-    out += "### Ending: " + std::string(ending.name) + "\n\n";
-    out += "Kind: " + std::string(KindName(ending.kind)) + ".\n\n";
-    out += "The run's screens after the banner (`[key]` where a key is pressed):\n\n";
-    out += Block(AfterBanner(runs[index].shown));
-    out += "\n**What it means for the PC.** " + std::string(ending.meaning) + "\n\n";
-    out += "**What the caller does.** " + std::string(ending.advice) + "\n\n";
-    out += "Reproduce: `" + CommandLineOf(ending.reach) + "`" +
-           (ending.reach_run > 1 ? " (run " + std::to_string(ending.reach_run) + ")" : "") +
-           ".\n\n";
+    runs->endings.push_back({&ending, sim});
+    std::vector<Stop> stops;
+    if (!ProbeStops(ending.reach, &stops, error)) return false;
+    for (const Stop& stop : stops) {
+      if (stop.last && stop.run == ending.reach_run) runs->last_screens[ending.name] = stop;
+    }
+  }
+  if (!ProbeStops({"--preset", kWalkthroughPreset}, &runs->walkthrough, error)) return false;
+  for (const char* preset : {"upgrade-dunsetup", "upgrade-rundll32", "no-dun"}) {
+    std::vector<Stop> stops;
+    if (!ProbeStops({"--preset", preset}, &stops, error)) return false;
+    runs->other_stops.push_back({preset, stops});
   }
   return true;
+}
+
+std::string PresetDescription(const std::string& name) {
+  for (const PresetInfo& preset : PresetMachines()) {
+    if (preset.name == name) return preset.description;
+  }
+  return name;
+}
+
+// ---- The call script -------------------------------------------------------------
+
+std::string CallScript(const GuideRuns& runs) {
+  std::string md = Heading("##", "call-script", "Call script");
+  md += kCallScriptBefore;
+  md += "\n";
+  md += kCallScriptDuring;
+  // The first screen of each run Windows starts after a restart or log-off,
+  // on the walk-through's PC and on those with an upgrade.
+  std::vector<std::pair<std::string, const std::vector<Stop>*>> paths = {{"", &runs.walkthrough}};
+  for (const auto& other : runs.other_stops) paths.push_back({other.first, &other.second});
+  std::set<std::string> shown;
+  std::string screens;
+  for (const auto& [preset, stops] : paths) {
+    for (const Stop& stop : *stops) {
+      if (!stop.by_windows || stop.pause != 1) continue;
+      const std::string screen = AfterBanner(stop.screen);
+      if (!shown.insert(screen).second) continue;
+      std::string argv;
+      for (size_t i = 1; i < stop.argv.size(); ++i) argv += (i > 1 ? " " : "") + stop.argv[i];
+      std::string first;
+      for (const std::string& line : Lines(screen)) {
+        if (first.empty()) first = TrimRight(line);
+      }
+      screens +=
+          Wrap("  - `" + first + "` (" +
+                   (argv.empty() ? std::string("a fresh run") : "the " + argv + " run") +
+                   (preset.empty() ? std::string("") : ", " + PresetDescription(preset)) + ")",
+               "    ");
+    }
+  }
+  md += screens + "\n";
+  md += kCallScriptAfter;
+  // What the PC shows by itself once the repair is done (the runs after the
+  // one that repaired it): their last line before the prompt.
+  const GuideRun* main = PresetRun(runs, kWalkthroughPreset);
+  bool repaired = false;
+  std::string after;
+  for (const RunReport& run : main->report.runs) {
+    if (repaired) {
+      std::vector<std::string> lines;
+      for (const std::string& line : Lines(run.output)) {
+        if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+      }
+      if (lines.size() >= 2) after += "`" + lines[lines.size() - 2] + "` ";
+    }
+    repaired = repaired || (run.ending != nullptr && run.ending->kind == EndingKind::kRepaired);
+  }
+  if (!after.empty()) {
+    md += "\n" + Wrap("On a repaired PC that window ends with " + after +
+                      "(the whole window: the last run of [the walk-through](#walkthrough)).");
+  }
+  return md + "\n<div class=\"page-break\"></div>\n\n";
+}
+
+// ---- Where is the caller now ----------------------------------------------------
+
+std::string LastLines(const std::string& screen, size_t count) {
+  std::vector<std::string> lines;
+  for (const std::string& line : Lines(AfterBanner(screen))) {
+    if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+  }
+  std::string out;
+  for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i) {
+    out += (out.empty() ? "" : "<br> ") + ScreenHtml(lines[i]);
+  }
+  return out;
+}
+
+// Whether the caller may close the window or switch off at the stop.
+bool SafeToStop(const Stop& stop) {
+  if (stop.state == "nothing changed" || Contains(stop.after_close, "the repair is done")) {
+    return true;
+  }
+  for (const char* good : {" repaired", "restart-for-reinstall", "session-ended-for-upgrade"}) {
+    if (Contains(stop.after_close, good) && Contains(stop.after_power_off, good)) return true;
+  }
+  return false;
+}
+
+std::string StopOutcome(const std::string& text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return Html(text);
+  return Html(text.substr(0, colon + 1)) + " " + EndingsHtml(text.substr(colon + 2));
+}
+
+std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
+  const bool safe = SafeToStop(stop);
+  std::string close = (safe ? "Yes. " : "<b>NO.</b> ") + std::string("Closed, then restarted: ") +
+                      StopOutcome(stop.after_close);
+  if (stop.after_power_off != stop.after_close) {
+    close += " Switched off: " + StopOutcome(stop.after_power_off);
+  }
+  std::string next =
+      stop.last ? "the run ends: " + EndingHtml(stop.ending) : "next: " + Html(stop.next);
+  return {where, LastLines(stop.screen, 2), Html(stop.state), close, next};
+}
+
+std::string WhereTable(const GuideRuns& runs) {
+  std::string md = Heading("##", "where-is-the-caller-now", "Where is the caller now");
+  md += Wrap(
+      "Every place the program stops for a key, found by running it: first the repair on a "
+      "Windows 98 SE PC (other PCs stop at the same places; the upgrade and no-DUN rows show "
+      "theirs), then the last screen of every ending. Find the row by the last lines the caller "
+      "reads. \"Closed, then restarted\" is what the PC does when the window is closed there and "
+      "the PC started again: the runs Windows starts by itself, or, when none comes back, the "
+      "caller starting the program again. NO means the caller must not close the window or "
+      "switch off there.");
+  md += "\n";
+  std::vector<std::vector<std::string>> rows;
+  std::set<std::string> seen;
+  auto add = [&](const Stop& stop, const std::string& label) {
+    const std::string key = LastLines(stop.screen, 3) + "|" + stop.state;
+    if (!seen.insert(key).second) return;
+    rows.push_back(StopRow(stop, label));
+  };
+  for (const Stop& stop : runs.walkthrough) {
+    add(stop, "98 SE, run " + std::to_string(stop.run) + ", stop " + std::to_string(stop.pause));
+  }
+  for (const auto& [preset, stops] : runs.other_stops) {
+    for (const Stop& stop : stops) {
+      add(stop, Html(preset) + ", run " + std::to_string(stop.run) + ", stop " +
+                    std::to_string(stop.pause));
+    }
+  }
+  for (const Ending& ending : Endings()) {
+    auto it = runs.last_screens.find(ending.name);
+    if (it != runs.last_screens.end()) add(it->second, "last screen of " + EndingHtml(ending.name));
+  }
+  md += HtmlTable("where",
+                  {"Where", "Last lines on the screen", "Done to the PC",
+                   "May the caller close the window or switch off?", "After the key"},
+                  rows);
+  return md + "\n";
+}
+
+// ---- What the caller reads --------------------------------------------------------
+
+// A screen line as the index keeps it: blanks at the end dropped, the
+// registry data the program echoes replaced by a placeholder.
+std::string IndexLine(const std::string& line, bool after_uninstaller) {
+  std::string text = TrimRight(line);
+  static const char kUnknown[] = "Unknown uninstall string: ";
+  if (StartsWith(text, kUnknown)) return kUnknown + std::string("<uninstall text>");
+  if (after_uninstaller && StartsWith(text, "\t")) return "\t<uninstall command>";
+  return text;
+}
+
+struct IndexedRun {
+  std::string ending;
+  std::vector<std::string> lines;  // after the banner, as IndexLine keeps them
+};
+
+std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs) {
+  std::vector<const RunReport*> all;
+  for (const auto& entry : runs.presets) {
+    for (const RunReport& run : entry.second.report.runs) all.push_back(&run);
+  }
+  for (const auto& entry : runs.endings) {
+    for (const RunReport& run : entry.second.report.runs) all.push_back(&run);
+  }
+  std::vector<IndexedRun> out;
+  for (const RunReport* run : all) {
+    IndexedRun indexed{run->ending_name, {}};
+    bool after_uninstaller = false;
+    for (const std::string& line : Lines(AfterBanner(run->output))) {
+      std::string text = IndexLine(line, after_uninstaller);
+      after_uninstaller = StartsWith(text, "Unable to start the upgrade's uninstaller");
+      if (text.find_first_not_of(" \t") != std::string::npos) indexed.lines.push_back(text);
+    }
+    out.push_back(indexed);
+  }
+  return out;
+}
+
+// The lines a run prints before (or, with after, after) the first `line`.
+std::vector<std::string> Around(const IndexedRun& run, const std::string& line, bool after) {
+  std::vector<std::string> out;
+  bool seen = false;
+  for (const std::string& l : run.lines) {
+    if (!seen && l == line) {
+      seen = true;
+      continue;
+    }
+    if (seen == after) out.push_back(l);
+  }
+  return out;
+}
+
+// For a line printed by several endings: for each, the nearest earlier line
+// that every run of that ending prints before it and no run of the others
+// does; failing that, the nearest such later line.
+std::string TellApart(const std::string& line, const std::set<std::string>& endings,
+                      const std::vector<IndexedRun>& runs) {
+  std::string out;
+  for (const std::string& ending : endings) {
+    std::string found;
+    bool later = false;
+    for (bool after : {false, true}) {
+      if (!found.empty()) break;
+      std::vector<std::string> nearest;   // in the first run, nearest first
+      std::map<std::string, int> shared;  // line -> how many of this ending's runs print it
+      std::set<std::string> others;
+      int own_runs = 0;
+      for (const IndexedRun& run : runs) {
+        if (endings.count(run.ending) == 0) continue;
+        bool prints = false;
+        for (const std::string& l : run.lines) prints = prints || l == line;
+        if (!prints) continue;
+        std::vector<std::string> around = Around(run, line, after);
+        if (run.ending != ending) {
+          others.insert(around.begin(), around.end());
+          continue;
+        }
+        if (own_runs++ == 0) {
+          nearest = around;
+          if (!after) std::reverse(nearest.begin(), nearest.end());
+        }
+        for (const std::string& l : std::set<std::string>(around.begin(), around.end())) {
+          ++shared[l];
+        }
+      }
+      for (const std::string& candidate : nearest) {
+        if (shared[candidate] == own_runs && others.count(candidate) == 0) {
+          found = candidate;
+          later = after;
+          break;
+        }
+      }
+    }
+    out += (out.empty() ? "" : "<br> ") + EndingHtml(ending) + " " +
+           (found.empty() ? std::string("(ask for the whole screen)")
+                          : (later ? "(then " : "(after ") + ScreenHtml(found) + ")");
+  }
+  return out;
+}
+
+std::string LineIndex(const GuideRuns& runs) {
+  std::string md = Heading("##", "what-the-caller-reads", "What the caller reads, and what to do");
+  md += Wrap(
+      "Every line the program prints after its banner, in the order of first appearance, with the "
+      "endings it can belong to. Where a line belongs to several, each ending comes with the "
+      "nearest earlier line that only that ending prints: ask the caller for the line above. The "
+      "lines are spelt as the screen spells them (\"occured\", \"existance\", "
+      "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
+      "blanks); the search box of the HTML page finds them by the right spelling too.");
+  md += "\n";
+  const std::vector<IndexedRun> indexed = IndexedRuns(runs);
+  std::vector<std::string> order;
+  std::map<std::string, std::set<std::string>> endings;
+  for (const IndexedRun& run : indexed) {
+    for (const std::string& line : run.lines) {
+      if (endings.count(line) == 0) order.push_back(line);
+      endings[line].insert(run.ending);
+    }
+  }
+  std::vector<std::vector<std::string>> rows;
+  // The banner: every run prints it first.
+  const GuideRun* main = PresetRun(runs, kWalkthroughPreset);
+  const std::string& first = main->report.runs.front().output;
+  const std::string banner = first.substr(0, first.size() - AfterBanner(first).size());
+  for (const std::string& line : Lines(banner)) {
+    if (!TrimRight(line).empty()) {
+      rows.push_back({ScreenHtml(TrimRight(line)), "every run (the banner)"});
+    }
+  }
+  for (const std::string& line : order) {
+    const std::set<std::string>& names = endings[line];
+    std::string cell;
+    if (names.size() > kManyEndings) {
+      cell = "a progress line of " + std::to_string(names.size()) + " endings";
+    } else if (names.size() > 1) {
+      cell = TellApart(line, names, indexed);
+    } else {
+      cell = EndingHtml(*names.begin());
+    }
+    rows.push_back({ScreenHtml(line), cell});
+  }
+  md += HtmlTable("line-index",
+                  {"Line on the screen", "Endings (after the earlier line that tells them apart)"},
+                  rows);
+  return md + "\n";
+}
+
+// Markdown links in a hand-written text made into HTML for a table cell.
+std::string MarkdownLinksToHtml(const std::string& text) {
+  std::string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t open = text.find('[', at);
+    const size_t mid = open == std::string::npos ? open : text.find("](", open);
+    const size_t close = mid == std::string::npos ? mid : text.find(')', mid);
+    if (close == std::string::npos) {
+      out += Html(text.substr(at));
+      break;
+    }
+    out += Html(text.substr(at, open - at)) + "<a href=\"" + text.substr(mid + 2, close - mid - 2) +
+           "\">" + Html(text.substr(open + 1, mid - open - 1)) + "</a>";
+    at = close + 1;
+  }
+  return out;
+}
+
+// Text as a sentence reads across the screen's line breaks: lower case,
+// each run of blanks and line ends one blank.
+std::string Flattened(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+std::string StaleAdviceSection(const GuideRuns& runs) {
+  std::string md = Heading("###", "stale-advice", "Where the screen's own advice no longer holds");
+  std::vector<std::vector<std::string>> rows;
+  for (const StaleAdvice& advice : StaleAdvices()) {
+    std::string where;
+    for (const auto& [ending, sim] : runs.endings) {
+      const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
+      if (!Contains(Flattened(run.output), Flattened(advice.screen))) continue;
+      auto last = runs.last_screens.find(ending->name);
+      const bool gone =
+          last != runs.last_screens.end() && Contains(last->second.state, "Winsock2 key GONE");
+      if (advice.needs_winsock2 && !gone) continue;
+      where += (where.empty() ? "" : "<br> ") + EndingHtml(ending->name);
+    }
+    if (where.empty()) continue;
+    rows.push_back({ScreenHtml(advice.screen), where, Html(advice.holds_when),
+                    MarkdownLinksToHtml(advice.instead)});
+  }
+  md += HtmlTable("stale", {"The screen says", "Where it no longer holds", "It holds", "Instead"},
+                  rows);
+  return md + "\n";
+}
+
+// ---- The calls -------------------------------------------------------------------
+
+std::string RecipesSection();
+
+std::string CallsSection() {
+  std::string md = Heading("##", "calls", "Calls the guide answers");
+  for (const GuideCall& call : GuideCalls()) {
+    md += Heading("###", call.anchor, call.title);
+    md += Wrap("- **Ask:** " + std::string(call.ask), "  ");
+    md += Wrap("- **Check:** " + std::string(call.check), "  ");
+    md += Wrap("- **Do:** " + std::string(call.action), "  ");
+    md += "\n";
+  }
+  return md + RecipesSection();
+}
+
+// ---- The repair screen by screen ----------------------------------------------
+
+// The picture of the stops of the main repair: a box a stop, the key presses
+// as thin arrows, the restarts as bold ones, and a double border where the
+// caller must not close the window or switch off. restarts: the last key
+// restarts Windows.
+std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
+  auto label = [](const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    return out;
+  };
+  std::string dot = "digraph walkthrough {\n  rankdir=TB;\n";
+  dot += "  node [shape=box, fontname=\"Helvetica\", fontsize=10, color=black];\n";
+  dot += "  edge [fontname=\"Helvetica\", fontsize=9, color=black];\n";
+  dot += "  start [shape=plaintext, label=\"the caller starts C:\\\\NETREVIVE.EXE\"];\n";
+  for (size_t i = 0; i < stops.size(); ++i) {
+    const Stop& stop = stops[i];
+    std::vector<std::string> lines;
+    for (const std::string& line : Lines(AfterBanner(stop.screen))) {
+      if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+    }
+    std::string last = lines.empty() ? "" : lines.back();
+    if (last.size() > 48) last = last.substr(0, 45) + "...";
+    const bool safe = SafeToStop(stop);
+    dot += "  s" + std::to_string(i) + " [" + (safe ? "" : "peripheries=2, style=bold, ") +
+           "label=\"" + (safe ? "" : "DO NOT SWITCH OFF\\n") + "run " + std::to_string(stop.run) +
+           ", stop " + std::to_string(stop.pause) + ": press a key\\n" + label(last) + "\"];\n";
+    if (i == 0) {
+      dot += "  start -> s0;\n";
+    } else {
+      const bool restart = stops[i - 1].run != stop.run;
+      dot += "  s" + std::to_string(i - 1) + " -> s" + std::to_string(i) +
+             (restart ? " [style=bold, penwidth=2.5, label=\" key; Windows restarts,\\n "
+                        "the program comes back by itself\"]"
+                      : " [label=\" key\"]") +
+             ";\n";
+    }
+  }
+  if (!stops.empty()) {
+    dot += std::string("  done [shape=plaintext, label=\"") +
+           (restarts ? "key: Windows restarts; the repair is done"
+                     : "key: the window closes; the repair is done") +
+           "\"];\n";
+    dot += "  s" + std::to_string(stops.size() - 1) + " -> done" +
+           (restarts ? " [style=bold, penwidth=2.5]" : "") + ";\n";
+  }
+  return dot + "}\n";
+}
+
+bool WriteDot(const std::string& dot, const std::string& svg_path, std::string* error) {
+  const std::string tmp = svg_path + ".tmp";
+  std::string svg;
+  if (!RunFilter("dot -Tsvg -o " + ShellQuote(tmp), "Graphviz's dot (install the graphviz package)",
+                 dot, tmp, &svg, error)) {
+    return false;
+  }
+  // The version comment would make the files differ between Graphviz builds.
+  std::string kept;
+  bool in_comment = false;
+  for (const std::string& line : Lines(svg)) {
+    if (StartsWith(line, "<!-- Generated by graphviz")) in_comment = true;
+    if (!in_comment) kept += line + "\n";
+    if (in_comment && Contains(line, "-->")) in_comment = false;
+  }
+  std::ofstream out(svg_path, std::ios::binary | std::ios::trunc);
+  out << kept;
+  if (!out) {
+    *error = "cannot write " + svg_path;
+    return false;
+  }
+  return true;
+}
+
+std::string RunsScreens(const GuideRun& sim, bool banner_once) {
+  std::string md;
+  for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+    const RunReport& run = sim.report.runs[i];
+    md += Wrap("**" + DescribeRun(run, i + 1) + "** (`[key]`: the caller presses a key)") + "\n";
+    const bool with_banner = banner_once && i == 0;
+    md += Block((with_banner ? run.shown : "(the banner)\n" + AfterBanner(run.shown)));
+    md += "\n" +
+          Wrap("The run ends: " + EndingLink(run.ending_name) +
+               (run.session_end == sim::SessionRequest::kRestart  ? "; Windows restarts."
+                : run.session_end == sim::SessionRequest::kLogOff ? "; Windows logs off."
+                                                                  : ".")) +
+          "\n";
+  }
+  return md;
+}
+
+std::string Walkthrough(const GuideRuns& runs, const std::string& svg) {
+  std::string md = Heading("##", "walkthrough", "The repair on Windows 98 SE, screen by screen");
+  md += Wrap(
+      "The whole repair on a Windows 98 SE PC with Dial-Up Networking and no upgrade, as the "
+      "caller sees it. In the picture each box is a stop for a key; bold arrows are restarts, "
+      "after which the program comes back by itself; a double bold border marks a stop where the "
+      "caller must not close the window or switch off.");
+  md += "\n![The stops and restarts of the repair on Windows 98 SE](" + svg + ")\n\n";
+  md += "Reproduce: `" + CommandLineOf({"--preset", kWalkthroughPreset}) + "`.\n\n";
+  md += RunsScreens(*PresetRun(runs, kWalkthroughPreset), true);
+  return md;
+}
+
+// A run shown before: the words that name it, and its screens.
+struct ShownRun {
+  std::string name;  // "run 2 on 98 SE" with a link
+  const RunReport* run;
+};
+
+// The lines in which b's screens differ from a's (a longest common
+// subsequence of lines): "" when the endings differ or more than a third of
+// the lines would be listed, "-" when no line differs.
+std::string LineDifferences(const RunReport& a, const RunReport& b) {
+  if (a.ending != b.ending) return "";
+  std::vector<std::string> la, lb;
+  for (const std::string& line : Lines(AfterBanner(a.shown))) la.push_back(TrimRight(line));
+  for (const std::string& line : Lines(AfterBanner(b.shown))) lb.push_back(TrimRight(line));
+  const size_t n = la.size(), m = lb.size();
+  std::vector<std::vector<size_t>> common(n + 1, std::vector<size_t>(m + 1, 0));
+  for (size_t x = n; x-- > 0;) {
+    for (size_t y = m; y-- > 0;) {
+      common[x][y] =
+          la[x] == lb[y] ? common[x + 1][y + 1] + 1 : std::max(common[x + 1][y], common[x][y + 1]);
+    }
+  }
+  // Lines only in a (removed) and only in b (added), in order; a removed
+  // line followed by an added one reads as the one instead of the other.
+  std::vector<std::pair<char, std::string>> ops;
+  size_t x = 0, y = 0;
+  while (x < n || y < m) {
+    if (x < n && y < m && la[x] == lb[y]) {
+      ++x;
+      ++y;
+    } else if (y < m && (x == n || common[x][y + 1] >= common[x + 1][y])) {
+      ops.push_back({'+', lb[y++]});
+    } else {
+      ops.push_back({'-', la[x++]});
+    }
+  }
+  auto shown = [](const std::string& line) {
+    return line.empty() ? std::string("a blank line") : "`" + line + "`";
+  };
+  std::vector<std::string> items;
+  for (size_t k = 0; k < ops.size(); ++k) {
+    if (ops[k].first == '-' && k + 1 < ops.size() && ops[k + 1].first == '+') {
+      items.push_back(shown(ops[k + 1].second) + " instead of " + shown(ops[k].second));
+      ++k;
+    } else if (ops[k].first == '+' && k + 1 < ops.size() && ops[k + 1].first == '-') {
+      items.push_back(shown(ops[k].second) + " instead of " + shown(ops[k + 1].second));
+      ++k;
+    } else {
+      items.push_back((ops[k].first == '+' ? "also " : "without ") + shown(ops[k].second));
+    }
+  }
+  if (items.empty()) return "-";
+  if (items.size() * 3 > std::max(n, m)) return "";
+  std::string out;
+  for (const std::string& item : items) out += Wrap("  - " + item, "    ");
+  return out;
+}
+
+// Each run of the simulation against the runs shown before: named where
+// the screens are the same, its differing lines where only lines differ,
+// else its screens.
+std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
+                        std::vector<ShownRun>* shown) {
+  std::string md;
+  for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+    const RunReport& run = sim.report.runs[i];
+    const ShownRun* closest = nullptr;
+    std::string diff;
+    for (const ShownRun& earlier : *shown) {
+      std::string d = LineDifferences(*earlier.run, run);
+      if (d.empty()) continue;
+      if (closest == nullptr || d == "-" || (diff != "-" && d.size() < diff.size())) {
+        closest = &earlier;
+        diff = d;
+      }
+      if (diff == "-") break;
+    }
+    const std::string ends =
+        "; it ends: " + EndingLink(run.ending_name) +
+        (run.session_end == sim::SessionRequest::kRestart  ? ", Windows restarts."
+         : run.session_end == sim::SessionRequest::kLogOff ? ", Windows logs off."
+                                                           : ".");
+    if (closest != nullptr && diff == "-") {
+      md += Wrap("- " + DescribeRun(run, i + 1) + ": the same screens as " + closest->name + ends,
+                 "  ");
+    } else if (closest != nullptr) {
+      md += Wrap(
+          "- " + DescribeRun(run, i + 1) + ": as " + closest->name + ends + " These lines differ:",
+          "  ");
+      md += diff;
+    } else {
+      md += Wrap("- " + DescribeRun(run, i + 1) + ends, "  ") + "\n";
+      md += Block(AfterBanner(run.shown)) + "\n";
+    }
+    shown->push_back(
+        {"run " + std::to_string(i + 1) + " on [" + preset + "](#preset-" + preset + ")", &run});
+  }
+  return md + "\n";
+}
+
+std::string OtherPcs(const GuideRuns& runs) {
+  std::string md = Heading("##", "other-kinds-of-pc", "Other kinds of PC: only what differs");
+  md += Wrap(
+      "Each other kind of PC the simulator knows, run by run against the runs shown before it: "
+      "named where the screens are the same, the lines that differ where only lines differ, else "
+      "the screens (after the banner).");
+  md += "\n";
+  std::vector<ShownRun> shown;
+  const GuideRun& main = *PresetRun(runs, kWalkthroughPreset);
+  for (size_t i = 0; i < main.report.runs.size(); ++i) {
+    shown.push_back({"run " + std::to_string(i + 1) + " of [the walk-through](#walkthrough)",
+                     &main.report.runs[i]});
+  }
+  for (const auto& [preset, sim] : runs.presets) {
+    if (preset.name == kWalkthroughPreset) continue;
+    md += Heading("###", "preset-" + preset.name, preset.description);
+    md += "Reproduce: `" + CommandLineOf({"--preset", preset.name}) + "`.\n\n";
+    md += RunsAgainst(sim, preset.name, &shown);
+  }
+  return md;
+}
+
+// The advice with each recipe it spells out replaced by a link to it.
+std::string WithRecipeLinks(const std::string& advice) {
+  std::string text = advice;
+  for (const Recipe& recipe : Recipes()) {
+    const std::string link = "[" + std::string(recipe.link) + "](#" + recipe.anchor + ")";
+    for (size_t at = 0; (at = text.find(recipe.text, at)) != std::string::npos; at += link.size()) {
+      text.replace(at, strlen(recipe.text), link);
+    }
+  }
+  return text;
+}
+
+std::string RecipesSection() {
+  std::string md;
+  for (const Recipe& recipe : Recipes()) {
+    std::string title = recipe.link;
+    title[0] = static_cast<char>(toupper(static_cast<unsigned char>(title[0])));
+    md += Heading("###", recipe.anchor, title);
+    std::string text = recipe.text;
+    text[0] = static_cast<char>(toupper(static_cast<unsigned char>(text[0])));
+    md += Wrap(text + ".") + "\n";
+  }
+  return md;
+}
+
+// ---- Endings -----------------------------------------------------------------------
+
+std::string EndingsSection(const GuideRuns& runs) {
+  std::string md = Heading("##", "endings", "Endings");
+  md += Wrap(
+      "Every run of the program ends in exactly one of these; `netrevive-sim` names it with a "
+      "line `== ending: NAME`, which is also each heading's anchor. *Goes on*: Windows carries on "
+      "by itself. *Repaired*: the repair is complete. *Refused*: nothing was changed. *Stopped*: "
+      "the caller has to act.");
+  md += "\n";
+  for (const auto& [ending, sim] : runs.endings) {
+    const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
+    md += Heading("###", Anchor(ending->name), EndingTitle(ending->name));
+    md += Wrap("`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) +
+               "; [reproduce](#reproduce-endings)). The last screen:") +
+          "\n";
+    auto last = runs.last_screens.find(ending->name);
+    const std::string screen =
+        last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output);
+    md += Block(AfterBanner(screen)) + "\n";
+    md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
+    md += Wrap("**What the caller does.** " + WithRecipeLinks(ending->advice)) + "\n";
+  }
+  // The command lines that reach them, for whoever wants to see an ending
+  // on the simulator.
+  md += Heading("###", "reproduce-endings", "Reproducing the endings");
+  md +=
+      "Each ending, and the netrevive-sim command line whose run (run 1 unless named) ends "
+      "there:\n\n```sh\n";
+  for (const auto& entry : runs.endings) {
+    const Ending* ending = entry.first;
+    md += "# " + std::string(ending->name) +
+          (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") + "\n" +
+          CommandLineOf(ending->reach) + "\n";
+  }
+  return md + "```\n\n";
+}
+
+// ---- Backups and prediction ----------------------------------------------------
+
+// The restore procedure is README.TXT's, word for word.
+std::string BackupsSection() {
+  std::string md = Heading("##", "the-backups", "The backups system.tom and user.tom");
+  md += Wrap(
+      "The first run copies the registry files system.dat and user.dat of the Windows folder "
+      "(usually C:\\WINDOWS) to system.tom and user.tom there. Keep them until the connection "
+      "works. To put them back, read the caller this text; it is the same in README.TXT, under "
+      "\"PUTTING THE REGISTRY BACKUPS BACK\":");
+  return md + "\n" + Block(RestoreProcedureText());
+}
+
+std::string PredictionSection() {
+  std::string md = Heading("##", "prediction", "Predicting the repair on the caller's PC");
+  md += Wrap(
+      "A PC without networking cannot send its whole registry (about 20 MB). Have the caller "
+      "export only what the repair reads, each onto a floppy disk in drive A: (Start, Run, type "
+      "the line, OK); all three fit one disk:");
+  md += "\n```text\n";
+  for (const ExportBranch& branch : ExportBranches()) md += ExportCommand(branch) + "\n";
+  md += "```\n\n";
+  for (const ExportBranch& branch : ExportBranches()) {
+    md += Wrap("- " + std::string(branch.file) + ": " + branch.facts + ".", "  ");
+  }
+  md += "\n";
+  md += Wrap(
+      "Then, with the files copied off the disk: `netrevive-sim --registry NRVER.REG --registry "
+      "NRWS2.REG --registry NRDUN.REG` (add `--marker` when the caller finds rundunreinst.QU in "
+      "the Windows folder). The `fact:` lines at the top say which facts came from the files and "
+      "which from the default machine; the last lines give each run's ending. Where regedit writes "
+      "no file (the key is not on the PC), make one of that name holding only the line REGEDIT4 "
+      "and a blank line: the prediction then takes the key as missing.");
+  return md;
+}
+
+constexpr const char kIntro[] =
+    "# Netrevive support guide\n\n"
+    "Written by `netrevive-sim --guide docs/` from the program itself: every screen is what the\n"
+    "program prints on a simulated PC, and the tests fail when this file is out of date. The\n"
+    "HTML page beside it, support-guide.html, holds the same text with a search box.\n\n"
+    "- [Call script](#call-script): one page to follow on every call\n"
+    "- [Where is the caller now](#where-is-the-caller-now): every stop, and whether the window\n"
+    "  may be closed there\n"
+    "- [What the caller reads](#what-the-caller-reads): every line, its endings, the error codes\n"
+    "- [Calls the guide answers](#calls)\n"
+    "- [The repair on Windows 98 SE](#walkthrough), then [other kinds of PC](#other-kinds-of-pc)\n"
+    "- [Endings](#endings), [the backups](#the-backups), [predicting the repair](#prediction)\n\n";
+
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string file, why;
+  if (simulator::WriteWholeFile(path, text, &file, &why)) return true;
+  *error = file + " " + why;
+  return false;
 }
 
 }  // namespace
@@ -563,42 +1116,28 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
     *error = "cannot create " + dir + ": " + ec.message();
     return false;
   }
-  std::string md = kIntro;
-  md += kHowItRuns;
-  md += "## Repair paths, screen by screen\n\n";
-  md +=
-      "For each kind of PC the simulator knows: the picture of its runs and restarts, then "
-      "every screen as the caller sees it, up to each pause, and what pressing the key does.\n\n";
-  std::string sections;
-  for (const PresetInfo& preset : PresetMachines()) {
-    GuideRun sim;
-    std::vector<std::string> args = {"--preset", preset.name};
-    if (!SimulateInMemory(args, &sim, error)) return false;
-    const std::string svg = "path-" + preset.name + ".svg";
-    if (!RunDot(PathGraph(preset.name, sim), dir + "/" + svg, error)) return false;
-    md += "- [" + preset.description + "](#preset-" + preset.name + ")\n";
-    sections += "### Preset " + preset.name + "\n\n" + preset.description + ". Reproduce: `" +
-                CommandLineOf(args) + "`.\n\n";
-    sections += "![Runs and restarts on preset " + preset.name + "](" + svg + ")\n\n";
-    std::string endings;
-    for (const RunReport& run : sim.report.runs) {
-      endings += (endings.empty() ? "" : ", then ") + EndingLink(run.ending_name);
-    }
-    sections += "Runs: " + std::to_string(sim.report.runs.size()) +
-                ", restarts: " + std::to_string(sim.report.restarts) +
-                ", log-offs: " + std::to_string(sim.report.logoffs) + "; endings: " + endings +
-                ".\n\n";
-    sections += Screens(sim);
+  GuideRuns runs;
+  if (!CollectRuns(&runs, error)) return false;
+  const std::string svg = "walkthrough-98se.svg";
+  const RunReport& last = PresetRun(runs, kWalkthroughPreset)->report.runs.back();
+  if (!WriteDot(WalkthroughDot(runs.walkthrough, last.session_end == sim::SessionRequest::kRestart),
+                dir + "/" + svg, error)) {
+    return false;
   }
-  md += "\n" + sections;
-  if (!EndingsSection(&md, error)) return false;
-  md +=
-      "## Error codes\n\nEvery code the program can print, by the step that prints it (each "
-      "one checked by making that step fail with it on the simulated PC), then what each code "
-      "means.\n\n";
+  std::string md = kIntro;
+  md += CallScript(runs);
+  md += WhereTable(runs);
+  md += LineIndex(runs);
   if (!CodeTable(&md, error)) return false;
-  md += "\n" + std::string(kBackups);
-  return WriteFile(dir + "/support-guide.md", md, error);
+  md += StaleAdviceSection(runs);
+  md += CallsSection();
+  md += Walkthrough(runs, svg);
+  md += OtherPcs(runs);
+  md += EndingsSection(runs);
+  md += BackupsSection() + "\n";
+  md += PredictionSection();
+  if (!WriteFile(dir + "/support-guide.md", md, error)) return false;
+  return WriteGuideHtml(md, dir, error);
 }
 
 }  // namespace netrevive::support_kit

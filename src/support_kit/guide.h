@@ -1,11 +1,13 @@
 #ifndef NETREVIVE_SUPPORT_KIT_GUIDE_H_
 #define NETREVIVE_SUPPORT_KIT_GUIDE_H_
 
-// The support guide: what the caller sees on every built-in machine, every
-// ending with its meaning, advice and a command line that reaches it, the
-// error codes the program prints, and a picture of each repair path. All of
-// it comes from running the real program on the simulated machines, so the
-// guide cannot drift from the program; the tests regenerate it and compare.
+// The support guide: a tool for the agent on a call. A one-page call script,
+// where the caller is at every stop, every line the program prints with its
+// endings, the error codes, the calls it answers, one walk-through and only
+// the differences for other PCs, every ending with its meaning and advice,
+// the restore procedure and the exports for a prediction. All of it comes
+// from running the real program on the simulated machines, so the guide
+// cannot drift from the program; the tests regenerate it and compare.
 
 #include <string>
 #include <vector>
@@ -27,10 +29,10 @@ bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::
 // The arguments as a shell command line: "netrevive-sim --keys auto ...".
 std::string CommandLineOf(const std::vector<std::string>& args);
 
-// Writes dir/support-guide.md and one dir/path-PRESET.svg per built-in
-// machine (Graphviz's dot draws them). False with a message when a reach
-// of the endings table does not reach its ending, dot fails, or a file
-// cannot be written.
+// Writes dir/support-guide.md, its picture dir/walkthrough-98se.svg
+// (Graphviz's dot draws it) and dir/support-guide.html (cmark-gfm makes it).
+// False with a message when a reach of the endings table does not reach its
+// ending, dot or cmark-gfm fails, or a file cannot be written.
 bool WriteSupportGuide(const std::string& dir, std::string* error);
 
 }  // namespace netrevive::support_kit

@@ -12,4 +12,14 @@ if ! diff -ru "$root/docs" "$tmp/docs"; then
   echo "docs/ is out of date: regenerate it with scripts/run-sim --guide docs/ and commit it"
   exit 1
 fi
+# Prose lines fit a printed page: at most 100 characters outside code
+# blocks, except a line that is one quoted screen line (in brackets or not).
+long=$(awk '/^```/ { code = !code; next }
+  !code && length($0) > 100 && $0 !~ /^ *(\((after|then) )?<code>[^<]*<\/code>\)?(<br>)? *$/ { print FILENAME ":" FNR ": " $0 }' \
+  "$root/docs/support-guide.md")
+if [ -n "$long" ]; then
+  echo "$long"
+  echo "docs/support-guide.md has prose lines over 100 characters"
+  exit 1
+fi
 echo "support guide: docs/ is current"

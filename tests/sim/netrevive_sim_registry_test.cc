@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "platform/sim/sim_paths.h"
 #include "platform/sim/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
 #include "simulator/regedit4.h"
@@ -130,6 +131,74 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
   WriteText(temp.Sub("me.reg"), FullExport(sim::MakeDefaultMachine(), "4.90.3000", ""));
   SimRun me = RunSim({"--registry", temp.Sub("me.reg")});
   EXPECT_NE(me.out.find("This computer is running Windows ME"), std::string::npos) << me.out;
+}
+
+// The keys of the machine's registry under top, as "regedit /e FILE top" writes them.
+std::string BranchExport(const sim::SimMachine& machine, const std::string& top) {
+  simulator::RegFile file = simulator::ExportRegFile(machine);
+  std::vector<simulator::RegFileKey> kept;
+  for (const simulator::RegFileKey& key : file.keys) {
+    const std::string head = key.path.substr(0, top.size());
+    if (sim::EqualsNoCase(head, top) &&
+        (key.path.size() == top.size() || key.path[top.size()] == '\\')) {
+      kept.push_back(key);
+    }
+  }
+  file.keys = kept;
+  return simulator::WriteRegFile(file);
+}
+
+struct BranchCase {
+  const char* label;
+  std::vector<std::pair<const char*, std::string>> files;  // name, key exported
+  std::vector<const char*> expected;                       // in order; FILE: the temp folder
+  const char* ending;
+};
+
+TEST(NetreviveSimRegistry, SaysWhichFactsCameFromWhichBranchExport) {
+  sim::SimMachine dead_end = sim::MakeDefaultMachine();
+  dead_end.DeleteKey(sim::kWinsock2Path);
+  dead_end.SetString(kCurrentVersion, "VersionNumber", "4.90.3000");
+  const std::string cv = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
+  const std::string ws2 = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Winsock2";
+  const BranchCase cases[] = {
+      {"the guide's three files",
+       {{"NRVER.REG", cv}, {"NRWS2.REG", ws2}, {"NRDUN.REG", "HKEY_CLASSES_ROOT\\dunfile"}},
+       {"version: 4.90.3000", "fact: the Windows version and folder", ": from FILE/NRVER.REG",
+        "fact: the Winsock 2 settings", ": from FILE/NRWS2.REG",
+        "fact: whether Dial-Up Networking is installed: from FILE/NRDUN.REG"},
+       "winsock2-gone"},
+      {"only the list of installed programs",
+       {{"UNINST.REG", cv + "\\Uninstall"}},
+       {"version: no export holds the CurrentVersion key; the default machine's",
+        "fact: the Windows version and folder",
+        ": partly from FILE/UNINST.REG, the rest from the default machine",
+        "fact: the Winsock 2 settings and their TCP/IP catalogue: from the default machine",
+        "fact: whether Dial-Up Networking is installed: from the default machine"},
+       "restart-for-reinstall"},
+  };
+  for (const BranchCase& c : cases) {
+    TempFolder temp;
+    std::vector<std::string> args;
+    for (const auto& file : c.files) {
+      WriteText(temp.Sub(file.first), BranchExport(dead_end, file.second));
+      args.push_back("--registry");
+      args.push_back(temp.Sub(file.first));
+    }
+    SimRun run = RunSim(args);
+    ASSERT_EQ(run.exit_status, 0) << c.label << ": " << run.err;
+    size_t at = 0;
+    for (std::string part : c.expected) {
+      const size_t file = part.find("FILE");
+      if (file != std::string::npos) part.replace(file, 4, temp.path());
+      size_t found = run.out.find(part, at);
+      ASSERT_NE(found, std::string::npos) << c.label << ": no \"" << part << "\" in\n" << run.out;
+      at = found;
+    }
+    EXPECT_NE(run.out.find("== ending: " + std::string(c.ending)), std::string::npos)
+        << c.label << "\n"
+        << run.out;
+  }
 }
 
 struct BadExport {

@@ -1,0 +1,66 @@
+#ifndef NETREVIVE_SUPPORT_KIT_GUIDE_TEXT_H_
+#define NETREVIVE_SUPPORT_KIT_GUIDE_TEXT_H_
+
+// The support guide's own words: what the program's runs cannot say by
+// themselves. Everything else in the guide is generated from the runs.
+
+#include <string>
+#include <vector>
+
+namespace netrevive::support_kit {
+
+// The heading of an ending in words ("Stopped: the Winsock2 key was already
+// gone"); "Ending: NAME" for an ending this table does not know yet.
+std::string EndingTitle(const std::string& name);
+
+// The call script's three parts, Markdown; the generated pieces (the screen
+// after a restart, the last window) go between them.
+extern const char kCallScriptBefore[];
+extern const char kCallScriptDuring[];
+extern const char kCallScriptAfter[];
+
+// A call the guide answers: what the caller says, what to ask, the Check to
+// run, what to do. Markdown with links into the guide.
+struct GuideCall {
+  const char* anchor;
+  const char* title;
+  const char* ask;
+  const char* check;
+  const char* action;
+};
+const std::vector<GuideCall>& GuideCalls();
+
+// Advice the program prints that stops being true once the repair has gone
+// past a point, and what to do instead.
+struct StaleAdvice {
+  const char* screen;          // the words on the screen
+  const char* holds_when;      // the condition under which it is still right
+  const char* instead;         // what to do instead, Markdown
+  bool needs_winsock2 = true;  // it holds only while the Winsock2 key is there
+};
+const std::vector<StaleAdvice>& StaleAdvices();
+
+// The recipes the endings' advice spells out in full, each given once in the
+// guide (under the anchor) and linked from the advice.
+struct Recipe {
+  const char* text;    // as the advice spells it
+  const char* anchor;  // where the guide gives it
+  const char* link;    // the words that link to it instead
+};
+const std::vector<Recipe>& Recipes();
+
+// What an error code means, and what it asks of the agent; "" for an
+// unknown code.
+const char* CodeMeaning(int code);
+const char* CodeAction(int code);
+
+// The screens' misspellings and their right spelling, for the search box.
+struct Misspelling {
+  const char* screen;
+  const char* right;
+};
+const std::vector<Misspelling>& Misspellings();
+
+}  // namespace netrevive::support_kit
+
+#endif  // NETREVIVE_SUPPORT_KIT_GUIDE_TEXT_H_
