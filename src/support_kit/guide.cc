@@ -896,6 +896,41 @@ std::string LineDifferences(const RunReport& a, const RunReport& b) {
   return out;
 }
 
+// A run's screens, where its first lines are those of a run shown before
+// (four or more): that run named with its last common line, then the rest.
+std::string ScreensAfterCommonStart(const RunReport& run, const std::vector<ShownRun>& shown) {
+  const std::vector<std::string> lines = Lines(AfterBanner(run.shown));
+  const ShownRun* longest = nullptr;
+  size_t common = 0;
+  for (const ShownRun& earlier : shown) {
+    const std::vector<std::string> before = Lines(AfterBanner(earlier.run->shown));
+    size_t k = 0;
+    while (k < lines.size() && k < before.size() && TrimRight(lines[k]) == TrimRight(before[k])) {
+      ++k;
+    }
+    if (k > common) {
+      longest = &earlier;
+      common = k;
+    }
+  }
+  std::vector<std::string> kept;
+  for (size_t k = 0; k < common; ++k) {
+    if (!TrimRight(lines[k]).empty() && TrimRight(lines[k]) != "[key]") {
+      kept.push_back(TrimRight(lines[k]));
+    }
+  }
+  const bool ends_with_key = common > 0 && TrimRight(lines[common - 1]) == "[key]";
+  if (longest == nullptr || kept.size() < 4 || common == lines.size()) {
+    return Block(AfterBanner(run.shown)) + "\n";
+  }
+  std::string rest;
+  for (size_t k = common; k < lines.size(); ++k) rest += lines[k] + "\n";
+  return Wrap("  The screens begin as " + longest->name + ", up to `" + kept.back() + "`" +
+                  (ends_with_key ? " and the key after it" : "") + "; then:",
+              "  ") +
+         "\n" + Block(rest) + "\n";
+}
+
 // Each run of the simulation against the runs shown before: named where
 // the screens are the same, its differing lines where only lines differ,
 // else its screens.
@@ -930,7 +965,7 @@ std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
       md += diff;
     } else {
       md += Wrap("- " + DescribeRun(run, i + 1) + ends, "  ") + "\n";
-      md += Block(AfterBanner(run.shown)) + "\n";
+      md += ScreensAfterCommonStart(run, *shown);
     }
     shown->push_back(
         {"run " + std::to_string(i + 1) + " on [" + preset + "](#preset-" + preset + ")", &run});
@@ -987,6 +1022,25 @@ std::string RecipesSection() {
 
 // ---- Endings -----------------------------------------------------------------------
 
+// The last paragraphs of a screen (blank lines part them), at least two
+// lines: an ending's own message, without the steps before it that the
+// index and the walk-through already show.
+std::string LastParagraphs(const std::string& screen) {
+  std::string body = screen;
+  while (!body.empty() && (body.back() == '\n' || body.back() == ' ')) body.pop_back();
+  const size_t first = body.find_first_not_of('\n');
+  body = first == std::string::npos ? "" : body.substr(first);
+  size_t from = body.size();
+  while (from != std::string::npos && from > 0) {
+    from = body.rfind("\n\n", from - 1);
+    const std::string shown = from == std::string::npos ? body : body.substr(from + 2);
+    int lines = 0;
+    for (const std::string& line : Lines(shown)) lines += TrimRight(line).empty() ? 0 : 1;
+    if (lines >= 2) return shown;
+  }
+  return body;
+}
+
 std::string EndingsSection(const GuideRuns& runs) {
   std::string md = Heading("##", "endings", "Endings");
   md += Wrap(
@@ -998,13 +1052,16 @@ std::string EndingsSection(const GuideRuns& runs) {
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
     md += Heading("###", Anchor(ending->name), EndingTitle(ending->name));
-    md += Wrap("`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) +
-               "; [reproduce](#reproduce-endings)). The last screen:") +
-          "\n";
     auto last = runs.last_screens.find(ending->name);
-    const std::string screen =
-        last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output);
-    md += Block(AfterBanner(screen)) + "\n";
+    const std::string screen = AfterBanner(
+        last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output));
+    const std::string shown = LastParagraphs(screen);
+    md += Wrap("`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) +
+               "; [reproduce](#reproduce-endings)). " +
+               (Block(shown) != Block(screen) ? "The last lines on the screen:"
+                                              : "The last screen:")) +
+          "\n";
+    md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
     md += Wrap("**What the caller does.** " + WithRecipeLinks(ending->advice)) + "\n";
   }

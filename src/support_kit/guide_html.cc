@@ -33,12 +33,14 @@ figure { margin: 0.5em 0; } figure svg { max-width: 100%; height: auto; }
 #search input { font-size: 12pt; width: 60%; }
 #search-result { font-size: 10pt; margin-top: 0.2em; }
 .page-break { break-after: page; page-break-after: always; }
-@page { size: A4; margin: 14mm 12mm; }
+@page { size: A4; margin: 12mm; }
 @media print {
   body { font-size: 9.5pt; max-width: none; padding: 0; }
   #search { display: none; }
   a { color: #000; text-decoration: none; }
-  pre { font-size: 8pt; background: none; break-inside: avoid; }
+  pre { font-size: 8pt; background: none; margin: 0.3em 0; padding: 0.2em 0.4em; }
+  p { margin: 0.35em 0; } h2 { margin: 0.8em 0 0.3em; } h3 { margin: 0.7em 0 0.2em; }
+  table { margin: 0.3em 0; } th, td { padding: 0.1em 0.3em; }
   table { font-size: 8pt; } tr { break-inside: avoid; }
   tr[hidden] { display: table-row; }
   h2, h3 { break-after: avoid; }
