@@ -571,7 +571,6 @@ std::vector<Ending> MakeEndings() {
 #undef NR_REINSTALL_DUN
 #undef NR_INSTALL_DUN
 #undef NR_NOT_AGAIN
-#undef NR_UPGRADE_LATER
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -590,6 +589,9 @@ bool RuleMatches(const ScreenRule& rule, const std::string& output) {
 }
 
 }  // namespace
+
+const char kUpgradeLaterAdvice[] = NR_UPGRADE_LATER;
+#undef NR_UPGRADE_LATER
 
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to

@@ -60,6 +60,10 @@ std::string EndingName(const std::string& output);
 
 const Ending* FindEnding(const std::string& name);
 
+// The sentence that closes the advice of every ending after which the caller
+// has to act on a PC that may have had a DUN upgrade (blank first).
+extern const char kUpgradeLaterAdvice[];
+
 // "goes on", "repaired", "refused", "stopped".
 const char* KindName(EndingKind kind);
 

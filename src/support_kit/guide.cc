@@ -35,7 +35,6 @@ using simulator::ExportBranches;
 using simulator::ExportCommand;
 using simulator::FindEnding;
 using simulator::KeySource;
-using simulator::KindName;
 using simulator::ParseSimOptions;
 using simulator::RunReport;
 using simulator::RunSessions;
@@ -465,8 +464,7 @@ std::string StopOutcome(const std::string& text) {
 
 std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
   const bool safe = SafeToStop(stop);
-  std::string close = (safe ? "Yes. " : "<b>NO.</b> ") + std::string("Closed, then restarted: ") +
-                      StopOutcome(stop.after_close);
+  std::string close = (safe ? "Yes. " : "<b>NO.</b> ") + StopOutcome(stop.after_close);
   if (stop.after_power_off != stop.after_close) {
     close += " Switched off: " + StopOutcome(stop.after_power_off);
   }
@@ -481,10 +479,10 @@ std::string WhereTable(const GuideRuns& runs) {
       "Every place the program stops for a key, found by running it: first the repair on a "
       "Windows 98 SE PC (other PCs stop at the same places; the upgrade and no-DUN rows show "
       "theirs), then the last screen of every ending. Find the row by the last lines the caller "
-      "reads. \"Closed, then restarted\" is what the PC does when the window is closed there and "
-      "the PC started again: the runs Windows starts by itself, or, when none comes back, the "
-      "caller starting the program again. NO means the caller must not close the window or "
-      "switch off there.");
+      "reads. After Yes or NO comes what the PC does when the window is closed there and the PC "
+      "started again: the runs Windows starts by itself, or, when none comes back, the caller "
+      "starting the program again. NO means the caller must not close the window or switch off "
+      "there.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   std::set<std::string> seen;
@@ -1047,7 +1045,9 @@ std::string EndingsSection(const GuideRuns& runs) {
       "Every run of the program ends in exactly one of these; `netrevive-sim` names it with a "
       "line `== ending: NAME`, which is also each heading's anchor. *Goes on*: Windows carries on "
       "by itself. *Repaired*: the repair is complete. *Refused*: nothing was changed. *Stopped*: "
-      "the caller has to act.");
+      "the caller has to act. After each ending where the caller acts on a PC that had a "
+      "Dial-Up Networking upgrade, the caller installs the upgrade again once the connection "
+      "works (DUN 1.4); the endings below do not repeat that.");
   md += "\n";
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
@@ -1056,14 +1056,16 @@ std::string EndingsSection(const GuideRuns& runs) {
     const std::string screen = AfterBanner(
         last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output));
     const std::string shown = LastParagraphs(screen);
-    md += Wrap("`== ending: " + std::string(ending->name) + "` (" + KindName(ending->kind) +
-               "; [reproduce](#reproduce-endings)). " +
-               (Block(shown) != Block(screen) ? "The last lines on the screen:"
-                                              : "The last screen:")) +
-          "\n";
+    md +=
+        Wrap("`== ending: " + std::string(ending->name) + "` ([reproduce](#reproduce-endings)). " +
+             (Block(shown) != Block(screen) ? "The last lines:" : "The last screen:")) +
+        "\n";
     md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
-    md += Wrap("**What the caller does.** " + WithRecipeLinks(ending->advice)) + "\n";
+    std::string advice = ending->advice;
+    const size_t later = advice.find(simulator::kUpgradeLaterAdvice);
+    if (later != std::string::npos) advice.erase(later, strlen(simulator::kUpgradeLaterAdvice));
+    md += Wrap("**What the caller does.** " + WithRecipeLinks(advice)) + "\n";
   }
   // The command lines that reach them, for whoever wants to see an ending
   // on the simulator.

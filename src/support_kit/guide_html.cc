@@ -20,7 +20,7 @@ body { font-family: "DejaVu Sans", Helvetica, Arial, sans-serif; font-size: 11pt
 h1 { font-size: 18pt; } h2 { font-size: 14pt; border-bottom: 1px solid #000; }
 h3 { font-size: 12pt; } h4 { font-size: 11pt; }
 pre { background: #f4f4f4; border: 1px solid #999; padding: 0.4em; font-size: 9pt;
-      white-space: pre-wrap; }
+      white-space: pre-wrap; overflow-wrap: anywhere; }
 code { font-family: "DejaVu Sans Mono", "Courier New", monospace; }
 td code { white-space: pre-wrap; }
 table { border-collapse: collapse; margin: 0.5em 0; font-size: 9.5pt; }
