@@ -158,24 +158,32 @@ struct OrderRule {
   bool (*breaks)(const RunCall& c, const RunFacts& f, RunMode mode);
 };
 
+// The operations that change the machine: registry and file writes,
+// programs started and the session ended. (A file's data is written through a
+// handle that OpenFileForWrite gave first.)
+inline bool ChangesTheMachine(Op operation) {
+  switch (operation) {
+    case Op::kRegSetValueExA:
+    case Op::kRegDeleteKeyA:
+    case Op::kRegDeleteValueA:
+    case Op::kCopyFileA:
+    case Op::kSetFileAttributesA:
+    case Op::kDeleteFileA:
+    case Op::kOpenFileForWrite:
+    case Op::kWriteFile:
+    case Op::kCreateProcessA:
+    case Op::kExitWindowsEx:
+      return true;
+    default:
+      return false;
+  }
+}
+
 inline constexpr OrderRule kOrderRules[] = {
     // From the first change on, Ctrl+C and Ctrl+Break must not stop the run.
     {"the machine was changed before Ctrl+C and Ctrl+Break were set aside",
      [](const RunCall& c, const RunFacts& f, RunMode) {
-       switch (c.record.operation) {
-         case Op::kRegSetValueExA:
-         case Op::kRegDeleteKeyA:
-         case Op::kRegDeleteValueA:
-         case Op::kCopyFileA:
-         case Op::kSetFileAttributesA:
-         case Op::kDeleteFileA:
-         case Op::kOpenFileForWrite:
-         case Op::kCreateProcessA:
-         case Op::kExitWindowsEx:
-           return c.ok && !f.break_keys_set_aside;
-         default:
-           return false;
-       }
+       return ChangesTheMachine(c.record.operation) && c.ok && !f.break_keys_set_aside;
      }},
     {"resume entry written before the Winsock2 key was deleted and the upgrade's uninstall text "
      "was read",
@@ -187,22 +195,8 @@ inline constexpr OrderRule kOrderRules[] = {
     // no Ctrl handler, whatever fails.
     {"a Check run asked for a change",
      [](const RunCall& c, const RunFacts&, RunMode mode) {
-       switch (c.record.operation) {
-         case Op::kRegSetValueExA:
-         case Op::kRegDeleteKeyA:
-         case Op::kRegDeleteValueA:
-         case Op::kCopyFileA:
-         case Op::kSetFileAttributesA:
-         case Op::kDeleteFileA:
-         case Op::kOpenFileForWrite:
-         case Op::kWriteFile:
-         case Op::kCreateProcessA:
-         case Op::kExitWindowsEx:
-         case Op::kSetConsoleCtrlHandler:
-           return mode == RunMode::kCheck;
-         default:
-           return false;
-       }
+       return mode == RunMode::kCheck && (ChangesTheMachine(c.record.operation) ||
+                                          c.record.operation == Op::kSetConsoleCtrlHandler);
      }},
     // Unless it is used at once, as on a machine without DUN.
     {"the run went on from a marker created without its resume entry before it",

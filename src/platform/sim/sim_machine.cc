@@ -71,6 +71,15 @@ CallRecord ValueRecord(Op operation, const SimRegistry::Key& key, RegKey handle,
 
 std::string Text(const char* text) { return text == nullptr ? "" : text; }
 
+// Hands a path out as the Win32 calls that return one do: the length written
+// (without its NUL), or the size needed (with it) when the buffer is too small.
+uint32_t CopyPathOut(const std::string& path, char* buffer, uint32_t size) {
+  const uint32_t length = static_cast<uint32_t>(path.size());
+  if (buffer == nullptr || size < length + 1) return length + 1;
+  memcpy(buffer, path.c_str(), length + 1);
+  return length;
+}
+
 }  // namespace
 
 SimMachine::SimMachine() { set_windows_dir("C:\\WINDOWS"); }
@@ -265,15 +274,7 @@ uint32_t SimMachine::GetWindowsDirectoryA(char* buffer, uint32_t size) {
   record.size = size;
   RegStatus status = kErrorSuccess;
   uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    uint32_t length = static_cast<uint32_t>(windows_dir_.size());
-    result = length;
-    if (buffer == nullptr || size < length + 1) {
-      result = length + 1;
-    } else {
-      memcpy(buffer, windows_dir_.c_str(), length + 1);
-    }
-  }
+  if (Pass(std::move(record), &status)) result = CopyPathOut(windows_dir_, buffer, size);
   last_error_ = status;
   Finish(result, status);
   return result;
@@ -438,14 +439,7 @@ uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint
         if (form.empty()) status = kErrorPathNotFound;
       }
     }
-    if (status == kErrorSuccess) {
-      result = static_cast<uint32_t>(form.size());
-      if (buffer == nullptr || size < result + 1) {
-        result += 1;
-      } else {
-        memcpy(buffer, form.c_str(), result + 1);
-      }
-    }
+    if (status == kErrorSuccess) result = CopyPathOut(form, buffer, size);
   }
   last_error_ = status;
   Finish(result, status);
@@ -857,16 +851,7 @@ uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
   record.size = size;
   RegStatus status = kErrorSuccess;
   uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    std::string path = temp_path();
-    uint32_t length = static_cast<uint32_t>(path.size());
-    result = length;
-    if (buffer == nullptr || size < length + 1) {
-      result = length + 1;
-    } else {
-      memcpy(buffer, path.c_str(), length + 1);
-    }
-  }
+  if (Pass(std::move(record), &status)) result = CopyPathOut(temp_path(), buffer, size);
   last_error_ = status;
   Finish(result, status);
   return result;
