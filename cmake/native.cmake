@@ -74,6 +74,8 @@ add_test(NAME layering_check
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh ${PROJECT_SOURCE_DIR})
 add_test(NAME layering_check_finds_faults
   COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/layering.sh --self-test)
+add_test(NAME install_deps_survives_the_mirror
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/install_deps_test.sh ${PROJECT_SOURCE_DIR})
 
 # The guide's HTML page, opened and searched in a real browser.
 find_program(NETREVIVE_CHROMIUM chromium)
