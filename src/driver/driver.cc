@@ -1,5 +1,8 @@
 #include "driver/driver.h"
 
+#include "steps/dun_upgrade.h"
+#include "steps/helper_runner.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
@@ -28,7 +31,7 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   if (!CheckStartDrive(os, console, self.c_str())) return;
   if (!CheckNotTemporary(os, console, self.c_str())) return;
-  if (!CheckResumeCommandLength(console, self.c_str())) return;
+  if (!CheckResumeCommandLength(os, console, self.c_str())) return;
   if (!CheckDunSetupInformation(os, console)) return;
   const char* self_path = self.c_str();
   // What could stop the repair half-way is looked at before it changes
@@ -64,36 +67,51 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Proceeding with the uninstallation of Dial-Up Networking...");
   console.PromptForKey("Press any key to continue.");
 
+  if (!CountSetupTry(os, console, SetupStep::kUninstallDun, self_path)) return;
   if (!UninstallDun(os, console)) {
     console.PrintLine("Uninstallation of Dial-Up Networking Failed.");
     console.PrintLine("This might indicate other problems, please contact the MERX at");
     console.PrintLine("555-555-0142 if you are affilated with Quillmark University.");
     return;
   }
+  // The entry and the marker are written before the pause: a window closed
+  // there, or a power cut, still brings the reinstallation after a restart.
+  HelperRun reboot;
+  if (!PrepareReinstall(os, console, self_path, &reboot)) return;
   console.PrintLine("The computer must be rebooted, press any key to continue.");
   console.PromptForKey("DO NOT TERMINATE THIS PROGRAM AT THIS TIME!");
-  ScheduleReinstall(os, console, self_path);
+  RestartForReinstall(os, console, &reboot);
 }
 
 void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   SelfPath self;
   if (!ResolveSelfPath(os, console, argv0, &self)) return;
   const char* self_path = self.c_str();
-  // The upgrade's uninstaller may have ended without removing it.
-  if (!CheckUpgradeGone(os, console, self_path)) return;
+  // The upgrade may still be listed: its uninstaller left it (reported), or
+  // the session ended before the uninstaller started (it is started now).
+  DunUpgradeLookup lookup;
+  LookUpDunUpgrade(os, &lookup);
+  if (lookup.result == UpgradeLookup::kFound) {
+    IgnoreBreakKeys(os);
+    RemoveDunUpgrade(os, console, self_path);
+    return;
+  }
   console.PrintLine("The Dial Up Networking Upgrade has been removed.");
   console.PrintLine("Proceeding with the uninstallation of Dial Up Networking.");
   console.PromptForKey("Press any key to continue.");
 
   IgnoreBreakKeys(os);
+  if (!CountSetupTry(os, console, SetupStep::kUninstallDun, self_path)) return;
   if (!UninstallDun(os, console)) {
     console.PrintLine("There has been an error while uninstalling Dial Up Networking.");
     console.PrintLine("Please contact the MERX at 555-555-0142.");
     return;
   }
+  HelperRun reboot;
+  if (!PrepareReinstall(os, console, self_path, &reboot)) return;
   console.PrintText("DUN has been successfully uninstalled.\nThe computer must now be rebooted.\n");
   console.PromptForKey("Press any key to continue. DO NOT TERMINATE THE PROGRAM.");
-  ScheduleReinstall(os, console, self_path);
+  RestartForReinstall(os, console, &reboot);
 }
 
 void ReinstallDunRun(Platform& os, Console& console, const char* argv0) {

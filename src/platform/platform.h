@@ -194,6 +194,9 @@ class Platform {
   virtual int32_t WSACleanup() = 0;
   virtual int32_t WSAGetLastError() = 0;
   virtual bool FreeLibrary(Handle module) = 0;
+  // Reads up to size bytes from where the last read of the handle ended;
+  // *read is the count read, 0 at the end of the file.
+  virtual bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) = 0;
 
  protected:
   ~Platform() = default;

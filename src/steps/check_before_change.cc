@@ -1,6 +1,7 @@
 #include "platform/fixed_text.h"
 #include "platform/windows_dir.h"
 #include "steps/dun_upgrade.h"
+#include "steps/repair_state.h"
 #include "steps/helper_runner.h"
 #include "steps/resume.h"
 #include "steps/setup_files.h"
@@ -11,8 +12,8 @@ namespace netrevive {
 namespace {
 
 // The closing lines of every report of a check before the first change.
-bool RefuseUnchanged(Console& console) {
-  console.PrintLine("Nothing has been changed on this computer.");
+bool RefuseUnchanged(Platform& os, Console& console) {
+  PrintWhatWasChanged(os, console);
   console.PrintLine("Please contact the MERX at 555-555-0142.");
   console.PromptForKey("Press any key to terminate the program.");
   return false;
@@ -56,11 +57,11 @@ bool IsProgramMissing(Platform& os, const char* path) {
   return attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) != 0;
 }
 
-bool RefuseMissingProgram(Console& console, const char* path) {
+bool RefuseMissingProgram(Platform& os, Console& console, const char* path) {
   console.PrintLine("A program the repair needs is missing:");
   PrintIndented(console, path);
   console.PrintLine("The repair will not start.");
-  return RefuseUnchanged(console);
+  return RefuseUnchanged(os, console);
 }
 
 // The programs the repair starts. Without a Windows directory there is
@@ -74,10 +75,10 @@ bool CheckPrograms(Platform& os, Console& console, const char* dunsetup) {
     FixedText<kPathSize> path;
     path.Append(windows_dir.c_str());
     path.Append(program);
-    if (IsProgramMissing(os, path.c_str())) return RefuseMissingProgram(console, path.c_str());
+    if (IsProgramMissing(os, path.c_str())) return RefuseMissingProgram(os, console, path.c_str());
   }
   if (dunsetup[0] != '\0' && IsProgramMissing(os, dunsetup)) {
-    return RefuseMissingProgram(console, dunsetup);
+    return RefuseMissingProgram(os, console, dunsetup);
   }
   return true;
 }
@@ -95,7 +96,7 @@ bool CheckRunOnceKey(Platform& os, Console& console) {
   console.PrintCode(status);
   console.PrintLine("");
   console.PrintLine("The repair needs it to carry on after each restart, so it will not start.");
-  return RefuseUnchanged(console);
+  return RefuseUnchanged(os, console);
 }
 
 // The upper-case letter of the CD-ROM drive the source path is on; '\0'
@@ -129,7 +130,7 @@ bool CheckSetupFiles(Platform& os, Console& console) {
   console.PrintLine("Dial-Up Networking again, so the repair will not start. Looked in:");
   for (int i = 0; i < search.folder_count; ++i) PrintIndented(console, search.folders[i].c_str());
   console.PrintLine("Put the Windows CD in its drive and run this program again.");
-  return RefuseUnchanged(console);
+  return RefuseUnchanged(os, console);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/windows_dir.h"
 #include "steps/dun_upgrade.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/setup_files.h"
 #include "steps/steps.h"
@@ -7,9 +8,6 @@
 namespace netrevive {
 
 namespace {
-
-constexpr const char kWinsockParameters[] =
-    "System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
 
 // Labels are followed by blanks up to this column; values start after it.
 constexpr size_t kLabelColumns = 26;
@@ -123,8 +121,8 @@ TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
   return result;
 }
 
-void PrintDunUpgrade(Platform& os, Console& console) {
-  DunUpgradeLookup lookup;
+// Whether the upgrade is listed (looked up in lookup).
+bool PrintDunUpgrade(Platform& os, Console& console, DunUpgradeLookup& lookup) {
   LookUpDunUpgrade(os, &lookup);
   if (lookup.result == UpgradeLookup::kNotFound) {
     Field(console, kUpgrade, "not installed");
@@ -135,6 +133,7 @@ void PrintDunUpgrade(Platform& os, Console& console) {
   } else {
     ErrorField(console, kUpgrade, "unreadable", lookup.status);
   }
+  return lookup.result == UpgradeLookup::kFound;
 }
 
 // Whether WindowsDir\name is a file there.
@@ -170,7 +169,9 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
   }
 
   RegKey key = 0;
-  RegStatus settings = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsockParameters, kKeyRead, &key);
+  // The test the repair makes before its deletion: a key that answers 2 is
+  // gone.
+  RegStatus settings = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsock2Key, kKeyRead, &key);
   if (settings == kErrorSuccess) {
     os.RegCloseKey(key);
     Field(console, kSettings, "present");
@@ -191,15 +192,20 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
 
   bool dun = !IsDunMissing(os);
   Field(console, kDun, dun ? "installed" : "NOT INSTALLED");
-  PrintDunUpgrade(os, console);
+  DunUpgradeLookup lookup;
+  bool upgrade = PrintDunUpgrade(os, console, lookup);
 
   ResumeEntryText entry;
   bool pending = ReadResumeEntry(os, &entry);
   bool marker = !pending && MarkerExists(os);
+  RepairState state;
+  if (!pending && !marker) ReadRepairState(os, &state);
+  bool stopped = state.under_way;
   Field(console, kUnderWay,
-        pending  ? "restart pending"
-        : marker ? "reinstall authorised, not scheduled"
-                 : "no");
+        pending   ? "restart pending"
+        : marker  ? "reinstall authorised, not scheduled"
+        : stopped ? "stopped part-way"
+                  : "no");
   if (pending) PrintQuoted(console, entry.c_str());
 
   bool system = WindowsFileExists(os, "system.tom");
@@ -222,13 +228,18 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
 
   if (pending) {
     console.PrintLine("Result: REPAIR UNDER WAY. Restart the computer and let Netrevive carry on.");
-  } else if (marker) {
+  } else if (marker || stopped) {
     // A path that cannot be resolved is shown as the program was started.
     SelfPath self;
-    console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
-    console.PrintText("\t");
-    console.PrintText(ResolveSelfPathQuietly(os, argv0, &self));
-    console.PrintLine(" ReinstallDUN");
+    const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
+    if (!marker && upgrade && state.Tries(SetupStep::kUpgradeUninstaller) > 0) {
+      console.PrintLine("Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed:");
+      console.PrintLine("its uninstaller did not remove it. Please remove it with Add/Remove");
+      console.PrintLine("Programs, restart the computer, then click Start, Run, type");
+    } else {
+      console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
+    }
+    PrintStartRunCommand(console, self_path, marker ? "ReinstallDUN" : nullptr);
     console.PrintLine("and press Enter.");
   } else if (settings != kErrorSuccess) {
     PrintNotWorking(console, kSettings);

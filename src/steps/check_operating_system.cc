@@ -1,5 +1,6 @@
 #include "platform/windows_dir.h"
 #include "steps/steps.h"
+#include "steps/repair_state.h"
 
 namespace netrevive {
 
@@ -62,7 +63,7 @@ bool CheckDunSetupInformation(Platform& os, Console& console) {
   console.PrintText(path.c_str());
   console.PrintLine("");
   console.PrintLine("Without it DUN could not be reinstalled, so the repair will not start.");
-  console.PrintLine("Nothing has been changed on this computer.");
+  PrintWhatWasChanged(os, console);
   console.PrintLine("Please contact the MERX at 555-555-0142.");
   console.PromptForKey("Press any key to terminate the program.");
   return false;

@@ -1,3 +1,4 @@
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
@@ -20,22 +21,22 @@ bool IsFullPath(const char* path) {
   return IsLetter(path[0]) && path[1] == ':' && path[2] == '\\';
 }
 
-bool Refuse(Console& console, const char* first, const char* second) {
+bool Refuse(Platform& os, Console& console, const char* first, const char* second) {
   console.PrintLine(first);
   console.PrintLine(second);
-  console.PrintLine("Nothing has been changed on this computer.");
+  PrintWhatWasChanged(os, console);
   console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 
-bool RefuseNotFullPath(Console& console) {
-  return Refuse(console,
+bool RefuseNotFullPath(Platform& os, Console& console) {
+  return Refuse(os, console,
                 "This program was not started by its full path, so it cannot restart itself.",
                 "Please start it by its full path, such as C:\\NETREVIVE.EXE.");
 }
 
-bool RefuseBlanks(Console& console) {
-  return Refuse(console,
+bool RefuseBlanks(Platform& os, Console& console) {
+  return Refuse(os, console,
                 "The path this program was started from holds blanks, which Windows cannot",
                 "hand back to it after a restart. Please copy it to C:\\ and run it from there.");
 }
@@ -82,8 +83,8 @@ Resolution Resolve(Platform& os, const char* argv0, SelfPath* path) {
   return fits ? Resolution::kOk : Resolution::kTooLong;
 }
 
-bool RefuseTooLong(Console& console) {
-  return Refuse(console,
+bool RefuseTooLong(Platform& os, Console& console) {
+  return Refuse(os, console,
                 "The path this program was started from is too long for it to restart itself.",
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");
 }
@@ -141,13 +142,13 @@ bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath
     case Resolution::kOk:
       return true;
     case Resolution::kNotFullPath:
-      return RefuseNotFullPath(console);
+      return RefuseNotFullPath(os, console);
     case Resolution::kBlanks:
-      return RefuseBlanks(console);
+      return RefuseBlanks(os, console);
     case Resolution::kTooLong:
       break;
   }
-  return RefuseTooLong(console);
+  return RefuseTooLong(os, console);
 }
 
 const char* ResolveSelfPathQuietly(Platform& os, const char* argv0, SelfPath* path) {
@@ -185,12 +186,12 @@ bool CheckNotTemporary(Platform& os, Console& console, const char* self_path) {
   console.PrintLine("or straight from a web page), which Windows empties. It restarts Windows");
   console.PrintLine("during the repair and must be found again after each restart.");
   console.PrintLine("Please copy it to C:\\ and run it from there.");
-  console.PrintLine("Nothing has been changed on this computer.");
+  PrintWhatWasChanged(os, console);
   console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 
-bool CheckResumeCommandLength(Console& console, const char* self_path) {
+bool CheckResumeCommandLength(Platform& os, Console& console, const char* self_path) {
   // The shell of Windows 9x reads each RunOnce command into a buffer of
   // MAX_PATH characters.
   size_t longest = 0;
@@ -199,7 +200,7 @@ bool CheckResumeCommandLength(Console& console, const char* self_path) {
     if (length > longest) longest = length;
   }
   if (FixedText<kPathSize>::Length(self_path) + 1 + longest < kMaxPath) return true;
-  return RefuseTooLong(console);
+  return RefuseTooLong(os, console);
 }
 
 bool CheckStartDrive(Platform& os, Console& console, const char* self_path) {
@@ -215,7 +216,7 @@ bool CheckStartDrive(Platform& os, Console& console, const char* self_path) {
   console.PrintLine("This program was started from a floppy disk or a network drive. It restarts");
   console.PrintLine("Windows during the repair and must be found again after each restart.");
   console.PrintLine("Please copy it to C:\\ and run it from there.");
-  console.PrintLine("Nothing has been changed on this computer.");
+  PrintWhatWasChanged(os, console);
   console.PromptForKey("Press any key to terminate the program.");
   return false;
 }

@@ -1,6 +1,7 @@
 #include "platform/fixed_text.h"
 #include "steps/build_failure_report.h"
 #include "steps/helper_runner.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
@@ -20,8 +21,13 @@ bool ReportCannotStartReinstall(Console& console) {
 bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Completeing Reinstallation...");
 
+  SelfPath self;
+  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
   HelperRun driver;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallDefaultDrv, &driver);
+  if (status == BuildStatus::kOk && !CountSetupTry(os, console, SetupStep::kInstallDriver, self_path)) {
+    return true;
+  }
   if (status != BuildStatus::kOk || !RunHelper(os, &driver)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     console.PrintText(
@@ -31,17 +37,24 @@ bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
     console.PrintLine("");
     return false;
   }
+  // Windows 9x writes registry changes to its files when it gets round to
+  // it: the restart must find the driver.
+  os.RegFlushKey(kHkeyLocalMachine);
+  // The repair is complete: nothing is left for a later run to carry on.
+  if (!EndRepairState(os)) {
+    console.PrintText("The file netrevive.QU in the Windows directory could not be deleted;\n");
+    console.PrintText("please delete it once the computer has restarted.\n");
+  }
+  // After the restart Windows runs the Check once, which tells whether
+  // dial-up networking really came back. A path that cannot be resolved
+  // schedules nothing and stops nothing. It is written before the pause, so
+  // that a window closed there still gets the Check.
+  ScheduleCheck(os, self_path == self.c_str() ? self_path : "");
 
   console.PrintText(
       "The winsock 2  fix has been successfully applied to this computer. Please allow the \n");
   console.PromptForKey(
       "computer to reboot before you access network services. Press any key to reboot.\n");
-  // After the restart Windows runs the Check once, which tells whether
-  // dial-up networking really came back. A path that cannot be resolved
-  // schedules nothing and stops nothing.
-  SelfPath self;
-  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
-  ScheduleCheck(os, self_path == self.c_str() ? self_path : "");
 
   HelperRun reboot;
   status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
@@ -82,7 +95,19 @@ bool ReportNothingInstalled(Platform& os, Console& console, const char* argv0) {
 
 bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker_written) {
   MarkerState marker = ConsumeMarker(os);
-  if (marker == MarkerState::kAbsent && !marker_written) return true;
+  if (marker == MarkerState::kAbsent && !marker_written) {
+    // A restart came before the marker was written, or after it was taken:
+    // the caller finishes the repair with a start by hand.
+    if (IsDunMissing(os)) {
+      SelfPath self;
+      console.PrintLine("Dial-Up Networking is not installed, and no reinstallation is authorised.");
+      console.PrintLine("To finish the repair, click Start, Run, type");
+      PrintStartRunCommand(console, ResolveSelfPathQuietly(os, argv0, &self), nullptr);
+      console.PrintLine("and press Enter.");
+      console.PromptForKey("Press any key to terminate the program.");
+    }
+    return true;
+  }
   if (marker == MarkerState::kAbsent || marker == MarkerState::kNoWindowsDir) {
     // Whether a reinstallation is authorised cannot be told, or the marker
     // just written cannot be read back: say so rather than end as if there
@@ -110,10 +135,19 @@ bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker
 
   HelperRun run;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);
+  if (status == BuildStatus::kOk) {
+    SelfPath self;
+    if (!CountSetupTry(os, console, SetupStep::kInstallDun,
+                       ResolveSelfPathQuietly(os, argv0, &self))) {
+      return true;
+    }
+  }
   if (status != BuildStatus::kOk || !RunHelper(os, &run)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     return ReportCannotStartReinstall(console);
   }
+  // What Windows' setup installed must outlast a power cut.
+  os.RegFlushKey(kHkeyLocalMachine);
   if (IsDunMissing(os)) return ReportNothingInstalled(os, console, argv0);
   return FinishReinstall(os, console, argv0);
 }

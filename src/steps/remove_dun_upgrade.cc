@@ -2,10 +2,29 @@
 #include "steps/build_failure_report.h"
 #include "steps/dun_upgrade.h"
 #include "steps/helper_runner.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
 namespace netrevive {
+
+namespace {
+
+// The upgrade is still listed after its own uninstaller ran: running it
+// again by itself could go round for ever, so the caller decides. A start
+// by hand tries the uninstaller once more.
+bool ReportUpgradeStillInstalled(Platform& os, Console& console, const char* self_path) {
+  ForgetSetupTries(os, SetupStep::kUpgradeUninstaller);
+  console.PrintLine("The Dial Up Networking Upgrade is still installed: its uninstaller did");
+  console.PrintLine("not remove it. Please remove it with Add/Remove Programs, restart the");
+  console.PrintLine("computer, then click Start, Run, type");
+  PrintStartRunCommand(console, self_path, "UpgradeRemove");
+  console.PrintLine("and press Enter to carry on with the repair.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
+}  // namespace
 
 bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   DunUpgradeReader reader(os);
@@ -15,6 +34,11 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   if (found != UpgradeLookup::kFound) {
     ReportUpgradeLookupFailure(console, found, status);
     return false;
+  }
+  RepairState state;
+  ReadRepairState(os, &state);
+  if (state.Tries(SetupStep::kUpgradeUninstaller) > 0) {
+    return ReportUpgradeStillInstalled(os, console, self_path);
   }
 
   ResumeCommand resume;
@@ -55,7 +79,11 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   // The command line may be changed by the start; keep the text to name it.
   FixedText<kCommandSize> shown;
   shown.Append(run.command_line.c_str());
+  // Counted right before the start: a run that finds the upgrade still
+  // listed afterwards knows its uninstaller has had its chance.
+  CountSetupTry(os, console, SetupStep::kUpgradeUninstaller, self_path);
   if (!RunHelper(os, &run)) {
+    ForgetSetupTries(os, SetupStep::kUpgradeUninstaller);
     // Without the uninstaller the next start must not resume into a DUN
     // uninstall with the upgrade still installed: take the entry back first.
     DeleteResumeEntry(os, console);
@@ -73,23 +101,6 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintLine("Please restart the computer yourself to continue the fix.");
     console.PromptForKey("Press any key to terminate the program.");
   }
-  return false;
-}
-
-bool CheckUpgradeGone(Platform& os, Console& console, const char* self_path) {
-  // A look-up that fails cannot tell; the run goes on as it always has.
-  DunUpgradeLookup lookup;
-  LookUpDunUpgrade(os, &lookup);
-  if (lookup.result != UpgradeLookup::kFound) return true;
-  console.PrintLine("The Dial Up Networking Upgrade is still installed: its uninstaller did");
-  console.PrintLine("not remove it. Please remove it with Add/Remove Programs, restart the");
-  console.PrintLine("computer, then click Start, Run, type");
-  console.PrintText("\t");
-  console.PrintText(self_path);
-  console.PrintText(" UpgradeRemove");
-  console.PrintLine("");
-  console.PrintLine("and press Enter to carry on with the repair.");
-  console.PromptForKey("Press any key to terminate the program.");
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/fixed_text.h"
 #include "platform/windows_dir.h"
 #include "steps/build_failure_report.h"
+#include "steps/repair_state.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -8,16 +9,16 @@ namespace netrevive {
 namespace {
 
 constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services";
-constexpr const char* kWinsock2Key = "System\\CurrentControlSet\\Services\\Winsock2";
 
 bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_tail,
-                      const char* to_tail) {
+                      const char* to_tail, bool keep_existing) {
   FixedText<kBackupPathSize> from;
   FixedText<kBackupPathSize> to;
   if (!(from.Append(windows_dir) && from.Append(from_tail) && to.Append(windows_dir) &&
         to.Append(to_tail))) {
     return false;
   }
+  if (keep_existing && os.GetFileAttributesA(to.c_str()) != kInvalidFileAttributes) return true;
   // CopyFileA copies the attributes too, and system.dat is read-only: a
   // backup from an earlier run can be overwritten only once they are cleared.
   os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
@@ -30,9 +31,11 @@ bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_ta
 }
 
 // Copies system.dat and user.dat to system.tom and user.tom in WindowsDir,
-// replacing older copies. No only when the Windows directory cannot be read
-// (reported).
-bool BackupRegistryFiles(Platform& os, Console& console) {
+// replacing older copies unless keep_existing: the copies made when a repair
+// under way began hold the registry from before its first change, and a run
+// that finds that repair under way keeps them (making only those missing).
+// No only when the Windows directory cannot be read (reported).
+bool BackupRegistryFiles(Platform& os, Console& console, bool keep_existing) {
   FixedText<kBackupPathSize> windows_dir;
   BuildStatus status = ReadWindowsDir(os, &windows_dir);
   if (status == BuildStatus::kOk) {
@@ -41,8 +44,8 @@ bool BackupRegistryFiles(Platform& os, Console& console) {
     os.RegFlushKey(kHkeyLocalMachine);
     os.RegFlushKey(kHkeyUsers);
     // The buffers hold any Windows directory with either file name.
-    CopyInWindowsDir(os, windows_dir.c_str(), "\\system.dat", "\\system.tom");
-    CopyInWindowsDir(os, windows_dir.c_str(), "\\user.dat", "\\user.tom");
+    CopyInWindowsDir(os, windows_dir.c_str(), "\\system.dat", "\\system.tom", keep_existing);
+    CopyInWindowsDir(os, windows_dir.c_str(), "\\user.dat", "\\user.tom", keep_existing);
     return true;
   }
   ReportBuildFailure(console, status);
@@ -52,8 +55,9 @@ bool BackupRegistryFiles(Platform& os, Console& console) {
   return false;
 }
 
-// Whether the Winsock2 key is known to be missing: then an earlier run has
-// deleted it already, and its backups hold the registry from before it.
+// Whether the Winsock2 key is known to be missing (opening it answers 2):
+// an earlier run, or something else, has deleted it already, and the
+// deletion counts as done.
 bool IsWinsock2Missing(Platform& os) {
   RegKey key = 0;
   RegStatus status = os.RegOpenKeyExA(kHkeyLocalMachine, kWinsock2Key, kKeyRead, &key);
@@ -64,7 +68,20 @@ bool IsWinsock2Missing(Platform& os) {
 }  // namespace
 
 bool RemoveWinsock2Keys(Platform& os, Console& console) {
-  if (!IsWinsock2Missing(os) && !BackupRegistryFiles(os, console)) return false;
+  RepairState state;
+  ReadRepairState(os, &state);
+  if (!BackupRegistryFiles(os, console, state.under_way)) return false;
+  if (!state.under_way) {
+    state.under_way = true;
+    if (!WriteRepairState(os, state)) {
+      console.PrintText("Unable to create the file netrevive.QU in the Windows directory, which\n");
+      console.PrintText("lets the repair carry on whatever interrupts it.\n");
+      PrintWhatWasChanged(os, console);
+      console.PromptForKey("press any key to terminate the program.");
+      return false;
+    }
+  }
+  if (IsWinsock2Missing(os)) return true;
 
   RegKey services = 0;
   if (os.RegOpenKeyExA(kHkeyLocalMachine, kServicesKey, kKeyAllAccess, &services) !=

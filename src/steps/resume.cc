@@ -92,6 +92,7 @@ void ScheduleCheck(Platform& os, const char* self_path) {
   os.RegSetValueExA(key, kResumeValueName, kRegSz,
                     reinterpret_cast<const uint8_t*>(command.c_str()), size);
   os.RegCloseKey(key);
+  os.RegFlushKey(kHkeyLocalMachine);
 }
 
 bool ReadResumeEntry(Platform& os, ResumeEntryText* command) {

@@ -49,7 +49,7 @@ bool CheckNotTemporary(Platform& os, Console& console, const char* self_path);
 // No, after a report and a key, when the longest resume command (the path,
 // a blank and "UpgradeRemove") has 260 characters or more: Windows 9x's
 // shell reads RunOnce commands into buffers of that size.
-bool CheckResumeCommandLength(Console& console, const char* self_path);
+bool CheckResumeCommandLength(Platform& os, Console& console, const char* self_path);
 
 // The checks that run before the repair's first change, in this order:
 // the DUN upgrade can be removed (its entry can be read, its uninstall
@@ -62,22 +62,36 @@ bool CheckResumeCommandLength(Console& console, const char* self_path);
 bool CheckBeforeFirstChange(Platform& os, Console& console);
 
 // Backs up the registry files (system.dat and user.dat to system.tom and
-// user.tom in WindowsDir) and deletes the whole Winsock2 key. When the
-// Winsock2 key is already gone, the backups of the earlier run are kept.
+// user.tom in WindowsDir), records that the repair is under way and deletes
+// the whole Winsock2 key; a key already gone counts as deleted. A run that
+// finds a repair under way keeps the backups it made (making those missing).
 bool RemoveWinsock2Keys(Platform& os, Console& console);
 
 // Yes when no "MSDUN" upgrade is installed. Otherwise schedules the next run,
 // runs the upgrade's uninstaller and ends the session (or reports), and no.
+// An upgrade still listed after its uninstaller was started in this repair
+// is reported instead, with the command that carries on once it is removed.
 bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path);
+
+// The Winsock2 key, below HKLM. Opening it answers 2 once it is gone.
+inline constexpr const char* kWinsock2Key = "System\\CurrentControlSet\\Services\\Winsock2";
 
 // Yes when DUN's uninstaller was started and has ended.
 bool UninstallDun(Platform& os, Console& console);
 
-// Schedules the ReinstallDUN run and restarts Windows, or reports why not.
-void ScheduleReinstall(Platform& os, Console& console, const char* self_path);
+// Schedules the ReinstallDUN run: builds the restart (in reboot), writes
+// the resume entry and then the marker, so that the restart, whoever makes
+// it, brings the reinstallation. No after a report (with a key).
+struct HelperRun;
+bool PrepareReinstall(Platform& os, Console& console, const char* self_path, HelperRun* reboot);
 
-// Reinstalls DUN once per marker. Yes when there was nothing to do or the
-// whole reinstallation ran and the final restart was requested. A caller
+// Starts the restart PrepareReinstall built, or reports why not.
+void RestartForReinstall(Platform& os, Console& console, HelperRun* reboot);
+
+// Reinstalls DUN once per marker. Yes when there was nothing to do (with
+// DUN missing, the caller is told how to finish the repair), when the whole
+// reinstallation ran and the final restart was requested, or when a setup
+// program had had its tries (reported with the command to go on). A caller
 // that has just written the marker passes marker_written: a marker that
 // cannot be found then is a failure (reported), not "nothing to do". When
 // Windows' setup ended without installing DUN, the marker is written again
@@ -88,10 +102,6 @@ bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker
 // The program's path as ResolveSelfPath finds it (in path), without any
 // report; argv0 as given when it cannot be resolved.
 const char* ResolveSelfPathQuietly(Platform& os, const char* argv0, SelfPath* path);
-
-// The report of an UpgradeRemove run that finds the DUN upgrade still
-// installed. Yes when the upgrade is gone (or cannot be looked for).
-bool CheckUpgradeGone(Platform& os, Console& console, const char* self_path);
 
 // The read-only report on the PC's dial-up networking (the Check mode):
 // measures, prints the verdict and waits for a key. It changes nothing and

@@ -333,6 +333,22 @@ RegStatus SimDrive::Write(Handle file, const char* data, uint32_t size) {
   return kErrorSuccess;
 }
 
+RegStatus SimDrive::Read(Handle file, char* data, uint32_t size, uint32_t* read) {
+  auto it = handles_.find(file);
+  if (it == handles_.end()) return kErrorInvalidHandle;
+  if (it->second.write) return kErrorAccessDenied;
+  if (data == nullptr && size > 0) return kErrorInvalidParameter;
+  auto entry = files_.find(it->second.key);
+  if (entry == files_.end()) return kErrorFileNotFound;
+  const std::string& contents = entry->second.contents;
+  size_t from = std::min(it->second.read_at, contents.size());
+  size_t count = std::min<size_t>(size, contents.size() - from);
+  if (count > 0) memcpy(data, contents.data() + from, count);
+  it->second.read_at = from + count;
+  *read = static_cast<uint32_t>(count);
+  return kErrorSuccess;
+}
+
 std::string SimDrive::PathOf(Handle file) const {
   auto it = handles_.find(file);
   return it == handles_.end() ? "" : it->second.path;

@@ -77,6 +77,8 @@ class SimDrive {
   RegStatus Delete(const char* path);
   RegStatus Open(const char* path, bool write, Handle handle, uint64_t call);
   RegStatus Write(Handle file, const char* data, uint32_t size);
+  // Up to size bytes from where the handle's last read ended, in *read.
+  RegStatus Read(Handle file, char* data, uint32_t size, uint32_t* read);
   // FindFirstFileA: a file of the pattern's folder whose name matches its
   // last component (* and ?, case-insensitive) holds the handle given, as a
   // search handle, until Release. 2 when nothing matches, 3 for a missing
@@ -103,6 +105,7 @@ class SimDrive {
     std::string path;
     bool write = false;
     uint64_t opened_by_call = 0;
+    size_t read_at = 0;  // where the next read starts
   };
 
   bool ParentExists(const std::string& normalized) const;

@@ -618,6 +618,14 @@ bool SimMachine::FreeLibrary(Handle module) {
       [&] { return release() ? kErrorSuccess : kErrorInvalidHandle; }, release);
 }
 
+bool SimMachine::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) {
+  *read = 0;
+  CallRecord record = Record(Op::kReadFile, drive_.PathOf(file),
+                             "handle=" + Hex(file) + ", size=" + std::to_string(size));
+  record.size = size;
+  return BoolCall(std::move(record), [&] { return drive_.Read(file, buffer, size, read); });
+}
+
 int32_t SimMachine::WSAStartup(uint16_t version) {
   return RegistryCall(Record(Op::kWSAStartup, "", "version=" + Hex(version)), [&] {
     if (modules_.empty()) return kWsaNotInitialised;

@@ -173,6 +173,9 @@ class SimMachine final : public Platform {
   int32_t WSACleanup() override;
   int32_t WSAGetLastError() override;
   bool FreeLibrary(Handle module) override;
+  // Reads on from where the handle's last read ended; a handle opened for
+  // writing -> 5.
+  bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
   // The providers WSAEnumProtocolsA would list (every protocol).
   std::vector<ProtocolInfo> WinsockProviders() const;
 

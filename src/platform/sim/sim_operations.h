@@ -57,6 +57,7 @@ enum class Op {
   kWSACleanup,
   kWSAGetLastError,
   kFreeLibrary,
+  kReadFile,
 };
 
 struct OpEntry {
@@ -105,6 +106,7 @@ inline constexpr OpEntry kOps[] = {
     {Op::kWSACleanup, "WSACleanup"},
     {Op::kWSAGetLastError, "WSAGetLastError"},
     {Op::kFreeLibrary, "FreeLibrary"},
+    {Op::kReadFile, "ReadFile"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -112,7 +114,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kFreeLibrary) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kReadFile) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -174,6 +176,7 @@ inline constexpr OpStatuses kOpStatuses[] = {
     {Op::kWSACleanup, {10093, 10050}},
     {Op::kWSAGetLastError, {10050}},  // the status it gives
     {Op::kFreeLibrary, {87}},
+    {Op::kReadFile, {5, 6}},
 };
 
 constexpr bool OpStatusesInEnumOrder() {

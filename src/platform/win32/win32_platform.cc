@@ -311,4 +311,11 @@ bool Win32Platform::FreeLibrary(Handle module) {
   return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
 }
 
+bool Win32Platform::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) {
+  DWORD got = 0;
+  bool ok = ::ReadFile(ToHandle(file), buffer, size, &got, nullptr) != FALSE;
+  *read = ok ? got : 0;
+  return ok;
+}
+
 }  // namespace netrevive
