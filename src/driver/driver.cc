@@ -67,7 +67,10 @@ void FreshRun(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Proceeding with the uninstallation of Dial-Up Networking...");
   console.PromptForKey("Press any key to continue.");
 
-  if (!CountSetupTry(os, console, SetupStep::kUninstallDun, self_path)) return;
+  if (!CountSetupTry(os, SetupStep::kUninstallDun)) {
+    ReportSetupTriesUsedUp(console, self_path);
+    return;
+  }
   if (!UninstallDun(os, console)) {
     console.PrintLine("Uninstallation of Dial-Up Networking Failed.");
     console.PrintLine("This might indicate other problems, please contact the MERX at");
@@ -101,7 +104,10 @@ void UpgradeRemove(Platform& os, Console& console, const char* argv0) {
   console.PromptForKey("Press any key to continue.");
 
   IgnoreBreakKeys(os);
-  if (!CountSetupTry(os, console, SetupStep::kUninstallDun, self_path)) return;
+  if (!CountSetupTry(os, SetupStep::kUninstallDun)) {
+    ReportSetupTriesUsedUp(console, self_path);
+    return;
+  }
   if (!UninstallDun(os, console)) {
     console.PrintLine("There has been an error while uninstalling Dial Up Networking.");
     console.PrintLine("Please contact the MERX at 555-555-0142.");

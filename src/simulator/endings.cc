@@ -18,9 +18,10 @@ namespace {
   "install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                \
   ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when " \
   "asked. Setting up DUN writes the Winsock 2 settings anew"
-#define NR_NOT_AGAIN                                                                       \
-  "Do not run Netrevive again on this PC: with the Winsock2 key gone, a new run stops at " \
-  "\"error deleting the winsock2 key\" with error code 2."
+#define NR_START_AGAIN                                                                      \
+  "Restart the PC and start Netrevive again as before (Start > Run, "                       \
+  "C:\\NETREVIVE\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
+  "the Windows directory) and carries it on, keeping the first backups."
 #define NR_UPGRADE_LATER                                                                  \
   " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
   "(DUN 1.4)."
@@ -31,6 +32,9 @@ constexpr const char kRunOnceOpen[] =
     "If you reboot the machine and reinstall DUN everything will be fine.";
 // The line the run prints once the checks before its first change passed.
 constexpr const char kChanging[] = "Removing all Winsock2 information from the registry...";
+// The first line of a fresh run: the checks before the first change are
+// made only there. A run without it (UpgradeRemove) comes after the change.
+constexpr const char kFresh[] = "Determining OS version...";
 constexpr const char kRunOnceWrite[] =
     "We were unable to write data to the registry key:\n"
     "\tHKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -49,8 +53,9 @@ std::vector<Ending> MakeEndings() {
                "The registry files were backed up (system.tom, user.tom), the Winsock2 key was "
                "deleted and Dial-Up Networking was uninstalled. A RunOnce entry \"QU Netrevive\" "
                "starts the program with ReinstallDUN after the restart, and the file "
-               "rundunreinst.QU in the Windows directory authorises that reinstallation. Windows "
-               "restarts now.",
+               "rundunreinst.QU in the Windows directory authorises that reinstallation; both were "
+               "written before this pause, so a window closed here or a power cut still brings "
+               "the reinstallation after a restart. Windows restarts now.",
                "Let Windows restart and do not start anything: Netrevive comes back by itself and "
                "asks for two key presses to reinstall DUN. If Windows does not restart within a "
                "minute, restart it with Start > Shut Down > Restart.",
@@ -182,6 +187,16 @@ std::vector<Ending> MakeEndings() {
                "installation itself is damaged: the PC needs a technician.",
                {"--inject", "GetWindowsDirectoryA=5"},
                1});
+  t.push_back({"repair-record-failed",
+               EndingKind::kRefused,
+               {{"Unable to create the file netrevive.QU in the Windows directory, which"}},
+               "The registry files were backed up (system.tom, user.tom), but the file that "
+               "lets the repair carry on whatever interrupts it could not be written, so the "
+               "repair did not start. Nothing else was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the Windows "
+               "directory cannot be written (a full or damaged disk): the PC needs a technician.",
+               {"--inject", "OpenFileForWrite:C:\\WINDOWS\\netrevive.QU=5"},
+               1});
   t.push_back({"services-key-unopened",
                EndingKind::kRefused,
                {{"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"}},
@@ -192,30 +207,14 @@ std::vector<Ending> MakeEndings() {
                "technician.",
                {"--inject", "RegOpenKeyExA:HKLM\\System\\CurrentControlSet\\Services=1015"},
                1});
-  // ---- Stopped with the Winsock2 key gone ---------------------------------
-  t.push_back(
-      {"winsock2-gone",
-       EndingKind::kStopped,
-       {{"There was an error deleting the winsock2 key. \nThe error code is as follows: 2\n"}},
-       "The Winsock2 key was not there to delete (code 2): an earlier run of Netrevive "
-       "stopped after deleting it (a power cut, a window closed at a pause, or \"run the "
-       "fix again\" after an upgrade it could not remove), or something else removed it. "
-       "The backups system.tom and user.tom of the earlier run were kept as they were: they "
-       "hold the registry from before it. Nothing was changed.",
-       "Running Netrevive again cannot help: it stops here every time. Instead, " NR_REINSTALL_DUN
-       ". If Add/Remove Programs lists a Dial-Up Networking upgrade (MSDUN), remove that "
-       "first and restart." NR_UPGRADE_LATER,
-       {"--preset", "no-winsock2"},
-       1});
+  // ---- Stopped part-way: starting the program again carries the repair on --
   t.push_back({"winsock2-delete-failed",
                EndingKind::kStopped,
-               {{"There was an error deleting the winsock2 key. \n", false, "",
-                 "The error code is as follows: 2\n"}},
+               {{"There was an error deleting the winsock2 key. \n"}},
                "The registry files were backed up; the Winsock2 key could not be deleted (the "
                "code tells why, see the error codes). The Winsock2 key may be partly deleted.",
-               "Restart the PC and run Netrevive once more. If it stops at the same place with "
-               "another code than 2, the registry is damaged: restore the backups (see the backups "
-               "section) or call a technician; with code 2, see winsock2-gone.",
+               NR_START_AGAIN " If it stops at the same place again, the registry is damaged: "
+                              "restore the backups (see the backups section) or call a technician.",
                {"--inject", "RegDeleteKeyA=5"},
                1});
   t.push_back(
@@ -225,23 +224,28 @@ std::vector<Ending> MakeEndings() {
         {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
          "CurrentVersion\\Uninstall\n",
          false, kChanging},
-        {"There has been an error while enumerating keys under", false, kChanging}},
+        {"There has been an error while enumerating keys under", false, kChanging},
+        {"Unable to check for DUN Upgrades.", false, "", kFresh},
+        {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
+         "CurrentVersion\\Uninstall\n",
+         false, "", kFresh},
+        {"There has been an error while enumerating keys under", false, "", kFresh}},
        "The Winsock2 key was deleted, then the list of installed programs could not be read to "
        "look for a Dial-Up Networking upgrade (it could be read just before). DUN is still "
        "installed and nothing is scheduled.",
-       NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+       NR_START_AGAIN " If it stops here again, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
        {"--inject",
         "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5,skip=1"},
        1});
   t.push_back({"upgrade-unknown-uninstaller",
                EndingKind::kStopped,
-               {{"\nUnknown uninstall string: ", false, kChanging}},
+               {{"\nUnknown uninstall string: ", false, kChanging},
+                {"\nUnknown uninstall string: ", false, "", kFresh}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found whose "
                "uninstaller could not be read this time (it could be read just before). The "
                "upgrade and DUN are still installed; nothing is scheduled.",
-               "The screen says to run the fix again, but that stops at code 2 (winsock2-gone). "
-               "Instead: remove the upgrade with Add/Remove Programs (Install/Uninstall tab), "
-               "restart, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), then "
+               "" NR_START_AGAIN NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject",
                 "RegQueryValueExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                 "Uninstall\\MSDUN\\UninstallString=5,skip=1"},
@@ -250,14 +254,17 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kStopped,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
-                 false, kChanging, "Unable to start the upgrade's uninstaller"}},
+                 false, kChanging, "Unable to start the upgrade's uninstaller"},
+                {"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
+                 "Press any key to terminate the program.",
+                 false, "", kFresh, "Unable to start the upgrade's uninstaller"}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
                "uninstaller's command line could not be built (the Windows directory could not "
                "be read, or the line is too long). Nothing is scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
-               "." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=5"},
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "carries the repair on." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
@@ -268,8 +275,8 @@ std::vector<Ending> MakeEndings() {
        "uninstaller could not be started; its RunOnce entry was taken back. The upgrade "
        "and DUN are still installed; nothing is scheduled.",
        "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-       "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
-       "." NR_UPGRADE_LATER,
+       "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it carries "
+       "the repair on." NR_UPGRADE_LATER,
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
        1});
   t.push_back({"uninstaller-entry-left",
@@ -293,8 +300,8 @@ std::vector<Ending> MakeEndings() {
                "upgrade was not removed. The upgrade and DUN are still installed; nothing is "
                "scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "(rather than running the fix again, which stops at code 2) " NR_REINSTALL_DUN
-               "." NR_UPGRADE_LATER,
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "carries the repair on." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "RegSetValueExA=5"},
                1});
   t.push_back(
@@ -313,7 +320,7 @@ std::vector<Ending> MakeEndings() {
                "The Winsock2 key was deleted (and a DUN upgrade removed, in an UpgradeRemove "
                "run), but Dial-Up Networking's uninstaller could not be started. DUN is still "
                "installed; nothing is scheduled.",
-               NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
+               NR_START_AGAIN " If it stops here again, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
   t.push_back({"reinstall-not-scheduled",
@@ -348,14 +355,22 @@ std::vector<Ending> MakeEndings() {
                1});
   // ---- The reinstallation run ---------------------------------------------
   t.push_back({"reinstall-not-authorised",
-               EndingKind::kStopped,
+               EndingKind::kRefused,
                {{"DUN will now be reinstalled.\nPress any key to continue.", true}},
-               "A ReinstallDUN run found no rundunreinst.QU in the Windows directory, so it did "
-               "nothing: Dial-Up Networking was not reinstalled (it is missing if an earlier run "
-               "uninstalled it).",
-               "Look in Control Panel > Add/Remove Programs > Windows Setup > Communications "
-               "whether \"Dial-Up Networking\" is ticked. If not, " NR_INSTALL_DUN
-               "." NR_UPGRADE_LATER,
+               "A ReinstallDUN run found no rundunreinst.QU in the Windows directory and Dial-Up "
+               "Networking installed, so it did nothing.",
+               "Nothing to do: let the caller try the connection; if it fails, start Netrevive's "
+               "Check (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE Check).",
+               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN"},
+               1});
+  t.push_back({"reinstall-start-by-hand",
+               EndingKind::kStopped,
+               {{"Dial-Up Networking is not installed, and no reinstallation is authorised."}},
+               "A ReinstallDUN run found no rundunreinst.QU in the Windows directory while "
+               "Dial-Up Networking is missing (a restart came before the file was written, or "
+               "after an earlier run used it). Nothing was changed.",
+               "Click Start > Run, type the command shown on the screen (the program's path), "
+               "OK: Netrevive finds the repair under way and installs DUN.",
                {"--inject", "OpenFileForRead:C:\\WINDOWS\\rundunreinst.QU=2"},
                2});
   t.push_back(
@@ -366,7 +381,7 @@ std::vector<Ending> MakeEndings() {
        "Dial-Up Networking was not installed; the Winsock2 key was deleted, and the file "
        "rundunreinst.QU that authorises the installation could not be written. Nothing "
        "is scheduled.",
-       NR_NOT_AGAIN " Instead, " NR_INSTALL_DUN ".",
+       NR_START_AGAIN " If it stops here again, " NR_INSTALL_DUN ".",
        {"--preset", "no-dun", "--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
        1});
   t.push_back({"reinstall-cannot-start",
@@ -435,11 +450,11 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back({"refused-upgrade-check-failed",
                EndingKind::kRefused,
-               {{"Unable to check for DUN Upgrades.", false, "", kChanging},
+               {{"Unable to check for DUN Upgrades.", false, kFresh, kChanging},
                 {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
                  "CurrentVersion\\Uninstall\n",
-                 false, "", kChanging},
-                {"There has been an error while enumerating keys under", false, "", kChanging}},
+                 false, kFresh, kChanging},
+                {"There has been an error while enumerating keys under", false, kFresh, kChanging}},
                "The list of installed programs could not be read to look for a Dial-Up "
                "Networking upgrade, so the repair did not start. Nothing was changed.",
                "Restart the PC and run Netrevive again. If it stops here again, the registry is "
@@ -449,7 +464,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back({"refused-upgrade-unknown-uninstaller",
                EndingKind::kRefused,
-               {{"\nUnknown uninstall string: ", false, "", kChanging}},
+               {{"\nUnknown uninstall string: ", false, kFresh, kChanging}},
                "A Dial-Up Networking upgrade is installed whose uninstaller the program does not "
                "know, so the repair did not start. Nothing was changed.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab, \"Dial-Up "
@@ -461,7 +476,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
-                 false, "", kChanging}},
+                 false, kFresh, kChanging}},
                "A Dial-Up Networking upgrade is installed, but its uninstaller's command line "
                "could not be built (the Windows directory could not be read, or the line is too "
                "long), so the repair did not start. Nothing was changed.",
@@ -483,12 +498,25 @@ std::vector<Ending> MakeEndings() {
                "the CD's WIN98 folder. If that fails too, " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
                {"--preset", "setup-cancelled"},
                2});
+  t.push_back({"setup-tries-used-up",
+               EndingKind::kStopped,
+               {{"Windows' setup has been started twice for this step, and the repair has"}},
+               "A Windows setup program of the repair (DUN's uninstaller, its setup, or its "
+               "default driver) was started twice in this repair and Windows never came back "
+               "past it (it hung, or the PC was restarted during it), so it is not started by "
+               "itself a third time. The repair is under way; nothing is scheduled.",
+               "Restart the PC, then Start > Run, type the command shown on the screen, OK: "
+               "Netrevive tries that step once more, with the caller watching. If it hangs "
+               "again, the PC needs a technician.",
+               {"--preset", "uninstall-tried-twice"},
+               1});
   t.push_back({"upgrade-still-installed",
                EndingKind::kStopped,
                {{"The Dial Up Networking Upgrade is still installed: its uninstaller did"}},
-               "An UpgradeRemove run found the Dial-Up Networking upgrade still installed: its "
-               "uninstaller ran but did not remove it. The Winsock2 key is gone, DUN and the "
-               "upgrade are installed, and nothing is scheduled.",
+               "The run after the upgrade's own uninstaller found the Dial-Up Networking upgrade "
+               "still installed: its uninstaller ran but did not remove it, and it is not run "
+               "again by itself. The Winsock2 key is gone, DUN and the upgrade are installed, and "
+               "nothing is scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then Start > Run, type the line the screen shows (ending in UpgradeRemove), "
                "OK: the repair carries on from there." NR_UPGRADE_LATER,
@@ -518,22 +546,35 @@ std::vector<Ending> MakeEndings() {
   t.push_back({"check-repair-stopped",
                EndingKind::kStopped,
                {{"Result: REPAIR STOPPED. To finish it, click Start, Run, type"}},
-               "The file rundunreinst.QU authorises a reinstallation of Dial-Up Networking, but no "
-               "RunOnce entry starts it (the entry was lost, or the file was left behind by a "
-               "run that could not delete it). Nothing was changed.",
+               "A repair stopped part-way and nothing starts it again: the file rundunreinst.QU "
+               "authorises a reinstallation of Dial-Up Networking but no RunOnce entry starts it "
+               "(the command then ends in ReinstallDUN), or the file netrevive.QU says a repair "
+               "is under way (a window closed, a power cut, a stop). Nothing was changed.",
                "Click Start > Run, type the command shown on the screen exactly, OK: Netrevive "
-               "reinstalls Dial-Up Networking and restarts Windows.",
+               "carries the repair on and restarts Windows.",
                {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
+               3});
+  t.push_back({"check-upgrade-left",
+               EndingKind::kStopped,
+               {{"Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed."}},
+               "A repair is under way and the Dial-Up Networking upgrade is still installed: its "
+               "own uninstaller left it, or the repair stopped before it ran. Nothing was "
+               "changed.",
+               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
+               "then Start > Run, type the command shown on the screen, OK: the repair carries "
+               "on." NR_UPGRADE_LATER,
+               {"--preset", "upgrade-not-removed"},
                3});
   t.push_back({"check-winsock2-settings",
                EndingKind::kStopped,
                {{"Result: NOT WORKING: Winsock 2 settings."}},
-               "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\"
-               "Parameters) are missing or cannot be read, and no repair is under way: no program "
-               "can reach the network. Nothing was changed.",
-               NR_NOT_AGAIN " Instead, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
-               {"--preset", "no-winsock2"},
-               2});
+               "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2) "
+               "are missing or cannot be read, and no repair is under way: no program can reach "
+               "the network. Nothing was changed.",
+               "Windows' own setup writes them anew: " NR_REINSTALL_DUN
+               ". Do not send the caller round the repair again." NR_UPGRADE_LATER,
+               {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               1});
   t.push_back({"check-winsock2-tcpip",
                EndingKind::kStopped,
                {{"Result: NOT WORKING: Winsock 2 TCP/IP."}},
@@ -570,7 +611,7 @@ std::vector<Ending> MakeEndings() {
 #undef NR_WINDOWS_SETUP
 #undef NR_REINSTALL_DUN
 #undef NR_INSTALL_DUN
-#undef NR_NOT_AGAIN
+#undef NR_START_AGAIN
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -585,7 +626,8 @@ bool EndsWithTrimmed(const std::string& text, const std::string& tail) {
 bool RuleMatches(const ScreenRule& rule, const std::string& output) {
   bool found = rule.at_end ? EndsWithTrimmed(output, rule.text) : Contains(output, rule.text);
   return found && (rule.also[0] == '\0' || Contains(output, rule.also)) &&
-         (rule.unless[0] == '\0' || !Contains(output, rule.unless));
+         (rule.unless[0] == '\0' || !Contains(output, rule.unless)) &&
+         (rule.nor[0] == '\0' || !Contains(output, rule.nor));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ struct ScreenRule {
   bool at_end = false;      // trailing blanks and line ends are ignored
   const char* also = "";    // when not empty, must appear too
   const char* unless = "";  // when not empty, must not appear
+  const char* nor = "";     // when not empty, must not appear either
 };
 
 // What the run leaves the repair at.

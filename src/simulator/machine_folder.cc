@@ -348,6 +348,7 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
     text += "setup_cancels=" + std::to_string(machine.setup_cancels()) + "\n";
   }
   if (machine.upgrade_stays()) text += "upgrade_stays=yes\n";
+  if (!machine.upgrade_restores_winsock2()) text += "upgrade_restores_winsock2=no\n";
   return text;
 }
 
@@ -459,10 +460,10 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   if (!ReadFolderFile(dir, kMachineFile, &text, error)) return false;
   std::string file = (dir / kMachineFile).string();
   std::map<std::string, Setting> settings;
-  if (!ParseSettings(
-          file, text,
-          {"windows_dir", "program", "pending", "drives", "temp", "setup_cancels", "upgrade_stays"},
-          &settings, error)) {
+  if (!ParseSettings(file, text,
+                     {"windows_dir", "program", "pending", "drives", "temp", "setup_cancels",
+                      "upgrade_stays", "upgrade_restores_winsock2"},
+                     &settings, error)) {
     return false;
   }
   if (!Require(file, settings, "windows_dir", error) ||
@@ -529,6 +530,13 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
       return Fail(error, file, stays.line, "upgrade_stays must be yes or no");
     }
     machine->set_upgrade_stays(stays.value == "yes");
+  }
+  if (settings.count("upgrade_restores_winsock2") != 0) {
+    const Setting& restores = settings["upgrade_restores_winsock2"];
+    if (restores.value != "yes" && restores.value != "no") {
+      return Fail(error, file, restores.line, "upgrade_restores_winsock2 must be yes or no");
+    }
+    machine->set_upgrade_restores_winsock2(restores.value == "yes");
   }
   if (settings.count("temp") != 0) {
     const Setting& temp = settings["temp"];

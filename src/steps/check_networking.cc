@@ -198,9 +198,7 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
   ResumeEntryText entry;
   bool pending = ReadResumeEntry(os, &entry);
   bool marker = !pending && MarkerExists(os);
-  RepairState state;
-  if (!pending && !marker) ReadRepairState(os, &state);
-  bool stopped = state.under_way;
+  bool stopped = !pending && !marker && RepairUnderWay(os);
   Field(console, kUnderWay,
         pending   ? "restart pending"
         : marker  ? "reinstall authorised, not scheduled"
@@ -232,10 +230,13 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
     // A path that cannot be resolved is shown as the program was started.
     SelfPath self;
     const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
-    if (!marker && upgrade && state.Tries(SetupStep::kUpgradeUninstaller) > 0) {
-      console.PrintLine("Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed:");
-      console.PrintLine("its uninstaller did not remove it. Please remove it with Add/Remove");
-      console.PrintLine("Programs, restart the computer, then click Start, Run, type");
+    // An upgrade still listed in a repair under way: its uninstaller left
+    // it, or never got to run; either way Add/Remove Programs removes it.
+    if (!marker && upgrade) {
+      console.PrintLine(
+          "Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed.");
+      console.PrintLine("Please remove it with Add/Remove Programs, restart the computer, then");
+      console.PrintLine("click Start, Run, type");
     } else {
       console.PrintLine("Result: REPAIR STOPPED. To finish it, click Start, Run, type");
     }

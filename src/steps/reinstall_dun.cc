@@ -16,17 +16,23 @@ bool ReportCannotStartReinstall(Console& console) {
   return false;
 }
 
+// A setup step that has had its tries: the caller starts the program by
+// hand. Yes: the report says all there is to say.
+bool ReportTriesUsedUp(Platform& os, Console& console, const char* argv0) {
+  SelfPath self;
+  ReportSetupTriesUsedUp(console, ResolveSelfPathQuietly(os, argv0, &self));
+  return true;
+}
+
 // Installs the default dial-up driver, schedules the Check and restarts
 // Windows.
 bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
   console.PrintLine("Completeing Reinstallation...");
 
-  SelfPath self;
-  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
   HelperRun driver;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallDefaultDrv, &driver);
-  if (status == BuildStatus::kOk && !CountSetupTry(os, console, SetupStep::kInstallDriver, self_path)) {
-    return true;
+  if (status == BuildStatus::kOk && !CountSetupTry(os, SetupStep::kInstallDriver)) {
+    return ReportTriesUsedUp(os, console, argv0);
   }
   if (status != BuildStatus::kOk || !RunHelper(os, &driver)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
@@ -45,6 +51,8 @@ bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
     console.PrintText("The file netrevive.QU in the Windows directory could not be deleted;\n");
     console.PrintText("please delete it once the computer has restarted.\n");
   }
+  SelfPath self;
+  const char* self_path = ResolveSelfPathQuietly(os, argv0, &self);
   // After the restart Windows runs the Check once, which tells whether
   // dial-up networking really came back. A path that cannot be resolved
   // schedules nothing and stops nothing. It is written before the pause, so
@@ -100,7 +108,8 @@ bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker
     // the caller finishes the repair with a start by hand.
     if (IsDunMissing(os)) {
       SelfPath self;
-      console.PrintLine("Dial-Up Networking is not installed, and no reinstallation is authorised.");
+      console.PrintLine(
+          "Dial-Up Networking is not installed, and no reinstallation is authorised.");
       console.PrintLine("To finish the repair, click Start, Run, type");
       PrintStartRunCommand(console, ResolveSelfPathQuietly(os, argv0, &self), nullptr);
       console.PrintLine("and press Enter.");
@@ -135,12 +144,8 @@ bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker
 
   HelperRun run;
   BuildStatus status = BuildHelperRun(os, Helper::kInstallHinfSection, &run);
-  if (status == BuildStatus::kOk) {
-    SelfPath self;
-    if (!CountSetupTry(os, console, SetupStep::kInstallDun,
-                       ResolveSelfPathQuietly(os, argv0, &self))) {
-      return true;
-    }
+  if (status == BuildStatus::kOk && !CountSetupTry(os, SetupStep::kInstallDun)) {
+    return ReportTriesUsedUp(os, console, argv0);
   }
   if (status != BuildStatus::kOk || !RunHelper(os, &run)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);

@@ -81,9 +81,8 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
   shown.Append(run.command_line.c_str());
   // Counted right before the start: a run that finds the upgrade still
   // listed afterwards knows its uninstaller has had its chance.
-  CountSetupTry(os, console, SetupStep::kUpgradeUninstaller, self_path);
+  CountSetupTry(os, SetupStep::kUpgradeUninstaller);
   if (!RunHelper(os, &run)) {
-    ForgetSetupTries(os, SetupStep::kUpgradeUninstaller);
     // Without the uninstaller the next start must not resume into a DUN
     // uninstall with the upgrade still installed: take the entry back first.
     DeleteResumeEntry(os, console);
@@ -93,6 +92,8 @@ bool RemoveDunUpgrade(Platform& os, Console& console, const char* self_path) {
     console.PrintText("Please remove the upgrade from Add remove programs and run the\n");
     console.PrintLine("fix again.");
     console.PromptForKey("Press any key to terminate the program.");
+    // It never started: a later run may start it.
+    ForgetSetupTries(os, SetupStep::kUpgradeUninstaller);
     return false;
   }
 

@@ -18,13 +18,13 @@ bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_ta
         to.Append(to_tail))) {
     return false;
   }
-  if (keep_existing && os.GetFileAttributesA(to.c_str()) != kInvalidFileAttributes) return true;
   // CopyFileA copies the attributes too, and system.dat is read-only: a
   // backup from an earlier run can be overwritten only once they are cleared.
-  os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
+  // A backup to keep is copied only where there is none (fail_if_exists).
+  if (!keep_existing) os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
   // A failed copy does not stop the repair. A copy made keeps no read-only,
   // hidden or system mark, so that MS-DOS's copy can put it back as it is.
-  if (os.CopyFileA(from.c_str(), to.c_str(), false)) {
+  if (os.CopyFileA(from.c_str(), to.c_str(), keep_existing)) {
     os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
   }
   return true;

@@ -75,7 +75,7 @@ bool EndRepairState(Platform& os) {
   return os.DeleteFileA(path.c_str()) || !RepairUnderWay(os);
 }
 
-bool CountSetupTry(Platform& os, Console& console, SetupStep step, const char* self_path) {
+bool CountSetupTry(Platform& os, SetupStep step) {
   RepairState state;
   ReadRepairState(os, &state);
   state.under_way = true;
@@ -89,12 +89,15 @@ bool CountSetupTry(Platform& os, Console& console, SetupStep step, const char* s
   }
   tries = 0;
   WriteRepairState(os, state);
+  return false;
+}
+
+void ReportSetupTriesUsedUp(Console& console, const char* self_path) {
   console.PrintLine("Windows' setup has been started twice for this step, and the repair has");
   console.PrintLine("not got past it. Restart the computer, then click Start, Run, type");
   PrintStartRunCommand(console, self_path, nullptr);
   console.PrintLine("and press Enter to try once more.");
   console.PromptForKey("Press any key to terminate the program.");
-  return false;
 }
 
 void ForgetSetupTries(Platform& os, SetupStep step) {

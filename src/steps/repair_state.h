@@ -45,9 +45,13 @@ bool EndRepairState(Platform& os);
 
 // Counts one more start of step, unless it has had kMaxSetupTries already:
 // then the count goes back to 0, so that the caller's own next start tries
-// again, and the caller is told (with a key) to restart and start the program
-// from self_path by hand; the answer is no.
-bool CountSetupTry(Platform& os, Console& console, SetupStep step, const char* self_path);
+// again, and the answer is no (the caller reports it with
+// ReportSetupTriesUsedUp).
+bool CountSetupTry(Platform& os, SetupStep step);
+
+// Tells the caller (with a key) to restart and start the program from
+// self_path by hand.
+void ReportSetupTriesUsedUp(Console& console, const char* self_path);
 
 // Sets the count of step back to 0 (a start by hand tries it again).
 void ForgetSetupTries(Platform& os, SetupStep step);

@@ -450,14 +450,28 @@ bool SafeToStop(const Stop& stop) {
   if (stop.state == "nothing changed" || Contains(stop.after_close, "the repair is done")) {
     return true;
   }
-  for (const char* good : {" repaired", "restart-for-reinstall", "session-ended-for-upgrade"}) {
-    if (Contains(stop.after_close, good) && Contains(stop.after_power_off, good)) return true;
+  // At the last screen of a run that stops, the key only closes the window.
+  const simulator::Ending* ending = simulator::FindEnding(stop.ending);
+  if (stop.last && ending != nullptr &&
+      (ending->kind == simulator::EndingKind::kStopped ||
+       ending->kind == simulator::EndingKind::kRefused)) {
+    return true;
   }
-  return false;
+  // Closed or switched off there, the repair still ends repaired.
+  for (const std::string* after : {&stop.after_close, &stop.after_power_off}) {
+    const std::string tail = "check-repaired";
+    if (after->size() < tail.size() ||
+        after->compare(after->size() - tail.size(), tail.size(), tail) != 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
+// "what happens: endings", the endings linked; the program's path in the
+// first part holds a colon of its own.
 std::string StopOutcome(const std::string& text) {
-  const size_t colon = text.find(':');
+  const size_t colon = text.rfind(": ");
   if (colon == std::string::npos) return Html(text);
   return Html(text.substr(0, colon + 1)) + " " + EndingsHtml(text.substr(colon + 2));
 }
@@ -481,8 +495,8 @@ std::string WhereTable(const GuideRuns& runs) {
       "theirs), then the last screen of every ending. Find the row by the last lines the caller "
       "reads. After Yes or NO comes what the PC does when the window is closed there and the PC "
       "started again: the runs Windows starts by itself, or, when none comes back, the caller "
-      "starting the program again. NO means the caller must not close the window or switch off "
-      "there.");
+      "starting the program again. Yes means the repair then still ends repaired; NO means the "
+      "caller must not close the window or switch off there.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   std::set<std::string> seen;

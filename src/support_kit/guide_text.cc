@@ -20,7 +20,7 @@ std::string EndingTitle(const std::string& name) {
       {"usage", "Refused: words after the program's name"},
       {"backup-failed", "Refused: the registry could not be backed up"},
       {"services-key-unopened", "Refused: the Services key could not be opened"},
-      {"winsock2-gone", "Stopped: the Winsock2 key was already gone"},
+      {"repair-record-failed", "Refused: netrevive.QU could not be written"},
       {"winsock2-delete-failed", "Stopped: the Winsock2 key could not be deleted"},
       {"upgrade-check-failed", "Stopped: the list of installed programs could not be read"},
       {"upgrade-unknown-uninstaller", "Stopped: a DUN upgrade the program cannot remove"},
@@ -34,7 +34,8 @@ std::string EndingTitle(const std::string& name) {
       {"reinstall-not-scheduled", "Stopped: the reinstall could not be scheduled"},
       {"restart-not-started", "Stopped: Windows did not restart (the reinstall is scheduled)"},
       {"session-not-ended", "Stopped: Windows did not log off after the upgrade removal"},
-      {"reinstall-not-authorised", "Stopped: a reinstall run without rundunreinst.QU"},
+      {"reinstall-not-authorised", "Nothing to do: a reinstall run with DUN installed"},
+      {"reinstall-start-by-hand", "Stopped: DUN missing, no reinstall authorised"},
       {"dun-install-marker-failed", "Stopped: DUN missing, rundunreinst.QU not written"},
       {"reinstall-cannot-start", "Stopped: Windows' setup of DUN did not start"},
       {"reinstall-cannot-complete", "Stopped: the Dial-Up Adapter could not be installed"},
@@ -49,10 +50,12 @@ std::string EndingTitle(const std::string& name) {
        "Refused: the upgrade's uninstall command could not be built"},
       {"dun-not-installed-by-setup", "Stopped: Windows' setup installed no Dial-Up Networking"},
       {"upgrade-still-installed", "Stopped: the DUN upgrade is still installed"},
+      {"setup-tries-used-up", "Stopped: a setup step was started twice"},
       // The Check's results.
       {"check-repaired", "Check: REPAIRED"},
       {"check-repair-under-way", "Check: REPAIR UNDER WAY, restart the PC"},
-      {"check-repair-stopped", "Check: REPAIR STOPPED, start the reinstall"},
+      {"check-repair-stopped", "Check: REPAIR STOPPED, start the program again"},
+      {"check-upgrade-left", "Check: REPAIR STOPPED, the DUN upgrade is still installed"},
       {"check-winsock2-settings", "Check: NOT WORKING, the Winsock 2 settings are missing"},
       {"check-winsock2-tcpip", "Check: NOT WORKING, Winsock 2 has no TCP/IP"},
       {"check-dun-missing", "Check: NOT WORKING, Dial-Up Networking is not installed"},
@@ -73,16 +76,18 @@ const char kCallScriptBefore[] =
     "   right-click the connection, Properties: phone number; and the user name and password.\n"
     "4. Close other programs. Start, Run, type `C:\\NETREVIVE.EXE`, OK.\n\n"
     "Tell the caller the three rules:\n\n"
-    "- **Never close the window or switch off** until the last window says \"Result:\".\n"
+    "- **If the window was closed, or the PC switched off or hung: restart it, and if the\n"
+    "  program does not come back by itself, start it again** the same way. It finds the\n"
+    "  repair under way and carries it on.\n"
     "- **Press a key whenever the program stops**, even where the screen does not ask.\n"
     "- **Read out every line before pressing the key**, and write down any error message.\n";
 
 const char kCallScriptDuring[] =
     "**During the repair**\n\n"
     "- At each stop, find the last line in [where is the caller now](#where-is-the-caller-now).\n"
-    "- Windows restarts once or twice. **The program comes back by itself; do not start it\n"
-    "  again.** Log on as usual if Windows asks. After the restart the window shows the banner,\n"
-    "  then one of these lines:\n";
+    "- Windows restarts once or twice. **The program comes back by itself; start it again only\n"
+    "  if nothing comes back.** Log on as usual if Windows asks. After the restart the window\n"
+    "  shows the banner, then one of these lines:\n";
 
 const char kCallScriptAfter[] =
     "**After the repair**\n\n"
@@ -118,11 +123,10 @@ const std::vector<GuideCall>& GuideCalls() {
        "Networking, Make New Connection, the noted number, user name and password), and "
        "install a DUN upgrade again if the PC had one."},
       {"call-ran-twice", "\"I ran it twice\" (or \"I started it again after the restart\")",
-       "What did the second run say last? Did it say \"The error code is as follows: 2\"?",
-       "Start, Run, `C:\\NETREVIVE.EXE Check`.",
-       "Code 2 at the Winsock2 key: [the Winsock2 key was already gone](#ending-winsock2-gone), "
-       "do not run it again. \"REPAIR UNDER WAY\": restart and let it carry on. The backups "
-       "system.tom and user.tom of the first run are kept."},
+       "What did the second run say last?", "Start, Run, `C:\\NETREVIVE.EXE Check`.",
+       "Nothing is lost: a run that finds a repair under way carries it on. \"REPAIR UNDER "
+       "WAY\": restart and let it carry on. \"REPAIR STOPPED\": type the line the Check gives. "
+       "The backups system.tom and user.tom of the first run are kept."},
       {"call-error-code", "\"It shows an error code\"",
        "The whole message, the code, and the line above the message.",
        "Optional: `C:\\NETREVIVE.EXE Check` shows what the run left.",
@@ -165,13 +169,12 @@ const std::vector<GuideCall>& GuideCalls() {
 
 const std::vector<StaleAdvice>& StaleAdvices() {
   static const std::vector<StaleAdvice> kAdvice = {
-      {"run the fix again",
-       "only where the Winsock2 key is still there (a refusal before any change)",
-       "Once the key is gone a new run stops at code 2 ([the Winsock2 key was already "
-       "gone](#ending-winsock2-gone)): follow the ending's advice instead.",
-       true},
-      {"run this program again", "only where the Winsock2 key is still there",
-       "Once the key is gone, follow the ending's advice instead of running it again.", true},
+      {"run the fix again", "yes: a new run carries on a repair under way",
+       "After a restart, start the program the same way: it keeps the first backups and goes on "
+       "where the repair stopped.",
+       false},
+      {"run this program again", "yes: a new run carries on a repair under way",
+       "After a restart, start the program the same way.", false},
       {"reinstall DUN via add/remove programs", "always, but the screen does not say where",
        "Dial-Up Networking is not in the Install/Uninstall list: [install Dial-Up Networking "
        "through Windows Setup](#recipe-install-dun).",

@@ -93,7 +93,7 @@ std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
   if (repaired) return "nothing comes back; the repair is done";
   settings.pending = SessionRequest::kNone;
   simulator::RunSessions(machine, settings, quiet);
-  return "nothing comes back; started again:" + RunEndings(report);
+  return "nothing comes back; start " + machine.self_path() + " again:" + RunEndings(report);
 }
 
 std::string FirstLine(const std::string& screen) {
@@ -183,7 +183,8 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
     const bool repaired = stop.state != "nothing changed" && sim::DunInstalled(pc) &&
                           pc.KeyExists(sim::kWinsock2Path) &&
                           !pc.GetString(sim::kRunOncePath, "QU Netrevive", &entry) &&
-                          !pc.FileExists(pc.windows_dir() + "\\rundunreinst.QU");
+                          !pc.FileExists(pc.windows_dir() + "\\rundunreinst.QU") &&
+                          !pc.FileExists(pc.windows_dir() + "\\netrevive.QU");
     stop.after_close = Aftermath(pc, false, repaired);
     stop.after_power_off = Aftermath(pc, true, repaired);
     if (!stop.last && i + 1 < snapshots.size()) {
@@ -207,9 +208,10 @@ std::string DescribeState(const SimMachine& before, const SimMachine& now) {
   std::string command;
   const bool scheduled = now.GetString(sim::kRunOncePath, "QU Netrevive", &command);
   const bool marker = now.FileExists(windows + "\\rundunreinst.QU");
+  const bool under_way = now.FileExists(windows + "\\netrevive.QU");
   if (backups == before.FileExists(windows + "\\system.tom") &&
       winsock2 == before.KeyExists(sim::kWinsock2Path) && dun == sim::DunInstalled(before) &&
-      upgrade == had_upgrade && !scheduled && !marker) {
+      upgrade == had_upgrade && !scheduled && !marker && !under_way) {
     return "nothing changed";
   }
   std::string text = backups ? "backups made" : "no backups";
@@ -218,6 +220,7 @@ std::string DescribeState(const SimMachine& before, const SimMachine& now) {
   if (had_upgrade) text += upgrade ? "; upgrade still there" : "; upgrade removed";
   if (scheduled) text += "; next run scheduled: " + command;
   if (marker) text += "; reinstall authorised (rundunreinst.QU)";
+  if (under_way) text += "; repair under way (netrevive.QU)";
   return text;
 }
 

@@ -20,13 +20,14 @@ import tempfile
 # (query as typed in the address, endings that must be named, endings that must not)
 CASES = [
     # The screen's "occured" and the caller's "occurred"; words in any case.
-    ("error+occurred+removing", {"winsock2-gone", "winsock2-delete-failed"}, {"repaired"}),
-    ("An+Error+Occured+While+Removing", {"winsock2-gone", "winsock2-delete-failed"}, {"repaired"}),
+    ("error+occurred+removing", {"repair-record-failed", "winsock2-delete-failed"}, {"repaired"}),
+    ("An+Error+Occured+While+Removing", {"repair-record-failed", "winsock2-delete-failed"},
+     {"repaired"}),
     # One blank where the screen has two.
-    ("winsock+2+fix+has+been+successfully+applied", {"repaired"}, {"winsock2-gone"}),
+    ("winsock+2+fix+has+been+successfully+applied", {"repaired"}, {"winsock2-delete-failed"}),
     ("avialable+windows+95", {"refused-95"}, set()),
     ("available+Windows+95", {"refused-95"}, set()),
-    ("affiliated+with+quillmark+university", {"winsock2-gone"}, {"repaired"}),
+    ("affiliated+with+quillmark+university", {"winsock2-delete-failed"}, {"repaired"}),
     ("preforms", {"usage"}, set()),
     ("Performs+the+winsock2+fix", {"usage"}, set()),
 ]

@@ -36,6 +36,30 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
     return "rna.inf is not looked for without the Windows directory; the steps that need the "
            "directory read it again and report it, and the reinstallation looks for rna.inf again";
   }
+  // The record of a repair under way: its first write is reported; the
+  // counts of setup tries are best effort, and a record that cannot be
+  // read counts as there when the file is.
+  const bool state_file =
+      sim::SimMachine::NormalizeFilePath(call.path) ==
+      sim::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
+  const bool state_next =
+      call.index < clean.calls().size() &&
+      sim::SimMachine::NormalizeFilePath(clean.calls()[call.index].path) ==
+          sim::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
+  // The record is created only by a fresh run, before it looks at the
+  // Winsock2 key; every later write counts tries.
+  const uint64_t first_state_write =
+      clean.FirstCallIndex(Op::kOpenFileForWrite, clean.windows_dir() + "\\netrevive.QU");
+  const uint64_t winsock2_look = clean.FirstCallIndex(Op::kRegOpenKeyExA, sim::kWinsock2Path);
+  const uint64_t state_created =
+      first_state_write != 0 && first_state_write < winsock2_look ? first_state_write : 0;
+  if ((state_file ||
+       (op == Op::kGetWindowsDirectoryA && state_next && call.index + 1 != state_created)) &&
+      (op == Op::kOpenFileForRead || op == Op::kReadFile || op == Op::kGetFileAttributesA ||
+       op == Op::kGetWindowsDirectoryA || op == Op::kCloseFile || call.index > state_created + 2)) {
+    return "a count of setup tries that cannot be read or written takes away one limit on tries "
+           "only; the repair goes on";
+  }
   if (op == Op::kGetDriveTypeA) {
     return "a drive of unknown type is not refused, as fixed disks, CD-ROMs and RAM disks are not";
   }
@@ -55,9 +79,10 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
     }
   }
   if (driver_started != 0 && call.index > driver_started &&
-      (op == Op::kRegOpenKeyExA || op == Op::kRegSetValueExA) &&
-      sim::SimMachine::NormalizeKeyPath(call.path) ==
-          sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
+      (((op == Op::kRegOpenKeyExA || op == Op::kRegSetValueExA) &&
+        sim::SimMachine::NormalizeKeyPath(call.path) ==
+            sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) ||
+       op == Op::kGetModuleFileNameA || op == Op::kGetShortPathNameA)) {
     return "the repair is done: a Check that cannot be scheduled is only not run by itself";
   }
   // Only the Check asks Winsock anything.
@@ -107,8 +132,8 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   }
   if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
                                       sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path)) {
-    return "a key that cannot be opened to look at is backed up as before; one said to be "
-           "missing keeps the earlier run's backups, and its deletion then reports it";
+    return "a key that cannot be opened to look at is deleted as before; one said to be "
+           "missing counts as deleted";
   }
   // A run refused before its first change has none.
   const uint64_t first_change = clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0

@@ -105,6 +105,11 @@ inline bool MarkerExists(const sim::SimMachine& machine) {
   return machine.FileExists(machine.windows_dir() + "\\rundunreinst.QU");
 }
 
+// The file that records a repair under way.
+inline bool RepairStateExists(const sim::SimMachine& machine) {
+  return machine.FileExists(machine.windows_dir() + "\\netrevive.QU");
+}
+
 inline bool ResumeEntry(const sim::SimMachine& machine, std::string* text) {
   return machine.GetString(sim::kRunOncePath, kResumeValue, text);
 }
@@ -136,7 +141,7 @@ struct RunFacts {
   bool resume_removal_said_gone = false;  // an injected "value already gone" on its removal
   bool break_keys_set_aside = false;      // SetConsoleCtrlHandler was called
   bool check_entry_written = false;       // the resume entry of the Check, after the driver
-  // What a Check measured: Winsock2\Parameters opened, a TCP/IP provider
+  // What a Check measured: the Winsock2 key opened, a TCP/IP provider
   // listed, HKCR\dunfile not reported missing.
   bool settings_opened = false;
   bool providers_listed = false;
@@ -252,7 +257,11 @@ inline void Learn(const RunCall& c, RunFacts* f) {
                               sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
   ++f->calls;
   f->break_keys_set_aside |= op == Op::kSetConsoleCtrlHandler;
-  f->winsock2_deleted |= IsWinsock2Delete(call) && c.ok;
+  // A key that opening finds gone (2) counts as deleted.
+  f->winsock2_deleted |= (IsWinsock2Delete(call) && c.ok) ||
+                         (op == Op::kRegOpenKeyExA && call.status == kErrorFileNotFound &&
+                          sim::SimMachine::NormalizeKeyPath(call.path) ==
+                              sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path));
   f->list_counted |= op == Op::kRegQueryInfoKeyA && c.ok && uninstall_list;
   // A name that does not fit is read again into a larger buffer; at the
   // largest (288 bytes) status 234 is an enumeration error too.
@@ -267,10 +276,9 @@ inline void Learn(const RunCall& c, RunFacts* f) {
     f->last_entry_for_reinstall = f->uninstall_started;
     f->check_entry_written |= f->driver_started;
   }
-  f->settings_opened |=
-      op == Op::kRegOpenKeyExA && c.ok &&
-      sim::SimMachine::NormalizeKeyPath(call.path) ==
-          sim::SimMachine::NormalizeKeyPath(std::string(sim::kWinsock2Path) + "\\Parameters");
+  f->settings_opened |= op == Op::kRegOpenKeyExA && c.ok &&
+                        sim::SimMachine::NormalizeKeyPath(call.path) ==
+                            sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
   f->providers_listed |= op == Op::kWSAEnumProtocolsA && c.ok && call.result > 0;
   f->dun_not_missing |= op == Op::kRegOpenKeyExA &&
                         sim::SimMachine::NormalizeKeyPath(call.path) ==
@@ -411,6 +419,8 @@ inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunM
                        const RunOutput& out) {
   Broken broken;
   RunFacts f;
+  // The run that scheduled an UpgradeRemove run deleted the key before it.
+  f.winsock2_deleted = mode == RunMode::kUpgradeRemove;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
   for (const sim::CallRecord& call : machine.calls()) {
     if (call.index < first_call) continue;

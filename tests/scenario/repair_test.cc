@@ -27,6 +27,7 @@ using testing::RunProgram;
 using testing::ScenarioText;
 
 constexpr const char* kMarker = "C:\\WINDOWS\\rundunreinst.QU";
+constexpr const char* kRecord = "C:\\WINDOWS\\netrevive.QU";
 
 std::vector<std::string> CommandLines(const SimMachine& machine) {
   std::vector<std::string> lines;
@@ -72,9 +73,13 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   uint64_t deleted = machine.FirstCallIndex(Op::kRegDeleteKeyA);
   uint64_t uninstalled = machine.FirstCallIndex(Op::kCreateProcessA);
   uint64_t entry = machine.FirstCallIndex(Op::kRegSetValueExA);
-  uint64_t marked = machine.FirstCallIndex(Op::kOpenFileForWrite);
+  uint64_t marked = machine.FirstCallIndex(Op::kOpenFileForWrite, kMarker);
+  uint64_t recorded = machine.FirstCallIndex(Op::kOpenFileForWrite, kRecord);
   ASSERT_NE(copied, 0u);
-  EXPECT_LT(copied, deleted);
+  // The repair is recorded as under way after the backups, before the key
+  // goes.
+  EXPECT_LT(copied, recorded);
+  EXPECT_LT(recorded, deleted);
   EXPECT_LT(deleted, uninstalled);
   EXPECT_LT(uninstalled, entry);
   EXPECT_LT(entry, marked);
@@ -91,7 +96,9 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
             ExpectedScenarioText("repair_98se_reinstall", second));
   EXPECT_FALSE(second.unflushed_pause);
   EXPECT_FALSE(machine.FileExists(kMarker));
-  // The Check is scheduled after the last key press, before the restart.
+  EXPECT_FALSE(machine.FileExists(kRecord));
+  // The Check is scheduled before the last pause, and written out, so that a
+  // window closed there still gets it after the restart.
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   const uint64_t check_entry = machine.CallsOf(Op::kRegSetValueExA).back().index;
   const std::vector<sim::CallRecord> starts = machine.CallsOf(Op::kCreateProcessA);
@@ -248,21 +255,30 @@ TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
   EXPECT_EQ(run.transcript.find("Dial Up Networking was not found"), std::string::npos);
 }
 
-// The backups of the run that deleted the key hold the registry from before
-// it: a later run keeps them.
-TEST(RepairTest, MissingWinsock2KeyReportsStatus2AndStops) {
-  SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("no-winsock2", &machine));
-  machine.PutFile("C:\\WINDOWS\\system.tom", "the registry before the first run");
-  machine.PutFile("C:\\WINDOWS\\user.tom", "the user registry before the first run");
-  RunOutput run = RunFresh(machine);
-  EXPECT_EQ(ScenarioText("missing_winsock2", run), ExpectedScenarioText("missing_winsock2", run));
-  EXPECT_TRUE(machine.processes().empty());
-  EXPECT_TRUE(sim::DunInstalled(machine));
-  std::string kept;
-  ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &kept));
-  EXPECT_EQ(kept, "the registry before the first run");
-  EXPECT_TRUE(machine.CallsOf(Op::kCopyFileA).empty());
+// A Winsock2 key that something else removed counts as deleted: the repair
+// goes on in one start and makes its backups. A run that finds a repair under
+// way keeps the backups that repair made, whether the key is there or not.
+TEST(RepairTest, MissingWinsock2KeyCountsAsDeletedAndBackupsOfARepairUnderWayStay) {
+  for (bool under_way : {false, true}) {
+    SimMachine machine;
+    ASSERT_TRUE(sim::MakePresetMachine(under_way ? "98se" : "no-winsock2", &machine));
+    machine.PutFile("C:\\WINDOWS\\system.tom", "the registry before the first run");
+    if (under_way) machine.PutFile(kRecord, "REPAIR UNDER WAY\r\nTRIES 0000\r\n");
+    RunOutput run = RunFresh(machine);
+    if (!under_way) {
+      EXPECT_EQ(ScenarioText("missing_winsock2", run),
+                ExpectedScenarioText("missing_winsock2", run));
+    }
+    EXPECT_TRUE(machine.restart_requested()) << under_way;
+    EXPECT_FALSE(sim::DunInstalled(machine)) << under_way;
+    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << under_way;
+    std::string system;
+    std::string user;
+    ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &system));
+    ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\user.tom", &user));
+    EXPECT_EQ(system == "the registry before the first run", under_way);
+    EXPECT_NE(user, "") << "a missing backup is made " << under_way;
+  }
 }
 
 // The registry files are written out before they are copied, and the resume
@@ -279,7 +295,7 @@ TEST(RepairTest, RegistryWrittenOutBeforeTheBackupsAndAfterTheResumeEntry) {
   const uint64_t entry = probe.FirstCallIndex(Op::kRegSetValueExA, sim::kRunOncePath);
   EXPECT_EQ(flushes[2].path, "HKLM");
   EXPECT_GT(flushes[2].index, entry);
-  EXPECT_LT(flushes[2].index, probe.FirstCallIndex(Op::kOpenFileForWrite));
+  EXPECT_LT(flushes[2].index, probe.FirstCallIndex(Op::kOpenFileForWrite, kMarker));
 
   // On a machine that writes its registry lazily, a cut before that flush
   // loses the way back; one after it keeps it.
@@ -355,7 +371,10 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
       // The check before the first change opens the key once already.
       {"fail_open_runonce", Op::kRegCreateKeyExA, sim::kRunOncePath, 1009, {}, 1},
       {"fail_write_runonce", Op::kRegSetValueExA, "", 1015, {}},
-      {"fail_write_marker", Op::kWriteFile, "", 5, {}},  // the incomplete marker is deleted
+      // the incomplete marker is deleted
+      {"fail_write_marker", Op::kWriteFile, kMarker, 5, {}},
+      // no record of the repair, no repair: the key stays
+      {"fail_write_record", Op::kOpenFileForWrite, kRecord, 5, {}},
       {"fail_upgrade_remove_uninstall", Op::kCreateProcessA, "", 2, {"UpgradeRemove"}},
       {"fail_no_windows_dir", Op::kGetWindowsDirectoryA, "", 5, {}},
   };
@@ -735,10 +754,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "Please call the MERX at 555-555-0142 and read them the lines above.\n"}},
       {"settings unreadable",
        "98se",
-       [](SimMachine& m) {
-         m.FailOperation(Op::kRegOpenKeyExA, std::string(sim::kWinsock2Path) + "\\Parameters",
-                         1015);
-       },
+       [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kWinsock2Path, 1015); },
        {"Winsock 2 settings:       unreadable (error 1015)\n",
         "Result: NOT WORKING: Winsock 2 settings."}},
       {"no TCP/IP provider",
@@ -776,6 +792,27 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "Result: REPAIR STOPPED. To finish it, click Start, Run, type\n"
         "\tC:\\PROGRA~1\\NETREV~1.EXE ReinstallDUN\nand press Enter.\n"},
        "C:\\Program Files\\netrevive.exe"},
+      // A window closed at the first pause: the repair is under way, and
+      // nothing brings it back; a start of the program carries it on.
+      {"stopped part-way",
+       "98se",
+       [](SimMachine& m) {
+         m.DeleteKey(sim::kWinsock2Path);
+         m.PutFile("C:\\WINDOWS\\netrevive.QU", "REPAIR UNDER WAY\r\nTRIES 0000\r\n");
+       },
+       {"Repair under way:         stopped part-way\n",
+        "Result: REPAIR STOPPED. To finish it, click Start, Run, type\n"
+        "\tC:\\NETREVIVE\\NETREVIVE.EXE\nand press Enter.\n"}},
+      {"upgrade left by its uninstaller",
+       "upgrade-not-removed",
+       [](SimMachine& m) {
+         RunFresh(m);
+         m.DeleteValue(sim::kRunOncePath, "QU Netrevive");
+       },
+       {"DUN upgrade (MSDUN):      installed\n",
+        "Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed.\n"
+        "Please remove it with Add/Remove Programs, restart the computer, then\n"
+        "click Start, Run, type\n\tC:\\NETREVIVE\\NETREVIVE.EXE\nand press Enter.\n"}},
   };
   for (const Case& c : cases) {
     SimMachine machine;

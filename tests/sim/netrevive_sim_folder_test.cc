@@ -435,6 +435,7 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   machine.set_temp_path("C:\\TMP\\");
   machine.set_setup_cancels(2);
   machine.set_upgrade_stays(true);
+  machine.set_upgrade_restores_winsock2(false);
   machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
   machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
   machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
@@ -452,6 +453,7 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   EXPECT_EQ(loaded.temp_path(), "C:\\TMP\\");
   EXPECT_EQ(loaded.setup_cancels(), 2);
   EXPECT_TRUE(loaded.upgrade_stays());
+  EXPECT_FALSE(loaded.upgrade_restores_winsock2());
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\user.dat"), 7u);
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\rundll.exe"), kFileAttributeArchive);
 
@@ -517,9 +519,12 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
       "== the program starts: argv[0]=\"C:\\NETREVIVE\\NETREVIVE.EXE\" argv[1]=\"ReinstallDUN\"\n";
   size_t first_note = run.out.find('\n') + 1;
   EXPECT_EQ(run.out.substr(first_note, expected_start.size()), expected_start) << run.out;
-  // No marker: the program asks for its one key and ends.
+  // No marker, no DUN: the program asks for its one key and names the
+  // command that finishes the repair.
   EXPECT_NE(run.out.find("DUN will now be reinstalled.\nPress any key to continue.\n== [key]\n"
-                         "== the program ended (exit status 0)\n"),
+                         "Dial-Up Networking is not installed, and no reinstallation is "
+                         "authorised.\nTo finish the repair, click Start, Run, type\n"
+                         "\tC:\\NETREVIVE\\NETREVIVE.EXE\nand press Enter.\n"),
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("== helper runs: 1\n==   session 1 (RunOnce): "

@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "RegCreateKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce="
                     "0x3F1,skip=1"}},
         InjectCase{"fail_write_runonce", {"--inject", "RegSetValueExA=1015"}},
-        InjectCase{"fail_write_marker", {"--inject", "WriteFile=5"}},
+        InjectCase{"fail_write_marker", {"--inject", "WriteFile:C:\\WINDOWS\\rundunreinst.QU=5"}},
         // The check before the first change reads the uninstall list first
         // (the scenario tests' refuse_upgrade_fail_*); these fail the
         // removal's own reading.

@@ -63,8 +63,8 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
   // written; the marker is a file, which the export cannot show.
   sim::SimMachine pending = sim::MakeDefaultMachine();
   RunFresh(pending);
-  sim::SimMachine dead_end = sim::MakeDefaultMachine();
-  dead_end.DeleteKey(sim::kWinsock2Path);
+  sim::SimMachine no_winsock2 = sim::MakeDefaultMachine();
+  no_winsock2.DeleteKey(sim::kWinsock2Path);
   const PredictionCase cases[] = {
       {"untouched 98 SE",
        FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
@@ -80,12 +80,13 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
        {"run 1 (the caller starts it", "): session-ended-for-upgrade (goes on)",
         "then the session ends (log-off)", "UpgradeRemove): restart-for-reinstall",
         "ReinstallDUN): repaired", "restarts: 2, log-offs: 1", "the repair completes"}},
+      // Counted as deleted: the repair goes on.
       {"Winsock2 key gone after an earlier run",
-       FullExport(dead_end, "4.10.2222", " A "),
+       FullExport(no_winsock2, "4.10.2222", " A "),
        {},
-       {"run 1 (the caller starts it: C:\\NETREVIVE\\NETREVIVE.EXE): winsock2-gone (stopped)",
-        "the repair stops in run 1 at winsock2-gone", "advice: Running Netrevive again",
-        "Windows Setup tab > Communications"}},
+       {"run 1 (the caller starts it: C:\\NETREVIVE\\NETREVIVE.EXE): restart-for-reinstall "
+        "(goes on)",
+        "ReinstallDUN): repaired (repaired)", "the repair completes"}},
       {"pending ReinstallDUN with the marker",
        FullExport(pending, "4.10.2222", " A "),
        {"--marker"},
@@ -95,7 +96,7 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
       {"pending ReinstallDUN without the marker",
        FullExport(pending, "4.10.2222", " A "),
        {},
-       {"ReinstallDUN): reinstall-not-authorised (stopped)",
+       {"ReinstallDUN): reinstall-not-authorised (refused)",
         "the repair stops in run 1 at reinstall-not-authorised"}},
       {"Windows 95 by its VersionNumber",
        FullExport(sim::MakeDefaultMachine(), "4.00.950", " B "),
@@ -156,9 +157,9 @@ struct BranchCase {
 };
 
 TEST(NetreviveSimRegistry, SaysWhichFactsCameFromWhichBranchExport) {
-  sim::SimMachine dead_end = sim::MakeDefaultMachine();
-  dead_end.DeleteKey(sim::kWinsock2Path);
-  dead_end.SetString(kCurrentVersion, "VersionNumber", "4.90.3000");
+  sim::SimMachine no_winsock2 = sim::MakeDefaultMachine();
+  no_winsock2.DeleteKey(sim::kWinsock2Path);
+  no_winsock2.SetString(kCurrentVersion, "VersionNumber", "4.90.3000");
   const std::string cv = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
   const std::string ws2 = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Winsock2";
   const BranchCase cases[] = {
@@ -167,7 +168,7 @@ TEST(NetreviveSimRegistry, SaysWhichFactsCameFromWhichBranchExport) {
        {"version: 4.90.3000", "fact: the Windows version and folder", ": from FILE/NRVER.REG",
         "fact: the Winsock 2 settings", ": from FILE/NRWS2.REG",
         "fact: whether Dial-Up Networking is installed: from FILE/NRDUN.REG"},
-       "winsock2-gone"},
+       "restart-for-reinstall"},
       {"only the list of installed programs",
        {{"UNINST.REG", cv + "\\Uninstall"}},
        {"version: no export holds the CurrentVersion key; the default machine's",
@@ -181,7 +182,7 @@ TEST(NetreviveSimRegistry, SaysWhichFactsCameFromWhichBranchExport) {
     TempFolder temp;
     std::vector<std::string> args;
     for (const auto& file : c.files) {
-      WriteText(temp.Sub(file.first), BranchExport(dead_end, file.second));
+      WriteText(temp.Sub(file.first), BranchExport(no_winsock2, file.second));
       args.push_back("--registry");
       args.push_back(temp.Sub(file.first));
     }

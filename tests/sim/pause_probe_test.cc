@@ -22,42 +22,38 @@ struct StopCase {
 
 TEST(PauseProbeTest, StateAndAftermathAtEachStop) {
   const StopCase cases[] = {
-      // Before DUN is uninstalled the Winsock2 key is already gone: closing
-      // the window there leaves a PC a new run cannot repair.
+      // Before DUN is uninstalled the Winsock2 key is already gone: closed
+      // there, nothing comes back, and a new start carries the repair on.
       {{"--preset", "98se"},
        1,
        1,
        "Winsock2 key GONE; DUN installed",
-       "nothing comes back; started again: winsock2-gone",
+       "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE again: restart-for-reinstall, "
+       "then repaired",
        false},
-      // "DO NOT TERMINATE": the reinstall is scheduled only after this key.
-      {{"--preset", "98se"},
-       1,
-       2,
-       "DUN NOT INSTALLED",
-       "nothing comes back; started again: winsock2-gone",
-       true},
+      // "DO NOT TERMINATE": the entry and the marker are written before it.
+      {{"--preset", "98se"}, 1, 2, "DUN NOT INSTALLED", "it comes back by itself: repaired", true},
       // The reinstall run: closed at its first pause, the marker is there but
-      // nothing starts the program; started again, it stops at code 2.
+      // nothing starts the program; started again, it installs DUN at once.
       {{"--preset", "98se"},
        2,
        1,
        "reinstall authorised",
-       "nothing comes back; started again: winsock2-gone",
+       "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE again: repaired",
        false},
       {{"--preset", "98se"},
        2,
        3,
        "Winsock2 key there; DUN installed",
-       "nothing comes back; the repair is done",
+       "it comes back by itself: check-repaired",
        true},
       // A refusal changes nothing: starting again is safe.
-      {{"--preset", "95"}, 1, 1, "nothing changed", "started again: refused-95", true},
+      {{"--preset", "95"}, 1, 1, "nothing changed", "again: refused-95", true},
       {{"--preset", "upgrade-dunsetup"},
        1,
        1,
        "upgrade still there",
-       "started again: winsock2-gone",
+       "again: session-ended-for-upgrade",
        true},
   };
   for (const StopCase& c : cases) {
@@ -75,6 +71,36 @@ TEST(PauseProbeTest, StateAndAftermathAtEachStop) {
     EXPECT_NE(found->after_close.find(c.after_close_part), std::string::npos)
         << where << ": " << found->after_close;
     EXPECT_EQ(found->last, c.last) << where;
+  }
+}
+
+// Wherever an uninterrupted repair waits for a key, a window closed there or
+// a power cut ends in a repaired PC: Windows brings the program back, or the
+// caller starts it once more.
+TEST(PauseProbeTest, EveryStopOfARepairEndsRepairedAfterAClose) {
+  for (const char* preset : {"98se", "no-dun", "no-winsock2", "upgrade-dunsetup",
+                             "upgrade-rundll32", "upgrade-rundll32-no-restore"}) {
+    std::vector<Stop> stops;
+    std::string error;
+    ASSERT_TRUE(ProbeStops({"--preset", preset}, &stops, &error)) << error;
+    ASSERT_FALSE(stops.empty()) << preset;
+    for (const Stop& stop : stops) {
+      const std::string where = std::string(preset) + " run " + std::to_string(stop.run) +
+                                " stop " + std::to_string(stop.pause);
+      for (const std::string& after : {stop.after_close, stop.after_power_off}) {
+        const bool back = after.rfind("it comes back by itself:", 0) == 0 ||
+                          after.rfind(
+                              "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE "
+                              "again:",
+                              0) == 0;
+        EXPECT_TRUE(back || after == "nothing comes back; the repair is done")
+            << where << ": " << after;
+        const bool repaired =
+            after.size() >= 14 && (after.compare(after.size() - 14, 14, "check-repaired") == 0 ||
+                                   after.find("repair is done") != std::string::npos);
+        EXPECT_TRUE(repaired) << where << ": " << after;
+      }
+    }
   }
 }
 

@@ -307,6 +307,10 @@ class SimMachine final : public Platform {
   // Whether the DUN upgrade's uninstaller ends without removing the upgrade.
   bool upgrade_stays() const { return upgrade_stays_; }
   void set_upgrade_stays(bool stays) { upgrade_stays_ = stays; }
+  // Whether the upgrade's INF uninstaller (the rundll forms) puts back a
+  // Winsock2 key that is missing; yes unless set otherwise.
+  bool upgrade_restores_winsock2() const { return upgrade_restores_winsock2_; }
+  void set_upgrade_restores_winsock2(bool restores) { upgrade_restores_winsock2_ = restores; }
 
   // ---- Lazy registry ------------------------------------------------------
   // Windows 9x keeps registry changes in memory and writes them to its files
@@ -456,6 +460,7 @@ class SimMachine final : public Platform {
   std::vector<std::pair<std::string, std::string>> disc_ready_;
   int setup_cancels_ = 0;
   bool upgrade_stays_ = false;
+  bool upgrade_restores_winsock2_ = true;
   // The registry as last written to its files, kept while lazy.
   std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;

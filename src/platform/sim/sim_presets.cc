@@ -324,10 +324,35 @@ const std::vector<PresetInfo>& PresetMachines() {
          return WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ", ",DefaultUninstall",
                                true);
        }},
+      {"upgrade-rundll32-no-restore",
+       "As upgrade-rundll32, but the uninstaller does not put the Winsock2 key back",
+       [] {
+         SimMachine machine = WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ",
+                                             ",DefaultUninstall", true);
+         machine.set_upgrade_restores_winsock2(false);
+         return machine;
+       }},
+      {"upgrade-rundll32-not-removed",
+       "As upgrade-rundll32, but the uninstaller ends without removing the upgrade",
+       [] {
+         SimMachine machine = WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ",
+                                             ",DefaultUninstall", true);
+         machine.set_upgrade_stays(true);
+         return machine;
+       }},
       {"upgrade-unknown", "Windows 98 SE with the DUN upgrade and an unrecognised uninstall text",
        [] { return WithUpgrade("C:\\PROGRA~1\\DUN13\\UNINSTAL.EXE -remove"); }},
       {"no-winsock2", "Windows 98 SE without the Winsock2 key",
        [] { return Without([](SimMachine* machine) { machine->DeleteKey(kWinsock2Path); }); }},
+      {"uninstall-tried-twice",
+       "Windows 98 SE, repair under way: Winsock2 gone, DUN's uninstaller hung twice",
+       [] {
+         return Without([](SimMachine* machine) {
+           machine->DeleteKey(kWinsock2Path);
+           machine->PutFile(machine->windows_dir() + "\\netrevive.QU",
+                            "REPAIR UNDER WAY\r\nTRIES 0200\r\n");
+         });
+       }},
       {"no-rna-inf", "Windows 98 SE whose inf\\rna.inf is missing",
        [] {
          return Without([](SimMachine* machine) {

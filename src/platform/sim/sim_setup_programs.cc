@@ -68,7 +68,7 @@ HelperOutcome DefaultHelperModel(SimMachine& machine, const ProcessRecord& run) 
       // Windows' own Winsock 2 settings, which the fresh run that follows it
       // removes again.
       machine.DeleteKey(kMsdunPath);
-      if (!machine.KeyExists(kWinsock2Path)) {
+      if (machine.upgrade_restores_winsock2() && !machine.KeyExists(kWinsock2Path)) {
         AddDefaultWinsock2Tree(&machine);
         return Done("removed the DUN upgrade (MSDUN), restored the Winsock2 settings");
       }

@@ -19,7 +19,8 @@
 //   <WindowsDir> + "\" + the MSDUN UninstallString
 //       removes the MSDUN key; the rundll and rundll32 (INF) forms also put
 //       back the default Winsock2 tree when Winsock2 is missing, as the
-//       upgrade's INF uninstall restores Windows' own Winsock 2 settings.
+//       upgrade's INF uninstall restores Windows' own Winsock 2 settings
+//       (unless upgrade_restores_winsock2 is no).
 // A setup of DUN the caller cancels (SimMachine::setup_cancels) installs
 // nothing, and an upgrade uninstaller that fails (upgrade_stays) leaves MSDUN.
 // Anything else changes nothing and is recorded as not recognised. Helpers
