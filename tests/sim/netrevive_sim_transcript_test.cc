@@ -96,7 +96,13 @@ const std::vector<SimPath>& SharedPaths() {
       {"refusal_95", {"--preset", "95"}, nullptr},
       {"usage", {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE Fix"}, nullptr},
       {"dun_missing", {}, WineSourcePath("no-dun")},
-      {"winsock2_missing", {"--preset", "no-winsock2"}, nullptr},
+      {"winsock2_missing",
+       {},
+       [] {
+         sim::SimMachine machine = WineSourcePath("98se")();
+         machine.DeleteKey(sim::kWinsock2Path);
+         return machine;
+       }},
       {"rna_inf_missing", {}, [] { return WineWindowsDirWithout("inf\\rna.inf"); }},
       {"helper_missing", {}, [] { return WineWindowsDirWithout("rundll32.exe"); }},
       {"floppy_start", {}, [] { return ProgramAt("A:\\NETREVIVE.EXE", 0, 0); }},

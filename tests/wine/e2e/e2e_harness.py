@@ -117,7 +117,7 @@ TEMPLATE_FORMAT = "netrevive-e2e-template 2"
 EXIT_WINDOWS_CALL = re.compile(rb"^[0-9a-f]+:Call user32\.ExitWindowsEx\(", re.M)
 BACKUP_CALL = re.compile(
     rb'^[0-9a-f]+:Call KERNEL32\.(CopyFileA|SetFileAttributesA)\([0-9a-f]+ "([^"]*)",'
-    rb'(?:[0-9a-f]+ "([^"]*)"|([0-9a-f]+))', re.M)
+    rb'(?:[0-9a-f]+ "([^"]*)",([0-9a-f]+)|([0-9a-f]+))', re.M)
 
 # Files of the registry and of drive_c\windows itself that Wine may rewrite in
 # place; a copied prefix gets real copies of them, everything else is linked.
@@ -224,8 +224,8 @@ SCENARIOS = {
     "helper_missing": Scenario("rundll32.exe missing: refused before any change, nothing touched",
                                helpers=("rundll", "dunsetup"), complete=False, touched=False),
     "winsock2_missing": Scenario(
-        "no Winsock2 key: the earlier run's backups kept, the deletion fails with status 2",
-        machine=("base", "no_winsock2"), complete=False, old_backups=True),
+        "no Winsock2 key and no backups: counted as deleted, the repair completes and makes "
+        "its backups", machine=("base", "no_winsock2")),
     # The RunOnce entry holds the path's short form, without blanks: the
     # session player hands the command line over unchanged, as Windows 98
     # does, and the ReinstallDUN run still gets its mode word.
@@ -981,14 +981,15 @@ def run_scenario(name, options):
     # Windows 9x's CopyFileA gives the copy the source's attributes and will
     # not overwrite a read-only or hidden file; system.dat is both. Wine
     # overwrites it anyway, so each copy must come after its target's
-    # attributes were cleared (SetFileAttributesA(target, 0x80)).
+    # attributes were cleared (SetFileAttributesA(target, 0x80)), unless the
+    # copy is made only where there is none (bFailIfExists).
     for session in sessions:
         cleared = set()
         for call in BACKUP_CALL.finditer(session.result.wine_log):
-            function, path, target, attributes = call.groups()
+            function, path, target, fail_if_exists, attributes = call.groups()
             if function == b"SetFileAttributesA" and attributes == b"00000080":
                 cleared.add(path.lower())
-            elif function == b"CopyFileA":
+            elif function == b"CopyFileA" and int(fail_if_exists, 16) == 0:
                 if target.lower() not in cleared:
                     failures.append("CopyFileA onto %s without its attributes cleared first"
                                     % target.decode("latin-1"))
