@@ -47,6 +47,12 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kStillActive = 259;
 
+// SetErrorMode's flags: a call that touches a floppy or CD-ROM drive without
+// a disc fails at once instead of showing Windows' "drive is not ready" box,
+// and OpenFile shows no box for a missing file.
+constexpr uint32_t kSemFailCriticalErrors = 0x0001;
+constexpr uint32_t kSemNoOpenFileErrorBox = 0x8000;
+
 constexpr Handle kNoHandle = 0;
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 constexpr uint32_t kWaitObject0 = 0;
@@ -194,6 +200,9 @@ class Platform {
   virtual int32_t WSACleanup() = 0;
   virtual int32_t WSAGetLastError() = 0;
   virtual bool FreeLibrary(Handle module) = 0;
+  // Sets the process's error mode (kSem* flags) and returns the mode it
+  // replaces. The programs the process starts inherit the mode.
+  virtual uint32_t SetErrorMode(uint32_t mode) = 0;
 
  protected:
   ~Platform() = default;

@@ -173,6 +173,9 @@ class SimMachine final : public Platform {
   int32_t WSACleanup() override;
   int32_t WSAGetLastError() override;
   bool FreeLibrary(Handle module) override;
+  // Sets the error mode of the program's process (error_mode()) and returns
+  // the mode it replaces; the programs it starts inherit the mode.
+  uint32_t SetErrorMode(uint32_t mode) override;
   // The providers WSAEnumProtocolsA would list (every protocol).
   std::vector<ProtocolInfo> WinsockProviders() const;
 
@@ -283,6 +286,33 @@ class SimMachine final : public Platform {
     return temp_path_.empty() ? windows_dir_ + "\\TEMP\\" : temp_path_;
   }
   void set_temp_path(const std::string& path) { temp_path_ = path; }
+
+  // ---- Error mode and Windows' own boxes --------------------------------
+  // Windows 9x: a call that touches a floppy or CD-ROM drive with no disc in
+  // it (GetFileAttributesA, FindFirstFileA, opening, copying, deleting or
+  // starting a file, the path forms, LoadLibraryA with a path) shows
+  // Windows' "drive is not ready" box (Retry/Cancel) and waits for the user,
+  // unless the process's error mode has SEM_FAILCRITICALERRORS; then the call
+  // just fails with 21 (ERROR_NOT_READY). GetDriveTypeA never touches the
+  // disc. Wine shows no such box. The machine records each box the program
+  // would have raised, then fails the call as after Cancel (21).
+  struct SystemDialog {
+    uint64_t call = 0;  // the call that raised it
+    Op operation = Op::kGetFileAttributesA;
+    std::string path;
+  };
+  const std::vector<SystemDialog>& system_dialogs() const { return system_dialogs_; }
+  // The error mode of the program's process as it is now.
+  uint32_t error_mode() const { return error_mode_; }
+  // The mode each run of the program starts with, inherited from what
+  // started it: Windows' default, 0, unless set.
+  uint32_t inherited_error_mode() const { return inherited_error_mode_; }
+  void set_inherited_error_mode(uint32_t mode) {
+    inherited_error_mode_ = mode;
+    error_mode_ = mode;
+  }
+  // A new run of the program starts: its process has the inherited mode.
+  void StartProgram() { error_mode_ = inherited_error_mode_; }
 
   // ---- Removable discs ----------------------------------------------------
   // A disc the user holds ready: its files are put on the drive at the next
@@ -439,6 +469,9 @@ class SimMachine final : public Platform {
   // GetShortPathNameA and GetLongPathNameA.
   uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
+  // 21 when the path is on a drive without its disc, after recording the
+  // box Windows shows unless the error mode keeps it away; else 0.
+  RegStatus TouchDisc(Op operation, const char* path);
 
   FaultPlan plan_;
   SimRegistry registry_;
@@ -461,6 +494,9 @@ class SimMachine final : public Platform {
   std::map<Handle, std::pair<std::string, uint64_t>> modules_;
   std::vector<uint64_t> winsock_startups_;
   int32_t wsa_error_ = 0;
+  uint32_t error_mode_ = 0;
+  uint32_t inherited_error_mode_ = 0;
+  std::vector<SystemDialog> system_dialogs_;
 };
 
 }  // namespace netrevive::sim

@@ -57,6 +57,7 @@ enum class Op {
   kWSACleanup,
   kWSAGetLastError,
   kFreeLibrary,
+  kSetErrorMode,
 };
 
 struct OpEntry {
@@ -105,6 +106,7 @@ inline constexpr OpEntry kOps[] = {
     {Op::kWSACleanup, "WSACleanup"},
     {Op::kWSAGetLastError, "WSAGetLastError"},
     {Op::kFreeLibrary, "FreeLibrary"},
+    {Op::kSetErrorMode, "SetErrorMode"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -112,7 +114,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kFreeLibrary) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kSetErrorMode) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -174,6 +176,9 @@ inline constexpr OpStatuses kOpStatuses[] = {
     {Op::kWSACleanup, {10093, 10050}},
     {Op::kWSAGetLastError, {10050}},  // the status it gives
     {Op::kFreeLibrary, {87}},
+    // SetErrorMode cannot fail on Windows and sets no last error; a fault
+    // leaves the mode as it was and answers 0.
+    {Op::kSetErrorMode, {87}},
 };
 
 constexpr bool OpStatusesInEnumOrder() {

@@ -311,4 +311,6 @@ bool Win32Platform::FreeLibrary(Handle module) {
   return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
 }
 
+uint32_t Win32Platform::SetErrorMode(uint32_t mode) { return ::SetErrorMode(mode); }
+
 }  // namespace netrevive

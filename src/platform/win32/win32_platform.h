@@ -63,6 +63,7 @@ class Win32Platform final : public Platform {
   int32_t WSACleanup() override;
   int32_t WSAGetLastError() override;
   bool FreeLibrary(Handle module) override;
+  uint32_t SetErrorMode(uint32_t mode) override;
 
  private:
   // The entry points of the library LoadLibraryA loaded last; null when
