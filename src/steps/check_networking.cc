@@ -211,13 +211,14 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
                        : "none");
 
   // The first folder of Windows' setup files, looked for without asking
-  // for a disc.
+  // for a disc, and not on a network, which may be down after the restart.
   SetupFilesSearch search;
-  FindSetupFiles(os, &search);
+  FindSetupFiles(os, &search, SetupFilesLook::kLocalFolders);
   Field(console, kSetupFiles,
         search.found >= 0 && search.found < search.folder_count
             ? search.folders[search.found].c_str()
-            : "NOT FOUND");
+        : search.source_on_network ? "not looked at (network drive)"
+                                   : "NOT FOUND");
   console.PrintLine("");
 
   if (pending) {

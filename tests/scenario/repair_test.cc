@@ -685,6 +685,8 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
     void (*prepare)(SimMachine&);
     std::vector<const char*> lines;
     const char* argv0 = sim::kDefaultSelfPath;
+    // A folder the Check must not look in.
+    const char* not_looked_in = nullptr;
   };
   const Case cases[] = {
       {"repaired",
@@ -714,6 +716,32 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        "no-setup-files",
        [](SimMachine&) {},
        {"Windows setup files:      NOT FOUND\n\n"}},
+      // A source path on a network is not looked at: the network may be
+      // down. The folders on the disk still are.
+      {"source on a network path",
+       "no-setup-files",
+       [](SimMachine& m) { m.SetString(sim::kSetupPath, "SourcePath", "\\\\SERVER\\WIN98\\"); },
+       {"Windows setup files:      not looked at (network drive)\n\n"},
+       sim::kDefaultSelfPath,
+       "\\\\SERVER"},
+      {"source on a network drive",
+       "no-setup-files",
+       [](SimMachine& m) {
+         m.set_drive_type('N', kDriveRemote);
+         m.SetString(sim::kSetupPath, "SourcePath", "n:\\WIN98\\");
+       },
+       {"Windows setup files:      not looked at (network drive)\n\n"},
+       sim::kDefaultSelfPath,
+       "N:\\"},
+      {"source on a network drive, files on the disk",
+       "98se",
+       [](SimMachine& m) {
+         m.set_drive_type('N', kDriveRemote);
+         m.SetString(sim::kSetupPath, "SourcePath", "N:\\WIN98");
+       },
+       {"Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS\n"},
+       sim::kDefaultSelfPath,
+       "N:\\"},
       {"uninstall list unreadable",
        "98se",
        [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1015); },
@@ -795,6 +823,12 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
     EXPECT_EQ(machine.processes().size(), helpers) << c.name;
     EXPECT_TRUE(machine.session_requests().empty()) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    if (c.not_looked_in != nullptr) {
+      for (const sim::CallRecord& call : machine.calls()) {
+        EXPECT_NE(SimMachine::NormalizeFilePath(call.path).rfind(c.not_looked_in, 0), 0u)
+            << c.name << ": " << call.ToString();
+      }
+    }
     size_t start = 0;
     for (size_t end; (end = run.transcript.find('\n', start)) != std::string::npos;
          start = end + 1) {
