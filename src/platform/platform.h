@@ -203,6 +203,9 @@ class Platform {
   // Sets the process's error mode (kSem* flags) and returns the mode it
   // replaces. The programs the process starts inherit the mode.
   virtual uint32_t SetErrorMode(uint32_t mode) = 0;
+  // The value of the process's environment variable; lengths as
+  // GetWindowsDirectoryA, 0 when the variable is not set.
+  virtual uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) = 0;
 
  protected:
   ~Platform() = default;

@@ -42,6 +42,15 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   if (op == Op::kSetConsoleCtrlHandler) {
     return "the repair goes on with the break keys as they were";
   }
+  if (op == Op::kGetEnvironmentVariableA) {
+    return "TMP read as unset leaves TEMP, which these PCs set; neither set makes GetTempPathA's "
+           "answer no temporary folder, which none of these programs is in";
+  }
+  if (op == Op::kGetWindowsDirectoryA && call.index > 1 &&
+      clean.calls()[call.index - 2].operation == Op::kGetEnvironmentVariableA) {
+    return "the temporary folder is then told apart from a drive root only; these PCs' is "
+           "neither";
+  }
   if (op == Op::kSetErrorMode) {
     return "SetErrorMode cannot fail on Windows; a mode left as it was shows no box on a PC "
            "whose drives hold their discs";

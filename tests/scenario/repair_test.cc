@@ -474,8 +474,9 @@ TEST(RepairTest, StartPathsAndTheResumeEntriesMadeOfThem) {
        nullptr, "refuse_floppy_or_network"},
       {"floppy, UpgradeRemove", "98se", "A:\\NETREVIVE.EXE", "UpgradeRemove", "A:\\NETREVIVE.EXE",
        0, 0, nullptr, "A:\\NETREVIVE.EXE ReinstallDUN", nullptr},
-      {"CD-ROM", "98se", "D:\\NETREVIVE.EXE", "", "D:\\NETREVIVE.EXE", 'D', 5, nullptr,
-       "D:\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      // Windows' setup may want its own CD in that drive.
+      {"CD-ROM", "98se", "D:\\NETREVIVE.EXE", "", "D:\\NETREVIVE.EXE", 'D', 5, nullptr, nullptr,
+       "refuse_cd_start"},
       {"unknown drive type", "98se", "C:\\NETREVIVE\\NETREVIVE.EXE", "", nullptr, 'C', 0, nullptr,
        "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", nullptr},
   };
@@ -605,6 +606,24 @@ TEST(RepairTest, RefusalsBeforeTheFirstChange) {
          m->set_self_path("c:\\mytemp~1\\wz0001\\netrevive.exe");
        },
        nullptr, "This program was started from a temporary folder"},
+      // TEMP set by AUTOEXEC.BAT alone still names a real temporary folder.
+      {"zip extracted into the TEMP folder", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->set_environment_variable("TEMP", "C:\\TEMP");
+         m->set_self_path("C:\\TEMP\\WZ0001\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"setupx.dll missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\setupx.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\setupx.dll\n"},
+      {"setupx.dll missing without DUN", "no-dun",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\setupx.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\setupx.dll\n"},
+      {"rnasetup.dll missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\rnasetup.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\rnasetup.dll\n"},
       {"a web page's cache", "98se",
        [](SimMachine* m) {
          m->set_self_path("C:\\WINDOWS\\Temporary Internet Files\\Content.IE5\\Q1\\NETREVIVE.EXE");
@@ -658,6 +677,31 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
        [](SimMachine* m) { m->PutFile("D:\\WIN98\\BASE4.CAB", "MSCF"); }, false},
       {"RunOnce key missing", "98se", [](SimMachine* m) { m->DeleteKey(sim::kRunOncePath); },
        false},
+      // GetTempPathA's answer is no temporary folder: a drive root
+      // (AUTOEXEC.BAT's TEMP=C:\), the Windows directory, or the current
+      // directory when neither TMP nor TEMP is set.
+      {"TEMP=C:\\", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->set_environment_variable("TEMP", "C:\\");
+       },
+       false},
+      {"TMP=C:\\WINDOWS", "98se",
+       [](SimMachine* m) {
+         m->set_environment_variable("TMP", "c:\\windows");
+         m->set_self_path("C:\\WINDOWS\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       false},
+      {"neither TMP nor TEMP", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->unset_environment_variable("TEMP");
+       },
+       false},
+      // DUN brings rnasetup.dll with it.
+      {"no DUN and no rnasetup.dll", "no-dun",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\rnasetup.dll"); }, false},
   };
   for (const Case& c : cases) {
     SimMachine machine;
@@ -671,7 +715,13 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
         << c.name << "\n"
         << run.transcript;
     EXPECT_TRUE(machine.restart_requested()) << c.name << "\n" << run.transcript;
-    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    EXPECT_TRUE(testing::Contains(run.transcript, "The Winsock 2 keys have been removed.\n"))
+        << c.name;
+    // Windows' setup of DUN, run at once where DUN was missing, writes the
+    // Winsock 2 settings again.
+    if (std::string(c.preset) != "no-dun") {
+      EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    }
   }
 }
 

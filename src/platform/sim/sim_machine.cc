@@ -890,6 +890,49 @@ uint32_t SimMachine::SetErrorMode(uint32_t mode) {
   return previous;
 }
 
+uint32_t SimMachine::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
+  CallRecord record =
+      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    std::string value;
+    if (name != nullptr && environment_variable(name, &value)) {
+      result = CopyPathOut(value, buffer, size);
+    } else {
+      status = kErrorEnvvarNotFound;
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+bool SimMachine::environment_variable(const std::string& name, std::string* value) const {
+  auto found = environment_.find(UpperAscii(name));
+  if (found == environment_.end()) return false;
+  if (value != nullptr) *value = found->second;
+  return true;
+}
+
+void SimMachine::set_environment_variable(const std::string& name, const std::string& value) {
+  environment_[UpperAscii(name)] = value;
+}
+
+void SimMachine::unset_environment_variable(const std::string& name) {
+  environment_.erase(UpperAscii(name));
+}
+
+std::string SimMachine::temp_path() const {
+  std::string path;
+  if (!environment_variable("TMP", &path) && !environment_variable("TEMP", &path)) {
+    path = FolderOf(self_path_);
+  }
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
 RegStatus SimMachine::TouchDisc(Op operation, const char* path) {
   if (path == nullptr || !drive_.DiscMissing(path)) return kErrorSuccess;
   if ((error_mode_ & kSemFailCriticalErrors) == 0) {

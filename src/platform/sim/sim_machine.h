@@ -176,6 +176,9 @@ class SimMachine final : public Platform {
   // Sets the error mode of the program's process (error_mode()) and returns
   // the mode it replaces; the programs it starts inherit the mode.
   uint32_t SetErrorMode(uint32_t mode) override;
+  // environment_variable(), sizes as GetWindowsDirectoryA; 0 with 203 when
+  // the variable is not set.
+  uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) override;
   // The providers WSAEnumProtocolsA would list (every protocol).
   std::vector<ProtocolInfo> WinsockProviders() const;
 
@@ -280,12 +283,18 @@ class SimMachine final : public Platform {
   // presets set "C:\\NETREVIVE\\NETREVIVE.EXE".
   const std::string& self_path() const { return self_path_; }
   void set_self_path(const std::string& path) { self_path_ = path; }
-  // What GetTempPathA gives, with its trailing backslash ("WindowsDir\\TEMP\\"
-  // unless set; the folder is not created).
-  std::string temp_path() const {
-    return temp_path_.empty() ? windows_dir_ + "\\TEMP\\" : temp_path_;
-  }
-  void set_temp_path(const std::string& path) { temp_path_ = path; }
+  // The program's environment variables, by name (any case). Windows 98
+  // sets TMP and TEMP to WindowsDir\\TEMP unless AUTOEXEC.BAT sets them;
+  // the presets do so, an empty machine has none.
+  bool environment_variable(const std::string& name, std::string* value) const;
+  void set_environment_variable(const std::string& name, const std::string& value);
+  void unset_environment_variable(const std::string& name);
+  // What GetTempPathA gives, with its trailing backslash: as on Windows 9x,
+  // TMP, else TEMP, else the current directory (the folder the program was
+  // started from). The folder is not created.
+  std::string temp_path() const;
+  // Sets TMP (the folder need not exist).
+  void set_temp_path(const std::string& path) { set_environment_variable("TMP", path); }
 
   // ---- Error mode and Windows' own boxes --------------------------------
   // Windows 9x: a call that touches a floppy or CD-ROM drive with no disc in
@@ -482,7 +491,7 @@ class SimMachine final : public Platform {
   OsVersion version_{};
   std::string windows_dir_;
   std::string self_path_;
-  std::string temp_path_;
+  std::map<std::string, std::string> environment_;  // by upper-case name
   std::vector<std::pair<std::string, std::string>> disc_ready_;
   int setup_cancels_ = 0;
   bool upgrade_stays_ = false;

@@ -58,6 +58,7 @@ enum class Op {
   kWSAGetLastError,
   kFreeLibrary,
   kSetErrorMode,
+  kGetEnvironmentVariableA,
 };
 
 struct OpEntry {
@@ -107,6 +108,7 @@ inline constexpr OpEntry kOps[] = {
     {Op::kWSAGetLastError, "WSAGetLastError"},
     {Op::kFreeLibrary, "FreeLibrary"},
     {Op::kSetErrorMode, "SetErrorMode"},
+    {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -114,7 +116,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kSetErrorMode) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kGetEnvironmentVariableA) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -179,6 +181,7 @@ inline constexpr OpStatuses kOpStatuses[] = {
     // SetErrorMode cannot fail on Windows and sets no last error; a fault
     // leaves the mode as it was and answers 0.
     {Op::kSetErrorMode, {87}},
+    {Op::kGetEnvironmentVariableA, {203}},  // ERROR_ENVVAR_NOT_FOUND
 };
 
 constexpr bool OpStatusesInEnumOrder() {

@@ -313,4 +313,8 @@ bool Win32Platform::FreeLibrary(Handle module) {
 
 uint32_t Win32Platform::SetErrorMode(uint32_t mode) { return ::SetErrorMode(mode); }
 
+uint32_t Win32Platform::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
+  return ::GetEnvironmentVariableA(name, buffer, size);
+}
+
 }  // namespace netrevive
