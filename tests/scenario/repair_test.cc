@@ -826,8 +826,41 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "Result: NOT WORKING: Winsock 2 TCP/IP."}},
       {"Winsock cannot list",
        "98se",
-       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055); },
+       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055, true); },
        {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+      // More TCP providers than the first buffer holds: asked again with
+      // room for 64.
+      {"many providers",
+       "98se",
+       [](SimMachine& m) {
+         const std::string entries =
+             std::string(sim::kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\";
+         sim::RegValue tcp;
+         ASSERT_TRUE(m.GetValue(entries + "000000000001", "PackedCatalogItem", &tcp));
+         for (int i = 0; i < 40; ++i) {
+           m.SetBinary(entries + "00000000010" + std::to_string(i), "PackedCatalogItem", tcp.data);
+         }
+       },
+       {"Winsock 2 TCP/IP:         working\n", "Result: REPAIRED."}},
+      // The .dun file type without the adapter it dials with.
+      {"no Dial-Up Adapter",
+       "98se",
+       [](SimMachine& m) { m.DeleteKey(sim::kDialUpAdapterPath); },
+       {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n",
+        "Result: NOT WORKING: Dial-Up Networking."}},
+      // Found by its device ID, whatever its localised name.
+      {"Dial-Up Adapter by another name",
+       "98se",
+       [](SimMachine& m) {
+         m.SetString(sim::kDialUpAdapterPath, "DriverDesc", "DFU-Adapter");
+         m.SetString("HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\0001", "DriverDesc",
+                     "Dial-Up Adapter");
+       },
+       {"Dial-Up Networking:       installed\n", "Result: REPAIRED."}},
+      {"Dial-Up Adapter only by name",
+       "98se",
+       [](SimMachine& m) { m.DeleteKey(std::string(sim::kDialUpAdapterPath) + "\\Ndi"); },
+       {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n"}},
       {"ws2_32.dll missing",
        "no-ws2-32",
        [](SimMachine&) {},
