@@ -148,6 +148,7 @@ RunMode SelectRunMode(int argc, const char* const* argv) {
 }
 
 int RunNetrevive(int argc, const char* const* argv, Platform& os, Console& console) {
+  TakeProgramErrorMode(os);
   PrintBanner(console);
   const char* argv0 = (argc > 0 && argv != nullptr && argv[0] != nullptr) ? argv[0] : "";
   switch (SelectRunMode(argc, argv)) {

@@ -47,6 +47,12 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kStillActive = 259;
 
+// SetErrorMode's flags: a call that touches a floppy or CD-ROM drive without
+// a disc fails at once instead of showing Windows' "drive is not ready" box,
+// and OpenFile shows no box for a missing file.
+constexpr uint32_t kSemFailCriticalErrors = 0x0001;
+constexpr uint32_t kSemNoOpenFileErrorBox = 0x8000;
+
 constexpr Handle kNoHandle = 0;
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 constexpr uint32_t kWaitObject0 = 0;
@@ -197,6 +203,12 @@ class Platform {
   // Reads up to size bytes from where the last read of the handle ended;
   // *read is the count read, 0 at the end of the file.
   virtual bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) = 0;
+  // Sets the process's error mode (kSem* flags) and returns the mode it
+  // replaces. The programs the process starts inherit the mode.
+  virtual uint32_t SetErrorMode(uint32_t mode) = 0;
+  // The value of the process's environment variable; lengths as
+  // GetWindowsDirectoryA, 0 when the variable is not set.
+  virtual uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) = 0;
 
  protected:
   ~Platform() = default;

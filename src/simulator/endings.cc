@@ -146,6 +146,16 @@ std::vector<Ending> MakeEndings() {
                "floppy out, and start C:\\NETREVIVE.EXE with Start > Run.",
                {"--program", "\\\\SERVER\\QU\\NETREVIVE.EXE"},
                1});
+  t.push_back({"refused-from-cd",
+               EndingKind::kRefused,
+               {{"This program was started from a CD."}},
+               "The program was started from a CD-ROM drive, which Windows' setup may want for "
+               "the Windows CD during the repair, while the program must be found there again "
+               "after each restart. Nothing was changed.",
+               "Copy NETREVIVE.EXE to C:\\ (drag it onto the C: drive in My Computer) and start "
+               "C:\\NETREVIVE.EXE with Start > Run.",
+               {"--program", "D:\\NETREVIVE.EXE"},
+               1});
   t.push_back({"refused-no-rna-inf",
                EndingKind::kRefused,
                {{"Windows' setup information for Dial-Up Networking is missing:"}},
@@ -264,7 +274,7 @@ std::vector<Ending> MakeEndings() {
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
                "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=10"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
@@ -482,7 +492,7 @@ std::vector<Ending> MakeEndings() {
                "long), so the repair did not start. Nothing was changed.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then run Netrevive again, as the screen says." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=1"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=2"},
                1});
   // ---- Setup programs that did less than asked ----------------------------
   t.push_back({"dun-not-installed-by-setup",

@@ -341,7 +341,10 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   }
   text += "drives=" + drives + "\n";
   // The settings below are written only when they differ from the default.
-  if (machine.temp_path() != machine.windows_dir() + "\\TEMP\\") {
+  if (!machine.environment_variable("TMP", nullptr) &&
+      !machine.environment_variable("TEMP", nullptr)) {
+    text += "temp=unset\n";
+  } else if (machine.temp_path() != machine.windows_dir() + "\\TEMP\\") {
     text += "temp=" + QuoteIfNeeded(machine.temp_path()) + "\n";
   }
   if (machine.setup_cancels() > 0) {
@@ -538,13 +541,23 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
     }
     machine->set_upgrade_restores_winsock2(restores.value == "yes");
   }
+  // Windows 98 sets TMP and TEMP to its TEMP folder unless AUTOEXEC.BAT
+  // sets them; "unset" leaves both out, and GetTempPathA then gives the
+  // folder the program was started from.
+  machine->set_environment_variable("TMP", windows_dir.value + "\\TEMP");
+  machine->set_environment_variable("TEMP", windows_dir.value + "\\TEMP");
   if (settings.count("temp") != 0) {
     const Setting& temp = settings["temp"];
-    if (temp.value.size() < 3 || temp.value[1] != ':' || temp.value.back() != '\\') {
+    if (temp.value == "unset") {
+      machine->unset_environment_variable("TMP");
+      machine->unset_environment_variable("TEMP");
+    } else if (temp.value.size() < 3 || temp.value[1] != ':' || temp.value.back() != '\\') {
       return Fail(error, file, temp.line,
-                  "temp must be a folder on a drive ending in a backslash, such as C:\\TEMP\\");
+                  "temp must be unset or a folder on a drive ending in a backslash, such as "
+                  "C:\\TEMP\\");
+    } else {
+      machine->set_temp_path(temp.value);
     }
-    machine->set_temp_path(temp.value);
   }
   machine->set_windows_dir(windows_dir.value);
   machine->set_self_path(settings["program"].value);

@@ -166,6 +166,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   Console console(terminal, &machine_);
   run_output_.clear();
   run_shown_.clear();
+  machine_.StartProgram();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);
   ReportNewCalls();
   SimEvent ended = Event(EventKind::kProgramEnded);

@@ -64,17 +64,28 @@ bool RefuseMissingProgram(Platform& os, Console& console, const char* path) {
   return RefuseUnchanged(os, console);
 }
 
-// The programs the repair starts. Without a Windows directory there is
+// The programs the repair starts, and the libraries they run: a missing one
+// makes rundll32 show its "Error loading" box and wait, and the restart never
+// comes. setupx.dll installs DUN; rnasetup.dll comes with DUN, so it is only
+// needed where DUN is installed. Without a Windows directory there is
 // nothing to look at; the backup reports that before any change.
 bool CheckPrograms(Platform& os, Console& console, const char* dunsetup) {
   FixedText<kPathSize> windows_dir;
   if (ReadWindowsDir(os, &windows_dir) != BuildStatus::kOk) return true;
-  static const char* const kPrograms[] = {"\\rundll32.exe", "\\rundll.exe"};
-  for (const char* program : kPrograms) {
+  struct Needed {
+    const char* tail;
+    bool only_with_dun;
+  };
+  static const Needed kPrograms[] = {{"\\rundll32.exe", false},
+                                     {"\\rundll.exe", false},
+                                     {"\\system\\setupx.dll", false},
+                                     {"\\system\\rnasetup.dll", true}};
+  for (const Needed& program : kPrograms) {
+    if (program.only_with_dun && IsDunMissing(os)) continue;
     // Any Windows directory GetWindowsDirectoryA can give fits with the name.
     FixedText<kPathSize> path;
     path.Append(windows_dir.c_str());
-    path.Append(program);
+    path.Append(program.tail);
     if (IsProgramMissing(os, path.c_str())) return RefuseMissingProgram(os, console, path.c_str());
   }
   if (dunsetup[0] != '\0' && IsProgramMissing(os, dunsetup)) {

@@ -12,8 +12,20 @@ namespace {
 // Labels are followed by blanks up to this column; values start after it.
 constexpr size_t kLabelColumns = 26;
 
-// Room for the TCP providers of any PC: each protocol has a handful at most.
+// Room for the TCP providers of a usual PC: each protocol has a handful at
+// most. A PC with more (layered providers of firewalls and filters) is asked
+// again with room for kManyProviderSlots.
 constexpr size_t kProviderSlots = 16;
+constexpr size_t kManyProviderSlots = 64;
+constexpr int32_t kWsaNoBufferSpace = 10055;  // WSAENOBUFS
+
+// The Net class's entries; the Dial-Up Adapter's has DeviceID *PNP8387 in
+// its Ndi subkey, whatever its localised name says.
+constexpr const char kNetClass[] = "System\\CurrentControlSet\\Services\\Class\\Net";
+constexpr const char kDialUpAdapterId[] = "*PNP8387";
+// No PC has more network entries than this; a list longer than that is
+// taken as damaged and looked at no further.
+constexpr uint32_t kMaxNetEntries = 1000;
 
 // The report's lines, in its order.
 enum Line { kVersion, kSettings, kTcpIp, kDun, kUpgrade, kUnderWay, kBackups, kSetupFiles };
@@ -93,6 +105,26 @@ bool PrintWindowsVersion(Platform& os, Console& console) {
   return true;
 }
 
+// Lists the TCP providers into slots entries; kWorking when one is for
+// AF_INET, kNoProvider when none is, kNotWorking with *error when Winsock
+// cannot list them.
+TcpIp ListTcpProviders(Platform& os, ProtocolInfo* providers, size_t slots, int32_t* error) {
+  const int32_t tcp[] = {kIpprotoTcp, 0};
+  uint32_t length = static_cast<uint32_t>(slots * sizeof(ProtocolInfo));
+  int32_t count = os.WSAEnumProtocolsA(tcp, providers, &length);
+  if (count == kSocketError) {
+    *error = os.WSAGetLastError();
+    return TcpIp::kNotWorking;
+  }
+  TcpIp result = TcpIp::kNoProvider;
+  for (int32_t i = 0; i < count && static_cast<size_t>(i) < slots; ++i) {
+    if (providers[i].address_family == kAfInet && providers[i].protocol == kIpprotoTcp) {
+      result = TcpIp::kWorking;
+    }
+  }
+  return result;
+}
+
 // Asks Winsock itself for its TCP providers; *error is the status of a
 // call that failed.
 TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
@@ -102,18 +134,11 @@ TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
   *error = os.WSAStartup(kWinsockVersion22);
   if (*error == 0) {
     ProtocolInfo providers[kProviderSlots];
-    const int32_t tcp[] = {kIpprotoTcp, 0};
-    uint32_t length = static_cast<uint32_t>(sizeof providers);
-    int32_t count = os.WSAEnumProtocolsA(tcp, providers, &length);
-    if (count == kSocketError) {
-      *error = os.WSAGetLastError();
-    } else {
-      result = TcpIp::kNoProvider;
-      for (int32_t i = 0; i < count && static_cast<size_t>(i) < kProviderSlots; ++i) {
-        if (providers[i].address_family == kAfInet && providers[i].protocol == kIpprotoTcp) {
-          result = TcpIp::kWorking;
-        }
-      }
+    result = ListTcpProviders(os, providers, kProviderSlots, error);
+    if (result == TcpIp::kNotWorking && *error == kWsaNoBufferSpace) {
+      // More providers than a usual PC has: once more, with room for many.
+      ProtocolInfo many[kManyProviderSlots];
+      result = ListTcpProviders(os, many, kManyProviderSlots, error);
     }
     os.WSACleanup();
   }
@@ -134,6 +159,49 @@ bool PrintDunUpgrade(Platform& os, Console& console, DunUpgradeLookup& lookup) {
     ErrorField(console, kUpgrade, "unreadable", lookup.status);
   }
   return lookup.result == UpgradeLookup::kFound;
+}
+
+bool EqualsNoCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
+    char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
+    if (x != y) return false;
+  }
+  return *a == *b;
+}
+
+// Whether the Net class entry (its key name) is the Dial-Up Adapter.
+bool IsDialUpAdapter(Platform& os, RegKey net, const char* entry) {
+  FixedText<kPathSize> ndi;
+  if (!(ndi.Append(entry) && ndi.Append("\\Ndi"))) return false;
+  RegKey key = 0;
+  if (os.RegOpenKeyExA(net, ndi.c_str(), kKeyRead, &key) != kErrorSuccess) return false;
+  char id[32] = {};
+  uint32_t type = 0;
+  uint32_t size = sizeof id - 1;
+  RegStatus status =
+      os.RegQueryValueExA(key, "DeviceID", &type, reinterpret_cast<uint8_t*>(id), &size);
+  os.RegCloseKey(key);
+  id[sizeof id - 1] = '\0';
+  return status == kErrorSuccess && type == kRegSz && EqualsNoCase(id, kDialUpAdapterId);
+}
+
+// Whether a Net class entry is the Dial-Up Adapter (DeviceID *PNP8387),
+// which DUN needs to dial.
+bool HasDialUpAdapter(Platform& os) {
+  RegKey net = 0;
+  if (os.RegOpenKeyExA(kHkeyLocalMachine, kNetClass, kKeyRead, &net) != kErrorSuccess) {
+    return false;
+  }
+  bool found = false;
+  for (uint32_t i = 0; i < kMaxNetEntries && !found; ++i) {
+    char name[kPathSize];
+    if (os.RegEnumKeyA(net, i, name, static_cast<uint32_t>(sizeof name)) != kErrorSuccess) break;
+    name[sizeof name - 1] = '\0';
+    found = IsDialUpAdapter(os, net, name);
+  }
+  os.RegCloseKey(net);
+  return found;
 }
 
 // Whether WindowsDir\name is a file there.
@@ -190,8 +258,10 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
     Field(console, kTcpIp, tcp_ip_value);
   }
 
-  bool dun = !IsDunMissing(os);
-  Field(console, kDun, dun ? "installed" : "NOT INSTALLED");
+  // Installed means the .dun file type and the adapter it dials with.
+  bool dun_files = !IsDunMissing(os);
+  bool dun = dun_files && HasDialUpAdapter(os);
+  Field(console, kDun, dun ? "installed" : dun_files ? "NO DIAL-UP ADAPTER" : "NOT INSTALLED");
   DunUpgradeLookup lookup;
   bool upgrade = PrintDunUpgrade(os, console, lookup);
 
@@ -215,13 +285,14 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
                        : "none");
 
   // The first folder of Windows' setup files, looked for without asking
-  // for a disc.
+  // for a disc, and not on a network, which may be down after the restart.
   SetupFilesSearch search;
-  FindSetupFiles(os, &search);
+  FindSetupFiles(os, &search, SetupFilesLook::kLocalFolders);
   Field(console, kSetupFiles,
         search.found >= 0 && search.found < search.folder_count
             ? search.folders[search.found].c_str()
-            : "NOT FOUND");
+        : search.source_on_network ? "not looked at (network drive)"
+                                   : "NOT FOUND");
   console.PrintLine("");
 
   if (pending) {

@@ -1,4 +1,5 @@
 #include "steps/repair_state.h"
+#include "platform/windows_dir.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 
@@ -135,6 +136,39 @@ bool OtherForm(Platform& os, const char* path, bool to_long, FixedText<kPathSize
   return true;
 }
 
+// Whether the process has the environment variable, with any value.
+bool IsVariableSet(Platform& os, const char* name) {
+  FixedText<kPathSize> value;
+  return os.GetEnvironmentVariableA(name, value.Buffer(), static_cast<uint32_t>(kPathSize)) != 0;
+}
+
+// Whether folder (with or without its trailing backslash) is a drive root or
+// the Windows directory.
+bool IsRootOrWindowsDir(const char* folder, const char* windows_dir) {
+  size_t length = FixedText<kPathSize>::Length(folder);
+  while (length > 0 && folder[length - 1] == '\\') --length;
+  if (length <= 2) return true;
+  size_t windows_length = FixedText<kPathSize>::Length(windows_dir);
+  if (windows_length != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (UpperAscii(folder[i]) != UpperAscii(windows_dir[i])) return false;
+  }
+  return true;
+}
+
+// Whether GetTempPathA's answer names a folder Windows empties. It gives the
+// current directory when neither TMP nor TEMP is set, and AUTOEXEC.BAT on
+// many PCs sets TEMP=C:\ (or the Windows directory): none of these is a
+// temporary folder a zip program extracts into and later empties.
+bool IsRealTemporaryFolder(Platform& os, const char* temp, const char* temp_long) {
+  if (!IsVariableSet(os, "TMP") && !IsVariableSet(os, "TEMP")) return false;
+  FixedText<kPathSize> windows_dir;
+  const char* windows =
+      ReadWindowsDir(os, &windows_dir) == BuildStatus::kOk ? windows_dir.c_str() : "";
+  return !IsRootOrWindowsDir(temp, windows) &&
+         (temp_long[0] == '\0' || !IsRootOrWindowsDir(temp_long, windows));
+}
+
 }  // namespace
 
 bool ResolveSelfPath(Platform& os, Console& console, const char* argv0, SelfPath* path) {
@@ -172,13 +206,15 @@ bool CheckNotTemporary(Platform& os, Console& console, const char* self_path) {
     FixedText<kPathSize> temp_long;
     FixedText<kPathSize> temp_short;
     bool temp_has_long = OtherForm(os, temp.c_str(), true, &temp_long);
-    bool temp_has_short = OtherForm(os, temp.c_str(), false, &temp_short);
-    const char* selves[] = {self_path, has_long ? self_long.c_str() : "",
-                            has_short ? self_short.c_str() : ""};
-    const char* temps[] = {temp.c_str(), temp_has_long ? temp_long.c_str() : "",
-                           temp_has_short ? temp_short.c_str() : ""};
-    for (const char* self : selves) {
-      for (const char* folder : temps) temporary = temporary || IsInside(self, folder);
+    if (IsRealTemporaryFolder(os, temp.c_str(), temp_has_long ? temp_long.c_str() : "")) {
+      bool temp_has_short = OtherForm(os, temp.c_str(), false, &temp_short);
+      const char* selves[] = {self_path, has_long ? self_long.c_str() : "",
+                              has_short ? self_short.c_str() : ""};
+      const char* temps[] = {temp.c_str(), temp_has_long ? temp_long.c_str() : "",
+                             temp_has_short ? temp_short.c_str() : ""};
+      for (const char* self : selves) {
+        for (const char* folder : temps) temporary = temporary || IsInside(self, folder);
+      }
     }
   }
   if (!temporary) return true;
@@ -205,17 +241,31 @@ bool CheckResumeCommandLength(Platform& os, Console& console, const char* self_p
 
 bool CheckStartDrive(Platform& os, Console& console, const char* self_path) {
   bool away = TextStartsWith(self_path, "\\\\");
+  bool cd = false;
   if (!away) {
     const char root[] = {self_path[0], ':', '\\', '\0'};
     uint32_t type = os.GetDriveTypeA(root);
     away = type == kDriveRemovable || type == kDriveRemote;
+    cd = type == kDriveCdrom;
   }
-  if (!away) return true;
-  // A floppy left in the drive stops the restart at the BIOS; taken out, or
-  // with the network gone together with DUN, the program cannot be found.
-  console.PrintLine("This program was started from a floppy disk or a network drive. It restarts");
-  console.PrintLine("Windows during the repair and must be found again after each restart.");
-  console.PrintLine("Please copy it to C:\\ and run it from there.");
+  if (cd) {
+    // Windows' setup wants its own CD in that drive during the repair, and
+    // the program must be found there again after each restart.
+    console.PrintLine("This program was started from a CD. It restarts Windows during the repair");
+    console.PrintLine("and must be found again after each restart, while Windows' setup may want");
+    console.PrintLine(
+        "the Windows CD in that drive. Please copy it to C:\\ and run it from there.");
+  } else if (away) {
+    // A floppy left in the drive stops the restart at the BIOS; taken out,
+    // or with the network gone together with DUN, the program cannot be
+    // found.
+    console.PrintLine(
+        "This program was started from a floppy disk or a network drive. It restarts");
+    console.PrintLine("Windows during the repair and must be found again after each restart.");
+    console.PrintLine("Please copy it to C:\\ and run it from there.");
+  } else {
+    return true;
+  }
   PrintWhatWasChanged(os, console);
   console.PromptForKey("Press any key to terminate the program.");
   return false;

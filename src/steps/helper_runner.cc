@@ -26,6 +26,9 @@ FixedHelper DescribeHelper(Helper helper) {
 
 BuildStatus Fits(bool ok) { return ok ? BuildStatus::kOk : BuildStatus::kTooLong; }
 
+// The mode SetErrorMode replaced at the start of this run.
+uint32_t started_error_mode = 0;
+
 }  // namespace
 
 BuildStatus BuildHelperRun(Platform& os, Helper helper, HelperRun* run) {
@@ -72,10 +75,14 @@ BuildStatus BuildUninstallerRun(Platform& os, UninstallerForm form, const char* 
   return Fits(ok);
 }
 
+void TakeProgramErrorMode(Platform& os) { started_error_mode = os.SetErrorMode(kProgramErrorMode); }
+
 bool RunHelper(Platform& os, HelperRun* run) {
   ProcessInfo info = {kNoHandle, kNoHandle, 0, 0};
+  os.SetErrorMode(started_error_mode);
   if (!os.CreateProcessA(run->program.c_str(), run->command_line.Buffer(),
                          run->working_directory.c_str(), &info)) {
+    os.SetErrorMode(kProgramErrorMode);
     return false;
   }
   if (run->wait && info.process != kNoHandle) {
@@ -83,6 +90,7 @@ bool RunHelper(Platform& os, HelperRun* run) {
     // wait itself fails there is nothing more to wait on: go on.
     os.WaitForSingleObject(info.process, kInfinite);
   }
+  os.SetErrorMode(kProgramErrorMode);
   if (info.thread != kNoHandle) os.CloseHandle(info.thread);
   if (info.process != kNoHandle) os.CloseHandle(info.process);
   return true;

@@ -38,11 +38,23 @@ BuildStatus BuildHelperRun(Platform& os, Helper helper, HelperRun* run);
 BuildStatus BuildUninstallerRun(Platform& os, UninstallerForm form, const char* uninstall_text,
                                 HelperRun* run);
 
+// The error mode the program runs with: its own looks at a floppy or CD-ROM
+// drive without a disc (the setup files' folder on the Windows CD) fail at
+// once instead of showing Windows' "drive is not ready" box and waiting.
+constexpr uint32_t kProgramErrorMode = kSemFailCriticalErrors | kSemNoOpenFileErrorBox;
+
+// Sets kProgramErrorMode, at the start of every run, and keeps the mode it
+// replaces: the one the program was started with, which RunHelper hands on
+// to Windows' setup programs.
+void TakeProgramErrorMode(Platform& os);
+
 // Starts run->program detached in its working directory and, when run->wait
 // is set, blocks until it has ended. Returns yes when the process was
 // created; its exit code is not examined. Both handles CreateProcessA returns
 // are closed. A wait that cannot be made ends at once. The command line may
-// be changed by the start.
+// be changed by the start. The program starts with the error mode this
+// program was started with, since it inherits the mode and Windows' setup
+// must still ask for its disc; kProgramErrorMode is set again after the wait.
 bool RunHelper(Platform& os, HelperRun* run);
 
 }  // namespace netrevive

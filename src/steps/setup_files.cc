@@ -38,17 +38,29 @@ bool HoldsCabinet(Platform& os, const char* folder) {
   return true;
 }
 
+// Whether the folder is on a network: a "\\server\share" path, or one on
+// a drive Windows reports as remote. GetDriveTypeA does not touch the drive.
+bool OnNetwork(Platform& os, const char* folder) {
+  if (folder[0] == '\\' && folder[1] == '\\') return true;
+  if (folder[0] == '\0' || folder[1] != ':') return false;
+  const char root[] = {folder[0], ':', '\\', '\0'};
+  return os.GetDriveTypeA(root) == kDriveRemote;
+}
+
 }  // namespace
 
-BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search) {
+BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search, SetupFilesLook look) {
   search->folder_count = 0;
   search->has_source_path = false;
+  search->source_on_network = false;
   search->found = -1;
   for (FixedText<kPathSize>& folder : search->folders) folder.Clear();
 
   if (ReadSourcePath(os, &search->folders[0])) {
     search->has_source_path = true;
     search->folder_count = 1;
+    search->source_on_network =
+        look == SetupFilesLook::kLocalFolders && OnNetwork(os, search->folders[0].c_str());
   } else {
     search->folders[0].Clear();
   }
@@ -63,7 +75,7 @@ BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search) {
       folder.Append(tail);
     }
   }
-  for (int i = 0; i < search->folder_count; ++i) {
+  for (int i = search->source_on_network ? 1 : 0; i < search->folder_count; ++i) {
     if (HoldsCabinet(os, search->folders[i].c_str())) {
       search->found = i;
       break;

@@ -19,6 +19,17 @@ struct SetupFilesSearch {
   bool has_source_path = false;
   // The index of the first folder holding a .CAB file; -1 for none.
   int found = -1;
+  // Whether the source path was left out because it is on a network drive.
+  bool source_on_network = false;
+};
+
+// Which folders a search may look in.
+enum class SetupFilesLook {
+  kEveryFolder,
+  // Not the source path when it is on a network drive (a "\\server" path
+  // or a drive of type 4): the network may be down, and a look there can
+  // wait long or ask for a password.
+  kLocalFolders,
 };
 
 // Looks, in order, in the value "SourcePath" of
@@ -27,7 +38,8 @@ struct SetupFilesSearch {
 // for a file matching *.CAB, and stops at the first folder that holds one.
 // kNoWindowsDir when the Windows directory cannot be read: only SourcePath
 // was then looked at.
-BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search);
+BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search,
+                           SetupFilesLook look = SetupFilesLook::kEveryFolder);
 
 }  // namespace netrevive
 

@@ -15,6 +15,7 @@ std::string EndingTitle(const std::string& name) {
       {"refused-not-full-path", "Refused: not started by its full path"},
       {"refused-path-blanks", "Refused: the program's path holds blanks"},
       {"refused-floppy-or-network", "Refused: started from a floppy disk or a network drive"},
+      {"refused-from-cd", "Refused: started from a CD"},
       {"refused-no-rna-inf", "Refused: Windows' rna.inf is missing"},
       {"refused-path-too-long", "Refused: the program's path is too long"},
       {"usage", "Refused: words after the program's name"},

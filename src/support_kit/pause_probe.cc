@@ -162,6 +162,7 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
       std::vector<const char*> c_argv;
       for (const std::string& a : argv) c_argv.push_back(a.c_str());
       c_argv.push_back(nullptr);
+      machine.StartProgram();
       RunNetrevive(static_cast<int>(argv.size()), c_argv.data(), machine, console);
       const std::string ending = simulator::EndingName(terminal.output());
       for (size_t i = run_start; i < snapshots.size(); ++i) snapshots[i].stop.ending = ending;

@@ -145,12 +145,14 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
     const bool word = args.size() == 2 && (args[1] == "UpgradeRemove" || args[1] == "ReinstallDUN");
     if (args.size() != 1 && !word) {
       // Anything but no argument or exactly one mode word is refused with
-      // the usage text before the machine is touched at all: its one call
-      // discards the keys pressed before its pause.
+      // the usage text before the machine is touched at all: its calls set
+      // the program's error mode and discard the keys pressed before its
+      // pause.
       ++usage_runs;
       EXPECT_TRUE(Contains(out.transcript, kUsage)) << what;
-      ASSERT_EQ(machine.call_count(), 1u) << what;
-      EXPECT_EQ(machine.calls()[0].operation, Op::kFlushConsoleInputBuffer) << what;
+      ASSERT_EQ(machine.call_count(), 2u) << what;
+      EXPECT_EQ(machine.calls()[0].operation, Op::kSetErrorMode) << what;
+      EXPECT_EQ(machine.calls()[1].operation, Op::kFlushConsoleInputBuffer) << what;
       EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
     } else if (args.size() == 1) {
       // A fresh run from a strange path: either the path is stored as it

@@ -284,9 +284,12 @@ inline void Learn(const RunCall& c, RunFacts* f) {
                         sim::SimMachine::NormalizeKeyPath(call.path) ==
                             sim::SimMachine::NormalizeKeyPath(sim::kDunFilePath) &&
                         call.status != kErrorFileNotFound;
-  f->resume_removal_said_gone |= op == Op::kRegDeleteValueA && call.faulted &&
-                                 call.status == kErrorFileNotFound &&
-                                 sim::EqualsNoCase(call.value_name, kResumeValue);
+  // The value, or the RunOnce key it is in, said to be gone.
+  f->resume_removal_said_gone |=
+      call.faulted && call.status == kErrorFileNotFound &&
+      ((op == Op::kRegDeleteValueA && sim::EqualsNoCase(call.value_name, kResumeValue)) ||
+       (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
+                                        sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)));
   if (c.marker && c.ok && op == Op::kOpenFileForWrite) {
     f->marker_created = call.index;
     f->marker_data = false;

@@ -493,8 +493,9 @@ TEST(RepairTest, StartPathsAndTheResumeEntriesMadeOfThem) {
        nullptr, "refuse_floppy_or_network"},
       {"floppy, UpgradeRemove", "98se", "A:\\NETREVIVE.EXE", "UpgradeRemove", "A:\\NETREVIVE.EXE",
        0, 0, nullptr, "A:\\NETREVIVE.EXE ReinstallDUN", nullptr},
-      {"CD-ROM", "98se", "D:\\NETREVIVE.EXE", "", "D:\\NETREVIVE.EXE", 'D', 5, nullptr,
-       "D:\\NETREVIVE.EXE ReinstallDUN", nullptr},
+      // Windows' setup may want its own CD in that drive.
+      {"CD-ROM", "98se", "D:\\NETREVIVE.EXE", "", "D:\\NETREVIVE.EXE", 'D', 5, nullptr, nullptr,
+       "refuse_cd_start"},
       {"unknown drive type", "98se", "C:\\NETREVIVE\\NETREVIVE.EXE", "", nullptr, 'C', 0, nullptr,
        "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN", nullptr},
   };
@@ -624,6 +625,24 @@ TEST(RepairTest, RefusalsBeforeTheFirstChange) {
          m->set_self_path("c:\\mytemp~1\\wz0001\\netrevive.exe");
        },
        nullptr, "This program was started from a temporary folder"},
+      // TEMP set by AUTOEXEC.BAT alone still names a real temporary folder.
+      {"zip extracted into the TEMP folder", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->set_environment_variable("TEMP", "C:\\TEMP");
+         m->set_self_path("C:\\TEMP\\WZ0001\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       nullptr, "This program was started from a temporary folder"},
+      {"setupx.dll missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\setupx.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\setupx.dll\n"},
+      {"setupx.dll missing without DUN", "no-dun",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\setupx.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\setupx.dll\n"},
+      {"rnasetup.dll missing", "98se",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\rnasetup.dll"); }, nullptr,
+       "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\rnasetup.dll\n"},
       {"a web page's cache", "98se",
        [](SimMachine* m) {
          m->set_self_path("C:\\WINDOWS\\Temporary Internet Files\\Content.IE5\\Q1\\NETREVIVE.EXE");
@@ -677,6 +696,31 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
        [](SimMachine* m) { m->PutFile("D:\\WIN98\\BASE4.CAB", "MSCF"); }, false},
       {"RunOnce key missing", "98se", [](SimMachine* m) { m->DeleteKey(sim::kRunOncePath); },
        false},
+      // GetTempPathA's answer is no temporary folder: a drive root
+      // (AUTOEXEC.BAT's TEMP=C:\), the Windows directory, or the current
+      // directory when neither TMP nor TEMP is set.
+      {"TEMP=C:\\", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->set_environment_variable("TEMP", "C:\\");
+       },
+       false},
+      {"TMP=C:\\WINDOWS", "98se",
+       [](SimMachine* m) {
+         m->set_environment_variable("TMP", "c:\\windows");
+         m->set_self_path("C:\\WINDOWS\\NETREVIVE.EXE");
+         m->PutFile(m->self_path(), "MZ");
+       },
+       false},
+      {"neither TMP nor TEMP", "98se",
+       [](SimMachine* m) {
+         m->unset_environment_variable("TMP");
+         m->unset_environment_variable("TEMP");
+       },
+       false},
+      // DUN brings rnasetup.dll with it.
+      {"no DUN and no rnasetup.dll", "no-dun",
+       [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\rnasetup.dll"); }, false},
   };
   for (const Case& c : cases) {
     SimMachine machine;
@@ -690,7 +734,13 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
         << c.name << "\n"
         << run.transcript;
     EXPECT_TRUE(machine.restart_requested()) << c.name << "\n" << run.transcript;
-    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    EXPECT_TRUE(testing::Contains(run.transcript, "The Winsock 2 keys have been removed.\n"))
+        << c.name;
+    // Windows' setup of DUN, run at once where DUN was missing, writes the
+    // Winsock 2 settings again.
+    if (std::string(c.preset) != "no-dun") {
+      EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    }
   }
 }
 
@@ -704,6 +754,8 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
     void (*prepare)(SimMachine&);
     std::vector<const char*> lines;
     const char* argv0 = sim::kDefaultSelfPath;
+    // A folder the Check must not look in.
+    const char* not_looked_in = nullptr;
   };
   const Case cases[] = {
       {"repaired",
@@ -733,6 +785,32 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        "no-setup-files",
        [](SimMachine&) {},
        {"Windows setup files:      NOT FOUND\n\n"}},
+      // A source path on a network is not looked at: the network may be
+      // down. The folders on the disk still are.
+      {"source on a network path",
+       "no-setup-files",
+       [](SimMachine& m) { m.SetString(sim::kSetupPath, "SourcePath", "\\\\SERVER\\WIN98\\"); },
+       {"Windows setup files:      not looked at (network drive)\n\n"},
+       sim::kDefaultSelfPath,
+       "\\\\SERVER"},
+      {"source on a network drive",
+       "no-setup-files",
+       [](SimMachine& m) {
+         m.set_drive_type('N', kDriveRemote);
+         m.SetString(sim::kSetupPath, "SourcePath", "n:\\WIN98\\");
+       },
+       {"Windows setup files:      not looked at (network drive)\n\n"},
+       sim::kDefaultSelfPath,
+       "N:\\"},
+      {"source on a network drive, files on the disk",
+       "98se",
+       [](SimMachine& m) {
+         m.set_drive_type('N', kDriveRemote);
+         m.SetString(sim::kSetupPath, "SourcePath", "N:\\WIN98");
+       },
+       {"Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS\n"},
+       sim::kDefaultSelfPath,
+       "N:\\"},
       {"uninstall list unreadable",
        "98se",
        [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1015); },
@@ -764,8 +842,41 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "Result: NOT WORKING: Winsock 2 TCP/IP."}},
       {"Winsock cannot list",
        "98se",
-       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055); },
+       [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055, true); },
        {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+      // More TCP providers than the first buffer holds: asked again with
+      // room for 64.
+      {"many providers",
+       "98se",
+       [](SimMachine& m) {
+         const std::string entries =
+             std::string(sim::kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\";
+         sim::RegValue tcp;
+         ASSERT_TRUE(m.GetValue(entries + "000000000001", "PackedCatalogItem", &tcp));
+         for (int i = 0; i < 40; ++i) {
+           m.SetBinary(entries + "00000000010" + std::to_string(i), "PackedCatalogItem", tcp.data);
+         }
+       },
+       {"Winsock 2 TCP/IP:         working\n", "Result: REPAIRED."}},
+      // The .dun file type without the adapter it dials with.
+      {"no Dial-Up Adapter",
+       "98se",
+       [](SimMachine& m) { m.DeleteKey(sim::kDialUpAdapterPath); },
+       {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n",
+        "Result: NOT WORKING: Dial-Up Networking."}},
+      // Found by its device ID, whatever its localised name.
+      {"Dial-Up Adapter by another name",
+       "98se",
+       [](SimMachine& m) {
+         m.SetString(sim::kDialUpAdapterPath, "DriverDesc", "DFU-Adapter");
+         m.SetString("HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\0001", "DriverDesc",
+                     "Dial-Up Adapter");
+       },
+       {"Dial-Up Networking:       installed\n", "Result: REPAIRED."}},
+      {"Dial-Up Adapter only by name",
+       "98se",
+       [](SimMachine& m) { m.DeleteKey(std::string(sim::kDialUpAdapterPath) + "\\Ndi"); },
+       {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n"}},
       {"ws2_32.dll missing",
        "no-ws2-32",
        [](SimMachine&) {},
@@ -832,6 +943,12 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
     EXPECT_EQ(machine.processes().size(), helpers) << c.name;
     EXPECT_TRUE(machine.session_requests().empty()) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
+    if (c.not_looked_in != nullptr) {
+      for (const sim::CallRecord& call : machine.calls()) {
+        EXPECT_NE(SimMachine::NormalizeFilePath(call.path).rfind(c.not_looked_in, 0), 0u)
+            << c.name << ": " << call.ToString();
+      }
+    }
     size_t start = 0;
     for (size_t end; (end = run.transcript.find('\n', start)) != std::string::npos;
          start = end + 1) {

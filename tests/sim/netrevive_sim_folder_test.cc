@@ -234,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "pending=none\nupgrade_stays=1", "machine.txt", 5,
                     "upgrade_stays must be yes or no"},
         FolderFault{"TempWithoutBackslash", "machine.txt", "pending=none",
-                    "pending=none\ntemp=C:\\TEMP", "machine.txt", 5, "temp must be a folder"}),
+                    "pending=none\ntemp=C:\\TEMP", "machine.txt", 5,
+                    "temp must be unset or a folder"}),
     [](const ::testing::TestParamInfo<FolderFault>& info) { return info.param.label; });
 
 TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {

@@ -217,6 +217,24 @@ TEST(SimDrivesTest, DriveTypesAndTheProgramsOwnFileName) {
   machine.set_drive_type('A', 1);
   EXPECT_EQ(machine.GetDriveTypeA("A:\\"), 1u);
 
+  // A look at an empty CD-ROM drive is Windows' "drive is not ready" box
+  // unless the error mode keeps it away; either way the call fails with 21.
+  // GetDriveTypeA never raises it, nor does a drive holding a disc.
+  EXPECT_EQ(machine.GetDriveTypeA("D:\\"), 5u);
+  EXPECT_EQ(machine.GetFileAttributesA("D:\\WIN98"), kInvalidFileAttributes);
+  EXPECT_EQ(machine.last_error(), kErrorNotReady);
+  ASSERT_EQ(machine.system_dialogs().size(), 1u);
+  EXPECT_EQ(machine.system_dialogs()[0].path, "D:\\WIN98");
+  EXPECT_EQ(machine.system_dialogs()[0].call, machine.call_count());
+  EXPECT_EQ(machine.SetErrorMode(kSemFailCriticalErrors), 0u);
+  EXPECT_EQ(machine.FindFirstFileA("D:\\WIN98\\*.CAB"), kNoHandle);
+  EXPECT_EQ(machine.last_error(), kErrorNotReady);
+  EXPECT_EQ(machine.system_dialogs().size(), 1u);
+  EXPECT_EQ(machine.SetErrorMode(0), kSemFailCriticalErrors);
+  machine.PutFile("D:\\WIN98\\NET7.CAB", "MSCF");
+  EXPECT_NE(machine.GetFileAttributesA("D:\\WIN98"), kInvalidFileAttributes);
+  EXPECT_EQ(machine.system_dialogs().size(), 1u);
+
   machine.set_self_path("C:\\NETREVIVE\\NETREVIVE.EXE");  // 26 characters
   char buffer[40];
   EXPECT_EQ(machine.GetModuleFileNameA(buffer, sizeof buffer), 26u);

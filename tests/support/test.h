@@ -110,6 +110,7 @@ inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* 
   Console console(terminal, &machine);
   const size_t calls_before = machine.calls().size();
   const size_t processes_before = machine.processes().size();
+  machine.StartProgram();
   terminal.out.exit_status = RunNetrevive(argc, argv, machine, console);
   terminal.out.transcript = terminal.Transcript();
   for (int i = 0; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {

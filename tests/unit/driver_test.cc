@@ -63,9 +63,11 @@ TEST(DriverTest, UsageTranscripts) {
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(ScenarioText("usage", run), ExpectedScenarioText("usage", run)) << args[1];
     EXPECT_EQ(run.keys, 1);
-    // The one call: the pause discards the keys pressed before it.
-    ASSERT_EQ(machine.calls().size(), 1u) << args[1];
-    EXPECT_EQ(machine.calls()[0].operation, sim::Op::kFlushConsoleInputBuffer) << args[1];
+    // The program's error mode, then the pause discards the keys pressed
+    // before it.
+    ASSERT_EQ(machine.calls().size(), 2u) << args[1];
+    EXPECT_EQ(machine.calls()[0].operation, sim::Op::kSetErrorMode) << args[1];
+    EXPECT_EQ(machine.calls()[1].operation, sim::Op::kFlushConsoleInputBuffer) << args[1];
     EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
   }
 }

@@ -54,8 +54,21 @@ HelperRun DefaultDrvRun(const char* program, bool wait) {
 TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
   for (bool wait : {true, false}) {
     SimMachine machine = sim::MakeDefaultMachine();
+    // The helper inherits the mode the program was started with; the
+    // program's own is back once the helper was started (and waited for).
+    machine.set_inherited_error_mode(kSemNoOpenFileErrorBox);
+    TakeProgramErrorMode(machine);
     HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", wait);
     EXPECT_TRUE(RunHelper(machine, &run));
+    ASSERT_EQ(machine.processes().size(), 1u);
+    EXPECT_EQ(machine.processes()[0].error_mode, kSemNoOpenFileErrorBox);
+    EXPECT_EQ(machine.error_mode(), kProgramErrorMode);
+    if (wait) {
+      // calls()[i] is the call after call number i.
+      EXPECT_EQ(machine.calls()[machine.FirstCallIndex(Op::kWaitForSingleObject)].operation,
+                Op::kSetErrorMode)
+          << "the program's mode is set again right after the wait";
+    }
     EXPECT_EQ(machine.CallsOf(Op::kWaitForSingleObject).size(), wait ? 1u : 0u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
     // The wait takes as long as the helper runs, in one call.
@@ -71,8 +84,10 @@ TEST(HelperRunnerTest, FailedWaitEndsAndProcessThatCannotStartIsNo) {
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   HelperRun missing = DefaultDrvRun("C:\\WINDOWS\\nothere.exe", true);
+  TakeProgramErrorMode(machine);
   EXPECT_FALSE(RunHelper(machine, &missing));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
+  EXPECT_EQ(machine.error_mode(), kProgramErrorMode) << "set again after a failed start";
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ constexpr RegStatus kErrorFileExists = 80;
 constexpr RegStatus kErrorInvalidParameter = 87;
 constexpr RegStatus kErrorFilenameExcedRange = 206;  // a path of kSimMaxPath bytes or more
 constexpr RegStatus kErrorNoMoreItems = 259;
+constexpr RegStatus kErrorEnvvarNotFound = 203;
 constexpr RegStatus kErrorDirectory = 267;  // working directory does not exist
 constexpr RegStatus kErrorBadDb = 1009;
 constexpr RegStatus kErrorBadKey = 1010;

@@ -133,6 +133,24 @@ bool SimDrive::GoneAfterRestart(const std::string& path) const {
   return type == kDriveRemovable || type == kDriveRemote;
 }
 
+bool SimDrive::DiscMissing(const std::string& path) const {
+  if (path.size() < 2 || path[1] != ':') return false;
+  const char root[] = {path[0], ':', '\0'};
+  uint32_t type = DriveType(root);
+  if (type != kDriveRemovable && type != kDriveCdrom) return false;
+  const std::string prefix = UpperAscii(std::string(1, path[0])) + ":\\";
+  auto on_drive = [&](const std::string& key) {
+    return key.compare(0, prefix.size(), prefix) == 0;
+  };
+  for (const auto& file : files_) {
+    if (on_drive(file.first)) return false;
+  }
+  for (const std::string& directory : directories_) {
+    if (on_drive(directory)) return false;
+  }
+  return true;
+}
+
 std::string SimDrive::ShortName(const std::string& parent, const std::string& name) const {
   // The basis of a name: upper case, no blanks, no leading or surplus
   // periods, characters 8.3 names cannot hold made _. True when the name is

@@ -58,6 +58,9 @@ class SimDrive {
   // a network drive or a network path (the network is not there yet, or
   // went with DUN).
   bool GoneAfterRestart(const std::string& path) const;
+  // Whether the path is on a floppy or CD-ROM drive with no disc in it:
+  // a removable (2) or CD-ROM (5) drive that holds no file or folder.
+  bool DiscMissing(const std::string& path) const;
   size_t max_path() const { return max_path_; }
   void set_max_path(size_t limit) { max_path_ = limit; }
 

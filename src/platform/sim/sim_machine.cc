@@ -314,19 +314,27 @@ bool SimMachine::CopyFileA(const char* from, const char* to, bool fail_if_exists
       Quoted(from) + " -> " + Quoted(to) + ", fail_if_exists=" + (fail_if_exists ? "1" : "0"));
   record.copy_target = Text(to);
   record.fail_if_exists = fail_if_exists;
-  return BoolCall(std::move(record), [&] { return drive_.Copy(from, to, fail_if_exists); });
+  return BoolCall(std::move(record), [&] {
+    RegStatus status = TouchDisc(Op::kCopyFileA, from);
+    if (status == kErrorSuccess) status = TouchDisc(Op::kCopyFileA, to);
+    if (status != kErrorSuccess) return status;
+    return drive_.Copy(from, to, fail_if_exists);
+  });
 }
 
 bool SimMachine::DeleteFileA(const char* path) {
-  return BoolCall(Record(Op::kDeleteFileA, Text(path), Quoted(path)),
-                  [&] { return drive_.Delete(path); });
+  return BoolCall(Record(Op::kDeleteFileA, Text(path), Quoted(path)), [&] {
+    RegStatus status = TouchDisc(Op::kDeleteFileA, path);
+    return status == kErrorSuccess ? drive_.Delete(path) : status;
+  });
 }
 
 Handle SimMachine::OpenFile(Op operation, const char* path, bool write) {
   RegStatus status = kErrorSuccess;
   Handle handle = kNoHandle;
   if (Pass(Record(operation, Text(path), Quoted(path)), &status)) {
-    status = drive_.Open(path, write, next_handle_, current_call());
+    status = TouchDisc(operation, path);
+    if (status == kErrorSuccess) status = drive_.Open(path, write, next_handle_, current_call());
     if (status == kErrorSuccess) {
       handle = next_handle_;
       next_handle_ += 4;
@@ -358,6 +366,7 @@ uint32_t SimMachine::GetFileAttributesA(const char* path) {
   uint32_t result = kInvalidFileAttributes;
   if (Pass(Record(Op::kGetFileAttributesA, Text(path), Quoted(path)), &status)) {
     status = drive_.CheckPath(path);
+    if (status == kErrorSuccess) status = TouchDisc(Op::kGetFileAttributesA, path);
     if (status == kErrorSuccess) status = drive_.FindStatus(path);
     if (status == kErrorSuccess) result = drive_.Attributes(path);
   }
@@ -371,6 +380,7 @@ bool SimMachine::SetFileAttributesA(const char* path, uint32_t attributes) {
       Record(Op::kSetFileAttributesA, Text(path), Quoted(path) + ", attributes=" + Hex(attributes)),
       [&] {
         RegStatus status = drive_.CheckPath(path);
+        if (status == kErrorSuccess) status = TouchDisc(Op::kSetFileAttributesA, path);
         if (status == kErrorSuccess) status = drive_.FindStatus(path);
         if (status == kErrorSuccess) drive_.SetAttributes(path, attributes);
         return status;
@@ -424,6 +434,7 @@ uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint
   uint32_t result = 0;
   if (Pass(std::move(record), &status)) {
     status = drive_.CheckPath(path);
+    if (status == kErrorSuccess) status = TouchDisc(operation, path);
     std::string form;
     if (status == kErrorSuccess) {
       // Windows takes either form of each name in the path given.
@@ -473,6 +484,7 @@ bool SimMachine::CreateProcessA(const char* program, char* command_line,
       program_text = resolved.program;
     }
     RegStatus status = drive_.CheckPath(program_text.c_str());
+    if (status == kErrorSuccess) status = TouchDisc(Op::kCreateProcessA, program_text.c_str());
     if (status != kErrorSuccess) return status;
     if (!drive_.FileExists(program_text)) return drive_.MissingFileStatus(program_text);
     if (working_directory != nullptr && !drive_.DirectoryExists(working_directory)) {
@@ -483,6 +495,7 @@ bool SimMachine::CreateProcessA(const char* program, char* command_line,
     run.program = program_text;
     run.command_line = command_line == nullptr ? program_text : command_line;
     run.working_directory = Text(working_directory);
+    run.error_mode = error_mode_;
     run.process = next_handle_;
     run.thread = next_handle_ + 4;
     next_handle_ += 8;
@@ -593,10 +606,13 @@ Handle SimMachine::LoadLibraryA(const char* file) {
     std::string name = Text(file);
     std::vector<std::string> places = {FolderOf(self_path_), windows_dir_ + "\\SYSTEM",
                                        windows_dir_};
-    if (name.find_first_of("\\:") != std::string::npos) places = {""};
+    if (name.find_first_of("\\:") != std::string::npos) {
+      places = {""};
+      if (TouchDisc(Op::kLoadLibraryA, file) != kErrorSuccess) status = kErrorNotReady;
+    }
     for (const std::string& place : places) {
       std::string path = place.empty() ? name : place + "\\" + name;
-      if (name.empty() || !drive_.FileExists(path)) continue;
+      if (status == kErrorNotReady || name.empty() || !drive_.FileExists(path)) continue;
       module = next_handle_;
       next_handle_ += 4;
       modules_[module] = {path, current_call()};
@@ -737,6 +753,7 @@ bool SimMachine::logoff_requested() const {
 void SimMachine::BeginNewSession() {
   modules_.clear();
   winsock_startups_.clear();
+  error_mode_ = inherited_error_mode_;
   registry_.DropHandles();
   drive_.DropHandles();
   processes_.EndSession();
@@ -836,7 +853,8 @@ Handle SimMachine::FindFirstFileA(const char* pattern) {
   RegStatus status = kErrorSuccess;
   Handle handle = kNoHandle;
   if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
-    status = drive_.FindFirst(pattern, next_handle_, current_call());
+    status = TouchDisc(Op::kFindFirstFileA, pattern);
+    if (status == kErrorSuccess) status = drive_.FindFirst(pattern, next_handle_, current_call());
     if (status == kErrorSuccess) {
       handle = next_handle_;
       next_handle_ += 4;
@@ -867,6 +885,68 @@ uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
 
 bool SimMachine::FlushConsoleInputBuffer() {
   return BoolCall(Record(Op::kFlushConsoleInputBuffer, "", ""), [] { return kErrorSuccess; });
+}
+
+uint32_t SimMachine::SetErrorMode(uint32_t mode) {
+  RegStatus status = kErrorSuccess;
+  uint32_t previous = 0;
+  if (Pass(Record(Op::kSetErrorMode, "", "mode=" + Hex(mode)), &status)) {
+    previous = error_mode_;
+    error_mode_ = mode;
+  }
+  Finish(previous, status);
+  return previous;
+}
+
+uint32_t SimMachine::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
+  CallRecord record =
+      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size));
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    std::string value;
+    if (name != nullptr && environment_variable(name, &value)) {
+      result = CopyPathOut(value, buffer, size);
+    } else {
+      status = kErrorEnvvarNotFound;
+    }
+  }
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
+bool SimMachine::environment_variable(const std::string& name, std::string* value) const {
+  auto found = environment_.find(UpperAscii(name));
+  if (found == environment_.end()) return false;
+  if (value != nullptr) *value = found->second;
+  return true;
+}
+
+void SimMachine::set_environment_variable(const std::string& name, const std::string& value) {
+  environment_[UpperAscii(name)] = value;
+}
+
+void SimMachine::unset_environment_variable(const std::string& name) {
+  environment_.erase(UpperAscii(name));
+}
+
+std::string SimMachine::temp_path() const {
+  std::string path;
+  if (!environment_variable("TMP", &path) && !environment_variable("TEMP", &path)) {
+    path = FolderOf(self_path_);
+  }
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+RegStatus SimMachine::TouchDisc(Op operation, const char* path) {
+  if (path == nullptr || !drive_.DiscMissing(path)) return kErrorSuccess;
+  if ((error_mode_ & kSemFailCriticalErrors) == 0) {
+    system_dialogs_.push_back(SystemDialog{current_call(), operation, path});
+  }
+  return kErrorNotReady;
 }
 
 void SimMachine::InsertDiscReady() {

@@ -176,6 +176,12 @@ class SimMachine final : public Platform {
   // Reads on from where the handle's last read ended; a handle opened for
   // writing -> 5.
   bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
+  // Sets the error mode of the program's process (error_mode()) and returns
+  // the mode it replaces; the programs it starts inherit the mode.
+  uint32_t SetErrorMode(uint32_t mode) override;
+  // environment_variable(), sizes as GetWindowsDirectoryA; 0 with 203 when
+  // the variable is not set.
+  uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) override;
   // The providers WSAEnumProtocolsA would list (every protocol).
   std::vector<ProtocolInfo> WinsockProviders() const;
 
@@ -280,12 +286,45 @@ class SimMachine final : public Platform {
   // presets set "C:\\NETREVIVE\\NETREVIVE.EXE".
   const std::string& self_path() const { return self_path_; }
   void set_self_path(const std::string& path) { self_path_ = path; }
-  // What GetTempPathA gives, with its trailing backslash ("WindowsDir\\TEMP\\"
-  // unless set; the folder is not created).
-  std::string temp_path() const {
-    return temp_path_.empty() ? windows_dir_ + "\\TEMP\\" : temp_path_;
+  // The program's environment variables, by name (any case). Windows 98
+  // sets TMP and TEMP to WindowsDir\\TEMP unless AUTOEXEC.BAT sets them;
+  // the presets do so, an empty machine has none.
+  bool environment_variable(const std::string& name, std::string* value) const;
+  void set_environment_variable(const std::string& name, const std::string& value);
+  void unset_environment_variable(const std::string& name);
+  // What GetTempPathA gives, with its trailing backslash: as on Windows 9x,
+  // TMP, else TEMP, else the current directory (the folder the program was
+  // started from). The folder is not created.
+  std::string temp_path() const;
+  // Sets TMP (the folder need not exist).
+  void set_temp_path(const std::string& path) { set_environment_variable("TMP", path); }
+
+  // ---- Error mode and Windows' own boxes --------------------------------
+  // Windows 9x: a call that touches a floppy or CD-ROM drive with no disc in
+  // it (GetFileAttributesA, FindFirstFileA, opening, copying, deleting or
+  // starting a file, the path forms, LoadLibraryA with a path) shows
+  // Windows' "drive is not ready" box (Retry/Cancel) and waits for the user,
+  // unless the process's error mode has SEM_FAILCRITICALERRORS; then the call
+  // just fails with 21 (ERROR_NOT_READY). GetDriveTypeA never touches the
+  // disc. Wine shows no such box. The machine records each box the program
+  // would have raised, then fails the call as after Cancel (21).
+  struct SystemDialog {
+    uint64_t call = 0;  // the call that raised it
+    Op operation = Op::kGetFileAttributesA;
+    std::string path;
+  };
+  const std::vector<SystemDialog>& system_dialogs() const { return system_dialogs_; }
+  // The error mode of the program's process as it is now.
+  uint32_t error_mode() const { return error_mode_; }
+  // The mode each run of the program starts with, inherited from what
+  // started it: Windows' default, 0, unless set.
+  uint32_t inherited_error_mode() const { return inherited_error_mode_; }
+  void set_inherited_error_mode(uint32_t mode) {
+    inherited_error_mode_ = mode;
+    error_mode_ = mode;
   }
-  void set_temp_path(const std::string& path) { temp_path_ = path; }
+  // A new run of the program starts: its process has the inherited mode.
+  void StartProgram() { error_mode_ = inherited_error_mode_; }
 
   // ---- Removable discs ----------------------------------------------------
   // A disc the user holds ready: its files are put on the drive at the next
@@ -446,6 +485,9 @@ class SimMachine final : public Platform {
   // GetShortPathNameA and GetLongPathNameA.
   uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
+  // 21 when the path is on a drive without its disc, after recording the
+  // box Windows shows unless the error mode keeps it away; else 0.
+  RegStatus TouchDisc(Op operation, const char* path);
 
   FaultPlan plan_;
   SimRegistry registry_;
@@ -456,7 +498,7 @@ class SimMachine final : public Platform {
   OsVersion version_{};
   std::string windows_dir_;
   std::string self_path_;
-  std::string temp_path_;
+  std::map<std::string, std::string> environment_;  // by upper-case name
   std::vector<std::pair<std::string, std::string>> disc_ready_;
   int setup_cancels_ = 0;
   bool upgrade_stays_ = false;
@@ -469,6 +511,9 @@ class SimMachine final : public Platform {
   std::map<Handle, std::pair<std::string, uint64_t>> modules_;
   std::vector<uint64_t> winsock_startups_;
   int32_t wsa_error_ = 0;
+  uint32_t error_mode_ = 0;
+  uint32_t inherited_error_mode_ = 0;
+  std::vector<SystemDialog> system_dialogs_;
 };
 
 }  // namespace netrevive::sim

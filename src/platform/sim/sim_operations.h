@@ -58,6 +58,8 @@ enum class Op {
   kWSAGetLastError,
   kFreeLibrary,
   kReadFile,
+  kSetErrorMode,
+  kGetEnvironmentVariableA,
 };
 
 struct OpEntry {
@@ -107,6 +109,8 @@ inline constexpr OpEntry kOps[] = {
     {Op::kWSAGetLastError, "WSAGetLastError"},
     {Op::kFreeLibrary, "FreeLibrary"},
     {Op::kReadFile, "ReadFile"},
+    {Op::kSetErrorMode, "SetErrorMode"},
+    {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -114,7 +118,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kReadFile) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kGetEnvironmentVariableA) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -177,6 +181,10 @@ inline constexpr OpStatuses kOpStatuses[] = {
     {Op::kWSAGetLastError, {10050}},  // the status it gives
     {Op::kFreeLibrary, {87}},
     {Op::kReadFile, {5, 6}},
+    // SetErrorMode cannot fail on Windows and sets no last error; a fault
+    // leaves the mode as it was and answers 0.
+    {Op::kSetErrorMode, {87}},
+    {Op::kGetEnvironmentVariableA, {203}},  // ERROR_ENVVAR_NOT_FOUND
 };
 
 constexpr bool OpStatusesInEnumOrder() {

@@ -249,6 +249,9 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
   machine.SetString(kSetupPath, "SourcePath", windows_dir + "\\OPTIONS\\CABS");
   machine.PutFile(windows_dir + "\\OPTIONS\\CABS\\NET7.CAB", "MSCF net7");
   machine.AddDirectory(windows_dir + "\\TEMP");
+  // Windows 98 sets both when AUTOEXEC.BAT does not.
+  machine.set_environment_variable("TMP", windows_dir + "\\TEMP");
+  machine.set_environment_variable("TEMP", windows_dir + "\\TEMP");
   machine.set_drive_type('D', kDriveCdrom);
   return machine;
 }

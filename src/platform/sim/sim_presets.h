@@ -52,7 +52,8 @@ inline constexpr const char kSetupPath[] =
 // files system.dat, user.dat (both hidden, system, read-only), rundll32.exe, rundll.exe,
 // inf\rna.inf, system\ws2_32.dll (Winsock 2) and the program at kDefaultSelfPath; Windows'
 // setup files in OPTIONS\CABS, named by the registry's "SourcePath" as on a PC whose
-// maker copied them there; an empty TEMP folder; a CD-ROM drive D: without a disc. Every path of
+// maker copied them there; an empty TEMP folder that TMP and TEMP name; a CD-ROM drive D: without
+// a disc. Every path of
 // the machine is built on windows_dir, which may be of any length.
 SimMachine MakeDefaultMachine(const std::string& windows_dir = "C:\\WINDOWS");
 

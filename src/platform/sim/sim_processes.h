@@ -33,6 +33,7 @@ struct ProcessRecord {
   std::string effect;              // what the helper model did, one line of text
   bool requested_restart = false;  // the helper asked Windows to restart
   int session = 0;                 // SimMachine::session() when it was started
+  uint32_t error_mode = 0;         // the error mode it inherited from the program
 };
 
 // What a simulated helper did. Returned by a HelperModel.

@@ -27,18 +27,28 @@ constexpr int kMaxTreeDepth = 32;
 // Deletes subkey of parent with every key below it, children first. Each
 // child is found by enumerating index 0 again: deleting a key renumbers its
 // siblings, so the first one is always the next to go. A child with an empty
-// name (a corrupt key: it would name the key itself again) and a tree deeper
-// than kMaxTreeDepth levels end the walk with ERROR_BADKEY.
+// name (a corrupt key: it would name the key itself again), a tree deeper
+// than kMaxTreeDepth levels, and a key that still lists a child after as many
+// passes as it had children (a child that will not go, or a list that does
+// not shrink, would otherwise be tried for ever) end the walk with
+// ERROR_BADKEY.
 LONG DeleteKeyTree(HKEY parent, const char* subkey, int depth) {
   if (depth > kMaxTreeDepth) return ERROR_BADKEY;
   HKEY key;
   LONG status = ::RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
   if (status != ERROR_SUCCESS) return status;
-  for (;;) {
+  DWORD subkeys = 0;
+  status = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr, nullptr);
+  if (status != ERROR_SUCCESS) {
+    ::RegCloseKey(key);
+    return status;
+  }
+  for (DWORD pass = 0;; ++pass) {
     char name[kKeyNameSize];
     status = ::RegEnumKeyA(key, 0, name, kKeyNameSize);
     if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_SUCCESS && name[0] == '\0') status = ERROR_BADKEY;
+    if (status == ERROR_SUCCESS && (name[0] == '\0' || pass >= subkeys)) status = ERROR_BADKEY;
     if (status == ERROR_SUCCESS) status = DeleteKeyTree(key, name, depth + 1);
     if (status != ERROR_SUCCESS) {
       ::RegCloseKey(key);
@@ -316,6 +326,12 @@ bool Win32Platform::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t*
   bool ok = ::ReadFile(ToHandle(file), buffer, size, &got, nullptr) != FALSE;
   *read = ok ? got : 0;
   return ok;
+}
+
+uint32_t Win32Platform::SetErrorMode(uint32_t mode) { return ::SetErrorMode(mode); }
+
+uint32_t Win32Platform::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
+  return ::GetEnvironmentVariableA(name, buffer, size);
 }
 
 }  // namespace netrevive

@@ -64,6 +64,8 @@ class Win32Platform final : public Platform {
   int32_t WSAGetLastError() override;
   bool FreeLibrary(Handle module) override;
   bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
+  uint32_t SetErrorMode(uint32_t mode) override;
+  uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) override;
 
  private:
   // The entry points of the library LoadLibraryA loaded last; null when
