@@ -92,7 +92,7 @@ std::vector<Ending> MakeEndings() {
   t.push_back(
       {"repaired-restart-failed",
        EndingKind::kStopped,
-       {{kRebootFailed, false, kApplied}},
+       {{"Dial-Up Networking has been reinstalled; please restart the computer."}},
        "Dial-Up Networking and its default driver were installed again, but the restart "
        "could not be started. Nothing is scheduled.",
        "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "

@@ -1,8 +1,8 @@
 #include "platform/fixed_text.h"
 #include "platform/windows_dir.h"
 #include "steps/dun_upgrade.h"
-#include "steps/repair_state.h"
 #include "steps/helper_runner.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/setup_files.h"
 #include "steps/steps.h"
@@ -108,18 +108,6 @@ bool CheckRunOnceKey(Platform& os, Console& console) {
   console.PrintLine("");
   console.PrintLine("The repair needs it to carry on after each restart, so it will not start.");
   return RefuseUnchanged(os, console);
-}
-
-// The upper-case letter of the CD-ROM drive the source path is on; '\0'
-// when it is not on one.
-char SourceCdDrive(Platform& os, const SetupFilesSearch& search) {
-  if (!search.has_source_path) return '\0';
-  const char* source = search.folders[0].c_str();
-  char letter = source[0];
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-  if (letter < 'A' || letter > 'Z' || source[1] != ':') return '\0';
-  const char root[] = {letter, ':', '\\', '\0'};
-  return os.GetDriveTypeA(root) == kDriveCdrom ? letter : '\0';
 }
 
 // Windows' setup files. Without a Windows directory the backup reports

@@ -288,11 +288,17 @@ void CheckNetworking(Platform& os, Console& console, const char* argv0) {
   // for a disc, and not on a network, which may be down after the restart.
   SetupFilesSearch search;
   FindSetupFiles(os, &search, SetupFilesLook::kLocalFolders);
-  Field(console, kSetupFiles,
-        search.found >= 0 && search.found < search.folder_count
-            ? search.folders[search.found].c_str()
-        : search.source_on_network ? "not looked at (network drive)"
-                                   : "NOT FOUND");
+  const bool found = search.found >= 0 && search.found < search.folder_count;
+  Label(console, kSetupFiles);
+  console.PrintText(found                      ? search.folders[search.found].c_str()
+                    : search.source_on_network ? "not looked at (network drive)"
+                                               : "NOT FOUND");
+  // Windows' setup asks for its source path first: a folder found elsewhere
+  // is the one to type into its "Copy files from:" box.
+  if (found && search.has_source_path && search.found > 0) {
+    console.PrintText(" (not the source path)");
+  }
+  console.PrintLine("");
   console.PrintLine("");
 
   if (pending) {

@@ -3,6 +3,7 @@
 #include "steps/helper_runner.h"
 #include "steps/repair_state.h"
 #include "steps/resume.h"
+#include "steps/setup_files.h"
 #include "steps/steps.h"
 
 namespace netrevive {
@@ -68,9 +69,10 @@ bool FinishReinstall(Platform& os, Console& console, const char* argv0) {
   status = BuildHelperRun(os, Helper::kRnaReboot, &reboot);
   if (status != BuildStatus::kOk || !RunHelper(os, &reboot)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
+    // The reinstallation itself is done: only the restart is left.
     console.PrintText("Unable to DUN Reboot.\n");
+    console.PrintText("Dial-Up Networking has been reinstalled; please restart the computer.\n");
     console.PromptForKey("Press any key to terminate the program.");
-    return false;
   }
   return true;
 }
@@ -147,6 +149,8 @@ bool ReinstallDun(Platform& os, Console& console, const char* argv0, bool marker
   if (status == BuildStatus::kOk && !CountSetupTry(os, SetupStep::kInstallDun)) {
     return ReportTriesUsedUp(os, console, argv0);
   }
+  // The folder Windows' setup is to copy from, for its "Copy files from:" box.
+  if (status == BuildStatus::kOk) PrintSetupFilesLine(os, console);
   if (status != BuildStatus::kOk || !RunHelper(os, &run)) {
     if (status != BuildStatus::kOk) ReportBuildFailure(console, status);
     return ReportCannotStartReinstall(console);

@@ -84,4 +84,37 @@ BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search, SetupFilesLoo
   return status;
 }
 
+char SourceCdDrive(Platform& os, const SetupFilesSearch& search) {
+  if (!search.has_source_path) return '\0';
+  const char* source = search.folders[0].c_str();
+  char letter = source[0];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  if (letter < 'A' || letter > 'Z' || source[1] != ':') return '\0';
+  const char root[] = {letter, ':', '\\', '\0'};
+  return os.GetDriveTypeA(root) == kDriveCdrom ? letter : '\0';
+}
+
+void PrintSetupFilesLine(Platform& os, Console& console) {
+  SetupFilesSearch search;
+  FindSetupFiles(os, &search);
+  console.PrintText("Windows setup files: ");
+  if (search.found >= 0 && search.found < search.folder_count) {
+    console.PrintLine(search.folders[search.found].c_str());
+    return;
+  }
+  char drive = SourceCdDrive(os, search);
+  // The type of a drive is known without looking at its disc.
+  for (char letter = 'D'; drive == '\0' && letter <= 'Z'; ++letter) {
+    const char root[] = {letter, ':', '\\', '\0'};
+    if (os.GetDriveTypeA(root) == kDriveCdrom) drive = letter;
+  }
+  if (drive == '\0') {
+    console.PrintLine("NOT FOUND, put the Windows CD in its drive");
+    return;
+  }
+  const char tail[] = {'d', 'r', 'i', 'v', 'e', ' ', drive, ':', '\0'};
+  console.PrintText("NOT FOUND, put the Windows CD in ");
+  console.PrintLine(tail);
+}
+
 }  // namespace netrevive

@@ -1,6 +1,7 @@
 #ifndef NETREVIVE_STEPS_SETUP_FILES_H_
 #define NETREVIVE_STEPS_SETUP_FILES_H_
 
+#include "console/console.h"
 #include "platform/fixed_text.h"
 #include "platform/platform.h"
 #include "platform/windows_dir.h"
@@ -40,6 +41,16 @@ enum class SetupFilesLook {
 // was then looked at.
 BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search,
                            SetupFilesLook look = SetupFilesLook::kEveryFolder);
+
+// The upper-case letter of the CD-ROM drive the source path is on; '\0'
+// when it is not on one.
+char SourceCdDrive(Platform& os, const SetupFilesSearch& search);
+
+// Looks for the setup files again and prints, for Windows' "Copy files
+// from:" box, "Windows setup files: <folder>", or that they were not found
+// and the Windows CD goes in the CD-ROM drive (the source path's, else the
+// first one). Asks for nothing.
+void PrintSetupFilesLine(Platform& os, Console& console);
 
 }  // namespace netrevive
 

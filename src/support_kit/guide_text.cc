@@ -136,6 +136,8 @@ const std::vector<GuideCall>& GuideCalls() {
       {"call-cd", "\"Windows asks for the CD or a folder\" (during the reinstall)",
        "Which Windows (98, 98 SE or ME)? Is the CD in the drive, and which letter is the drive?",
        "`C:\\NETREVIVE.EXE Check` before or after: \"Windows setup files\" names the folder found.",
+       "The program's line \"Windows setup files:\", printed just before Windows' setup "
+       "starts, names the folder to type in \"Copy files from:\", or the drive the CD goes in. "
        "Put the CD in and click OK. If it still asks, type in \"Copy files from:\" `D:\\WIN98` "
        "(98 and 98 SE CD; D: the CD drive) or `D:\\WIN9X` (ME CD), or the folder the Check "
        "named, such as `C:\\WINDOWS\\OPTIONS\\CABS` (ME: `C:\\WINDOWS\\OPTIONS\\INSTALL`), OK. "

@@ -65,6 +65,16 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
           sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
     return "a RunOnce key said to be missing holds no entry to take back: counted as removed";
   }
+  // The line before Windows' setup names the folder found; without the
+  // Windows directory only the source path is looked at, as in the Check.
+  if (op == Op::kGetWindowsDirectoryA && call.index > 3 &&
+      sim::SimMachine::NormalizeKeyPath(clean.calls()[call.index - 2].path) ==
+          sim::SimMachine::NormalizeKeyPath(
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup") &&
+      clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0 &&
+      call.index > clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)) {
+    return "the setup files' line looks at the source path without the Windows directory";
+  }
   if (op == Op::kGetDriveTypeA) {
     return "a drive of unknown type is not refused, as fixed disks, CD-ROMs and RAM disks are not";
   }

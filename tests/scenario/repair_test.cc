@@ -324,6 +324,9 @@ TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
   const Case cases[] = {
       {"setup-cancelled", {"ReinstallDUN"}, "reinstall_installed_nothing"},
       {"no-dun", {}, "repair_no_dun_installed_nothing"},
+      // The Windows CD is not in its drive: the line before the setup says
+      // where it goes.
+      {"no-setup-files", {"ReinstallDUN"}, "reinstall_cd_not_in_drive"},
   };
   for (const Case& c : cases) {
     SimMachine machine;
@@ -539,7 +542,7 @@ TEST(RepairTest, MissingRnaInfStopsTheRepairBeforeItStartsOrTheReinstall) {
   const Case cases[] = {
       {"fresh run", false, "", "refuse_no_rna_inf"},
       {"fresh run, a folder rna.inf", true, "", "refuse_no_rna_inf"},
-      {"ReinstallDUN run", false, "ReinstallDUN", "fail_reinstall_hinf"},
+      {"ReinstallDUN run", false, "ReinstallDUN", "reinstall_rna_inf_missing"},
   };
   for (const Case& c : cases) {
     SimMachine machine;
@@ -808,7 +811,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
          m.set_drive_type('N', kDriveRemote);
          m.SetString(sim::kSetupPath, "SourcePath", "N:\\WIN98");
        },
-       {"Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS\n"},
+       {"Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS (not the source path)\n"},
        sim::kDefaultSelfPath,
        "N:\\"},
       {"uninstall list unreadable",

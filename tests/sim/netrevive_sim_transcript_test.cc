@@ -42,13 +42,13 @@ sim::SimMachine WineWindowsDirWithout(const char* file) {
   return machine;
 }
 
-// A preset whose SourcePath is spelled as in the Wine prefix (the Check of a
-// whole repair prints it).
+// A preset whose SourcePath is spelled as in the Wine prefix, as Windows 98
+// writes it (the line before Windows' setup and the Check print it).
 std::function<sim::SimMachine()> WineSourcePath(const char* preset) {
   return [preset] {
     sim::SimMachine machine;
     EXPECT_TRUE(sim::MakePresetMachine(preset, &machine)) << preset;
-    machine.SetString(sim::kSetupPath, "SourcePath", "C:\\windows\\OPTIONS\\CABS");
+    machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
     return machine;
   };
 }

@@ -245,7 +245,6 @@ inline constexpr SharedRun kSharedRuns[] = {
     {"upgrade_remove_run", "upgrade_dunsetup", 2},
     {"upgrade_unknown", "upgrade_unknown", 1},
     {"missing_winsock2", "winsock2_missing", 1},
-    {"fail_reinstall_hinf", "rna_inf_lost", 2},
     {"refuse_nt", "refusal_nt", 1},
     {"refuse_95", "refusal_95", 1},
     {"refuse_floppy_or_network", "floppy_start", 1},

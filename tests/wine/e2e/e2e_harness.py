@@ -864,8 +864,9 @@ def set_up_machine(prefix, scenario, options):
     if scenario.rna_inf:
         put_file(os.path.join(windows, *RNA_INF_PATH), RNA_INF)
     put_file(os.path.join(windows, "inf", "MSDUN.INF"), MSDUN_INF)
-    # The Windows directory of the prefix is C:\windows.
-    source = r"C:\windows\OPTIONS\CABS" if scenario.setup_files == "cabs" else r"C:\WIN98"
+    # The Windows directory of the prefix is C:\windows; SourcePath is spelled
+    # as Windows 98 writes it.
+    source = r"C:\WINDOWS\OPTIONS\CABS" if scenario.setup_files == "cabs" else r"C:\WIN98"
     setup = ["REGEDIT4", "", "[%s]" % SETUP_KEY,
              '"SourcePath"="%s"' % source.replace("\\", "\\\\")]
     if scenario.temp:
