@@ -203,6 +203,8 @@ class Platform {
   // Reads up to size bytes from where the last read of the handle ended;
   // *read is the count read, 0 at the end of the file.
   virtual bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) = 0;
+  // Renames a file; fails when the new name is taken (MoveFileA).
+  virtual bool MoveFileA(const char* from, const char* to) = 0;
   // Sets the process's error mode (kSem* flags) and returns the mode it
   // replaces. The programs the process starts inherit the mode.
   virtual uint32_t SetErrorMode(uint32_t mode) = 0;

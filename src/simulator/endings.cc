@@ -197,6 +197,27 @@ std::vector<Ending> MakeEndings() {
                "installation itself is damaged: the PC needs a technician.",
                {"--inject", "GetWindowsDirectoryA=5"},
                1});
+  t.push_back({"backup-copy-failed",
+               EndingKind::kRefused,
+               {{" could not be copied to\n\t"}},
+               "A registry file named on the screen could not be copied for its backup (a full "
+               "disk, most often), so the repair did not start. Older backups (system.tom, "
+               "user.tom) are as they were, or, in a repair under way, the backups it made "
+               "first. Nothing else was changed.",
+               "Free some space on C: (empty the Recycle Bin, delete files in C:\\WINDOWS\\TEMP), "
+               "then run Netrevive again.",
+               {"--inject", "CopyFileA:C:\\WINDOWS\\user.dat=5"},
+               1});
+  t.push_back({"backup-rename-failed",
+               EndingKind::kRefused,
+               {{" could not be renamed to\n\t"}},
+               "The new backup copies were made, but one could not be renamed to its .tom name: "
+               "the registry as it was is in the file named first on the screen (system.nr$, "
+               "user.nr$). Nothing else was changed.",
+               "Restart the PC and run Netrevive again. If it stops here again, the PC needs a "
+               "technician.",
+               {"--inject", "MoveFileA=5"},
+               1});
   t.push_back({"repair-record-failed",
                EndingKind::kRefused,
                {{"Unable to create the file netrevive.QU in the Windows directory, which"}},

@@ -245,6 +245,7 @@ bool VersionFromExport(SimMachine* machine, bool exported, std::vector<std::stri
   uint32_t minor = static_cast<uint32_t>(parts[1]);
   uint32_t build = major << 24 | minor << 16 | static_cast<uint32_t>(parts[2]);
   machine->SetVersion(kPlatformWin32Windows, major, minor, build, sub);
+  if (minor == 90) sim::AddMeClassesFile(machine);
   notes->push_back("version: " + number + " \"" + sub +
                    "\" (VersionNumber and SubVersionNumber "
                    "of the export)");

@@ -10,31 +10,123 @@ namespace {
 
 constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services";
 
-bool CopyInWindowsDir(Platform& os, const char* windows_dir, const char* from_tail,
-                      const char* to_tail, bool keep_existing) {
-  FixedText<kBackupPathSize> from;
-  FixedText<kBackupPathSize> to;
-  if (!(from.Append(windows_dir) && from.Append(from_tail) && to.Append(windows_dir) &&
-        to.Append(to_tail))) {
-    return false;
-  }
-  // CopyFileA copies the attributes too, and system.dat is read-only: a
-  // backup from an earlier run can be overwritten only once they are cleared.
-  // A backup to keep is copied only where there is none (fail_if_exists).
-  if (!keep_existing) os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
-  // A failed copy does not stop the repair. A copy made keeps no read-only,
-  // hidden or system mark, so that MS-DOS's copy can put it back as it is.
-  if (os.CopyFileA(from.c_str(), to.c_str(), keep_existing)) {
-    os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
+// A registry file and the name of its backup, as tails of WindowsDir.
+struct RegistryFile {
+  const char* file;
+  const char* backup;
+  const char* fresh;  // the new copy, until every copy has been made
+};
+// Windows ME keeps HKEY_CLASSES_ROOT in a file of its own; its name is the
+// longest, which kBackupPathSize allows for.
+constexpr RegistryFile kRegistryFiles[] = {
+    {"\\system.dat", "\\system.tom", "\\system.nr$"},
+    {"\\user.dat", "\\user.tom", "\\user.nr$"},
+    {"\\classes.dat", "\\classes.tom", "\\classes.nr$"},
+};
+
+using BackupPath = FixedText<kBackupPathSize>;
+
+// The registry files this Windows has: classes.dat only on ME.
+size_t RegistryFileCount(Platform& os) {
+  OsVersion info = {};
+  os.GetVersionExA(&info);
+  return info.minor_version == 90 ? 3 : 2;
+}
+
+// Any Windows directory ReadWindowsDir gives (kMaxPath - 1 characters at
+// most) fits with the longest tail above and its NUL.
+static_assert(kBackupPathSize >= kMaxPath + sizeof "\\classes.dat" - 1,
+              "the backup paths must hold the longest Windows directory and file name");
+
+// Builds WindowsDir + tail; no when it does not fit.
+bool InWindowsDir(const char* windows_dir, const char* tail, BackupPath* path) {
+  path->Clear();
+  return path->Append(windows_dir) && path->Append(tail);
+}
+
+void ReportCopyFailed(Platform& os, Console& console, const BackupPath& from,
+                      const BackupPath& to) {
+  console.PrintText("The registry file ");
+  console.PrintText(from.c_str());
+  console.PrintText(" could not be copied to\n\t");
+  console.PrintText(to.c_str());
+  console.PrintText(
+      "\nso it cannot be backed up (is the disk full?). The repair will not start.\n");
+  PrintWhatWasChanged(os, console);
+  console.PromptForKey("press any key to terminate the program.");
+}
+
+// A repair under way keeps the backups it made when it began: only a
+// missing one is made (CopyFileA refuses to write over one that is there).
+bool MakeMissingBackups(Platform& os, Console& console, const char* windows_dir, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    BackupPath from;
+    BackupPath to;
+    const bool built = InWindowsDir(windows_dir, kRegistryFiles[i].file, &from) &&
+                       InWindowsDir(windows_dir, kRegistryFiles[i].backup, &to);
+    if (built && os.CopyFileA(from.c_str(), to.c_str(), true)) {
+      os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
+    } else if (!built || os.GetFileAttributesA(to.c_str()) == kInvalidFileAttributes) {
+      ReportCopyFailed(os, console, from, to);
+      return false;
+    }
   }
   return true;
 }
 
-// Copies system.dat and user.dat to system.tom and user.tom in WindowsDir,
-// replacing older copies unless keep_existing: the copies made when a repair
-// under way began hold the registry from before its first change, and a run
-// that finds that repair under way keeps them (making only those missing).
-// No only when the Windows directory cannot be read (reported).
+// A new repair replaces older backups, but only once every copy has been
+// made: a copy that fails (a full disk) leaves the old backups as they are.
+// A copy keeps no read-only, hidden or system mark, so that MS-DOS's copy
+// can put it back as it is.
+bool ReplaceBackups(Platform& os, Console& console, const char* windows_dir, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    BackupPath from;
+    BackupPath fresh;
+    const bool built = InWindowsDir(windows_dir, kRegistryFiles[i].file, &from) &&
+                       InWindowsDir(windows_dir, kRegistryFiles[i].fresh, &fresh);
+    // CopyFileA copies the attributes too, and will not write over a
+    // read-only file a cut-off run left.
+    if (built) os.SetFileAttributesA(fresh.c_str(), kFileAttributeNormal);
+    if (!built || !os.CopyFileA(from.c_str(), fresh.c_str(), false)) {
+      ReportCopyFailed(os, console, from, fresh);
+      // The copies made are of no use without the others.
+      for (size_t j = 0; j <= i; ++j) {
+        BackupPath made;
+        if (InWindowsDir(windows_dir, kRegistryFiles[j].fresh, &made)) os.DeleteFileA(made.c_str());
+      }
+      return false;
+    }
+    os.SetFileAttributesA(fresh.c_str(), kFileAttributeNormal);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    BackupPath fresh;
+    BackupPath backup;
+    // Both were built above.
+    InWindowsDir(windows_dir, kRegistryFiles[i].fresh, &fresh);
+    InWindowsDir(windows_dir, kRegistryFiles[i].backup, &backup);
+    os.SetFileAttributesA(backup.c_str(), kFileAttributeNormal);
+    os.DeleteFileA(backup.c_str());
+    if (!os.MoveFileA(fresh.c_str(), backup.c_str())) {
+      console.PrintText("The backup ");
+      console.PrintText(fresh.c_str());
+      console.PrintText(" could not be renamed to\n\t");
+      console.PrintText(backup.c_str());
+      console.PrintText(
+          "\nThe registry as it was is in the first file. The repair will not start.\n");
+      PrintWhatWasChanged(os, console);
+      console.PromptForKey("press any key to terminate the program.");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Backs up system.dat and user.dat (and classes.dat on ME) to system.tom,
+// user.tom (and classes.tom) in WindowsDir: replacing older copies, or, for a
+// repair under way (keep_existing), making only those missing, since the
+// copies made when it began hold the registry from before its first change.
+// No, after a report, when the Windows directory cannot be read or a copy
+// could not be made.
 bool BackupRegistryFiles(Platform& os, Console& console, bool keep_existing) {
   FixedText<kBackupPathSize> windows_dir;
   BuildStatus status = ReadWindowsDir(os, &windows_dir);
@@ -43,10 +135,9 @@ bool BackupRegistryFiles(Platform& os, Console& console, bool keep_existing) {
     // written first, so that the copies hold the registry as it is now.
     os.RegFlushKey(kHkeyLocalMachine);
     os.RegFlushKey(kHkeyUsers);
-    // The buffers hold any Windows directory with either file name.
-    CopyInWindowsDir(os, windows_dir.c_str(), "\\system.dat", "\\system.tom", keep_existing);
-    CopyInWindowsDir(os, windows_dir.c_str(), "\\user.dat", "\\user.tom", keep_existing);
-    return true;
+    const size_t count = RegistryFileCount(os);
+    return keep_existing ? MakeMissingBackups(os, console, windows_dir.c_str(), count)
+                         : ReplaceBackups(os, console, windows_dir.c_str(), count);
   }
   ReportBuildFailure(console, status);
   console.PrintText("The registry files could not be backed up.\n");

@@ -22,6 +22,8 @@ std::string EndingTitle(const std::string& name) {
       {"backup-failed", "Refused: the registry could not be backed up"},
       {"services-key-unopened", "Refused: the Services key could not be opened"},
       {"repair-record-failed", "Refused: netrevive.QU could not be written"},
+      {"backup-copy-failed", "Refused: a registry backup could not be copied"},
+      {"backup-rename-failed", "Refused: a registry backup could not be renamed"},
       {"winsock2-delete-failed", "Stopped: the Winsock2 key could not be deleted"},
       {"upgrade-check-failed", "Stopped: the list of installed programs could not be read"},
       {"upgrade-unknown-uninstaller", "Stopped: a DUN upgrade the program cannot remove"},

@@ -325,8 +325,10 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
   const std::vector<size_t> lengths = Lengths(
       {{1, 80}, {250, 270}, {490, 520}, {720, 735}},
       {100, 128, 200, 256, 300, 400, 600, 1000, 1024, 2048, 4096, 8192, 16384, 32767, 32768});
-  enum class Kind { kFresh, kUpgrade, kNoDun, kReinstall };
-  const Kind kinds[] = {Kind::kFresh, Kind::kUpgrade, Kind::kNoDun, Kind::kReinstall};
+  // kMe: a fresh run on Windows ME, whose classes.dat has the longest
+  // backup name.
+  enum class Kind { kFresh, kUpgrade, kNoDun, kReinstall, kMe };
+  const Kind kinds[] = {Kind::kFresh, Kind::kUpgrade, Kind::kNoDun, Kind::kReinstall, Kind::kMe};
   int runs = 0;
   auto started = std::chrono::steady_clock::now();
   for (size_t length : lengths) {
@@ -338,6 +340,10 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
       std::vector<std::string> args = {machine.self_path()};
       if (kind == Kind::kUpgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
       if (kind == Kind::kNoDun) sim::RemoveDun(&machine);
+      if (kind == Kind::kMe) {
+        machine.SetVersion(kPlatformWin32Windows, 4, 90, 0x045A0BB8, " ");
+        machine.PutFile(dir + "\\classes.dat", "CREG classes");
+      }
       if (kind == Kind::kReinstall) {
         machine.PutFile(dir + "\\rundunreinst.QU", "REINSTALL\n");
         args.push_back("ReinstallDUN");
@@ -361,7 +367,10 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
         EXPECT_EQ(p.command_line.compare(0, dir.size(), dir), 0) << what;
         EXPECT_TRUE(p.recognised) << what << ": " << p.command_line;
       }
-      if (kind == Kind::kFresh) {
+      if (kind == Kind::kMe) {
+        EXPECT_TRUE(machine.FileExists(dir + "\\classes.tom")) << what;
+      }
+      if (kind == Kind::kFresh || kind == Kind::kMe) {
         EXPECT_TRUE(machine.FileExists(dir + "\\system.tom")) << what;
         EXPECT_TRUE(machine.FileExists(dir + "\\user.tom")) << what;
         ASSERT_EQ(machine.processes().size(), 2u) << what;

@@ -28,8 +28,19 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   if (op == Op::kGetVersionExA) {
     return "its result is not tested: the empty record reads as an NT system, which is refused";
   }
-  if (op == Op::kCopyFileA || op == Op::kSetFileAttributesA) {
-    return "the registry backups are best effort; a failed copy is ignored";
+  if (op == Op::kSetFileAttributesA) {
+    return "a mark that cannot be cleared leaves a backup MS-DOS's attrib lines make plain";
+  }
+  if (op == Op::kCopyFileA && call.fail_if_exists) {
+    return "a repair under way copies only a backup that is missing; one that is there stays";
+  }
+  if (op == Op::kDeleteFileA &&
+      sim::SimMachine::NormalizeFilePath(call.path).find(".TOM") != std::string::npos) {
+    return "an old backup that cannot be deleted makes its replacement's rename fail, reported";
+  }
+  if (op == Op::kDeleteFileA &&
+      sim::SimMachine::NormalizeFilePath(call.path).find(".NR$") != std::string::npos) {
+    return "a new copy left behind is cleared and written over by the next repair";
   }
   if (op == Op::kGetWindowsDirectoryA && call.index < clean.calls().size() &&
       clean.calls()[call.index].operation == Op::kGetFileAttributesA) {

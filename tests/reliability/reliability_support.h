@@ -172,6 +172,7 @@ inline bool ChangesTheMachine(Op operation) {
     case Op::kRegDeleteKeyA:
     case Op::kRegDeleteValueA:
     case Op::kCopyFileA:
+    case Op::kMoveFileA:
     case Op::kSetFileAttributesA:
     case Op::kDeleteFileA:
     case Op::kOpenFileForWrite:

@@ -83,11 +83,13 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   EXPECT_LT(deleted, uninstalled);
   EXPECT_LT(uninstalled, entry);
   EXPECT_LT(entry, marked);
-  // Ctrl+C and Ctrl+Break are set aside before the first change, the
-  // backup copies' attributes cleared before each copy.
+  // Ctrl+C and Ctrl+Break are set aside before the first change; each new
+  // copy's attributes are cleared before it is made, and the old backups
+  // are replaced only once both copies are made.
   EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
-            machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.tom"));
-  EXPECT_LT(machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.tom"), copied);
+            machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.nr$"));
+  EXPECT_LT(machine.FirstCallIndex(Op::kSetFileAttributesA, "C:\\WINDOWS\\system.nr$"), copied);
+  EXPECT_LT(machine.CallsOf(Op::kCopyFileA).back().index, machine.FirstCallIndex(Op::kMoveFileA));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   RunOutput second;
@@ -221,6 +223,8 @@ TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
     machine.SetVersion(c.platform, 4, c.minor, c.build, c.csd);
+    // ME keeps a third registry file, which the repair backs up too.
+    if (c.minor == 90) machine.PutFile("C:\\WINDOWS\\classes.dat", "CREG classes");
     RunOutput run = RunFresh(machine);
     std::string after_check = "Determining OS version...\n\n" + std::string(c.line) +
                               "Removing all Winsock2 information from the registry...\n";
@@ -278,6 +282,48 @@ TEST(RepairTest, MissingWinsock2KeyCountsAsDeletedAndBackupsOfARepairUnderWaySta
     ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\user.tom", &user));
     EXPECT_EQ(system == "the registry before the first run", under_way);
     EXPECT_NE(user, "") << "a missing backup is made " << under_way;
+  }
+}
+
+// A backup copy that fails (a full disk) stops a new repair before its first
+// change and leaves the old backups as they were; a repair under way
+// reports only a copy it had to make.
+TEST(RepairTest, AFailedBackupCopyDestroysNothing) {
+  struct Case {
+    const char* name;
+    const char* failing;  // the copy's source
+    bool under_way;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"first copy", "C:\\WINDOWS\\system.dat", false, "Nothing has been changed"},
+      {"second copy", "C:\\WINDOWS\\user.dat", false, "Nothing has been changed"},
+      {"missing backup of a repair under way", "C:\\WINDOWS\\user.dat", true,
+       "A repair of this computer is under way"},
+  };
+  for (const Case& c : cases) {
+    SimMachine machine = MakeDefaultMachine();
+    machine.PutFile("C:\\WINDOWS\\system.tom", "last month's system backup");
+    if (!c.under_way) machine.PutFile("C:\\WINDOWS\\user.tom", "last month's user backup");
+    if (c.under_way) machine.PutFile(kRecord, "REPAIR UNDER WAY\r\nTRIES 0000\r\n");
+    machine.FailOperation(Op::kCopyFileA, c.failing, 5);
+    RunOutput run = RunFresh(machine);
+    EXPECT_TRUE(testing::Contains(
+        run.transcript, std::string("The registry file ") + c.failing + " could not be copied"))
+        << c.name << "\n"
+        << run.transcript;
+    EXPECT_TRUE(testing::Contains(run.transcript, c.said)) << c.name;
+    EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\system.nr$")) << c.name;
+    EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\user.nr$")) << c.name;
+    std::string system;
+    ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &system)) << c.name;
+    EXPECT_EQ(system, "last month's system backup") << c.name;
+    std::string user;
+    EXPECT_EQ(machine.ReadFile("C:\\WINDOWS\\user.tom", &user), !c.under_way) << c.name;
+    if (!c.under_way) {
+      EXPECT_EQ(user, "last month's user backup") << c.name;
+    }
   }
 }
 

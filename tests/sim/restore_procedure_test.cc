@@ -151,6 +151,7 @@ struct RestoreCase {
   std::vector<std::string> lines;
   uint32_t backup_attributes;  // 0: as the repair left them
   bool restored;
+  const char* preset = "98se";  // ME keeps a third registry file, classes.dat
 };
 
 TEST(RestoreProcedureTest, PutsTheBackupsBackUnderMsDosRules) {
@@ -162,19 +163,22 @@ TEST(RestoreProcedureTest, PutsTheBackupsBackUnderMsDosRules) {
        kHidden | kSystem | kReadOnly, true},
       {"the earlier guide's lines, backups hidden, system and read-only", kEarlierGuideLines,
        kHidden | kSystem | kReadOnly, false},
+      {"the procedure on Windows ME", procedure, 0, true, "me"},
   };
   for (const RestoreCase& c : cases) {
     SCOPED_TRACE(c.name);
-    SimMachine machine = MakeDefaultMachine();
-    std::string system_before, user_before;
-    ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.dat", &system_before));
-    ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\user.dat", &user_before));
+    SimMachine machine;
+    ASSERT_TRUE(MakePresetMachine(c.preset, &machine));
+    std::vector<std::string> files = {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\user.dat"};
+    if (machine.FileExists("C:\\WINDOWS\\classes.dat")) files.push_back("C:\\WINDOWS\\classes.dat");
+    std::vector<std::string> before(files.size());
+    for (size_t i = 0; i < files.size(); ++i) ASSERT_TRUE(machine.ReadFile(files[i], &before[i]));
     // The whole repair, then Windows writing its registry files anew.
     RunOutput run = RunFresh(machine);
     while (ResumeAfterRestart(machine, &run)) {
     }
-    ASSERT_TRUE(machine.FileExists("C:\\WINDOWS\\system.tom"));
-    for (const char* name : {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\user.dat"}) {
+    for (const std::string& name : files) {
+      ASSERT_TRUE(machine.FileExists(name.substr(0, name.size() - 3) + "tom")) << name;
       machine.PutFile(name, "registry written by Windows after the repair");
       machine.SetAttributes(name, kHidden | kSystem | kReadOnly);
     }
@@ -186,10 +190,12 @@ TEST(RestoreProcedureTest, PutsTheBackupsBackUnderMsDosRules) {
     DosPrompt prompt(machine);
     std::string answers;
     for (const std::string& line : c.lines) answers += line + " -> " + prompt.Type(line) + "\n";
-    std::string system_after, user_after;
-    machine.ReadFile("C:\\WINDOWS\\system.dat", &system_after);
-    machine.ReadFile("C:\\WINDOWS\\user.dat", &user_after);
-    const bool restored = system_after == system_before && user_after == user_before;
+    bool restored = true;
+    for (size_t i = 0; i < files.size(); ++i) {
+      std::string after;
+      machine.ReadFile(files[i], &after);
+      restored = restored && after == before[i];
+    }
     EXPECT_EQ(restored, c.restored) << answers;
     if (c.restored) {
       EXPECT_EQ(machine.Attributes("C:\\WINDOWS\\system.dat") & (kHidden | kSystem | kReadOnly),

@@ -20,6 +20,7 @@ constexpr RegStatus kErrorInvalidHandle = 6;
 constexpr RegStatus kErrorNotReady = 21;  // every call after a power cut
 constexpr RegStatus kErrorSharingViolation = 32;
 constexpr RegStatus kErrorFileExists = 80;
+constexpr RegStatus kErrorAlreadyExists = 183;
 constexpr RegStatus kErrorInvalidParameter = 87;
 constexpr RegStatus kErrorFilenameExcedRange = 206;  // a path of kSimMaxPath bytes or more
 constexpr RegStatus kErrorNoMoreItems = 259;

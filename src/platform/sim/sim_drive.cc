@@ -304,6 +304,24 @@ RegStatus SimDrive::Copy(const char* from, const char* to, bool fail_if_exists) 
   return kErrorSuccess;
 }
 
+RegStatus SimDrive::Move(const char* from, const char* to) {
+  RegStatus status = CheckPath(from);
+  if (status == kErrorSuccess) status = CheckPath(to);
+  if (status != kErrorSuccess) return status;
+  std::string source = NormalizeFilePath(from);
+  std::string target = NormalizeFilePath(to);
+  auto file = files_.find(source);
+  if (file == files_.end()) return MissingFileStatus(source);
+  if (!ParentExists(target)) return kErrorPathNotFound;
+  if (files_.count(target) != 0 || directories_.count(target) != 0) return kErrorAlreadyExists;
+  if (InUse(source, false)) return kErrorSharingViolation;
+  File moved = file->second;
+  moved.path = to;
+  files_.erase(file);
+  files_[target] = moved;
+  return kErrorSuccess;
+}
+
 RegStatus SimDrive::Delete(const char* path) {
   RegStatus status = CheckPath(path);
   if (status != kErrorSuccess) return status;

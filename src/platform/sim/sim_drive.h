@@ -78,6 +78,9 @@ class SimDrive {
   // Delete and Open for writing refuse a read-only file.
   RegStatus Copy(const char* from, const char* to, bool fail_if_exists);
   RegStatus Delete(const char* path);
+  // Renames a file within the drive, attributes and all; a name that is
+  // taken -> 183.
+  RegStatus Move(const char* from, const char* to);
   RegStatus Open(const char* path, bool write, Handle handle, uint64_t call);
   RegStatus Write(Handle file, const char* data, uint32_t size);
   // Up to size bytes from where the handle's last read ended, in *read.

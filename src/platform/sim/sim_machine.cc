@@ -642,6 +642,12 @@ bool SimMachine::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* re
   return BoolCall(std::move(record), [&] { return drive_.Read(file, buffer, size, read); });
 }
 
+bool SimMachine::MoveFileA(const char* from, const char* to) {
+  CallRecord record = Record(Op::kMoveFileA, Text(from), Quoted(from) + " -> " + Quoted(to));
+  record.copy_target = Text(to);
+  return BoolCall(std::move(record), [&] { return drive_.Move(from, to); });
+}
+
 int32_t SimMachine::WSAStartup(uint16_t version) {
   return RegistryCall(Record(Op::kWSAStartup, "", "version=" + Hex(version)), [&] {
     if (modules_.empty()) return kWsaNotInitialised;

@@ -176,6 +176,8 @@ class SimMachine final : public Platform {
   // Reads on from where the handle's last read ended; a handle opened for
   // writing -> 5.
   bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
+  // Move() of the drive: a name taken -> 183, a missing file -> 2 or 3.
+  bool MoveFileA(const char* from, const char* to) override;
   // Sets the error mode of the program's process (error_mode()) and returns
   // the mode it replaces; the programs it starts inherit the mode.
   uint32_t SetErrorMode(uint32_t mode) override;

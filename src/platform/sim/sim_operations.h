@@ -60,6 +60,7 @@ enum class Op {
   kReadFile,
   kSetErrorMode,
   kGetEnvironmentVariableA,
+  kMoveFileA,
 };
 
 struct OpEntry {
@@ -111,6 +112,7 @@ inline constexpr OpEntry kOps[] = {
     {Op::kReadFile, "ReadFile"},
     {Op::kSetErrorMode, "SetErrorMode"},
     {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA"},
+    {Op::kMoveFileA, "MoveFileA"},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -118,7 +120,7 @@ constexpr bool OpTableInEnumOrder() {
   for (size_t i = 0; i < kOpCount; ++i) {
     if (static_cast<size_t>(kOps[i].op) != i) return false;
   }
-  return static_cast<size_t>(Op::kGetEnvironmentVariableA) + 1 == kOpCount;
+  return static_cast<size_t>(Op::kMoveFileA) + 1 == kOpCount;
 }
 static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
 
@@ -185,6 +187,7 @@ inline constexpr OpStatuses kOpStatuses[] = {
     // leaves the mode as it was and answers 0.
     {Op::kSetErrorMode, {87}},
     {Op::kGetEnvironmentVariableA, {203}},  // ERROR_ENVVAR_NOT_FOUND
+    {Op::kMoveFileA, {2, 5, 183}},
 };
 
 constexpr bool OpStatusesInEnumOrder() {

@@ -256,6 +256,16 @@ SimMachine MakeDefaultMachine(const std::string& windows_dir) {
   return machine;
 }
 
+namespace {}  // namespace
+
+void AddMeClassesFile(SimMachine* machine) {
+  const std::string classes = machine->windows_dir() + "\\classes.dat";
+  machine->PutFile(classes,
+                   std::string("CREG\x00\x00\x01\x00", 8) + "classes registry of the simulated PC");
+  machine->SetAttributes(classes,
+                         kFileAttributeHidden | kFileAttributeSystem | kFileAttributeReadOnly);
+}
+
 namespace {
 
 SimMachine WithVersion(uint32_t major, uint32_t minor, uint32_t build, const char* number) {
@@ -305,7 +315,11 @@ const std::vector<PresetInfo>& PresetMachines() {
       {"98", "Windows 98 first edition (4.10.1998), DUN installed, no upgrade",
        [] { return WithVersion(4, 10, 0x040A07CE, "4.10.1998"); }},
       {"me", "Windows ME (4.90.3000), DUN installed, no upgrade",
-       [] { return WithVersion(4, 90, 0x045A0BB8, "4.90.3000"); }},
+       [] {
+         SimMachine machine = WithVersion(4, 90, 0x045A0BB8, "4.90.3000");
+         AddMeClassesFile(&machine);
+         return machine;
+       }},
       {"95", "Windows 95 (4.00.950), which the program refuses",
        [] { return WithVersion(4, 0, 0x040003B6, "4.00.950"); }},
       {"nt", "Windows 2000 (NT family, 5.0.2195), which the program refuses",

@@ -79,6 +79,9 @@ void RemoveTcpIpProviders(SimMachine* machine);
 void InstallDun(SimMachine* machine);  // dunfile, RemoteAccess, RNA "1"
 void InstallDialUpAdapter(SimMachine* machine);
 void RemoveDun(SimMachine* machine);  // the UninstallUpgrade effect
+// Windows ME's third registry file, classes.dat (HKEY_CLASSES_ROOT), marked
+// as the other registry files.
+void AddMeClassesFile(SimMachine* machine);
 // The MSDUN key with the given UninstallString; dunsetup.exe is put into
 // <WindowsDir>\system when the text names it.
 void AddDunUpgrade(SimMachine* machine, const std::string& uninstall_string);

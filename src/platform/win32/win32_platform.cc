@@ -328,6 +328,10 @@ bool Win32Platform::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t*
   return ok;
 }
 
+bool Win32Platform::MoveFileA(const char* from, const char* to) {
+  return ::MoveFileA(from, to) != FALSE;
+}
+
 uint32_t Win32Platform::SetErrorMode(uint32_t mode) { return ::SetErrorMode(mode); }
 
 uint32_t Win32Platform::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {

@@ -64,6 +64,7 @@ class Win32Platform final : public Platform {
   int32_t WSAGetLastError() override;
   bool FreeLibrary(Handle module) override;
   bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
+  bool MoveFileA(const char* from, const char* to) override;
   uint32_t SetErrorMode(uint32_t mode) override;
   uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) override;
 
