@@ -119,6 +119,8 @@ const std::vector<SimPath>& SharedPaths() {
       {"check_pending", {"--start", kCheck}, [] { return StoppedRepair(true); }},
       {"check_stopped", {"--start", kCheck}, [] { return StoppedRepair(false); }},
       {"rundll_missing", {}, [] { return WineWindowsDirWithout("rundll.exe"); }},
+      {"setupx_missing", {}, [] { return WineWindowsDirWithout("system\\setupx.dll"); }},
+      {"rnasetup_missing", {}, [] { return WineWindowsDirWithout("system\\rnasetup.dll"); }},
       {"dunsetup_missing",
        {},
        [] {

@@ -13,8 +13,9 @@ A scenario's machine is a Wine prefix of its own, DIR/prefixes/SCENARIO,
 made afresh each time as a copy (hard links, real copies of the registry
 files) of DIR/template, which is prepared once with wineboot. Into it go the
 scenario's registry (REGEDIT4 files in machines/), the stand-ins for
-rundll32.exe, rundll.exe and dunsetup.exe, system.dat, user.dat, inf\\rna.inf
-and netrevive.exe itself.
+rundll32.exe, rundll.exe and dunsetup.exe, plain files for the libraries they
+run (system\\setupx.dll and system\\rnasetup.dll, which the program looks for
+but never loads), system.dat, user.dat, inf\\rna.inf and netrevive.exe itself.
 
 One persistent wineserver holds the prefix for the whole scenario. Wine runs
 (and deletes) the RunOnce values itself whenever a wineserver starts in a
@@ -151,11 +152,19 @@ DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
 TEMP_EXE = r"C:\windows\temp\NETREVIVE.EXE"
 BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
 RNA_INF_PATH = ("inf", "rna.inf")
+# The libraries the setup programs run, by name: where each goes in the
+# Windows directory and what it holds. The stand-ins never load them; the
+# program only looks that they are there.
+LIBRARIES = {
+    "setupx": (("system", "setupx.dll"), b"MZ setupx.dll of the test PC"),
+    "rnasetup": (("system", "rnasetup.dll"), b"MZ rnasetup.dll of the test PC"),
+}
 
 
 class Scenario:
     def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
-                 command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
+                 command=None, helpers=("rundll32", "rundll", "dunsetup"),
+                 libraries=("setupx", "rnasetup"), delay=None,
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
                  lose_after_first=(), detached=False, setup_files="cabs", temp=False,
                  flags=(), by_hand=None, old_backups=False, marker=False,
@@ -166,6 +175,7 @@ class Scenario:
         self.exe = exe  # where netrevive.exe is put
         self.command = command if command is not None else exe  # the user's command line
         self.helpers = helpers  # the stand-ins put in place
+        self.libraries = libraries  # the libraries of LIBRARIES put in place
         self.delay = delay  # NETREVIVE_STANDIN_DELAY
         self.expected = expected  # expected files shared with another scenario
         self.complete = complete  # the repair ends with DUN and a fresh Winsock2
@@ -263,6 +273,17 @@ SCENARIOS = {
         "the DUN upgrade's dunsetup.exe missing: refused before any change, nothing touched",
         machine=("base", "upgrade_dunsetup"), helpers=("rundll32", "rundll"), complete=False,
         touched=False),
+    # setupx.dll is needed on every PC; rnasetup.dll comes with DUN and is
+    # needed only where DUN is installed.
+    "setupx_missing": Scenario(
+        "system\\setupx.dll missing: refused before any change, nothing touched",
+        libraries=("rnasetup",), complete=False, touched=False),
+    "rnasetup_missing": Scenario(
+        "system\\rnasetup.dll missing with DUN installed: refused before any change, "
+        "nothing touched", libraries=("setupx",), complete=False, touched=False),
+    "rnasetup_missing_no_dun": Scenario(
+        "no DUN and no system\\rnasetup.dll: DUN installed at once in the fresh run",
+        machine=("base", "no_dun"), libraries=("setupx",), expected="dun_missing"),
     "setup_files_missing": Scenario(
         "Windows' setup files nowhere: refused before any change, nothing touched",
         setup_files="none", complete=False, touched=False),
@@ -885,6 +906,12 @@ def set_up_machine(prefix, scenario, options):
         target = os.path.join(windows, *where)
         if helper in scenario.helpers:
             put_file(target, source=os.path.join(options.standins, helper + ".exe"))
+        elif os.path.lexists(target):
+            os.unlink(target)
+    for library, (where, content) in LIBRARIES.items():
+        target = os.path.join(windows, *where)
+        if library in scenario.libraries:
+            put_file(target, content)
         elif os.path.lexists(target):
             os.unlink(target)
     put_file(prefix.unix_path(scenario.exe), source=options.exe)
