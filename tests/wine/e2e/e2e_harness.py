@@ -54,6 +54,8 @@ was started and how it ended:
   <restart requested>              RnaReboot ran during the run
   <session ended>                  the run called ExitWindowsEx
   <RunOnce empty>                  a restart found nothing to run
+  <window closed>                  the user closed the window at this pause
+                                   (the run's <exit N> is then left out)
 
 And with expected/SCENARIO.log: every line the stand-ins and session.exe
 wrote (their command lines, working directories, what they did and the
@@ -78,7 +80,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True  # nothing of the test run goes into the source tree
 sys.path.insert(0, os.path.dirname(HERE))
-from wine_harness import WineError, WinePrefix, show  # noqa: E402
+from wine_harness import CLOSE_MARK, WineError, WinePrefix, show  # noqa: E402
 
 MACHINES = os.path.join(HERE, "machines")
 EXPECTED = os.path.join(HERE, "expected")
@@ -168,7 +170,7 @@ class Scenario:
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
                  lose_after_first=(), detached=False, setup_files="cabs", temp=False,
                  flags=(), by_hand=None, old_backups=False, marker=False,
-                 unchanged=False):
+                 unchanged=False, close_at=None):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
@@ -204,6 +206,11 @@ class Scenario:
         self.marker = marker  # rundunreinst.QU is in the Windows directory at the start
         # The run must leave the registry and the files exactly as they were.
         self.unchanged = unchanged
+        # The pause, counted over the whole scenario (1 is the first), at
+        # which the user closes the program's window instead of pressing a
+        # key. Windows is restarted after it; where that restart runs
+        # nothing, the user starts DEFAULT_EXE by hand once.
+        self.close_at = close_at
 
 
 SCENARIOS = {
@@ -314,6 +321,17 @@ SCENARIOS = {
         "Check with only the marker: REPAIR STOPPED, nothing changed",
         machine=("base", "no_winsock2", "no_dun"), marker=True, command=DEFAULT_EXE + " Check",
         complete=False, unchanged=True),
+    # The window closed at each pause of a repair's runs in turn (the
+    # Check's own pause aside), then Windows restarted: the repair carries
+    # on, from RunOnce or from one start by hand, and ends repaired with the
+    # first run's backups.
+    **{"window_closed_98se_%d" % pause: Scenario(
+        "the repair on Windows 98 SE with the window closed at pause %d of 5, then a restart"
+        % pause, close_at=pause) for pause in range(1, 6)},
+    **{"window_closed_dunsetup_%d" % pause: Scenario(
+        "the dunsetup.exe /u upgrade's repair with the window closed at pause %d of 6, then a "
+        "restart" % pause, machine=("base", "upgrade_dunsetup"), close_at=pause)
+       for pause in range(1, 7)},
 }
 # The command lines of the helpers that do not depend on the machine.
 FIXED_HELPER_COMMANDS = {
@@ -326,7 +344,7 @@ FIXED_HELPER_COMMANDS = {
 SLOW_ACTION = "UninstallUpgrade"
 SLOW_SECONDS = 3.0
 CPU_LIMIT_SECONDS = 0.2
-MAX_SESSIONS = 6
+MAX_SESSIONS = 8
 
 
 class ScenarioPrefix(WinePrefix):
@@ -643,11 +661,15 @@ class Session:
         self.restart = any(
             line.startswith("begin\t") and "\taction=RnaReboot\t" in line for line in self.new_log)
         self.session_end = bool(EXIT_WINDOWS_CALL.search(result.wine_log))
+        self.closed = CLOSE_MARK in result.transcript
 
     def transcript(self):
         out = bytearray(self.header)
         out += self.result.transcript.replace(b"\r\n", b"\n")
-        exits = [line for line in self.new_log if line.startswith(("exit\t", "failed\t"))]
+        # A program whose window was closed has no exit status of its own
+        # (Wine gives the killed process one); its transcript ends with the mark.
+        exits = [line for line in self.new_log if line.startswith(("exit\t", "failed\t"))
+                 and not self.closed]
         for line in exits:
             out += b"<%s>\n" % line.replace("\t", " ").replace("code=", "").encode("latin-1")
         if self.restart:
@@ -665,6 +687,28 @@ def read_log(prefix):
         return []
 
 
+def close_program(prefix):
+    """Ends netrevive.exe at once, as Windows does when its console window is
+    closed: the program can neither refuse nor finish what it was doing."""
+    for pid, command in prefix_processes(prefix).items():
+        if "netrevive.exe" in command.lower():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+
+def registry_written_out(prefix, restarts):
+    """Windows 9x writes system.dat and user.dat out as it shuts down (and
+    keeps registry changes in memory till then): after a restart the files
+    hold what the runs before it changed. The registry itself is Wine's, so
+    the files get a new content of their own; a backup copy made after a
+    restart then differs from the copy made before the first change."""
+    for name, data in (("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT)):
+        put_file(os.path.join(prefix.windows_dir, name),
+                 data.rstrip(b"\r\n") + b", as written out at restart %d\r\n" % restarts)
+
+
 def play(prefix, session_exe, scenario, meter=None):
     """Plays the user's start and every restart; returns the sessions."""
     sessions = []
@@ -680,13 +724,21 @@ def play(prefix, session_exe, scenario, meter=None):
     mode = "start"
     trailer = b""
     by_hand = [scenario.by_hand] if scenario.by_hand else []
+    after_close = []  # the start by hand where a restart after the close ran nothing
+    pauses = 0  # of the sessions before this one
+    restarts = 0
     while True:
         if len(sessions) >= MAX_SESSIONS:
             raise WineError("more than %d sessions" % MAX_SESSIONS)
         before = read_log(prefix)
         if meter is not None and mode == "start":
             meter.start()
-        result = prefix.run(session_exe, [mode], timeout=120)
+        close_at = None
+        if scenario.close_at is not None and scenario.close_at > pauses:
+            close_at = scenario.close_at - pauses
+        result = prefix.run(session_exe, [mode], timeout=120, close_at=close_at,
+                            close=lambda: close_program(prefix))
+        pauses += result.pauses
         if result.timed_out:
             raise WineError("session.exe %s timed out; output so far:\n%s\nWine's log (end):\n%s"
                             % (mode, show(result.transcript),
@@ -697,8 +749,8 @@ def play(prefix, session_exe, scenario, meter=None):
                    if line.startswith(("start\t", "runonce\t"))]
         if mode == "runonce" and not started:
             trailer += b"<RunOnce empty>\n"
-            if by_hand:
-                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
+            if by_hand or after_close:
+                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = (by_hand or after_close).pop(0)
                 mode = "start"
                 continue
             break
@@ -713,7 +765,9 @@ def play(prefix, session_exe, scenario, meter=None):
         session = Session(trailer + header, result, before, after, mode)
         trailer = b""
         sessions.append(session)
-        if not (session.restart or session.session_end):
+        if session.closed:
+            after_close.append(DEFAULT_EXE)
+        if not (session.restart or session.session_end or session.closed):
             if by_hand:
                 prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
                 mode = "start"
@@ -723,6 +777,8 @@ def play(prefix, session_exe, scenario, meter=None):
             for path in scenario.lose_after_first:
                 os.unlink(os.path.join(prefix.windows_dir, *path))
         prefix.extra_env.pop("NETREVIVE_SESSION_DETACHED", None)
+        restarts += 1
+        registry_written_out(prefix, restarts)
         mode = "runonce"
     return sessions, trailer
 
@@ -1029,6 +1085,15 @@ def run_scenario(name, options):
                 for line in session.new_log):
             failures.append("the Check after %s was not answered by the WS2_32.DLL stand-in"
                             % session.header.decode("latin-1").strip())
+    # A repair that completes ends with the Check's verdict, its record of a
+    # repair under way gone.
+    if scenario.complete:
+        last = sessions[-1] if sessions else None
+        if last is None or b" Check>" not in last.header or \
+                b"\nResult: REPAIRED." not in last.result.transcript:
+            failures.append("the last run is not a Check that says REPAIRED")
+        if any(name.lower() == "netrevive.qu" for name in os.listdir(prefix.windows_dir)):
+            failures.append("netrevive.QU is still in the Windows directory")
     for session in sessions:
         if session.result.bare_line_ends:
             failures.append("%d line end(s) without CR after %s"
