@@ -133,6 +133,8 @@ const std::vector<SimPath>& SharedPaths() {
       {"setup_files_in_cabs", {}, [] { return SourcePathGone(true); }},
       {"temp_start", {}, [] { return ProgramAt("C:\\windows\\temp\\NETREVIVE.EXE", 0, 0); }},
       {"upgrade_left", {"--preset", "upgrade-not-removed"}, nullptr},
+      {"upgrade_rundll32_no_winsock2", {}, WineSourcePath("upgrade-rundll32-no-restore")},
+      {"upgrade_rundll32_stays", {}, WineSourcePath("upgrade-rundll32-not-removed")},
   };
   return kPaths;
 }

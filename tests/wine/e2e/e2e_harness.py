@@ -170,7 +170,7 @@ class Scenario:
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
                  lose_after_first=(), detached=False, setup_files="cabs", temp=False,
                  flags=(), by_hand=None, old_backups=False, marker=False,
-                 unchanged=False, close_at=None):
+                 unchanged=False, close_at=None, uninstaller_runs=None):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
@@ -211,6 +211,8 @@ class Scenario:
         # key. Windows is restarted after it; where that restart runs
         # nothing, the user starts DEFAULT_EXE by hand once.
         self.close_at = close_at
+        # How many times the upgrade's own uninstaller must run, when given.
+        self.uninstaller_runs = uninstaller_runs
 
 
 SCENARIOS = {
@@ -305,6 +307,18 @@ SCENARIOS = {
     "setup_installs_nothing": Scenario(
         "Windows' setup of DUN installs nothing once; ReinstallDUN started by hand then completes",
         flags=("standin-setup-cancel",), by_hand=DEFAULT_EXE + " ReinstallDUN"),
+    # The upgrade's INF uninstall that leaves Winsock2 out: the fresh run
+    # after it finds the key already gone and carries on to the end.
+    "upgrade_rundll32_no_winsock2": Scenario(
+        "the DUN upgrade removed through rundll32.exe without a Winsock2 tree put back: the "
+        "repair completes by itself", machine=("base", "upgrade_rundll32"),
+        flags=("standin-upgrade-no-winsock2",), uninstaller_runs=1),
+    # An uninstaller that never removes the upgrade runs once: the run after
+    # it stops and starts nothing again by itself.
+    "upgrade_rundll32_stays": Scenario(
+        "the DUN upgrade's rundll32.exe uninstaller leaves it installed: run once, then the "
+        "repair stops", machine=("base", "upgrade_rundll32"),
+        flags=("standin-upgrade-always-stays",), complete=False, uninstaller_runs=1),
     "upgrade_left": Scenario(
         "the upgrade's uninstaller leaves MSDUN: the UpgradeRemove run stops, DUN stays",
         machine=("base", "upgrade_dunsetup"), flags=("standin-upgrade-stays",), complete=False),
@@ -886,6 +900,12 @@ def check_properties(scenario, log, state, backups, failures):
                     "exit" not in order or order.index("exit") > order.index("end RnaReboot")):
                 failures.append("the program waited for RnaReboot: %s" % order)
 
+    if scenario.uninstaller_runs is not None:
+        runs = sum(1 for kind, fields in evs
+                   if kind == "begin" and fields["action"] == "UpgradeUninstall")
+        if runs != scenario.uninstaller_runs:
+            failures.append("the upgrade's uninstaller ran %d time(s), not %d"
+                            % (runs, scenario.uninstaller_runs))
     if scenario.complete:
         for name, want in (("runonce", "absent"), ("marker", "absent"), ("dunfile", "present"),
                            ("remoteaccess", "present"), ("adapter", "present"), ("rna", "1"),
