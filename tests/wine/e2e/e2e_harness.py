@@ -168,7 +168,7 @@ class Scenario:
                  command=None, helpers=("rundll32", "rundll", "dunsetup"),
                  libraries=("setupx", "rnasetup"), delay=None,
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
-                 lose_after_first=(), detached=False, setup_files="cabs", temp=False,
+                 lose_after_first=(), detached=False, setup_files="cabs", temp=None,
                  flags=(), by_hand=None, old_backups=False, marker=False,
                  unchanged=False, close_at=None, uninstaller_runs=None):
         self.description = description
@@ -195,7 +195,9 @@ class Scenario:
         # "cabs_only", SourcePath naming a folder that is not there and the
         # .CAB file in OPTIONS\CABS; "none", that folder and no .CAB anywhere.
         self.setup_files = setup_files
-        self.temp = temp  # TEMP and TMP name C:\windows\temp
+        # The folder TEMP and TMP name (as AUTOEXEC.BAT sets them), None for
+        # Wine's own.
+        self.temp = temp
         self.flags = flags  # files of the Windows directory for the stand-ins
         # A command line the user starts by hand once Windows has nothing
         # more to run, as the screen told him.
@@ -300,7 +302,13 @@ SCENARIOS = {
         "SourcePath names a folder that is gone, the setup files are in OPTIONS\\CABS: "
         "the whole repair", setup_files="cabs_only"),
     "temp_start": Scenario("started from the temporary folder: refused, nothing touched",
-                           exe=TEMP_EXE, temp=True, complete=False, touched=False),
+                           exe=TEMP_EXE, temp=r"C:\windows\temp", complete=False,
+                           touched=False),
+    # AUTOEXEC.BAT's TEMP=C:\ makes GetTempPathA answer the drive root, which
+    # holds every folder of the drive: no temporary-folder start.
+    "temp_is_drive_root": Scenario(
+        "TEMP and TMP set to C:\\, started from C:\\NETREVIVE: the whole repair",
+        temp="C:\\", expected="repair_98se"),
     # InstallHinfSection installs nothing the first time (its request for the
     # CD cancelled): no success, the marker back; the ReinstallDUN run the
     # screen names, started by hand, completes the repair.
@@ -966,8 +974,9 @@ def set_up_machine(prefix, scenario, options):
     setup = ["REGEDIT4", "", "[%s]" % SETUP_KEY,
              '"SourcePath"="%s"' % source.replace("\\", "\\\\")]
     if scenario.temp:
-        setup += ["", r"[HKEY_CURRENT_USER\Environment]", r'"TEMP"="C:\\windows\\temp"',
-                  r'"TMP"="C:\\windows\\temp"']
+        folder = scenario.temp.replace("\\", "\\\\")
+        setup += ["", r"[HKEY_CURRENT_USER\Environment]", '"TEMP"="%s"' % folder,
+                  '"TMP"="%s"' % folder]
     prefix.reg_import("\n".join(setup) + "\n")
     if scenario.setup_files != "none":
         put_file(os.path.join(windows, "OPTIONS", "CABS", "NET7.CAB"), CAB)
@@ -1068,6 +1077,12 @@ def run_scenario(name, options):
             for change in snapshot_changes(before, machine_snapshot(prefix, scenario)):
                 failures.append("the run changed the machine: " + change)
         state_line = prefix._call([prefix.wine, session_exe, "state"]).decode("latin-1").strip()
+        if scenario.temp:
+            # The programs of the prefix got the scenario's TEMP and TMP.
+            seen = prefix._call([prefix.wine, "cmd", "/c", "echo %TEMP%;%TMP%"])
+            seen = seen.decode("latin-1").strip()
+            if seen != "%s;%s" % (scenario.temp, scenario.temp):
+                failures.append("TEMP;TMP in the prefix are %s, not %s" % (seen, scenario.temp))
     timings["total"] = time.monotonic() - started
 
     log = read_log(prefix)
