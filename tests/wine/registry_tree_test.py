@@ -72,11 +72,12 @@ class Winsock2TreeRemoval(unittest.TestCase):
 
     def fresh_run(self):
         # A fresh run starts only where Windows' setup information for DUN,
-        # the programs it starts (stand-ins that never run: the tests end
-        # before) and Windows' setup files are.
+        # the programs it starts and the libraries they run (stand-ins that
+        # never run: the tests end before) and Windows' setup files are.
         windows = self.prefix.windows_dir
         for name, data in (("inf/rna.inf", b"[RNA]\r\n"), ("rundll32.exe", b"MZ"),
-                           ("rundll.exe", b"MZ"), ("OPTIONS/CABS/NET7.CAB", b"MSCF")):
+                           ("rundll.exe", b"MZ"), ("system/setupx.dll", b"MZ"),
+                           ("system/rnasetup.dll", b"MZ"), ("OPTIONS/CABS/NET7.CAB", b"MSCF")):
             path = os.path.join(windows, *name.split("/"))
             os.makedirs(os.path.dirname(path), exist_ok=True)
             if not os.path.exists(path):

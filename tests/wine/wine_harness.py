@@ -38,6 +38,8 @@ import tempfile
 import time
 
 PAUSE_MARK = b"<key>"
+# Where the window was closed instead of a key being pressed (see run).
+CLOSE_MARK = b"<window closed>\n"
 GETCH_CALL = re.compile(rb"^[0-9a-f]+:Call msvcrt\._getch\(")
 # What a prefix is set up with once, after wineboot: the relay trace of _getch
 # that shows the pauses, and no display driver.
@@ -198,8 +200,12 @@ class WinePrefix:
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             )
 
-    def run(self, exe, args, key=b"x", timeout=120, max_pauses=50, cwd=None):
-        """Runs exe with args on a console, pressing key at each pause."""
+    def run(self, exe, args, key=b"x", timeout=120, max_pauses=50, cwd=None, close_at=None,
+            close=None):
+        """Runs exe with args on a console, pressing key at each pause. At the
+        pause numbered close_at (1 is the first) no key is pressed: close()
+        ends the program there, as closing its window does, and CLOSE_MARK
+        takes the place of PAUSE_MARK."""
         master, slave = pty.openpty()
         started = time.monotonic()
         process = subprocess.Popen(
@@ -262,8 +268,12 @@ class WinePrefix:
                     if not GETCH_CALL.match(line):
                         continue
                     drain_stdout()
-                    transcript.extend(PAUSE_MARK)
                     pauses += 1
+                    if pauses == close_at:
+                        transcript.extend(CLOSE_MARK)
+                        close()
+                        continue
+                    transcript.extend(PAUSE_MARK)
                     if pauses > max_pauses:
                         raise WineError("more than %d pauses" % max_pauses)
                     os.write(master, key)

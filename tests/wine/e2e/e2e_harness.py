@@ -13,8 +13,9 @@ A scenario's machine is a Wine prefix of its own, DIR/prefixes/SCENARIO,
 made afresh each time as a copy (hard links, real copies of the registry
 files) of DIR/template, which is prepared once with wineboot. Into it go the
 scenario's registry (REGEDIT4 files in machines/), the stand-ins for
-rundll32.exe, rundll.exe and dunsetup.exe, system.dat, user.dat, inf\\rna.inf
-and netrevive.exe itself.
+rundll32.exe, rundll.exe and dunsetup.exe, plain files for the libraries they
+run (system\\setupx.dll and system\\rnasetup.dll, which the program looks for
+but never loads), system.dat, user.dat, inf\\rna.inf and netrevive.exe itself.
 
 One persistent wineserver holds the prefix for the whole scenario. Wine runs
 (and deletes) the RunOnce values itself whenever a wineserver starts in a
@@ -53,6 +54,8 @@ was started and how it ended:
   <restart requested>              RnaReboot ran during the run
   <session ended>                  the run called ExitWindowsEx
   <RunOnce empty>                  a restart found nothing to run
+  <window closed>                  the user closed the window at this pause
+                                   (the run's <exit N> is then left out)
 
 And with expected/SCENARIO.log: every line the stand-ins and session.exe
 wrote (their command lines, working directories, what they did and the
@@ -77,7 +80,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True  # nothing of the test run goes into the source tree
 sys.path.insert(0, os.path.dirname(HERE))
-from wine_harness import WineError, WinePrefix, show  # noqa: E402
+from wine_harness import CLOSE_MARK, WineError, WinePrefix, show  # noqa: E402
 
 MACHINES = os.path.join(HERE, "machines")
 EXPECTED = os.path.join(HERE, "expected")
@@ -151,21 +154,30 @@ DEFAULT_EXE = r"C:\NETREVIVE\NETREVIVE.EXE"
 TEMP_EXE = r"C:\windows\temp\NETREVIVE.EXE"
 BLANKS_EXE = r"C:\Program Files\Net Revive\netrevive.exe"
 RNA_INF_PATH = ("inf", "rna.inf")
+# The libraries the setup programs run, by name: where each goes in the
+# Windows directory and what it holds. The stand-ins never load them; the
+# program only looks that they are there.
+LIBRARIES = {
+    "setupx": (("system", "setupx.dll"), b"MZ setupx.dll of the test PC"),
+    "rnasetup": (("system", "rnasetup.dll"), b"MZ rnasetup.dll of the test PC"),
+}
 
 
 class Scenario:
     def __init__(self, description, version="win98se", machine=("base",), exe=DEFAULT_EXE,
-                 command=None, helpers=("rundll32", "rundll", "dunsetup"), delay=None,
+                 command=None, helpers=("rundll32", "rundll", "dunsetup"),
+                 libraries=("setupx", "rnasetup"), delay=None,
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
-                 lose_after_first=(), detached=False, setup_files="cabs", temp=False,
+                 lose_after_first=(), detached=False, setup_files="cabs", temp=None,
                  flags=(), by_hand=None, old_backups=False, marker=False,
-                 unchanged=False):
+                 unchanged=False, close_at=None, uninstaller_runs=None):
         self.description = description
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
         self.exe = exe  # where netrevive.exe is put
         self.command = command if command is not None else exe  # the user's command line
         self.helpers = helpers  # the stand-ins put in place
+        self.libraries = libraries  # the libraries of LIBRARIES put in place
         self.delay = delay  # NETREVIVE_STANDIN_DELAY
         self.expected = expected  # expected files shared with another scenario
         self.complete = complete  # the repair ends with DUN and a fresh Winsock2
@@ -183,7 +195,9 @@ class Scenario:
         # "cabs_only", SourcePath naming a folder that is not there and the
         # .CAB file in OPTIONS\CABS; "none", that folder and no .CAB anywhere.
         self.setup_files = setup_files
-        self.temp = temp  # TEMP and TMP name C:\windows\temp
+        # The folder TEMP and TMP name (as AUTOEXEC.BAT sets them), None for
+        # Wine's own.
+        self.temp = temp
         self.flags = flags  # files of the Windows directory for the stand-ins
         # A command line the user starts by hand once Windows has nothing
         # more to run, as the screen told him.
@@ -194,6 +208,13 @@ class Scenario:
         self.marker = marker  # rundunreinst.QU is in the Windows directory at the start
         # The run must leave the registry and the files exactly as they were.
         self.unchanged = unchanged
+        # The pause, counted over the whole scenario (1 is the first), at
+        # which the user closes the program's window instead of pressing a
+        # key. Windows is restarted after it; where that restart runs
+        # nothing, the user starts DEFAULT_EXE by hand once.
+        self.close_at = close_at
+        # How many times the upgrade's own uninstaller must run, when given.
+        self.uninstaller_runs = uninstaller_runs
 
 
 SCENARIOS = {
@@ -263,6 +284,17 @@ SCENARIOS = {
         "the DUN upgrade's dunsetup.exe missing: refused before any change, nothing touched",
         machine=("base", "upgrade_dunsetup"), helpers=("rundll32", "rundll"), complete=False,
         touched=False),
+    # setupx.dll is needed on every PC; rnasetup.dll comes with DUN and is
+    # needed only where DUN is installed.
+    "setupx_missing": Scenario(
+        "system\\setupx.dll missing: refused before any change, nothing touched",
+        libraries=("rnasetup",), complete=False, touched=False),
+    "rnasetup_missing": Scenario(
+        "system\\rnasetup.dll missing with DUN installed: refused before any change, "
+        "nothing touched", libraries=("setupx",), complete=False, touched=False),
+    "rnasetup_missing_no_dun": Scenario(
+        "no DUN and no system\\rnasetup.dll: DUN installed at once in the fresh run",
+        machine=("base", "no_dun"), libraries=("setupx",), expected="dun_missing"),
     "setup_files_missing": Scenario(
         "Windows' setup files nowhere: refused before any change, nothing touched",
         setup_files="none", complete=False, touched=False),
@@ -270,13 +302,31 @@ SCENARIOS = {
         "SourcePath names a folder that is gone, the setup files are in OPTIONS\\CABS: "
         "the whole repair", setup_files="cabs_only"),
     "temp_start": Scenario("started from the temporary folder: refused, nothing touched",
-                           exe=TEMP_EXE, temp=True, complete=False, touched=False),
+                           exe=TEMP_EXE, temp=r"C:\windows\temp", complete=False,
+                           touched=False),
+    # AUTOEXEC.BAT's TEMP=C:\ makes GetTempPathA answer the drive root, which
+    # holds every folder of the drive: no temporary-folder start.
+    "temp_is_drive_root": Scenario(
+        "TEMP and TMP set to C:\\, started from C:\\NETREVIVE: the whole repair",
+        temp="C:\\", expected="repair_98se"),
     # InstallHinfSection installs nothing the first time (its request for the
     # CD cancelled): no success, the marker back; the ReinstallDUN run the
     # screen names, started by hand, completes the repair.
     "setup_installs_nothing": Scenario(
         "Windows' setup of DUN installs nothing once; ReinstallDUN started by hand then completes",
         flags=("standin-setup-cancel",), by_hand=DEFAULT_EXE + " ReinstallDUN"),
+    # The upgrade's INF uninstall that leaves Winsock2 out: the fresh run
+    # after it finds the key already gone and carries on to the end.
+    "upgrade_rundll32_no_winsock2": Scenario(
+        "the DUN upgrade removed through rundll32.exe without a Winsock2 tree put back: the "
+        "repair completes by itself", machine=("base", "upgrade_rundll32"),
+        flags=("standin-upgrade-no-winsock2",), uninstaller_runs=1),
+    # An uninstaller that never removes the upgrade runs once: the run after
+    # it stops and starts nothing again by itself.
+    "upgrade_rundll32_stays": Scenario(
+        "the DUN upgrade's rundll32.exe uninstaller leaves it installed: run once, then the "
+        "repair stops", machine=("base", "upgrade_rundll32"),
+        flags=("standin-upgrade-always-stays",), complete=False, uninstaller_runs=1),
     "upgrade_left": Scenario(
         "the upgrade's uninstaller leaves MSDUN: the UpgradeRemove run stops, DUN stays",
         machine=("base", "upgrade_dunsetup"), flags=("standin-upgrade-stays",), complete=False),
@@ -293,6 +343,17 @@ SCENARIOS = {
         "Check with only the marker: REPAIR STOPPED, nothing changed",
         machine=("base", "no_winsock2", "no_dun"), marker=True, command=DEFAULT_EXE + " Check",
         complete=False, unchanged=True),
+    # The window closed at each pause of a repair's runs in turn (the
+    # Check's own pause aside), then Windows restarted: the repair carries
+    # on, from RunOnce or from one start by hand, and ends repaired with the
+    # first run's backups.
+    **{"window_closed_98se_%d" % pause: Scenario(
+        "the repair on Windows 98 SE with the window closed at pause %d of 5, then a restart"
+        % pause, close_at=pause) for pause in range(1, 6)},
+    **{"window_closed_dunsetup_%d" % pause: Scenario(
+        "the dunsetup.exe /u upgrade's repair with the window closed at pause %d of 6, then a "
+        "restart" % pause, machine=("base", "upgrade_dunsetup"), close_at=pause)
+       for pause in range(1, 7)},
 }
 # The command lines of the helpers that do not depend on the machine.
 FIXED_HELPER_COMMANDS = {
@@ -305,7 +366,7 @@ FIXED_HELPER_COMMANDS = {
 SLOW_ACTION = "UninstallUpgrade"
 SLOW_SECONDS = 3.0
 CPU_LIMIT_SECONDS = 0.2
-MAX_SESSIONS = 6
+MAX_SESSIONS = 8
 
 
 class ScenarioPrefix(WinePrefix):
@@ -622,11 +683,15 @@ class Session:
         self.restart = any(
             line.startswith("begin\t") and "\taction=RnaReboot\t" in line for line in self.new_log)
         self.session_end = bool(EXIT_WINDOWS_CALL.search(result.wine_log))
+        self.closed = CLOSE_MARK in result.transcript
 
     def transcript(self):
         out = bytearray(self.header)
         out += self.result.transcript.replace(b"\r\n", b"\n")
-        exits = [line for line in self.new_log if line.startswith(("exit\t", "failed\t"))]
+        # A program whose window was closed has no exit status of its own
+        # (Wine gives the killed process one); its transcript ends with the mark.
+        exits = [line for line in self.new_log if line.startswith(("exit\t", "failed\t"))
+                 and not self.closed]
         for line in exits:
             out += b"<%s>\n" % line.replace("\t", " ").replace("code=", "").encode("latin-1")
         if self.restart:
@@ -644,6 +709,28 @@ def read_log(prefix):
         return []
 
 
+def close_program(prefix):
+    """Ends netrevive.exe at once, as Windows does when its console window is
+    closed: the program can neither refuse nor finish what it was doing."""
+    for pid, command in prefix_processes(prefix).items():
+        if "netrevive.exe" in command.lower():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+
+def registry_written_out(prefix, restarts):
+    """Windows 9x writes system.dat and user.dat out as it shuts down (and
+    keeps registry changes in memory till then): after a restart the files
+    hold what the runs before it changed. The registry itself is Wine's, so
+    the files get a new content of their own; a backup copy made after a
+    restart then differs from the copy made before the first change."""
+    for name, data in (("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT)):
+        put_file(os.path.join(prefix.windows_dir, name),
+                 data.rstrip(b"\r\n") + b", as written out at restart %d\r\n" % restarts)
+
+
 def play(prefix, session_exe, scenario, meter=None):
     """Plays the user's start and every restart; returns the sessions."""
     sessions = []
@@ -659,13 +746,21 @@ def play(prefix, session_exe, scenario, meter=None):
     mode = "start"
     trailer = b""
     by_hand = [scenario.by_hand] if scenario.by_hand else []
+    after_close = []  # the start by hand where a restart after the close ran nothing
+    pauses = 0  # of the sessions before this one
+    restarts = 0
     while True:
         if len(sessions) >= MAX_SESSIONS:
             raise WineError("more than %d sessions" % MAX_SESSIONS)
         before = read_log(prefix)
         if meter is not None and mode == "start":
             meter.start()
-        result = prefix.run(session_exe, [mode], timeout=120)
+        close_at = None
+        if scenario.close_at is not None and scenario.close_at > pauses:
+            close_at = scenario.close_at - pauses
+        result = prefix.run(session_exe, [mode], timeout=120, close_at=close_at,
+                            close=lambda: close_program(prefix))
+        pauses += result.pauses
         if result.timed_out:
             raise WineError("session.exe %s timed out; output so far:\n%s\nWine's log (end):\n%s"
                             % (mode, show(result.transcript),
@@ -676,8 +771,8 @@ def play(prefix, session_exe, scenario, meter=None):
                    if line.startswith(("start\t", "runonce\t"))]
         if mode == "runonce" and not started:
             trailer += b"<RunOnce empty>\n"
-            if by_hand:
-                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
+            if by_hand or after_close:
+                prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = (by_hand or after_close).pop(0)
                 mode = "start"
                 continue
             break
@@ -692,7 +787,9 @@ def play(prefix, session_exe, scenario, meter=None):
         session = Session(trailer + header, result, before, after, mode)
         trailer = b""
         sessions.append(session)
-        if not (session.restart or session.session_end):
+        if session.closed:
+            after_close.append(DEFAULT_EXE)
+        if not (session.restart or session.session_end or session.closed):
             if by_hand:
                 prefix.extra_env["NETREVIVE_SESSION_COMMAND"] = by_hand.pop(0)
                 mode = "start"
@@ -702,6 +799,8 @@ def play(prefix, session_exe, scenario, meter=None):
             for path in scenario.lose_after_first:
                 os.unlink(os.path.join(prefix.windows_dir, *path))
         prefix.extra_env.pop("NETREVIVE_SESSION_DETACHED", None)
+        restarts += 1
+        registry_written_out(prefix, restarts)
         mode = "runonce"
     return sessions, trailer
 
@@ -809,6 +908,12 @@ def check_properties(scenario, log, state, backups, failures):
                     "exit" not in order or order.index("exit") > order.index("end RnaReboot")):
                 failures.append("the program waited for RnaReboot: %s" % order)
 
+    if scenario.uninstaller_runs is not None:
+        runs = sum(1 for kind, fields in evs
+                   if kind == "begin" and fields["action"] == "UpgradeUninstall")
+        if runs != scenario.uninstaller_runs:
+            failures.append("the upgrade's uninstaller ran %d time(s), not %d"
+                            % (runs, scenario.uninstaller_runs))
     if scenario.complete:
         for name, want in (("runonce", "absent"), ("marker", "absent"), ("dunfile", "present"),
                            ("remoteaccess", "present"), ("adapter", "present"), ("rna", "1"),
@@ -870,8 +975,9 @@ def set_up_machine(prefix, scenario, options):
     setup = ["REGEDIT4", "", "[%s]" % SETUP_KEY,
              '"SourcePath"="%s"' % source.replace("\\", "\\\\")]
     if scenario.temp:
-        setup += ["", r"[HKEY_CURRENT_USER\Environment]", r'"TEMP"="C:\\windows\\temp"',
-                  r'"TMP"="C:\\windows\\temp"']
+        folder = scenario.temp.replace("\\", "\\\\")
+        setup += ["", r"[HKEY_CURRENT_USER\Environment]", '"TEMP"="%s"' % folder,
+                  '"TMP"="%s"' % folder]
     prefix.reg_import("\n".join(setup) + "\n")
     if scenario.setup_files != "none":
         put_file(os.path.join(windows, "OPTIONS", "CABS", "NET7.CAB"), CAB)
@@ -886,6 +992,12 @@ def set_up_machine(prefix, scenario, options):
         target = os.path.join(windows, *where)
         if helper in scenario.helpers:
             put_file(target, source=os.path.join(options.standins, helper + ".exe"))
+        elif os.path.lexists(target):
+            os.unlink(target)
+    for library, (where, content) in LIBRARIES.items():
+        target = os.path.join(windows, *where)
+        if library in scenario.libraries:
+            put_file(target, content)
         elif os.path.lexists(target):
             os.unlink(target)
     put_file(prefix.unix_path(scenario.exe), source=options.exe)
@@ -966,6 +1078,12 @@ def run_scenario(name, options):
             for change in snapshot_changes(before, machine_snapshot(prefix, scenario)):
                 failures.append("the run changed the machine: " + change)
         state_line = prefix._call([prefix.wine, session_exe, "state"]).decode("latin-1").strip()
+        if scenario.temp:
+            # The programs of the prefix got the scenario's TEMP and TMP.
+            seen = prefix._call([prefix.wine, "cmd", "/c", "echo %TEMP%;%TMP%"])
+            seen = seen.decode("latin-1").strip()
+            if seen != "%s;%s" % (scenario.temp, scenario.temp):
+                failures.append("TEMP;TMP in the prefix are %s, not %s" % (seen, scenario.temp))
     timings["total"] = time.monotonic() - started
 
     log = read_log(prefix)
@@ -1003,6 +1121,15 @@ def run_scenario(name, options):
                 for line in session.new_log):
             failures.append("the Check after %s was not answered by the WS2_32.DLL stand-in"
                             % session.header.decode("latin-1").strip())
+    # A repair that completes ends with the Check's verdict, its record of a
+    # repair under way gone.
+    if scenario.complete:
+        last = sessions[-1] if sessions else None
+        if last is None or b" Check>" not in last.header or \
+                b"\nResult: REPAIRED." not in last.result.transcript:
+            failures.append("the last run is not a Check that says REPAIRED")
+        if any(name.lower() == "netrevive.qu" for name in os.listdir(prefix.windows_dir)):
+            failures.append("netrevive.QU is still in the Windows directory")
     for session in sessions:
         if session.result.bare_line_ends:
             failures.append("%d line end(s) without CR after %s"

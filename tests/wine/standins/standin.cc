@@ -22,7 +22,10 @@
 // each (the file is deleted): standin-setup-cancel makes InstallHinfSection
 // install nothing, as Windows' setup does when its request for the Windows
 // CD is cancelled; standin-upgrade-stays makes the upgrade's uninstaller end
-// without removing it.
+// without removing it. Two more stay and act on every run:
+// standin-upgrade-always-stays makes every run of the upgrade's uninstaller
+// end without removing it, standin-upgrade-no-winsock2 makes the INF
+// uninstall remove the upgrade without putting a Winsock2 tree back.
 //
 // Each run appends two lines to WindowsDir\standin.log: "begin" with its
 // command line, working directory and the machine as it found it, and "end"
@@ -101,10 +104,14 @@ bool TakeFlag(const char* name) {
   return DeleteFileA(path.c_str()) != FALSE;
 }
 
+// Whether the file WindowsDir\name is there; it stays.
+bool HasFlag(const char* name) { return standin::FileExists(standin::WindowsDir() + "\\" + name); }
+
 Outcome Act(const std::string& program, const std::string& action, const std::string& args) {
   Outcome outcome;
   outcome.action = action;
-  if (action == "UpgradeUninstall" && TakeFlag("standin-upgrade-stays")) {
+  if (action == "UpgradeUninstall" &&
+      (HasFlag("standin-upgrade-always-stays") || TakeFlag("standin-upgrade-stays"))) {
     outcome.effect = "ended without removing MSDUN";
   } else if (action == "InstallHinfSection" && TakeFlag("standin-setup-cancel")) {
     outcome.effect = "the request for the Windows CD was cancelled; nothing installed";
@@ -112,7 +119,8 @@ Outcome Act(const std::string& program, const std::string& action, const std::st
     bool removed = standin::RemoveUpgrade();
     outcome.effect = removed ? "removed MSDUN" : "MSDUN not found";
     // The INF uninstall of the upgrade restores Windows' own Winsock2.
-    if (program != "dunsetup" && standin::RestoreDefaultWinsock2()) {
+    if (program != "dunsetup" && !HasFlag("standin-upgrade-no-winsock2") &&
+        standin::RestoreDefaultWinsock2()) {
       outcome.effect += ", restored the default Winsock2";
     }
     outcome.exit_code = removed ? 0 : 1;
