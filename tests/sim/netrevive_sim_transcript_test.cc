@@ -34,7 +34,12 @@ struct SimPath {
 
 // The Wine prefix's Windows directory is C:\windows, which the refusals and
 // the Check name: the default machine on that directory.
-sim::SimMachine WineWindowsDir() { return sim::MakeDefaultMachine("C:\\windows"); }
+// SourcePath is spelled as Windows 98 writes it, as in the prefix.
+sim::SimMachine WineWindowsDir() {
+  sim::SimMachine machine = sim::MakeDefaultMachine("C:\\windows");
+  machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
+  return machine;
+}
 
 sim::SimMachine WineWindowsDirWithout(const char* file) {
   sim::SimMachine machine = WineWindowsDir();

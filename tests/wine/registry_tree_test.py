@@ -77,12 +77,18 @@ class Winsock2TreeRemoval(unittest.TestCase):
         windows = self.prefix.windows_dir
         for name, data in (("inf/rna.inf", b"[RNA]\r\n"), ("rundll32.exe", b"MZ"),
                            ("rundll.exe", b"MZ"), ("system/setupx.dll", b"MZ"),
-                           ("system/rnasetup.dll", b"MZ"), ("OPTIONS/CABS/NET7.CAB", b"MSCF")):
+                           ("system/rnasetup.dll", b"MZ"), ("OPTIONS/CABS/NET7.CAB", b"MSCF"),
+                           ("system.dat", b"CREG system"), ("user.dat", b"CREG user")):
             path = os.path.join(windows, *name.split("/"))
             os.makedirs(os.path.dirname(path), exist_ok=True)
             if not os.path.exists(path):
                 with open(path, "wb") as f:
                     f.write(data)
+        # Each test is a new repair: none is under way from the one before.
+        for name in ("netrevive.QU", "rundunreinst.QU"):
+            path = os.path.join(windows, name)
+            if os.path.exists(path):
+                os.unlink(path)
         result = self.prefix.run(self.exe, [])
         self.assertFalse(result.timed_out, show(result.transcript))
         self.assertEqual(result.exit_code, 0)

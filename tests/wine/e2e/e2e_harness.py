@@ -140,6 +140,16 @@ WINE_SYSTEM_PROCESSES = (
 
 SYSTEM_DAT = b"CREG\x00\x00\x01\x00system registry of the test PC\r\n"
 USER_DAT = b"CREG\x00\x00\x01\x00user registry of the test PC\r\n"
+# Windows ME keeps HKEY_CLASSES_ROOT in a third file, backed up as classes.tom.
+CLASSES_DAT = b"CREG\x00\x00\x01\x00classes registry of the test PC\r\n"
+
+
+def registry_files(scenario):
+    """The registry files of the scenario's Windows, with their first content."""
+    files = [("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT)]
+    if scenario.version == "winme":
+        files.append(("classes.dat", CLASSES_DAT))
+    return files
 RNA_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n'
            b"[RNA]\r\nAddReg=RNA.AddReg\r\n")
 MSDUN_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n'
@@ -726,7 +736,10 @@ def registry_written_out(prefix, restarts):
     hold what the runs before it changed. The registry itself is Wine's, so
     the files get a new content of their own; a backup copy made after a
     restart then differs from the copy made before the first change."""
-    for name, data in (("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT)):
+    for name, data in (("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT),
+                       ("classes.dat", CLASSES_DAT)):
+        if name == "classes.dat" and not os.path.exists(os.path.join(prefix.windows_dir, name)):
+            continue
         put_file(os.path.join(prefix.windows_dir, name),
                  data.rstrip(b"\r\n") + b", as written out at restart %d\r\n" % restarts)
 
@@ -937,8 +950,9 @@ def check_properties(scenario, log, state, backups, failures):
             if backups[name] != old:
                 failures.append("%s is %r, not the earlier run's backup" % (name, backups[name]))
     else:
-        for name, source in (("system.tom", SYSTEM_DAT), ("user.tom", USER_DAT)):
-            if backups[name] != source:
+        for dat, source in registry_files(scenario):
+            name = dat[:-4] + ".tom"
+            if backups.get(name) != source:
                 failures.append("%s is %r, not a copy of %s" % (name, backups[name],
                                                                 name[:-4] + ".dat"))
 
@@ -964,8 +978,8 @@ def set_up_machine(prefix, scenario, options):
     for name in ["version_" + scenario.version] + scenario.machine:
         prefix._call([prefix.wine, "reg", "import", os.path.join(MACHINES, name + ".reg")])
     windows = prefix.windows_dir
-    put_file(os.path.join(windows, "system.dat"), SYSTEM_DAT)
-    put_file(os.path.join(windows, "user.dat"), USER_DAT)
+    for name, data in registry_files(scenario):
+        put_file(os.path.join(windows, name), data)
     if scenario.rna_inf:
         put_file(os.path.join(windows, *RNA_INF_PATH), RNA_INF)
     put_file(os.path.join(windows, "inf", "MSDUN.INF"), MSDUN_INF)
@@ -1089,7 +1103,7 @@ def run_scenario(name, options):
     log = read_log(prefix)
     state = parse_state(state_line)
     backups = {}
-    for backup in ("system.tom", "user.tom"):
+    for backup in ("system.tom", "user.tom", "classes.tom"):
         try:
             with open(os.path.join(prefix.windows_dir, backup), "rb") as f:
                 backups[backup] = f.read()
