@@ -1,6 +1,6 @@
 #include "platform/windows_dir.h"
-#include "steps/steps.h"
 #include "steps/repair_state.h"
+#include "steps/steps.h"
 
 namespace netrevive {
 

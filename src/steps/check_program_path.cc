@@ -1,5 +1,5 @@
-#include "steps/repair_state.h"
 #include "platform/windows_dir.h"
+#include "steps/repair_state.h"
 #include "steps/resume.h"
 #include "steps/steps.h"
 

@@ -161,9 +161,7 @@ const std::set<std::string>& WineOnlyPaths() {
 
 // The Wine scenarios whose user closes the program's window at a pause
 // (window_closed_*): the simulator's transcript answers every pause.
-bool IsWindowClosedPath(const std::string& name) {
-  return name.rfind("window_closed_", 0) == 0;
-}
+bool IsWindowClosedPath(const std::string& name) { return name.rfind("window_closed_", 0) == 0; }
 
 class SharedTranscript : public ::testing::TestWithParam<SimPath> {};
 
