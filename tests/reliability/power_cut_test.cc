@@ -303,7 +303,9 @@ SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cu
     printf("  %-9s %-5d %s\n  %15s %s\n", cuts.c_str(), range_run, calls.c_str(), "->",
            range_outcome.c_str());
   };
+  const uint64_t stride = SweepStride();
   for (uint64_t cut = 1; cut <= total; ++cut) {
+    if (cut % stride != 0 && cut != total) continue;
     Journey j = Play(start, cut);
     ++*cut_points;
     *runs += static_cast<int>(j.starts.size());

@@ -6,6 +6,7 @@
 // of the program must keep whatever went wrong in it (CheckRun).
 
 #include <stdint.h>
+#include <stdlib.h>
 
 #include <map>
 #include <string>
@@ -97,6 +98,18 @@ inline bool IsWinsock2Delete(const sim::CallRecord& call) {
 
 inline bool IsResumeWrite(const sim::CallRecord& call) {
   return call.operation == Op::kRegSetValueExA && sim::EqualsNoCase(call.value_name, kResumeValue);
+}
+
+// ---- Sampling ---------------------------------------------------------------
+
+// The exhaustive sweeps try every point; with NETREVIVE_SWEEP_STRIDE=N (the
+// sanitizer build sets it) they try one in N, a different one for each
+// neighbouring point, so that a slower build still goes through every kind
+// of call in a few minutes.
+inline uint64_t SweepStride() {
+  const char* text = getenv("NETREVIVE_SWEEP_STRIDE");
+  const long stride = text == nullptr ? 1 : strtol(text, nullptr, 10);
+  return stride > 1 ? static_cast<uint64_t>(stride) : 1;
 }
 
 // ---- Machine state ----------------------------------------------------------
