@@ -109,6 +109,7 @@ const std::vector<SimPath>& SharedPaths() {
          return machine;
        }},
       {"rna_inf_missing", {}, [] { return WineWindowsDirWithout("inf\\rna.inf"); }},
+      {"backup_copy_fails", {}, [] { return WineWindowsDirWithout("user.dat"); }},
       {"helper_missing", {}, [] { return WineWindowsDirWithout("rundll32.exe"); }},
       {"floppy_start", {}, [] { return ProgramAt("A:\\NETREVIVE.EXE", 0, 0); }},
       {"network_start",

@@ -149,7 +149,7 @@ def registry_files(scenario):
     files = [("system.dat", SYSTEM_DAT), ("user.dat", USER_DAT)]
     if scenario.version == "winme":
         files.append(("classes.dat", CLASSES_DAT))
-    return files
+    return [(name, data) for name, data in files if name not in scenario.missing_registry]
 RNA_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\nClass=NetTrans\r\n\r\n'
            b"[RNA]\r\nAddReg=RNA.AddReg\r\n")
 MSDUN_INF = (b'[Version]\r\nSignature="$CHICAGO$"\r\n\r\n'
@@ -180,8 +180,12 @@ class Scenario:
                  expected=None, complete=True, touched=True, drives=None, rna_inf=True,
                  lose_after_first=(), detached=False, setup_files="cabs", temp=None,
                  flags=(), by_hand=None, old_backups=False, marker=False,
-                 unchanged=False, close_at=None, uninstaller_runs=None):
+                 unchanged=False, close_at=None, uninstaller_runs=None,
+                 missing_registry=()):
         self.description = description
+        # Registry files left out of the Windows directory: their backup
+        # copy fails, as on a full disk.
+        self.missing_registry = missing_registry
         self.version = version  # a machines/version_*.reg
         self.machine = list(machine)  # machines/*.reg, imported in order
         self.exe = exe  # where netrevive.exe is put
@@ -316,6 +320,11 @@ SCENARIOS = {
                            touched=False),
     # AUTOEXEC.BAT's TEMP=C:\ makes GetTempPathA answer the drive root, which
     # holds every folder of the drive: no temporary-folder start.
+    # A backup copy that fails stops the repair before its first change:
+    # the copy made before it is taken back, and nothing else is touched.
+    "backup_copy_fails": Scenario(
+        "user.dat cannot be copied: refused before any change, nothing changed",
+        missing_registry=("user.dat",), complete=False, touched=False, unchanged=True),
     "temp_is_drive_root": Scenario(
         "TEMP and TMP set to C:\\, started from C:\\NETREVIVE: the whole repair",
         temp="C:\\", expected="repair_98se"),
