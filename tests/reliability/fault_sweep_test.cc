@@ -121,7 +121,7 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
            "whose drives hold their discs";
   }
   if (op == Op::kRegCloseKey || op == Op::kCloseHandle || op == Op::kWSACleanup ||
-      op == Op::kFreeLibrary || op == Op::kFindClose) {
+      op == Op::kCloseSocket || op == Op::kFreeLibrary || op == Op::kFindClose) {
     return "nothing is left to do about a handle that fails to close";
   }
   // After InstallDefaultDrv the repair is done: the Check's entry is
