@@ -895,8 +895,8 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
       // The TCP provider listed, its layered chain broken: no socket opens.
       {"TCP chain broken",
-       "98se",
-       [](SimMachine& m) { m.set_tcp_chain_broken(true); },
+       "tcp-chain-broken",
+       [](SimMachine&) {},
        {"Winsock 2 TCP/IP:         NOT WORKING (error 10047)\n",
         "Result: NOT WORKING: Winsock 2 TCP/IP."}},
       // More TCP providers than the first buffer holds: asked again with

@@ -13,6 +13,8 @@ namespace netrevive::sim {
 namespace {
 
 constexpr size_t kLoggedDataLimit = 160;
+constexpr const char kWinsockParameters[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
 
 std::string Quoted(const char* text) {
   if (text == nullptr) return "(null)";
@@ -212,7 +214,11 @@ RegStatus SimMachine::RegDeleteKeyA(RegKey handle, const char* subkey) {
   return RegistryCall(
       Record(Op::kRegDeleteKeyA, SubkeyPath(shown, subkey), shown + ", " + Quoted(subkey)), [&] {
         if (key.status != kErrorSuccess) return key.status;
-        return registry_.RemoveSubkey(key, subkey);
+        RegStatus status = registry_.RemoveSubkey(key, subkey);
+        // The broken chain is in the catalogue: Winsock's settings written
+        // anew hold none.
+        if (!registry_.KeyExists(kWinsockParameters)) tcp_chain_broken_ = false;
+        return status;
       });
 }
 
@@ -570,8 +576,6 @@ bool SimMachine::SetConsoleCtrlHandler() {
 
 namespace {
 
-constexpr const char kWinsockParameters[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
 constexpr const char kProtocolCatalog[] =
     "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
     "Catalog_Entries";

@@ -361,7 +361,8 @@ class SimMachine final : public Platform {
   void set_upgrade_restores_winsock2(bool restores) { upgrade_restores_winsock2_ = restores; }
   // Whether Winsock's TCP/IP provider chain is broken (a layered provider
   // in it is damaged or gone): the TCP provider is still listed, but a TCP
-  // socket cannot be opened.
+  // socket cannot be opened. The program's deletion of the Winsock 2
+  // settings (RegDeleteKeyA) takes the broken chain with them.
   bool tcp_chain_broken() const { return tcp_chain_broken_; }
   void set_tcp_chain_broken(bool broken) { tcp_chain_broken_ = broken; }
 
