@@ -72,6 +72,10 @@ constexpr uint16_t kWinsockVersion22 = 0x0202;  // MAKEWORD(2, 2)
 constexpr int32_t kSocketError = -1;            // SOCKET_ERROR
 constexpr int32_t kAfInet = 2;                  // AF_INET
 constexpr int32_t kIpprotoTcp = 6;              // IPPROTO_TCP
+constexpr int32_t kSockStream = 1;              // SOCK_STREAM
+// A Winsock socket (SOCKET); kInvalidSocket when socket() fails.
+using Socket = uintptr_t;
+constexpr Socket kInvalidSocket = ~static_cast<Socket>(0);  // INVALID_SOCKET
 
 // WSAPROTOCOL_INFOA, field for field (372 bytes), as WSAEnumProtocolsA fills
 // it in.
@@ -185,8 +189,9 @@ class Platform {
   virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
   // Winsock 2 (ws2_32), loaded at run time so that the program still starts
   // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
-  // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup and
-  // WSAGetLastError in it (GetProcAddress); kNoHandle when the library or one
+  // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup,
+  // WSAGetLastError, socket and closesocket in it (GetProcAddress);
+  // kNoHandle when the library or one
   // of them cannot be found, and nothing then stays loaded. The WSA calls
   // need a library loaded that way.
   virtual Handle LoadLibraryA(const char* file) = 0;
@@ -199,6 +204,11 @@ class Platform {
                                     uint32_t* buffer_length) = 0;
   virtual int32_t WSACleanup() = 0;
   virtual int32_t WSAGetLastError() = 0;
+  // Opens a socket through the provider chain Winsock has for it (nothing
+  // is sent); kInvalidSocket with WSAGetLastError telling why.
+  virtual Socket socket(int32_t family, int32_t type, int32_t protocol) = 0;
+  // 0, or kSocketError with WSAGetLastError telling why.
+  virtual int32_t closesocket(Socket opened) = 0;
   virtual bool FreeLibrary(Handle module) = 0;
   // Reads up to size bytes from where the last read of the handle ended;
   // *read is the count read, 0 at the end of the file.

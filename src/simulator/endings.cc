@@ -610,8 +610,10 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kStopped,
                {{"Result: NOT WORKING: Winsock 2 TCP/IP."}},
                "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
-               "cannot start (the error code tells why), or its library WS2_32.DLL is missing or "
-               "damaged, as the line \"Winsock 2 TCP/IP\" says. Nothing was changed.",
+               "cannot start or cannot open a TCP/IP socket through its providers (a layered "
+               "provider damaged or gone; the error code tells why), or its library WS2_32.DLL "
+               "is missing or damaged, as the line \"Winsock 2 TCP/IP\" says. Nothing was "
+               "changed.",
                "If Netrevive has not repaired this PC yet, run it now (Start > Run, "
                "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "
                "says WS2_32.DLL MISSING, Windows' networking files are damaged: " NR_REINSTALL_DUN

@@ -352,6 +352,7 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   }
   if (machine.upgrade_stays()) text += "upgrade_stays=yes\n";
   if (!machine.upgrade_restores_winsock2()) text += "upgrade_restores_winsock2=no\n";
+  if (machine.tcp_chain_broken()) text += "tcp_chain_broken=yes\n";
   return text;
 }
 
@@ -465,7 +466,7 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   std::map<std::string, Setting> settings;
   if (!ParseSettings(file, text,
                      {"windows_dir", "program", "pending", "drives", "temp", "setup_cancels",
-                      "upgrade_stays", "upgrade_restores_winsock2"},
+                      "upgrade_stays", "upgrade_restores_winsock2", "tcp_chain_broken"},
                      &settings, error)) {
     return false;
   }
@@ -540,6 +541,13 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
       return Fail(error, file, restores.line, "upgrade_restores_winsock2 must be yes or no");
     }
     machine->set_upgrade_restores_winsock2(restores.value == "yes");
+  }
+  if (settings.count("tcp_chain_broken") != 0) {
+    const Setting& broken = settings["tcp_chain_broken"];
+    if (broken.value != "yes" && broken.value != "no") {
+      return Fail(error, file, broken.line, "tcp_chain_broken must be yes or no");
+    }
+    machine->set_tcp_chain_broken(broken.value == "yes");
   }
   // Windows 98 sets TMP and TEMP to its TEMP folder unless AUTOEXEC.BAT
   // sets them; "unset" leaves both out, and GetTempPathA then gives the

@@ -18,8 +18,10 @@
 //                  when they are not the default: temp= (GetTempPathA's
 //                  folder, with its trailing backslash), setup_cancels= (how
 //                  often Windows' setup of DUN is still to be cancelled at
-//                  its CD request) and upgrade_stays=yes (the DUN upgrade's
-//                  uninstaller leaves it installed)
+//                  its CD request), upgrade_stays=yes (the DUN upgrade's
+//                  uninstaller leaves it installed) and tcp_chain_broken=yes
+//                  (Winsock lists its TCP provider, but a TCP socket cannot
+//                  be opened)
 //   attributes.txt the files whose attributes are not archive alone, one a
 //                  line: R, H, S, A letters (or -), a blank and the path
 //   drive/         the files of the simulated drives: drive/C/WINDOWS/system.dat

@@ -125,8 +125,8 @@ TcpIp ListTcpProviders(Platform& os, ProtocolInfo* providers, size_t slots, int3
   return result;
 }
 
-// Asks Winsock itself for its TCP providers; *error is the status of a
-// call that failed.
+// Asks Winsock itself for its TCP providers and opens a TCP socket through
+// them; *error is the status of a call that failed.
 TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
   Handle ws2 = os.LoadLibraryA("WS2_32.DLL");
   if (ws2 == kNoHandle) return TcpIp::kLibraryMissing;
@@ -139,6 +139,17 @@ TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
       // More providers than a usual PC has: once more, with room for many.
       ProtocolInfo many[kManyProviderSlots];
       result = ListTcpProviders(os, many, kManyProviderSlots, error);
+    }
+    if (result == TcpIp::kWorking) {
+      // A listed provider is not yet a working one: opening a socket loads
+      // the provider's whole chain (and sends nothing).
+      Socket opened = os.socket(kAfInet, kSockStream, kIpprotoTcp);
+      if (opened == kInvalidSocket) {
+        *error = os.WSAGetLastError();
+        result = TcpIp::kNotWorking;
+      } else {
+        os.closesocket(opened);
+      }
     }
     os.WSACleanup();
   }

@@ -155,9 +155,10 @@ struct RunFacts {
   bool break_keys_set_aside = false;      // SetConsoleCtrlHandler was called
   bool check_entry_written = false;       // the resume entry of the Check, after the driver
   // What a Check measured: the Winsock2 key opened, a TCP/IP provider
-  // listed, HKCR\dunfile not reported missing.
+  // listed and a TCP socket opened, HKCR\dunfile not reported missing.
   bool settings_opened = false;
   bool providers_listed = false;
+  bool socket_opened = false;
   bool dun_not_missing = false;
   uint64_t calls = 0;
 };
@@ -294,6 +295,7 @@ inline void Learn(const RunCall& c, RunFacts* f) {
                         sim::SimMachine::NormalizeKeyPath(call.path) ==
                             sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
   f->providers_listed |= op == Op::kWSAEnumProtocolsA && c.ok && call.result > 0;
+  f->socket_opened |= op == Op::kSocket && c.ok;
   f->dun_not_missing |= op == Op::kRegOpenKeyExA &&
                         sim::SimMachine::NormalizeKeyPath(call.path) ==
                             sim::SimMachine::NormalizeKeyPath(sim::kDunFilePath) &&
@@ -370,9 +372,10 @@ inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken*
     broken->push_back("claims DUN was uninstalled without UninstallUpgrade");
   }
   if (Contains(said, "Result: REPAIRED.") &&
-      !(f.settings_opened && f.providers_listed && f.dun_not_missing)) {
+      !(f.settings_opened && f.providers_listed && f.socket_opened && f.dun_not_missing)) {
     broken->push_back(
-        "the Check says REPAIRED without having found the settings, a provider and DUN");
+        "the Check says REPAIRED without having found the settings, a provider, a working "
+        "socket and DUN");
   }
 }
 

@@ -893,6 +893,12 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        "98se",
        [](SimMachine& m) { m.FailOperation(Op::kWSAEnumProtocolsA, "", 10055, true); },
        {"Winsock 2 TCP/IP:         NOT WORKING (error 10055)\n"}},
+      // The TCP provider listed, its layered chain broken: no socket opens.
+      {"TCP chain broken",
+       "tcp-chain-broken",
+       [](SimMachine&) {},
+       {"Winsock 2 TCP/IP:         NOT WORKING (error 10047)\n",
+        "Result: NOT WORKING: Winsock 2 TCP/IP."}},
       // More TCP providers than the first buffer holds: asked again with
       // room for 64.
       {"many providers",

@@ -233,6 +233,9 @@ INSTANTIATE_TEST_SUITE_P(
         FolderFault{"UpgradeStaysNotYesOrNo", "machine.txt", "pending=none",
                     "pending=none\nupgrade_stays=1", "machine.txt", 5,
                     "upgrade_stays must be yes or no"},
+        FolderFault{"TcpChainBrokenNotYesOrNo", "machine.txt", "pending=none",
+                    "pending=none\ntcp_chain_broken=1", "machine.txt", 5,
+                    "tcp_chain_broken must be yes or no"},
         FolderFault{"TempWithoutBackslash", "machine.txt", "pending=none",
                     "pending=none\ntemp=C:\\TEMP", "machine.txt", 5,
                     "temp must be unset or a folder"}),
@@ -437,6 +440,7 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   machine.set_setup_cancels(2);
   machine.set_upgrade_stays(true);
   machine.set_upgrade_restores_winsock2(false);
+  machine.set_tcp_chain_broken(true);
   machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
   machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
   machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
@@ -455,6 +459,7 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   EXPECT_EQ(loaded.setup_cancels(), 2);
   EXPECT_TRUE(loaded.upgrade_stays());
   EXPECT_FALSE(loaded.upgrade_restores_winsock2());
+  EXPECT_TRUE(loaded.tcp_chain_broken());
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\user.dat"), 7u);
   EXPECT_EQ(loaded.Attributes("C:\\WINDOWS\\rundll.exe"), kFileAttributeArchive);
 

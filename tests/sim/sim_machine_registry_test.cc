@@ -336,12 +336,29 @@ TEST(SimWinsockTest, ProvidersComeFromTheCatalogue) {
     EXPECT_EQ(buffer[i].address_family, kAfInet);
     EXPECT_EQ(buffer[i].protocol, kIpprotoTcp);
   }
+  // A TCP socket opens through a listed provider and is held until closed;
+  // a broken chain keeps it from opening though its provider is listed.
+  Socket opened = machine.socket(kAfInet, kSockStream, kIpprotoTcp);
+  ASSERT_NE(opened, kInvalidSocket);
+  EXPECT_NE(machine.DescribeOpenHandles().find("socket"), std::string::npos);
+  EXPECT_EQ(machine.closesocket(opened), 0);
+  EXPECT_EQ(machine.closesocket(opened), kSocketError);
+  EXPECT_EQ(machine.WSAGetLastError(), 10038);
+  EXPECT_EQ(machine.socket(23, kSockStream, kIpprotoTcp), kInvalidSocket);
+  EXPECT_EQ(machine.WSAGetLastError(), 10047);
+  machine.set_tcp_chain_broken(true);
+  EXPECT_EQ(machine.socket(kAfInet, kSockStream, kIpprotoTcp), kInvalidSocket);
+  EXPECT_EQ(machine.WSAGetLastError(), 10047);
+  machine.set_tcp_chain_broken(false);
   RemoveTcpIpProviders(&machine);
   EXPECT_EQ(machine.WSAEnumProtocolsA(tcp, buffer.data(), &length), 0);
+  EXPECT_EQ(machine.socket(kAfInet, kSockStream, kIpprotoTcp), kInvalidSocket);
   EXPECT_NE(machine.DescribeOpenHandles(), "");
 
   EXPECT_EQ(machine.WSACleanup(), 0);
   EXPECT_EQ(machine.WSACleanup(), kSocketError);
+  EXPECT_EQ(machine.socket(kAfInet, kSockStream, kIpprotoTcp), kInvalidSocket);
+  EXPECT_EQ(machine.WSAGetLastError(), 10093);
   EXPECT_TRUE(machine.FreeLibrary(ws2));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 

@@ -37,6 +37,9 @@ constexpr RegStatus kErrorModNotFound = 126;  // LoadLibraryA: no such library
 
 // Winsock's own statuses (WSAStartup's result, WSAGetLastError).
 constexpr int32_t kWsaEfault = 10014;
+constexpr int32_t kWsaNotSock = 10038;
+constexpr int32_t kWsaProtoNoSupport = 10043;
+constexpr int32_t kWsaAfNoSupport = 10047;
 constexpr int32_t kWsaEnobufs = 10055;
 constexpr int32_t kWsaSysNotReady = 10091;
 constexpr int32_t kWsaNotInitialised = 10093;
@@ -51,8 +54,9 @@ constexpr size_t kSimMaxPath = 260;
 
 // An object the program holds open.
 struct OpenHandleInfo {
-  // kModule: a library loaded; kWinsock: a WSAStartup not yet cleaned up.
-  enum class Kind { kKey, kFile, kProcess, kThread, kModule, kWinsock };
+  // kModule: a library loaded; kWinsock: a WSAStartup not yet cleaned up;
+  // kSocket: a socket not yet closed.
+  enum class Kind { kKey, kFile, kProcess, kThread, kModule, kWinsock, kSocket };
   Kind kind = Kind::kKey;
   uintptr_t value = 0;
   std::string what;             // key path, file path or program path

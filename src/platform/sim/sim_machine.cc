@@ -13,6 +13,8 @@ namespace netrevive::sim {
 namespace {
 
 constexpr size_t kLoggedDataLimit = 160;
+constexpr const char kWinsockParameters[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
 
 std::string Quoted(const char* text) {
   if (text == nullptr) return "(null)";
@@ -212,7 +214,11 @@ RegStatus SimMachine::RegDeleteKeyA(RegKey handle, const char* subkey) {
   return RegistryCall(
       Record(Op::kRegDeleteKeyA, SubkeyPath(shown, subkey), shown + ", " + Quoted(subkey)), [&] {
         if (key.status != kErrorSuccess) return key.status;
-        return registry_.RemoveSubkey(key, subkey);
+        RegStatus status = registry_.RemoveSubkey(key, subkey);
+        // The broken chain is in the catalogue: Winsock's settings written
+        // anew hold none.
+        if (!registry_.KeyExists(kWinsockParameters)) tcp_chain_broken_ = false;
+        return status;
       });
 }
 
@@ -570,8 +576,6 @@ bool SimMachine::SetConsoleCtrlHandler() {
 
 namespace {
 
-constexpr const char kWinsockParameters[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
 constexpr const char kProtocolCatalog[] =
     "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
     "Catalog_Entries";
@@ -751,6 +755,54 @@ int32_t SimMachine::WSAGetLastError() {
   return result;
 }
 
+Socket SimMachine::socket(int32_t family, int32_t type, int32_t protocol) {
+  RegStatus status = kErrorSuccess;
+  Socket opened = kInvalidSocket;
+  if (Pass(Record(Op::kSocket, "",
+                  "family=" + std::to_string(family) + ", type=" + std::to_string(type) +
+                      ", protocol=" + std::to_string(protocol)),
+           &status)) {
+    status = kWsaAfNoSupport;
+    if (winsock_startups_.empty()) status = kWsaNotInitialised;
+    for (const ProtocolInfo& info : WinsockProviders()) {
+      if (status == kWsaNotInitialised || info.address_family != family) continue;
+      const int32_t asked[] = {protocol, 0};
+      if (info.socket_type == type && (protocol == 0 || Listed(info, asked))) {
+        status = kErrorSuccess;
+        break;
+      }
+      status = kWsaProtoNoSupport;
+    }
+    // The broken chain fails where the layered provider above TCP would be
+    // loaded.
+    if (status == kErrorSuccess && tcp_chain_broken_ && family == kAfInet &&
+        protocol == kIpprotoTcp) {
+      status = kWsaAfNoSupport;
+    }
+    if (status == kErrorSuccess) {
+      opened = next_socket_;
+      next_socket_ += 4;
+      sockets_[opened] = current_call();
+    }
+  }
+  if (status != kErrorSuccess) wsa_error_ = status;
+  Finish(opened == kInvalidSocket ? -1 : static_cast<int64_t>(opened), status);
+  return opened;
+}
+
+int32_t SimMachine::closesocket(Socket opened) {
+  // As a close, a closesocket the fault plan fails still gives the socket up.
+  auto release = [&] { return sockets_.erase(opened) > 0; };
+  RegStatus status = kErrorSuccess;
+  if (Pass(Record(Op::kCloseSocket, "", "socket=" + Hex(opened)), &status, release)) {
+    if (!release()) status = kWsaNotSock;
+  }
+  if (status != kErrorSuccess) wsa_error_ = status;
+  int32_t result = status == kErrorSuccess ? 0 : kSocketError;
+  Finish(result, status);
+  return result;
+}
+
 bool SimMachine::logoff_requested() const {
   const std::vector<SessionRequest>& requests = session_requests();
   return std::find(requests.begin(), requests.end(), SessionRequest::kLogOff) != requests.end();
@@ -759,6 +811,7 @@ bool SimMachine::logoff_requested() const {
 void SimMachine::BeginNewSession() {
   modules_.clear();
   winsock_startups_.clear();
+  sockets_.clear();
   error_mode_ = inherited_error_mode_;
   registry_.DropHandles();
   drive_.DropHandles();
@@ -812,6 +865,9 @@ std::vector<OpenHandleInfo> SimMachine::OpenHandles() const {
   for (uint64_t call : winsock_startups_) {
     out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kWinsock, 0, "WSAStartup", call});
   }
+  for (const auto& [opened, call] : sockets_) {
+    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kSocket, opened, "socket", call});
+  }
   std::stable_sort(out.begin(), out.end(), [](const OpenHandleInfo& a, const OpenHandleInfo& b) {
     return a.opened_by_call < b.opened_by_call;
   });
@@ -819,7 +875,8 @@ std::vector<OpenHandleInfo> SimMachine::OpenHandles() const {
 }
 
 std::string SimMachine::DescribeOpenHandles() const {
-  static const char* const kKinds[] = {"key", "file", "process", "thread", "module", "winsock"};
+  static const char* const kKinds[] = {"key",    "file",    "process", "thread",
+                                       "module", "winsock", "socket"};
   std::string out;
   for (const OpenHandleInfo& info : OpenHandles()) {
     out += std::string(kKinds[static_cast<int>(info.kind)]) + " " + Hex(info.value) + " " +

@@ -164,7 +164,12 @@ class SimMachine final : public Platform {
   // "PackedCatalogItem" (the library path in 260 bytes, then the provider's
   // WSAPROTOCOL_INFOW; shorter items are skipped as Winsock skips damaged
   // ones), 10055 with the size needed when the buffer is too small, 10093
-  // before WSAStartup. WSACleanup ends one WSAStartup. Started Winsock and
+  // before WSAStartup. WSACleanup ends one WSAStartup. socket opens one
+  // when a listed provider has the family and protocol (10047 without one
+  // for the family, 10043 without the protocol, 10093 before WSAStartup);
+  // on a machine whose TCP chain is broken (tcp_chain_broken) a TCP socket
+  // fails with 10047 although its provider is listed. closesocket closes
+  // one (10038 for anything else). Sockets, started Winsock and
   // loaded libraries are listed among the open handles.
   Handle LoadLibraryA(const char* file) override;
   int32_t WSAStartup(uint16_t version) override;
@@ -172,6 +177,8 @@ class SimMachine final : public Platform {
                             uint32_t* buffer_length) override;
   int32_t WSACleanup() override;
   int32_t WSAGetLastError() override;
+  Socket socket(int32_t family, int32_t type, int32_t protocol) override;
+  int32_t closesocket(Socket opened) override;
   bool FreeLibrary(Handle module) override;
   // Reads on from where the handle's last read ended; a handle opened for
   // writing -> 5.
@@ -352,6 +359,12 @@ class SimMachine final : public Platform {
   // Winsock2 key that is missing; yes unless set otherwise.
   bool upgrade_restores_winsock2() const { return upgrade_restores_winsock2_; }
   void set_upgrade_restores_winsock2(bool restores) { upgrade_restores_winsock2_ = restores; }
+  // Whether Winsock's TCP/IP provider chain is broken (a layered provider
+  // in it is damaged or gone): the TCP provider is still listed, but a TCP
+  // socket cannot be opened. The program's deletion of the Winsock 2
+  // settings (RegDeleteKeyA) takes the broken chain with them.
+  bool tcp_chain_broken() const { return tcp_chain_broken_; }
+  void set_tcp_chain_broken(bool broken) { tcp_chain_broken_ = broken; }
 
   // ---- Lazy registry ------------------------------------------------------
   // Windows 9x keeps registry changes in memory and writes them to its files
@@ -505,6 +518,7 @@ class SimMachine final : public Platform {
   int setup_cancels_ = 0;
   bool upgrade_stays_ = false;
   bool upgrade_restores_winsock2_ = true;
+  bool tcp_chain_broken_ = false;
   // The registry as last written to its files, kept while lazy.
   std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;
@@ -512,6 +526,9 @@ class SimMachine final : public Platform {
   // WSAStartups not yet cleaned up.
   std::map<Handle, std::pair<std::string, uint64_t>> modules_;
   std::vector<uint64_t> winsock_startups_;
+  // Open sockets and the calls that opened them.
+  std::map<Socket, uint64_t> sockets_;
+  Socket next_socket_ = 0x100;
   int32_t wsa_error_ = 0;
   uint32_t error_mode_ = 0;
   uint32_t inherited_error_mode_ = 0;

@@ -56,6 +56,8 @@ enum class Op {
   kWSAEnumProtocolsA,
   kWSACleanup,
   kWSAGetLastError,
+  kSocket,
+  kCloseSocket,
   kFreeLibrary,
   kReadFile,
   kSetErrorMode,
@@ -108,6 +110,8 @@ inline constexpr OpEntry kOps[] = {
     {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA"},
     {Op::kWSACleanup, "WSACleanup"},
     {Op::kWSAGetLastError, "WSAGetLastError"},
+    {Op::kSocket, "socket"},
+    {Op::kCloseSocket, "closesocket"},
     {Op::kFreeLibrary, "FreeLibrary"},
     {Op::kReadFile, "ReadFile"},
     {Op::kSetErrorMode, "SetErrorMode"},
@@ -181,6 +185,10 @@ inline constexpr OpStatuses kOpStatuses[] = {
     {Op::kWSAEnumProtocolsA, {10055, 10093, 10014}},
     {Op::kWSACleanup, {10093, 10050}},
     {Op::kWSAGetLastError, {10050}},  // the status it gives
+    // The address family or socket type has no provider (a broken layered
+    // chain answers so too), no buffer space left.
+    {Op::kSocket, {10047, 10044, 10055}},
+    {Op::kCloseSocket, {10038}},  // not a socket
     {Op::kFreeLibrary, {87}},
     {Op::kReadFile, {5, 6}},
     // SetErrorMode cannot fail on Windows and sets no last error; a fault

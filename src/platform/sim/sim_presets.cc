@@ -409,6 +409,13 @@ const std::vector<PresetInfo>& PresetMachines() {
        }},
       {"no-tcpip", "Windows 98 SE whose Winsock 2 catalogue lists no TCP/IP provider",
        [] { return Without(RemoveTcpIpProviders); }},
+      {"tcp-chain-broken",
+       "Windows 98 SE whose TCP/IP provider chain is broken (no TCP socket opens)",
+       [] {
+         SimMachine machine = MakeDefaultMachine();
+         machine.set_tcp_chain_broken(true);
+         return machine;
+       }},
       {"no-ws2-32", "Windows 98 SE whose system\\ws2_32.dll is missing",
        [] {
          return Without([](SimMachine* machine) {

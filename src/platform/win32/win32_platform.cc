@@ -80,10 +80,13 @@ using WsaStartupFunction = int(WSAAPI*)(WORD, LPWSADATA);
 using WsaEnumProtocolsFunction = int(WSAAPI*)(LPINT, LPWSAPROTOCOL_INFOA, LPDWORD);
 using WsaCleanupFunction = int(WSAAPI*)();
 using WsaGetLastErrorFunction = int(WSAAPI*)();
+using SocketFunction = SOCKET(WSAAPI*)(int, int, int);
+using CloseSocketFunction = int(WSAAPI*)(SOCKET);
+static_assert(sizeof(SOCKET) == sizeof(Socket), "a socket is handed over as it is");
 
 // The names of Win32Platform::winsock_'s entries.
-const char* const kWinsockNames[] = {"WSAStartup", "WSAEnumProtocolsA", "WSACleanup",
-                                     "WSAGetLastError"};
+const char* const kWinsockNames[] = {
+    "WSAStartup", "WSAEnumProtocolsA", "WSACleanup", "WSAGetLastError", "socket", "closesocket"};
 
 // An entry point as the function type it has.
 template <typename Function>
@@ -314,6 +317,16 @@ int32_t Win32Platform::WSACleanup() {
 int32_t Win32Platform::WSAGetLastError() {
   if (winsock_[kGetLastError] == nullptr) return WSANOTINITIALISED;
   return EntryPoint<WsaGetLastErrorFunction>(winsock_[kGetLastError])();
+}
+
+Socket Win32Platform::socket(int32_t family, int32_t type, int32_t protocol) {
+  if (winsock_[kSocket] == nullptr) return INVALID_SOCKET;
+  return EntryPoint<SocketFunction>(winsock_[kSocket])(family, type, protocol);
+}
+
+int32_t Win32Platform::closesocket(Socket opened) {
+  if (winsock_[kCloseSocket] == nullptr) return SOCKET_ERROR;
+  return EntryPoint<CloseSocketFunction>(winsock_[kCloseSocket])(opened);
 }
 
 bool Win32Platform::FreeLibrary(Handle module) {

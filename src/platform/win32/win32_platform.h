@@ -62,6 +62,8 @@ class Win32Platform final : public Platform {
                             uint32_t* buffer_length) override;
   int32_t WSACleanup() override;
   int32_t WSAGetLastError() override;
+  Socket socket(int32_t family, int32_t type, int32_t protocol) override;
+  int32_t closesocket(Socket opened) override;
   bool FreeLibrary(Handle module) override;
   bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
   bool MoveFileA(const char* from, const char* to) override;
@@ -71,7 +73,15 @@ class Win32Platform final : public Platform {
  private:
   // The entry points of the library LoadLibraryA loaded last; null when
   // none is loaded.
-  enum { kStartup, kEnumProtocols, kCleanup, kGetLastError, kWinsockEntryPoints };
+  enum {
+    kStartup,
+    kEnumProtocols,
+    kCleanup,
+    kGetLastError,
+    kSocket,
+    kCloseSocket,
+    kWinsockEntryPoints
+  };
   void* winsock_[kWinsockEntryPoints] = {};
 };
 

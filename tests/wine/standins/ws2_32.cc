@@ -4,8 +4,8 @@
 // the program's verdict must come from that. The harness puts this library
 // beside netrevive.exe and has Wine load it instead of its own.
 //
-// It answers the four calls the program makes, from the registry as Windows
-// 98 does:
+// It answers the calls the program makes, from the registry as Windows 98
+// does:
 //   WSAStartup          10091 (WSASYSNOTREADY) when
 //                       HKLM\System\CurrentControlSet\Services\Winsock2\Parameters
 //                       cannot be opened, else 0
@@ -19,6 +19,8 @@
 //                       IPPROTO_TCP), "UDP" a UDP one. Filtered by the
 //                       protocols asked for; 10055 when the buffer is short.
 //   WSACleanup, WSAGetLastError
+//   socket, closesocket  a socket after WSAStartup (10093 before it), and
+//                       its closing; the test machines' chains all work
 // Each call appends a line "winsock" to WindowsDir\standin.log, so that a
 // test sees the answer came from here and not from Wine.
 
@@ -73,6 +75,7 @@ const char kEntries[] =
 
 int g_last_error = 0;
 int g_startups = 0;
+UINT_PTR g_next_socket = 0x100;
 
 void Log(const std::string& action, const std::string& result) {
   standin::AppendLog("winsock\taction=" + action + "\tresult=" + result);
@@ -210,5 +213,24 @@ __declspec(dllexport) int WINAPI WSACleanup() {
 }
 
 __declspec(dllexport) int WINAPI WSAGetLastError() { return g_last_error; }
+
+__declspec(dllexport) UINT_PTR WINAPI socket(int family, int type, int protocol) {
+  UINT_PTR result = ~static_cast<UINT_PTR>(0);  // INVALID_SOCKET
+  if (g_startups == 0) {
+    g_last_error = kWsaNotInitialised;
+  } else {
+    result = g_next_socket;
+    g_next_socket += 4;
+  }
+  Log("socket", g_startups == 0 ? "error " + std::to_string(g_last_error)
+                                : std::to_string(family) + "," + std::to_string(type) + "," +
+                                      std::to_string(protocol));
+  return result;
+}
+
+__declspec(dllexport) int WINAPI closesocket(UINT_PTR) {
+  Log("closesocket", "0");
+  return 0;
+}
 
 }  // extern "C"
