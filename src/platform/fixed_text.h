@@ -85,6 +85,21 @@ inline bool TextStartsWith(const char* text, const char* prefix) {
   return true;
 }
 
+// ASCII letters upper-cased, every other byte as it is: Windows compares
+// file names and registry texts this way.
+inline char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// TextEquals without regard to ASCII case.
+inline bool TextEqualsNoCase(const char* a, const char* b) {
+  while (*a != '\0' && UpperAscii(*a) == UpperAscii(*b)) {
+    ++a;
+    ++b;
+  }
+  return UpperAscii(*a) == UpperAscii(*b);
+}
+
 }  // namespace netrevive
 
 #endif  // NETREVIVE_PLATFORM_FIXED_TEXT_H_

@@ -226,6 +226,12 @@ class Platform {
   ~Platform() = default;
 };
 
+// Whether path names a file that is there (not a folder), by its attributes.
+inline bool IsPlainFile(Platform& os, const char* path) {
+  uint32_t attributes = os.GetFileAttributesA(path);
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+}
+
 }  // namespace netrevive
 
 #endif  // NETREVIVE_PLATFORM_PLATFORM_H_

@@ -52,11 +52,6 @@ bool CheckUpgradeRemovable(Platform& os, Console& console, FixedText<kPathSize>*
   return true;
 }
 
-bool IsProgramMissing(Platform& os, const char* path) {
-  uint32_t attributes = os.GetFileAttributesA(path);
-  return attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) != 0;
-}
-
 bool RefuseMissingProgram(Platform& os, Console& console, const char* path) {
   console.PrintLine("A program the repair needs is missing:");
   PrintIndented(console, path);
@@ -86,9 +81,9 @@ bool CheckPrograms(Platform& os, Console& console, const char* dunsetup) {
     FixedText<kPathSize> path;
     path.Append(windows_dir.c_str());
     path.Append(program.tail);
-    if (IsProgramMissing(os, path.c_str())) return RefuseMissingProgram(os, console, path.c_str());
+    if (!IsPlainFile(os, path.c_str())) return RefuseMissingProgram(os, console, path.c_str());
   }
-  if (dunsetup[0] != '\0' && IsProgramMissing(os, dunsetup)) {
+  if (dunsetup[0] != '\0' && !IsPlainFile(os, dunsetup)) {
     return RefuseMissingProgram(os, console, dunsetup);
   }
   return true;

@@ -172,15 +172,6 @@ bool PrintDunUpgrade(Platform& os, Console& console, DunUpgradeLookup& lookup) {
   return lookup.result == UpgradeLookup::kFound;
 }
 
-bool EqualsNoCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
-    char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
-    if (x != y) return false;
-  }
-  return *a == *b;
-}
-
 // Whether the Net class entry (its key name) is the Dial-Up Adapter.
 bool IsDialUpAdapter(Platform& os, RegKey net, const char* entry) {
   FixedText<kPathSize> ndi;
@@ -194,7 +185,7 @@ bool IsDialUpAdapter(Platform& os, RegKey net, const char* entry) {
       os.RegQueryValueExA(key, "DeviceID", &type, reinterpret_cast<uint8_t*>(id), &size);
   os.RegCloseKey(key);
   id[sizeof id - 1] = '\0';
-  return status == kErrorSuccess && type == kRegSz && EqualsNoCase(id, kDialUpAdapterId);
+  return status == kErrorSuccess && type == kRegSz && TextEqualsNoCase(id, kDialUpAdapterId);
 }
 
 // Whether a Net class entry is the Dial-Up Adapter (DeviceID *PNP8387),
@@ -221,8 +212,7 @@ bool WindowsFileExists(Platform& os, const char* name) {
   if (ReadWindowsDir(os, &path) != BuildStatus::kOk || !path.Append("\\") || !path.Append(name)) {
     return false;
   }
-  uint32_t attributes = os.GetFileAttributesA(path.c_str());
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+  return IsPlainFile(os, path.c_str());
 }
 
 // "Result: NOT WORKING: " and the line's label without its colon.

@@ -48,11 +48,8 @@ DunSetupInformation FindDunSetupInformation(Platform& os, FixedText<kPathSize>* 
   if (ReadWindowsDir(os, path) != BuildStatus::kOk || !path->Append("\\inf\\rna.inf")) {
     return DunSetupInformation::kNoWindowsDir;
   }
-  uint32_t attributes = os.GetFileAttributesA(path->c_str());
-  if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) != 0) {
-    return DunSetupInformation::kMissing;
-  }
-  return DunSetupInformation::kPresent;
+  return IsPlainFile(os, path->c_str()) ? DunSetupInformation::kPresent
+                                        : DunSetupInformation::kMissing;
 }
 
 bool CheckDunSetupInformation(Platform& os, Console& console) {

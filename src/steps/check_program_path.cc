@@ -90,9 +90,6 @@ bool RefuseTooLong(Platform& os, Console& console) {
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");
 }
 
-// ASCII letters compared without regard to case.
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
   for (; *prefix != '\0'; ++text, ++prefix) {
     if (UpperAscii(*text) != UpperAscii(*prefix)) return false;

@@ -38,10 +38,22 @@ size_t RegistryFileCount(Platform& os) {
 static_assert(kBackupPathSize >= kMaxPath + sizeof "\\classes.dat" - 1,
               "the backup paths must hold the longest Windows directory and file name");
 
-// Builds WindowsDir + tail; no when it does not fit.
-bool InWindowsDir(const char* windows_dir, const char* tail, BackupPath* path) {
-  path->Clear();
-  return path->Append(windows_dir) && path->Append(tail);
+// The paths of one registry file, its backup and its new copy.
+struct BackupPaths {
+  BackupPath file;
+  BackupPath backup;
+  BackupPath fresh;
+};
+
+// Any Windows directory ReadWindowsDir gives fits with every tail (see
+// above), so the appends cannot fail.
+void BuildBackupPaths(const char* windows_dir, const RegistryFile& names, BackupPaths* paths) {
+  paths->file.Append(windows_dir);
+  paths->file.Append(names.file);
+  paths->backup.Append(windows_dir);
+  paths->backup.Append(names.backup);
+  paths->fresh.Append(windows_dir);
+  paths->fresh.Append(names.fresh);
 }
 
 void ReportCopyFailed(Platform& os, Console& console, const BackupPath& from,
@@ -60,14 +72,12 @@ void ReportCopyFailed(Platform& os, Console& console, const BackupPath& from,
 // missing one is made (CopyFileA refuses to write over one that is there).
 bool MakeMissingBackups(Platform& os, Console& console, const char* windows_dir, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    BackupPath from;
-    BackupPath to;
-    const bool built = InWindowsDir(windows_dir, kRegistryFiles[i].file, &from) &&
-                       InWindowsDir(windows_dir, kRegistryFiles[i].backup, &to);
-    if (built && os.CopyFileA(from.c_str(), to.c_str(), true)) {
-      os.SetFileAttributesA(to.c_str(), kFileAttributeNormal);
-    } else if (!built || os.GetFileAttributesA(to.c_str()) == kInvalidFileAttributes) {
-      ReportCopyFailed(os, console, from, to);
+    BackupPaths paths;
+    BuildBackupPaths(windows_dir, kRegistryFiles[i], &paths);
+    if (os.CopyFileA(paths.file.c_str(), paths.backup.c_str(), true)) {
+      os.SetFileAttributesA(paths.backup.c_str(), kFileAttributeNormal);
+    } else if (os.GetFileAttributesA(paths.backup.c_str()) == kInvalidFileAttributes) {
+      ReportCopyFailed(os, console, paths.file, paths.backup);
       return false;
     }
   }
@@ -79,38 +89,29 @@ bool MakeMissingBackups(Platform& os, Console& console, const char* windows_dir,
 // A copy keeps no read-only, hidden or system mark, so that MS-DOS's copy
 // can put it back as it is.
 bool ReplaceBackups(Platform& os, Console& console, const char* windows_dir, size_t count) {
+  BackupPaths paths[sizeof kRegistryFiles / sizeof kRegistryFiles[0]];
   for (size_t i = 0; i < count; ++i) {
-    BackupPath from;
-    BackupPath fresh;
-    const bool built = InWindowsDir(windows_dir, kRegistryFiles[i].file, &from) &&
-                       InWindowsDir(windows_dir, kRegistryFiles[i].fresh, &fresh);
+    BuildBackupPaths(windows_dir, kRegistryFiles[i], &paths[i]);
     // CopyFileA copies the attributes too, and will not write over a
     // read-only file a cut-off run left.
-    if (built) os.SetFileAttributesA(fresh.c_str(), kFileAttributeNormal);
-    if (!built || !os.CopyFileA(from.c_str(), fresh.c_str(), false)) {
-      ReportCopyFailed(os, console, from, fresh);
+    os.SetFileAttributesA(paths[i].fresh.c_str(), kFileAttributeNormal);
+    if (!os.CopyFileA(paths[i].file.c_str(), paths[i].fresh.c_str(), false)) {
+      ReportCopyFailed(os, console, paths[i].file, paths[i].fresh);
       // The copies made are of no use without the others.
-      for (size_t j = 0; j <= i; ++j) {
-        BackupPath made;
-        if (InWindowsDir(windows_dir, kRegistryFiles[j].fresh, &made)) os.DeleteFileA(made.c_str());
-      }
+      for (size_t j = 0; j <= i; ++j) os.DeleteFileA(paths[j].fresh.c_str());
       return false;
     }
-    os.SetFileAttributesA(fresh.c_str(), kFileAttributeNormal);
+    os.SetFileAttributesA(paths[i].fresh.c_str(), kFileAttributeNormal);
   }
   for (size_t i = 0; i < count; ++i) {
-    BackupPath fresh;
-    BackupPath backup;
-    // Both were built above.
-    InWindowsDir(windows_dir, kRegistryFiles[i].fresh, &fresh);
-    InWindowsDir(windows_dir, kRegistryFiles[i].backup, &backup);
-    os.SetFileAttributesA(backup.c_str(), kFileAttributeNormal);
-    os.DeleteFileA(backup.c_str());
-    if (!os.MoveFileA(fresh.c_str(), backup.c_str())) {
+    const BackupPaths& p = paths[i];
+    os.SetFileAttributesA(p.backup.c_str(), kFileAttributeNormal);
+    os.DeleteFileA(p.backup.c_str());
+    if (!os.MoveFileA(p.fresh.c_str(), p.backup.c_str())) {
       console.PrintText("The backup ");
-      console.PrintText(fresh.c_str());
+      console.PrintText(p.fresh.c_str());
       console.PrintText(" could not be renamed to\n\t");
-      console.PrintText(backup.c_str());
+      console.PrintText(p.backup.c_str());
       console.PrintText(
           "\nThe registry as it was is in the first file. The repair will not start.\n");
       PrintWhatWasChanged(os, console);

@@ -65,8 +65,7 @@ bool WriteRepairState(Platform& os, const RepairState& state) {
 bool RepairUnderWay(Platform& os) {
   FixedText<kPathSize> path;
   if (!BuildStatePath(os, &path)) return false;
-  uint32_t attributes = os.GetFileAttributesA(path.c_str());
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+  return IsPlainFile(os, path.c_str());
 }
 
 bool EndRepairState(Platform& os) {

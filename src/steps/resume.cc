@@ -124,8 +124,7 @@ bool ReadResumeEntry(Platform& os, ResumeEntryText* command) {
 bool MarkerExists(Platform& os) {
   FixedText<kPathSize> path;
   if (!BuildMarkerPath(os, &path)) return false;
-  uint32_t attributes = os.GetFileAttributesA(path.c_str());
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
+  return IsPlainFile(os, path.c_str());
 }
 
 bool WriteMarker(Platform& os) {

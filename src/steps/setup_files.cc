@@ -87,8 +87,7 @@ BuildStatus FindSetupFiles(Platform& os, SetupFilesSearch* search, SetupFilesLoo
 char SourceCdDrive(Platform& os, const SetupFilesSearch& search) {
   if (!search.has_source_path) return '\0';
   const char* source = search.folders[0].c_str();
-  char letter = source[0];
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  char letter = UpperAscii(source[0]);
   if (letter < 'A' || letter > 'Z' || source[1] != ':') return '\0';
   const char root[] = {letter, ':', '\\', '\0'};
   return os.GetDriveTypeA(root) == kDriveCdrom ? letter : '\0';

@@ -649,7 +649,11 @@ bool SimMachine::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* re
 bool SimMachine::MoveFileA(const char* from, const char* to) {
   CallRecord record = Record(Op::kMoveFileA, Text(from), Quoted(from) + " -> " + Quoted(to));
   record.copy_target = Text(to);
-  return BoolCall(std::move(record), [&] { return drive_.Move(from, to); });
+  return BoolCall(std::move(record), [&] {
+    RegStatus status = TouchDisc(Op::kMoveFileA, from);
+    if (status == kErrorSuccess) status = TouchDisc(Op::kMoveFileA, to);
+    return status == kErrorSuccess ? drive_.Move(from, to) : status;
+  });
 }
 
 int32_t SimMachine::WSAStartup(uint16_t version) {

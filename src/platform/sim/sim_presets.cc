@@ -293,6 +293,11 @@ SimMachine WithInfUpgrade(const std::string& uninstall_head, const std::string& 
   return machine;
 }
 
+// The upgrade removed through rundll32.exe and advpack.dll's INF section.
+SimMachine WithRundll32Upgrade() {
+  return WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ", ",DefaultUninstall", true);
+}
+
 // Windows installed from its CD: SourcePath names the CD's folder, and no
 // setup files were copied to the hard disk.
 void FromCdOnly(SimMachine* machine) {
@@ -337,23 +342,18 @@ const std::vector<PresetInfo>& PresetMachines() {
                                false);
        }},
       {"upgrade-rundll32", "Windows 98 SE with the DUN upgrade, uninstalled through rundll32.exe",
-       [] {
-         return WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ", ",DefaultUninstall",
-                               true);
-       }},
+       [] { return WithRundll32Upgrade(); }},
       {"upgrade-rundll32-no-restore",
        "As upgrade-rundll32, but the uninstaller does not put the Winsock2 key back",
        [] {
-         SimMachine machine = WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ",
-                                             ",DefaultUninstall", true);
+         SimMachine machine = WithRundll32Upgrade();
          machine.set_upgrade_restores_winsock2(false);
          return machine;
        }},
       {"upgrade-rundll32-not-removed",
        "As upgrade-rundll32, but the uninstaller ends without removing the upgrade",
        [] {
-         SimMachine machine = WithInfUpgrade("rundll32.exe advpack.dll,LaunchINFSection ",
-                                             ",DefaultUninstall", true);
+         SimMachine machine = WithRundll32Upgrade();
          machine.set_upgrade_stays(true);
          return machine;
        }},
