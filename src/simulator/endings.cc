@@ -295,7 +295,7 @@ std::vector<Ending> MakeEndings() {
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
                "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
-               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=10"},
+               {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",

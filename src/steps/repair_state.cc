@@ -26,7 +26,7 @@ void ReadRepairState(Platform& os, RepairState* state) {
   Handle file = os.OpenFileForRead(path.c_str());
   if (file == kNoHandle) {
     // A file that is there but cannot be opened still tells of a repair.
-    state->under_way = RepairUnderWay(os);
+    state->under_way = IsPlainFile(os, path.c_str());
     return;
   }
   state->under_way = true;
