@@ -9,29 +9,29 @@ if(NETREVIVE_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-file(GLOB NETREVIVE_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cc)
+file(GLOB NETREVIVE_SIM_SOURCES CONFIGURE_DEPENDS src/platform/simulated_pc/*.cc)
 list(FILTER NETREVIVE_SIM_SOURCES EXCLUDE REGEX "_test\\.cc$")
-add_library(netrevive_sim_platform STATIC ${NETREVIVE_SIM_SOURCES})
-target_include_directories(netrevive_sim_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_options(netrevive_sim_platform PRIVATE ${NETREVIVE_WARNINGS})
-target_link_libraries(netrevive_sim_platform PUBLIC netrevive_core)
+add_library(netrevive_simulated_pc STATIC ${NETREVIVE_SIM_SOURCES})
+target_include_directories(netrevive_simulated_pc PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(netrevive_simulated_pc PRIVATE ${NETREVIVE_WARNINGS})
+target_link_libraries(netrevive_simulated_pc PUBLIC netrevive_core)
 
 # netrevive-sim's own business (options, sessions, the machine folder,
 # REGEDIT4 files, the endings, the support guide, the prediction from a
 # registry export), in a library its entry point, the tests and the fuzz
 # targets link.
-file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/simulator/*.cc src/support_kit/*.cc)
+file(GLOB NETREVIVE_SIM_PROGRAM_SOURCES CONFIGURE_DEPENDS src/rehearsal/*.cc src/support_kit/*.cc)
 list(FILTER NETREVIVE_SIM_PROGRAM_SOURCES EXCLUDE REGEX "_test\\.cc$|/main\\.cc$")
-add_library(netrevive_sim_program STATIC ${NETREVIVE_SIM_PROGRAM_SOURCES})
-target_compile_options(netrevive_sim_program PRIVATE ${NETREVIVE_WARNINGS})
-target_link_libraries(netrevive_sim_program PUBLIC netrevive_sim_platform)
+add_library(netrevive_rehearsal STATIC ${NETREVIVE_SIM_PROGRAM_SOURCES})
+target_compile_options(netrevive_rehearsal PRIVATE ${NETREVIVE_WARNINGS})
+target_link_libraries(netrevive_rehearsal PUBLIC netrevive_simulated_pc)
 # The registry restore procedure, written once for README.TXT and the guide.
 set(NETREVIVE_RESTORE_FILE ${PROJECT_SOURCE_DIR}/release/restore-procedure.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${NETREVIVE_RESTORE_FILE})
 file(READ ${NETREVIVE_RESTORE_FILE} NETREVIVE_RESTORE_PROCEDURE)
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/restore_procedure_text.inc
   CONTENT "R\"procedure(@NETREVIVE_RESTORE_PROCEDURE@)procedure\"\n" @ONLY)
-target_include_directories(netrevive_sim_program PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
+target_include_directories(netrevive_rehearsal PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 
 if(NETREVIVE_FUZZ)
   # One libFuzzer executable per tests/fuzz/*_fuzz.cc; tests/fuzz/run builds
@@ -44,14 +44,14 @@ if(NETREVIVE_FUZZ)
     target_compile_options(${target} PRIVATE ${NETREVIVE_WARNINGS})
     target_compile_definitions(${target} PRIVATE NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     target_link_options(${target} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${target} PRIVATE netrevive_sim_program)
+    target_link_libraries(${target} PRIVATE netrevive_rehearsal)
   endforeach()
   return()
 endif()
 
-add_executable(netrevive-sim src/simulator/main.cc)
+add_executable(netrevive-sim src/rehearsal/main.cc)
 target_compile_options(netrevive-sim PRIVATE ${NETREVIVE_WARNINGS})
-target_link_libraries(netrevive-sim PRIVATE netrevive_sim_program)
+target_link_libraries(netrevive-sim PRIVATE netrevive_rehearsal)
 
 enable_testing()
 find_package(GTest REQUIRED)
@@ -65,7 +65,7 @@ target_compile_options(netrevive_tests PRIVATE ${NETREVIVE_WARNINGS})
 target_compile_definitions(netrevive_tests PRIVATE
   NETREVIVE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   NETREVIVE_SIM_BINARY="$<TARGET_FILE:netrevive-sim>")
-target_link_libraries(netrevive_tests PRIVATE netrevive_sim_program GTest::gtest GTest::gtest_main)
+target_link_libraries(netrevive_tests PRIVATE netrevive_rehearsal GTest::gtest GTest::gtest_main)
 add_dependencies(netrevive_tests netrevive-sim)
 gtest_discover_tests(netrevive_tests DISCOVERY_TIMEOUT 60)
 

@@ -10,12 +10,12 @@
 #include <set>
 #include <system_error>
 
-#include "platform/sim/sim_presets.h"
-#include "simulator/endings.h"
-#include "simulator/files.h"
-#include "simulator/machine_export.h"
-#include "simulator/machine_source.h"
-#include "simulator/options.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/endings.h"
+#include "rehearsal/files.h"
+#include "rehearsal/machine_export.h"
+#include "rehearsal/machine_source.h"
+#include "rehearsal/options.h"
 #include "support_kit/guide_html.h"
 #include "support_kit/guide_text.h"
 #include "support_kit/pause_probe.h"
@@ -24,23 +24,23 @@
 
 namespace netrevive::support_kit {
 
-using sim::PresetInfo;
-using sim::PresetMachines;
-using sim::SimMachine;
-using simulator::Ending;
-using simulator::EndingKind;
-using simulator::Endings;
-using simulator::ExportBranch;
-using simulator::ExportBranches;
-using simulator::ExportCommand;
-using simulator::FindEnding;
-using simulator::KeySource;
-using simulator::ParseSimOptions;
-using simulator::RunReport;
-using simulator::RunSessions;
-using simulator::SessionSettings;
-using simulator::SimOptions;
-using simulator::SimOutput;
+using rehearsal::Ending;
+using rehearsal::EndingKind;
+using rehearsal::Endings;
+using rehearsal::ExportBranch;
+using rehearsal::ExportBranches;
+using rehearsal::ExportCommand;
+using rehearsal::FindEnding;
+using rehearsal::KeySource;
+using rehearsal::ParseSimOptions;
+using rehearsal::RunReport;
+using rehearsal::RunSessions;
+using rehearsal::SessionSettings;
+using rehearsal::SimOptions;
+using rehearsal::SimOutput;
+using simulated_pc::PresetInfo;
+using simulated_pc::PresetMachines;
+using simulated_pc::SimMachine;
 
 namespace {
 
@@ -234,8 +234,8 @@ struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
   std::vector<std::string> args;
-  sim::Op op;        // the step's operation, failed with each of its real statuses
-  const char* path;  // where (--inject OP:PATH), "" for any
+  simulated_pc::Op op;  // the step's operation, failed with each of its real statuses
+  const char* path;     // where (--inject OP:PATH), "" for any
 };
 
 const std::vector<CodeStep>& CodeSteps() {
@@ -243,38 +243,38 @@ const std::vector<CodeStep>& CodeSteps() {
       {"Deleting the Winsock2 key (fresh run)",
        "There was an error deleting the winsock2 key.",
        {},
-       sim::Op::kRegDeleteKeyA,
+       simulated_pc::Op::kRegDeleteKeyA,
        "HKLM\\System\\CurrentControlSet\\Services\\Winsock2"},
       {"Opening the list of installed programs (fresh run)",
        "Unable to check for DUN Upgrades.",
        {},
-       sim::Op::kRegOpenKeyExA,
+       simulated_pc::Op::kRegOpenKeyExA,
        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
       {"Counting the installed programs (fresh run)",
        "Unable to query information from",
        {},
-       sim::Op::kRegQueryInfoKeyA,
+       simulated_pc::Op::kRegQueryInfoKeyA,
        ""},
       {"Reading the installed programs' names (fresh run)",
        "There has been an error while enumerating keys under",
        {},
-       sim::Op::kRegEnumKeyA,
+       simulated_pc::Op::kRegEnumKeyA,
        ""},
       {"Opening RunOnce (fresh run, before its first change and to write the program's entry; "
        "UpgradeRemove run)",
        "Unable to open the key: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce.",
        {},
-       sim::Op::kRegCreateKeyExA,
+       simulated_pc::Op::kRegCreateKeyExA,
        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
       {"Writing the program's RunOnce entry (fresh or UpgradeRemove run)",
        "We were unable to write data to the registry key:",
        {},
-       sim::Op::kRegSetValueExA,
+       simulated_pc::Op::kRegSetValueExA,
        ""},
       {"Taking back the RunOnce entry when an upgrade's uninstaller cannot start",
        "Unable to remove the value \"QU Netrevive\" from the key:",
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
-       sim::Op::kRegDeleteValueA,
+       simulated_pc::Op::kRegDeleteValueA,
        ""},
   };
   return kSteps;
@@ -283,11 +283,11 @@ const std::vector<CodeStep>& CodeSteps() {
 bool CodeTable(std::string* md, std::string* error) {
   std::vector<std::vector<std::string>> rows;
   for (const CodeStep& step : CodeSteps()) {
-    for (int code : sim::RealStatuses(step.op)) {
+    for (int code : simulated_pc::RealStatuses(step.op)) {
       std::vector<std::string> args = step.args;
       args.push_back("--inject");
-      args.push_back(std::string(sim::OpName(step.op)) + (step.path[0] == '\0' ? "" : ":") +
-                     step.path + "=" + std::to_string(code));
+      args.push_back(std::string(simulated_pc::OpName(step.op)) +
+                     (step.path[0] == '\0' ? "" : ":") + step.path + "=" + std::to_string(code));
       GuideRun sim;
       if (!SimulateInMemory(args, &sim, error)) return false;
       std::string ending;
@@ -451,10 +451,10 @@ bool SafeToStop(const Stop& stop) {
     return true;
   }
   // At the last screen of a run that stops, the key only closes the window.
-  const simulator::Ending* ending = simulator::FindEnding(stop.ending);
+  const rehearsal::Ending* ending = rehearsal::FindEnding(stop.ending);
   if (stop.last && ending != nullptr &&
-      (ending->kind == simulator::EndingKind::kStopped ||
-       ending->kind == simulator::EndingKind::kRefused)) {
+      (ending->kind == rehearsal::EndingKind::kStopped ||
+       ending->kind == rehearsal::EndingKind::kRefused)) {
     return true;
   }
   // Closed or switched off there, the repair still ends repaired.
@@ -829,9 +829,9 @@ std::string RunsScreens(const GuideRun& sim, bool banner_once) {
     md += Block((with_banner ? run.shown : "(the banner)\n" + AfterBanner(run.shown)));
     md += "\n" +
           Wrap("The run ends: " + EndingLink(run.ending_name) +
-               (run.session_end == sim::SessionRequest::kRestart  ? "; Windows restarts."
-                : run.session_end == sim::SessionRequest::kLogOff ? "; Windows logs off."
-                                                                  : ".")) +
+               (run.session_end == simulated_pc::SessionRequest::kRestart  ? "; Windows restarts."
+                : run.session_end == simulated_pc::SessionRequest::kLogOff ? "; Windows logs off."
+                                                                           : ".")) +
           "\n";
   }
   return md;
@@ -964,9 +964,9 @@ std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
     }
     const std::string ends =
         "; it ends: " + EndingLink(run.ending_name) +
-        (run.session_end == sim::SessionRequest::kRestart  ? ", Windows restarts."
-         : run.session_end == sim::SessionRequest::kLogOff ? ", Windows logs off."
-                                                           : ".");
+        (run.session_end == simulated_pc::SessionRequest::kRestart  ? ", Windows restarts."
+         : run.session_end == simulated_pc::SessionRequest::kLogOff ? ", Windows logs off."
+                                                                    : ".");
     if (closest != nullptr && diff == "-") {
       md += Wrap("- " + DescribeRun(run, i + 1) + ": the same screens as " + closest->name + ends,
                  "  ");
@@ -1077,8 +1077,8 @@ std::string EndingsSection(const GuideRuns& runs) {
     md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
     std::string advice = ending->advice;
-    const size_t later = advice.find(simulator::kUpgradeLaterAdvice);
-    if (later != std::string::npos) advice.erase(later, strlen(simulator::kUpgradeLaterAdvice));
+    const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);
+    if (later != std::string::npos) advice.erase(later, strlen(rehearsal::kUpgradeLaterAdvice));
     md += Wrap("**What the caller does.** " + WithRecipeLinks(advice)) + "\n";
   }
   // The command lines that reach them, for whoever wants to see an ending
@@ -1147,7 +1147,7 @@ constexpr const char kIntro[] =
 
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
   std::string file, why;
-  if (simulator::WriteWholeFile(path, text, &file, &why)) return true;
+  if (rehearsal::WriteWholeFile(path, text, &file, &why)) return true;
   *error = file + " " + why;
   return false;
 }
@@ -1169,12 +1169,12 @@ bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::
     *error = "only built-in machines are simulated in memory";
     return false;
   }
-  simulator::MachineSource source;
-  simulator::MachineFault fault;
-  if (!simulator::GetMachine(options, &source, &fault, error)) return false;
+  rehearsal::MachineSource source;
+  rehearsal::MachineFault fault;
+  if (!rehearsal::GetMachine(options, &source, &fault, error)) return false;
   *run = GuideRun{};
   SimOutput out(nullptr, &run->events);
-  SessionSettings settings = simulator::SettingsFor(options, source);
+  SessionSettings settings = rehearsal::SettingsFor(options, source);
   settings.keys = KeySource::kAuto;
   settings.report = &run->report;
   SimMachine& machine = source.machine;
@@ -1193,7 +1193,8 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
   if (!CollectRuns(&runs, error)) return false;
   const std::string svg = "walkthrough-98se.svg";
   const RunReport& last = PresetRun(runs, kWalkthroughPreset)->report.runs.back();
-  if (!WriteDot(WalkthroughDot(runs.walkthrough, last.session_end == sim::SessionRequest::kRestart),
+  if (!WriteDot(WalkthroughDot(runs.walkthrough,
+                               last.session_end == simulated_pc::SessionRequest::kRestart),
                 dir + "/" + svg, error)) {
     return false;
   }

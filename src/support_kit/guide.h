@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "simulator/session_player.h"
+#include "rehearsal/session_player.h"
 
 namespace netrevive::support_kit {
 
 // A whole simulation on a built-in machine, kept in memory.
 struct GuideRun {
-  std::vector<simulator::SimEvent> events;
-  simulator::SessionReport report;
+  std::vector<rehearsal::SimEvent> events;
+  rehearsal::SessionReport report;
 };
 
 // Runs netrevive-sim's arguments (presets, --inject, --start; --keys auto is

@@ -4,18 +4,18 @@
 
 #include "console/console.h"
 #include "driver/driver.h"
-#include "platform/sim/sim_command_line.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
-#include "simulator/endings.h"
-#include "simulator/machine_source.h"
-#include "simulator/options.h"
-#include "simulator/session_player.h"
+#include "platform/simulated_pc/sim_command_line.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
+#include "rehearsal/endings.h"
+#include "rehearsal/machine_source.h"
+#include "rehearsal/options.h"
+#include "rehearsal/session_player.h"
 
 namespace netrevive::support_kit {
 
-using sim::SessionRequest;
-using sim::SimMachine;
+using simulated_pc::SessionRequest;
+using simulated_pc::SimMachine;
 
 namespace {
 
@@ -65,9 +65,9 @@ struct Snapshot {
 // or, when none, the run of the caller starting the program again.
 // The endings of the runs, without the Check the simulator has the caller
 // run at the end of a path that does not end with one.
-std::string RunEndings(const simulator::SessionReport& report) {
+std::string RunEndings(const rehearsal::SessionReport& report) {
   std::string text;
-  for (const simulator::RunReport& run : report.runs) {
+  for (const rehearsal::RunReport& run : report.runs) {
     const bool callers_check =
         run.runonce_name.empty() && run.argv.size() == 2 && run.argv[1] == "Check";
     if (callers_check && &run != &report.runs.front()) continue;
@@ -78,21 +78,21 @@ std::string RunEndings(const simulator::SessionReport& report) {
 
 std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
   if (power_off) machine.CutPower();
-  simulator::SimOutput quiet(nullptr);
-  simulator::SessionReport report;
-  simulator::SessionSettings settings;
-  settings.keys = simulator::KeySource::kAuto;
+  rehearsal::SimOutput quiet(nullptr);
+  rehearsal::SessionReport report;
+  rehearsal::SessionSettings settings;
+  settings.keys = rehearsal::KeySource::kAuto;
   settings.report = &report;
   settings.pending = SessionRequest::kRestart;
-  simulator::RunSessions(machine, settings, quiet);
+  rehearsal::RunSessions(machine, settings, quiet);
   bool came_back = false;
-  for (const simulator::RunReport& run : report.runs) {
+  for (const rehearsal::RunReport& run : report.runs) {
     came_back = came_back || !run.runonce_name.empty();
   }
   if (came_back) return "it comes back by itself:" + RunEndings(report);
   if (repaired) return "nothing comes back; the repair is done";
   settings.pending = SessionRequest::kNone;
-  simulator::RunSessions(machine, settings, quiet);
+  rehearsal::RunSessions(machine, settings, quiet);
   return "nothing comes back; start " + machine.self_path() + " again:" + RunEndings(report);
 }
 
@@ -111,8 +111,8 @@ bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
                       std::vector<std::string>* first_argv, std::string* error) {
   std::vector<const char*> argv = {"netrevive-sim", "--keys", "auto"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
-  simulator::SimOptions options;
-  if (!simulator::ParseSimOptions(static_cast<int>(argv.size()), argv.data(), &options, error)) {
+  rehearsal::SimOptions options;
+  if (!rehearsal::ParseSimOptions(static_cast<int>(argv.size()), argv.data(), &options, error)) {
     return false;
   }
   if (!options.machine_dir.empty() || !options.guide_dir.empty() || options.one_run ||
@@ -120,10 +120,10 @@ bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
     *error = "only built-in machines are simulated in memory";
     return false;
   }
-  simulator::MachineSource source;
-  simulator::MachineFault fault;
-  if (!simulator::GetMachine(options, &source, &fault, error)) return false;
-  const simulator::SessionSettings settings = simulator::SettingsFor(options, source);
+  rehearsal::MachineSource source;
+  rehearsal::MachineFault fault;
+  if (!rehearsal::GetMachine(options, &source, &fault, error)) return false;
+  const rehearsal::SessionSettings settings = rehearsal::SettingsFor(options, source);
   *first_argv = settings.first_argv;
   if (first_argv->empty()) {
     *first_argv = {settings.program.empty() ? source.machine.self_path() : settings.program};
@@ -164,13 +164,13 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
       c_argv.push_back(nullptr);
       machine.StartProgram();
       RunNetrevive(static_cast<int>(argv.size()), c_argv.data(), machine, console);
-      const std::string ending = simulator::EndingName(terminal.output());
+      const std::string ending = rehearsal::EndingName(terminal.output());
       for (size_t i = run_start; i < snapshots.size(); ++i) snapshots[i].stop.ending = ending;
       if (snapshots.size() > run_start) snapshots.back().stop.last = true;
     }
     queue.clear();
     if (machine.requested_session_end() == SessionRequest::kNone) break;
-    sim::SessionStart start(machine);
+    simulated_pc::SessionStart start(machine);
     std::vector<std::string> next;
     while (start.NextProgramRun(&next)) queue.push_back({next, true});
   }
@@ -181,9 +181,9 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
     // Done: DUN and the Winsock2 key are back, and nothing more is scheduled.
     const SimMachine& pc = snapshots[i].machine;
     std::string entry;
-    const bool repaired = stop.state != "nothing changed" && sim::DunInstalled(pc) &&
-                          pc.KeyExists(sim::kWinsock2Path) &&
-                          !pc.GetString(sim::kRunOncePath, "QU Netrevive", &entry) &&
+    const bool repaired = stop.state != "nothing changed" && simulated_pc::DunInstalled(pc) &&
+                          pc.KeyExists(simulated_pc::kWinsock2Path) &&
+                          !pc.GetString(simulated_pc::kRunOncePath, "QU Netrevive", &entry) &&
                           !pc.FileExists(pc.windows_dir() + "\\rundunreinst.QU") &&
                           !pc.FileExists(pc.windows_dir() + "\\netrevive.QU");
     stop.after_close = Aftermath(pc, false, repaired);
@@ -202,17 +202,18 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
 std::string DescribeState(const SimMachine& before, const SimMachine& now) {
   const std::string windows = now.windows_dir();
   const bool backups = now.FileExists(windows + "\\system.tom");
-  const bool winsock2 = now.KeyExists(sim::kWinsock2Path);
-  const bool dun = sim::DunInstalled(now);
-  const bool had_upgrade = before.KeyExists(sim::kMsdunPath);
-  const bool upgrade = now.KeyExists(sim::kMsdunPath);
+  const bool winsock2 = now.KeyExists(simulated_pc::kWinsock2Path);
+  const bool dun = simulated_pc::DunInstalled(now);
+  const bool had_upgrade = before.KeyExists(simulated_pc::kMsdunPath);
+  const bool upgrade = now.KeyExists(simulated_pc::kMsdunPath);
   std::string command;
-  const bool scheduled = now.GetString(sim::kRunOncePath, "QU Netrevive", &command);
+  const bool scheduled = now.GetString(simulated_pc::kRunOncePath, "QU Netrevive", &command);
   const bool marker = now.FileExists(windows + "\\rundunreinst.QU");
   const bool under_way = now.FileExists(windows + "\\netrevive.QU");
   if (backups == before.FileExists(windows + "\\system.tom") &&
-      winsock2 == before.KeyExists(sim::kWinsock2Path) && dun == sim::DunInstalled(before) &&
-      upgrade == had_upgrade && !scheduled && !marker && !under_way) {
+      winsock2 == before.KeyExists(simulated_pc::kWinsock2Path) &&
+      dun == simulated_pc::DunInstalled(before) && upgrade == had_upgrade && !scheduled &&
+      !marker && !under_way) {
     return "nothing changed";
   }
   std::string text = backups ? "backups made" : "no backups";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
+#include "platform/simulated_pc/sim_machine.h"
 
 namespace netrevive::support_kit {
 
@@ -36,7 +36,7 @@ struct Stop {
 
 // The simulated PC for netrevive-sim's arguments (presets, --inject,
 // --program, --start; --keys auto implied) and the user's first command line.
-bool BuildSimulatedPc(const std::vector<std::string>& args, sim::SimMachine* machine,
+bool BuildSimulatedPc(const std::vector<std::string>& args, simulated_pc::SimMachine* machine,
                       std::vector<std::string>* first_argv, std::string* error);
 
 // Plays the repair for netrevive-sim's arguments (as SimulateInMemory takes
@@ -46,7 +46,8 @@ bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops, 
 
 // The PC's state as the repair sees it, in words, compared with before:
 // backups, the Winsock2 key, DUN, the upgrade, what is scheduled.
-std::string DescribeState(const sim::SimMachine& before, const sim::SimMachine& now);
+std::string DescribeState(const simulated_pc::SimMachine& before,
+                          const simulated_pc::SimMachine& now);
 
 }  // namespace netrevive::support_kit
 

@@ -1,15 +1,15 @@
 #include "support_kit/prediction.h"
 
-#include "simulator/endings.h"
+#include "rehearsal/endings.h"
 
 namespace netrevive::support_kit {
 
-using sim::SessionRequest;
-using simulator::Ending;
-using simulator::EndingKind;
-using simulator::KindName;
-using simulator::RunReport;
-using simulator::SessionReport;
+using rehearsal::Ending;
+using rehearsal::EndingKind;
+using rehearsal::KindName;
+using rehearsal::RunReport;
+using rehearsal::SessionReport;
+using simulated_pc::SessionRequest;
 
 std::vector<std::string> PredictionLines(const SessionReport& report) {
   std::vector<std::string> lines;

@@ -9,18 +9,18 @@
 
 #include <string>
 
-#include "platform/sim/sim_machine.h"
-#include "simulator/regedit4.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "rehearsal/regedit4.h"
 
 namespace {
 
-using netrevive::sim::SimMachine;
-using netrevive::simulator::ExportRegFile;
-using netrevive::simulator::ImportRegFile;
-using netrevive::simulator::ParseRegFile;
-using netrevive::simulator::RegFile;
-using netrevive::simulator::RegFileError;
-using netrevive::simulator::WriteRegFile;
+using netrevive::rehearsal::ExportRegFile;
+using netrevive::rehearsal::ImportRegFile;
+using netrevive::rehearsal::ParseRegFile;
+using netrevive::rehearsal::RegFile;
+using netrevive::rehearsal::RegFileError;
+using netrevive::rehearsal::WriteRegFile;
+using netrevive::simulated_pc::SimMachine;
 
 [[noreturn]] void Fail(const char* what, const std::string& text) {
   fprintf(stderr, "%s\n--- text (%zu bytes)\n%s\n---\n", what, text.size(), text.c_str());

@@ -18,16 +18,16 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
 #include "reliability/reliability_support.h"
 
 namespace {
 
 using netrevive::RegStatus;
-using netrevive::sim::SimMachine;
-namespace sim = netrevive::sim;
+using netrevive::simulated_pc::SimMachine;
+namespace simulated_pc = netrevive::simulated_pc;
 namespace rel = netrevive::reliability;
 
 const SimMachine& PresetMachine(size_t index) {
@@ -35,7 +35,7 @@ const SimMachine& PresetMachine(size_t index) {
   auto it = cache.find(index);
   if (it != cache.end()) return it->second;
   SimMachine machine;
-  sim::MakePresetMachine(sim::PresetMachines()[index].name, &machine);
+  simulated_pc::MakePresetMachine(simulated_pc::PresetMachines()[index].name, &machine);
   return cache.emplace(index, machine).first->second;
 }
 
@@ -56,13 +56,14 @@ const T& Pick(FuzzedDataProvider& in, const T (&choices)[N]) {
 const RegStatus kStatuses[] = {2, 5, 6, 87, 234, 259, 1009, 1011, 1015, 126, 10055, 10091};
 
 void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
-  const std::string uninstall = sim::kUninstallPath;
+  const std::string uninstall = simulated_pc::kUninstallPath;
   const std::string catalog_entry =
-      std::string(sim::kWinsock2Path) +
+      std::string(simulated_pc::kWinsock2Path) +
       "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\000000000001";
-  const char* const keys[] = {sim::kMsdunPath,         sim::kUninstallPath,  sim::kRunOncePath,
-                              sim::kWinsock2Path,      sim::kDunFilePath,    sim::kServicesPath,
-                              sim::kDialUpAdapterPath, catalog_entry.c_str()};
+  const char* const keys[] = {simulated_pc::kMsdunPath,         simulated_pc::kUninstallPath,
+                              simulated_pc::kRunOncePath,       simulated_pc::kWinsock2Path,
+                              simulated_pc::kDunFilePath,       simulated_pc::kServicesPath,
+                              simulated_pc::kDialUpAdapterPath, catalog_entry.c_str()};
   switch (in.ConsumeIntegralInRange<int>(0, 6)) {
     case 0: {
       std::string key =
@@ -84,7 +85,7 @@ void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
       machine->CreateKey(uninstall + "\\" + Text(in, 320));
       break;
     case 3:
-      sim::AddDunUpgrade(machine, Text(in, 1100));
+      simulated_pc::AddDunUpgrade(machine, Text(in, 1100));
       break;
     case 4: {
       const char* const files[] = {
@@ -97,7 +98,7 @@ void EditRegistry(FuzzedDataProvider& in, SimMachine* machine) {
       machine->PutFile(machine->windows_dir() + "\\rundunreinst.QU", Text(in, 20));
       break;
     case 6:
-      sim::RemoveTcpIpProviders(machine);
+      simulated_pc::RemoveTcpIpProviders(machine);
       break;
   }
 }
@@ -108,11 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   SimMachine machine;
   if (in.ConsumeIntegralInRange<int>(0, 3) != 0) {
-    machine = PresetMachine(in.ConsumeIntegralInRange<size_t>(0, sim::PresetMachines().size() - 1));
+    machine = PresetMachine(
+        in.ConsumeIntegralInRange<size_t>(0, simulated_pc::PresetMachines().size() - 1));
   } else {
     std::string dir = Text(in, 300);
     if (dir.empty()) dir = "C:\\W";
-    machine = sim::MakeDefaultMachine(dir);
+    machine = simulated_pc::MakeDefaultMachine(dir);
   }
   if (in.ConsumeBool()) machine.set_max_path(0);
   if (in.ConsumeBool()) {
@@ -144,8 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The run is one Windows starts: the session starts, Windows takes the
   // RunOnce entries (running the helpers among them), and the program runs
   // with the fuzzed command line in place of any entry of its own.
-  sim::SessionStart start(machine);
-  sim::RunOnceEntry entry;
+  simulated_pc::SessionStart start(machine);
+  simulated_pc::RunOnceEntry entry;
   while (start.Next(&entry)) {
   }
   machine.ResetCallLog();
@@ -157,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in.ConsumeBool()) {
       machine.FailCallNumber(in.ConsumeIntegralInRange<uint64_t>(1, 120), status);
     } else {
-      machine.FailOperation(Pick(in, sim::kOps).op, "", status, in.ConsumeBool());
+      machine.FailOperation(Pick(in, simulated_pc::kOps).op, "", status, in.ConsumeBool());
     }
   }
   if (in.ConsumeIntegralInRange<int>(0, 7) == 0) {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 #include "reliability/reliability_support.h"
 #include "reliability/scenarios.h"
 
@@ -45,7 +45,7 @@ constexpr size_t kLongestFreshSelfPath = 259 - 14;
 // The longest WindowsDir GetWindowsDirectoryA can give in MAX_PATH bytes.
 constexpr size_t kLongestWindowsDir = 259;
 
-void ExpectRules(const sim::SimMachine& machine, const std::vector<std::string>& args,
+void ExpectRules(const simulated_pc::SimMachine& machine, const std::vector<std::string>& args,
                  const RunOutput& out, const std::string& what) {
   for (const std::string& b : CheckRun(machine, 1, ModeOf(args), out)) {
     ADD_FAILURE() << what << ": " << b;
@@ -78,7 +78,7 @@ std::string ExpectedStart(const std::string& argv0) {
   auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
   const bool full = argv0.compare(0, 2, "\\\\") == 0 ||
                     (argv0.size() >= 3 && letter(argv0[0]) && argv0[1] == ':' && argv0[2] == '\\');
-  const std::string path = full ? argv0 : sim::kDefaultSelfPath;
+  const std::string path = full ? argv0 : simulated_pc::kDefaultSelfPath;
   if (path.size() > 511) return kSelfPathTooLong;
   if (path.find_first_of(" \t") != std::string::npos) return kBlanksRefused;
   if (path.size() > kLongestSelfPath) return kSelfPathTooLong;
@@ -95,7 +95,7 @@ std::string RandomBytes(std::mt19937& rng, size_t length) {
 // ---- Command lines ---------------------------------------------------------
 
 TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
-  const sim::SimMachine base = sim::MakeDefaultMachine();
+  const simulated_pc::SimMachine base = simulated_pc::MakeDefaultMachine();
   std::mt19937 rng(19980625);
   std::vector<std::vector<std::string>> cases = {
       {"C:\\NETREVIVE\\NETREVIVE.EXE", "upgraderemove"},
@@ -137,8 +137,8 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
 
   int usage_runs = 0;
   for (const std::vector<std::string>& args : cases) {
-    sim::SimMachine machine = base;
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::SimMachine machine = base;
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput out = RunProgram(machine, args);
     const std::string what = Describe(args);
     ExpectRules(machine, args, out, what);
@@ -153,7 +153,8 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
       ASSERT_EQ(machine.call_count(), 2u) << what;
       EXPECT_EQ(machine.calls()[0].operation, Op::kSetErrorMode) << what;
       EXPECT_EQ(machine.calls()[1].operation, Op::kFlushConsoleInputBuffer) << what;
-      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+      EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+          << what;
     } else if (args.size() == 1) {
       // A fresh run from a strange path: either the path is stored as it
       // resolves, or it is refused before anything changed.
@@ -164,7 +165,9 @@ TEST(BadInputTest, CommandLinesOfAnyCountLengthAndBytes) {
         EXPECT_EQ(entry, expected) << what;
       } else {
         EXPECT_TRUE(Contains(out.transcript, expected)) << what;
-        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+        EXPECT_TRUE(
+            simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+            << what;
       }
     }
   }
@@ -202,8 +205,9 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
        true},
   };
   for (const Case& c : cases) {
-    sim::SimMachine machine = sim::MakeDefaultMachine();
-    if (c.own_name_fails) machine.FailOperation(sim::Op::kGetModuleFileNameA, "", 122, true);
+    simulated_pc::SimMachine machine = simulated_pc::MakeDefaultMachine();
+    if (c.own_name_fails)
+      machine.FailOperation(simulated_pc::Op::kGetModuleFileNameA, "", 122, true);
     if (!c.usage) machine.PutFile("C:\\WINDOWS\\rundunreinst.QU", "REINSTALL\n");
     RunOutput out = RunArgv(machine, c.argc, c.argv.empty() ? nullptr : c.argv.data());
     EXPECT_EQ(out.exit_status, 0) << c.name;
@@ -221,10 +225,10 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
     std::string entry;
     if (schedules && !c.own_name_fails) {
       EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
-      EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " ReinstallDUN") << c.name;
+      EXPECT_EQ(entry, std::string(simulated_pc::kDefaultSelfPath) + " ReinstallDUN") << c.name;
     } else if (reinstalls && !c.own_name_fails) {
       EXPECT_TRUE(ResumeEntry(machine, &entry)) << c.name;
-      EXPECT_EQ(entry, std::string(sim::kDefaultSelfPath) + " Check") << c.name;
+      EXPECT_EQ(entry, std::string(simulated_pc::kDefaultSelfPath) + " Check") << c.name;
     } else {
       EXPECT_FALSE(ResumeEntry(machine, &entry)) << c.name << ": \"" << entry << "\"";
     }
@@ -233,7 +237,7 @@ TEST(BadInputTest, NoArgumentVectorOrNullArgumentZero) {
     }
     if (schedules && c.own_name_fails) {
       EXPECT_TRUE(Contains(out.transcript, kNotFullPath)) << c.name;
-      EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+      EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path)) << c.name;
       EXPECT_TRUE(machine.processes().empty()) << c.name;
     }
   }
@@ -258,16 +262,16 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
   };
   int runs = 0;
   for (const Form& form : forms) {
-    const sim::SimMachine base = Preset(form.preset);
+    const simulated_pc::SimMachine base = Preset(form.preset);
     for (size_t length : lengths) {
       // A path with high bytes, as long as asked (one with blanks would be
       // replaced by its short form).
       std::string self = "C:\\ProgramFiles\\N\xE9tRevive\\";
       while (self.size() < length) self += static_cast<char>('a' + self.size() % 26);
       self.resize(length);
-      sim::SimMachine machine = base;
+      simulated_pc::SimMachine machine = base;
       machine.set_max_path(0);
-      sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+      simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
       std::vector<std::string> args = {self};
       if (form.mode[0] != '\0') args.push_back(form.mode);
       RunOutput out = RunProgram(machine, args);
@@ -281,7 +285,9 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
         EXPECT_EQ(entry, self + form.suffix) << what;
       } else {
         EXPECT_TRUE(Contains(out.transcript, kSelfPathTooLong)) << what;
-        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+        EXPECT_TRUE(
+            simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+            << what;
         EXPECT_TRUE(machine.processes().size() == base.processes().size()) << what;
       }
     }
@@ -294,20 +300,20 @@ TEST(BadInputTest, SelfPathOfEveryLengthAroundItsBuffer) {
 // therefore holds the path's short form, which the resumed run gets whole.
 TEST(BadInputTest, SelfPathWithBlanksIsStoredInItsShortForm) {
   const std::string self = "C:\\Program Files\\Net Revive\\netrevive.exe";
-  sim::SimMachine machine = sim::MakeDefaultMachine();
+  simulated_pc::SimMachine machine = simulated_pc::MakeDefaultMachine();
   machine.PutFile(self, "MZ");
   machine.set_self_path(self);
   RunProgram(machine, {self});
   std::string entry;
   ASSERT_TRUE(ResumeEntry(machine, &entry));
   EXPECT_EQ(entry, "C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE ReinstallDUN");
-  std::vector<std::string> resumed = sim::StartSessionUpToProgram(machine);
+  std::vector<std::string> resumed = simulated_pc::StartSessionUpToProgram(machine);
   EXPECT_EQ(resumed,
             (std::vector<std::string>{"C:\\PROGRA~1\\NETREV~1\\NETREV~1.EXE", "ReinstallDUN"}));
   machine.ResetCallLog();
   RunOutput out = RunProgram(machine, resumed);
   ExpectRules(machine, resumed, out, "resumed from a short path");
-  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
   EXPECT_FALSE(MarkerExists(machine));
 }
 
@@ -333,13 +339,13 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
   auto started = std::chrono::steady_clock::now();
   for (size_t length : lengths) {
     const std::string dir = WindowsDirOf(length);
-    const sim::SimMachine base = sim::MakeDefaultMachine(dir);
+    const simulated_pc::SimMachine base = simulated_pc::MakeDefaultMachine(dir);
     for (Kind kind : kinds) {
-      sim::SimMachine machine = base;
+      simulated_pc::SimMachine machine = base;
       machine.set_max_path(0);
       std::vector<std::string> args = {machine.self_path()};
-      if (kind == Kind::kUpgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
-      if (kind == Kind::kNoDun) sim::RemoveDun(&machine);
+      if (kind == Kind::kUpgrade) simulated_pc::AddDunUpgrade(&machine, "dunsetup.exe /u");
+      if (kind == Kind::kNoDun) simulated_pc::RemoveDun(&machine);
       if (kind == Kind::kMe) {
         machine.SetVersion(kPlatformWin32Windows, 4, 90, 0x045A0BB8, " ");
         machine.PutFile(dir + "\\classes.dat", "CREG classes");
@@ -348,7 +354,7 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
         machine.PutFile(dir + "\\rundunreinst.QU", "REINSTALL\n");
         args.push_back("ReinstallDUN");
       }
-      sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+      simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
       RunOutput out = RunProgram(machine, args);
       ++runs;
       const std::string what = "WindowsDir of " + std::to_string(length) + ", kind " +
@@ -358,12 +364,14 @@ TEST(BadInputTest, WindowsDirOfEveryLengthAroundTheBuffers) {
         // GetWindowsDirectoryA cannot give it: reported, nothing changed.
         EXPECT_TRUE(Contains(out.transcript, kNoWindowsDir)) << what;
         EXPECT_TRUE(machine.processes().empty()) << what;
-        EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << what;
+        EXPECT_TRUE(
+            simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+            << what;
         continue;
       }
       // Every helper got its whole command line, built on the whole directory.
       EXPECT_FALSE(machine.processes().empty()) << what;
-      for (const sim::ProcessRecord& p : machine.processes()) {
+      for (const simulated_pc::ProcessRecord& p : machine.processes()) {
         EXPECT_EQ(p.command_line.compare(0, dir.size(), dir), 0) << what;
         EXPECT_TRUE(p.recognised) << what << ": " << p.command_line;
       }
@@ -424,7 +432,7 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
   const std::string prefixes[] = {"dunsetup.exe /u", "rundll.exe setupx.dll,x ",
                                   "rundll32.exe advpack.dll,x ", ""};
   std::mt19937 rng(1015);
-  const sim::SimMachine base = Preset("upgrade-dunsetup");
+  const simulated_pc::SimMachine base = Preset("upgrade-dunsetup");
   int runs = 0;
   int started = 0;
   auto begun = std::chrono::steady_clock::now();
@@ -439,8 +447,8 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
                                         : static_cast<uint8_t>('A' + i % 26);
           }
           if (terminated && size > 0) data[size - 1] = 0;
-          sim::SimMachine machine = base;
-          machine.SetValue(sim::kMsdunPath, "UninstallString", type, data);
+          simulated_pc::SimMachine machine = base;
+          machine.SetValue(simulated_pc::kMsdunPath, "UninstallString", type, data);
           machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
           std::vector<std::string> args = {machine.self_path()};
           RunOutput out = RunProgram(machine, args);
@@ -468,9 +476,9 @@ TEST(BadInputTest, UninstallStringOfEveryTypeAndSize) {
                 << what;
             EXPECT_TRUE(machine.processes().empty()) << what;
             EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
-            EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << what;
+            EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path)) << what;
           } else if (expected == "too long") {
-            EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << what;
+            EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path)) << what;
             EXPECT_TRUE(Contains(out.transcript, "A path or command line is too long")) << what;
             EXPECT_TRUE(machine.processes().empty()) << what;
             EXPECT_FALSE(ResumeEntry(machine, &entry)) << what;
@@ -494,15 +502,16 @@ TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
   // The name buffer grows in 32-byte steps up to 288 bytes: names of up to
   // 287 characters are read (Windows 9x allows 255), longer ones are an
   // enumeration error with status 234.
-  const sim::SimMachine base = Preset("upgrade-dunsetup");
+  const simulated_pc::SimMachine base = Preset("upgrade-dunsetup");
   int runs = 0;
   for (size_t length = 1; length <= 320; ++length) {
     for (int high = 0; high < 2; ++high) {
-      sim::SimMachine machine = base;
-      machine.DeleteKey(sim::kMsdunPath);
+      simulated_pc::SimMachine machine = base;
+      machine.DeleteKey(simulated_pc::kMsdunPath);
       std::string name(length, high ? '\xC9' : 'K');
-      machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "DisplayName", "long");
-      sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+      machine.SetString(std::string(simulated_pc::kUninstallPath) + "\\" + name, "DisplayName",
+                        "long");
+      simulated_pc::AddDunUpgrade(&machine, "dunsetup.exe /u");
       std::vector<std::string> args = {machine.self_path()};
       RunOutput out = RunProgram(machine, args);
       ++runs;
@@ -522,8 +531,8 @@ TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
   // Names that only look like the upgrade's.
   const char* const lookalikes[] = {"msdun", "MSDUN ", " MSDUN", "MSDUNX", "MSDU", "MSDUN\xA0"};
   for (const char* name : lookalikes) {
-    sim::SimMachine machine = sim::MakeDefaultMachine();
-    machine.SetString(std::string(sim::kUninstallPath) + "\\" + name, "UninstallString",
+    simulated_pc::SimMachine machine = simulated_pc::MakeDefaultMachine();
+    machine.SetString(std::string(simulated_pc::kUninstallPath) + "\\" + name, "UninstallString",
                       "dunsetup.exe /u");
     std::vector<std::string> args = {machine.self_path()};
     RunOutput out = RunProgram(machine, args);
@@ -537,16 +546,16 @@ TEST(BadInputTest, SubkeyNamesUpToAndPastTheLongestTheProgramReads) {
 TEST(BadInputTest, ThousandsOfUninstallEntries) {
   constexpr int kEntries = 3000;
   auto started = std::chrono::steady_clock::now();
-  sim::SimMachine base = sim::MakeDefaultMachine();
+  simulated_pc::SimMachine base = simulated_pc::MakeDefaultMachine();
   for (int i = 0; i < kEntries; ++i) {
     char name[80];
     snprintf(name, sizeof name, "{%08X-0000-PRODUCT-%020d}", i, i);  // 44 characters
-    base.CreateKey(std::string(sim::kUninstallPath) + "\\" + name);
+    base.CreateKey(std::string(simulated_pc::kUninstallPath) + "\\" + name);
   }
-  const size_t entries = base.ListKeys(sim::kUninstallPath).size();
+  const size_t entries = base.ListKeys(simulated_pc::kUninstallPath).size();
   for (int with_upgrade = 0; with_upgrade < 2; ++with_upgrade) {
-    sim::SimMachine machine = base;
-    if (with_upgrade) sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+    simulated_pc::SimMachine machine = base;
+    if (with_upgrade) simulated_pc::AddDunUpgrade(&machine, "dunsetup.exe /u");
     machine.ResetCallLog();
     std::vector<std::string> args = {machine.self_path()};
     RunOutput out = RunProgram(machine, args);

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 #include "reliability/reliability_support.h"
 #include "reliability/scenarios.h"
 
@@ -23,7 +23,8 @@ namespace {
 
 // Failures the program goes on from without a word, each for a reason; a
 // failure of any other call must change what it prints.
-const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call, RegStatus status) {
+const char* Tolerated(const simulated_pc::SimMachine& clean, const simulated_pc::CallRecord& call,
+                      RegStatus status) {
   const Op op = call.operation;
   if (op == Op::kGetVersionExA) {
     return "its result is not tested: the empty record reads as an NT system, which is refused";
@@ -35,11 +36,11 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
     return "a repair under way copies only a backup that is missing; one that is there stays";
   }
   if (op == Op::kDeleteFileA &&
-      sim::SimMachine::NormalizeFilePath(call.path).find(".TOM") != std::string::npos) {
+      simulated_pc::SimMachine::NormalizeFilePath(call.path).find(".TOM") != std::string::npos) {
     return "an old backup that cannot be deleted makes its replacement's rename fail, reported";
   }
   if (op == Op::kDeleteFileA &&
-      sim::SimMachine::NormalizeFilePath(call.path).find(".NR$") != std::string::npos) {
+      simulated_pc::SimMachine::NormalizeFilePath(call.path).find(".NR$") != std::string::npos) {
     return "a new copy left behind is cleared and written over by the next repair";
   }
   if (op == Op::kGetWindowsDirectoryA && call.index < clean.calls().size() &&
@@ -51,17 +52,18 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // counts of setup tries are best effort, and a record that cannot be
   // read counts as there when the file is.
   const bool state_file =
-      sim::SimMachine::NormalizeFilePath(call.path) ==
-      sim::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
+      simulated_pc::SimMachine::NormalizeFilePath(call.path) ==
+      simulated_pc::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
   const bool state_next =
       call.index < clean.calls().size() &&
-      sim::SimMachine::NormalizeFilePath(clean.calls()[call.index].path) ==
-          sim::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
+      simulated_pc::SimMachine::NormalizeFilePath(clean.calls()[call.index].path) ==
+          simulated_pc::SimMachine::NormalizeFilePath(clean.windows_dir() + "\\netrevive.QU");
   // The record is created only by a fresh run, before it looks at the
   // Winsock2 key; every later write counts tries.
   const uint64_t first_state_write =
       clean.FirstCallIndex(Op::kOpenFileForWrite, clean.windows_dir() + "\\netrevive.QU");
-  const uint64_t winsock2_look = clean.FirstCallIndex(Op::kRegOpenKeyExA, sim::kWinsock2Path);
+  const uint64_t winsock2_look =
+      clean.FirstCallIndex(Op::kRegOpenKeyExA, simulated_pc::kWinsock2Path);
   const uint64_t state_created =
       first_state_write != 0 && first_state_write < winsock2_look ? first_state_write : 0;
   if ((state_file ||
@@ -72,15 +74,15 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
            "only; the repair goes on";
   }
   if (op == Op::kRegOpenKeyExA && status == kErrorFileNotFound &&
-      sim::SimMachine::NormalizeKeyPath(call.path) ==
-          sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kRunOncePath)) {
     return "a RunOnce key said to be missing holds no entry to take back: counted as removed";
   }
   // The line before Windows' setup names the folder found; without the
   // Windows directory only the source path is looked at, as in the Check.
   if (op == Op::kGetWindowsDirectoryA && call.index > 3 &&
-      sim::SimMachine::NormalizeKeyPath(clean.calls()[call.index - 2].path) ==
-          sim::SimMachine::NormalizeKeyPath(
+      simulated_pc::SimMachine::NormalizeKeyPath(clean.calls()[call.index - 2].path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(
               "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup") &&
       clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0 &&
       call.index > clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)) {
@@ -95,9 +97,9 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // A Net class that cannot be read has no Dial-Up Adapter; where the run
   // already found none (a PC without it, or an earlier failure there), the
   // answer stays the same.
-  if (sim::IsRegistryOp(op) && Contains(call.path, "Class\\Net")) {
-    bool none_found = !clean.KeyExists(std::string(sim::kDialUpAdapterPath) + "\\Ndi");
-    for (const sim::CallRecord& c : clean.calls()) {
+  if (simulated_pc::IsRegistryOp(op) && Contains(call.path, "Class\\Net")) {
+    bool none_found = !clean.KeyExists(std::string(simulated_pc::kDialUpAdapterPath) + "\\Ndi");
+    for (const simulated_pc::CallRecord& c : clean.calls()) {
       if (c.index < call.index && !Succeeded(c) && Contains(c.path, "Class\\Net")) {
         none_found = true;
       }
@@ -127,28 +129,28 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // After InstallDefaultDrv the repair is done: the Check's entry is
   // written without a word whatever happens.
   uint64_t driver_started = 0;
-  for (const sim::CallRecord& c : clean.calls()) {
+  for (const simulated_pc::CallRecord& c : clean.calls()) {
     if (c.operation == Op::kCreateProcessA && Contains(c.arguments, "InstallDefaultDrv")) {
       driver_started = c.index;
     }
   }
   if (driver_started != 0 && call.index > driver_started &&
       (((op == Op::kRegOpenKeyExA || op == Op::kRegSetValueExA) &&
-        sim::SimMachine::NormalizeKeyPath(call.path) ==
-            sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) ||
+        simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+            simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kRunOncePath)) ||
        op == Op::kGetModuleFileNameA || op == Op::kGetShortPathNameA)) {
     return "the repair is done: a Check that cannot be scheduled is only not run by itself";
   }
   // Only the Check asks Winsock anything.
   const bool check_run = clean.FirstCallIndex(Op::kLoadLibraryA) != 0;
   if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
-      sim::SimMachine::NormalizeKeyPath(call.path) ==
-          sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)) {
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kRunOncePath)) {
     return "the Check takes a RunOnce key or entry it cannot read for no entry";
   }
   if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
-      sim::SimMachine::NormalizeKeyPath(call.path) ==
-          sim::SimMachine::NormalizeKeyPath(
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(
               "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup")) {
     return "the search for Windows' setup files looks past a source path it cannot read";
   }
@@ -184,8 +186,9 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
     return "the checks before the first change leave what needs the Windows directory to the "
            "backup, which reads it again and reports it";
   }
-  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
-                                      sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path)) {
+  if (op == Op::kRegOpenKeyExA &&
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kWinsock2Path)) {
     return "a key that cannot be opened to look at is deleted as before; one said to be "
            "missing counts as deleted";
   }
@@ -193,7 +196,8 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   const uint64_t first_change = clean.FirstCallIndex(Op::kSetConsoleCtrlHandler) != 0
                                     ? clean.FirstCallIndex(Op::kSetConsoleCtrlHandler)
                                     : clean.calls().size() + 1;
-  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+  if (op == Op::kRegOpenKeyExA &&
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
       call.index < first_change) {
     return "DUN said missing before the first change leaves the upgrade's check out, as the "
            "removal leaves the upgrade alone then; the run's own look at DUN follows";
@@ -201,8 +205,8 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   // An UpgradeRemove run (no temporary folder looked for) looks for the
   // upgrade before it goes on.
   if (clean.FirstCallIndex(Op::kGetTempPathA) == 0 && call.index < first_change &&
-      sim::SimMachine::NormalizeKeyPath(call.path).find(
-          sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath)) == 0) {
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path).find(
+          simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kUninstallPath)) == 0) {
     return "a look for the upgrade that fails counts it as gone, and the run goes on as before";
   }
   if (op == Op::kRegFlushKey) {
@@ -225,18 +229,20 @@ const char* Tolerated(const sim::SimMachine& clean, const sim::CallRecord& call,
   if (op == Op::kRegEnumKeyA && status == kErrorMoreData) {
     return "the name is read again into a larger buffer";
   }
-  if (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
+  if (op == Op::kRegOpenKeyExA &&
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) == "HKCR\\DUNFILE" &&
       status != kErrorFileNotFound) {
     return "every status but 2 counts as DUN present";
   }
   if (!Succeeded(call)) {
-    if (!sim::IsRegistryOp(op) || call.status == status) return "the call fails in a clean run too";
+    if (!simulated_pc::IsRegistryOp(op) || call.status == status)
+      return "the call fails in a clean run too";
   }
   return nullptr;
 }
 
 // Calls that change the machine.
-bool Changes(const sim::CallRecord& call) {
+bool Changes(const simulated_pc::CallRecord& call) {
   static const std::set<Op> kChanging = {
       Op::kRegSetValueExA, Op::kRegDeleteKeyA,    Op::kCopyFileA,
       Op::kDeleteFileA,    Op::kOpenFileForWrite, Op::kWriteFile,
@@ -249,9 +255,11 @@ bool Changes(const sim::CallRecord& call) {
 // that text is printed before the program changes anything more. Taking
 // back what the failed step wrote (the resume entry, an incomplete marker)
 // may come before the report.
-std::vector<std::string> CheckReported(const sim::SimMachine& clean, const RunOutput& clean_out,
-                                       const sim::CallRecord& failed, RegStatus status,
-                                       const sim::SimMachine& machine, const RunOutput& out) {
+std::vector<std::string> CheckReported(const simulated_pc::SimMachine& clean,
+                                       const RunOutput& clean_out,
+                                       const simulated_pc::CallRecord& failed, RegStatus status,
+                                       const simulated_pc::SimMachine& machine,
+                                       const RunOutput& out) {
   if (Tolerated(clean, failed, status) != nullptr) return {};
   const std::string& a = clean_out.transcript;
   const std::string& b = out.transcript;
@@ -264,7 +272,7 @@ std::vector<std::string> CheckReported(const sim::SimMachine& clean, const RunOu
   std::vector<std::string> broken;
   const uint64_t printed_after = out.CallsBeforeOffset(d);
   bool marker_created = false;
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     if (call.operation == Op::kOpenFileForWrite && IsMarkerPath(machine, call.path)) {
       marker_created = true;
     }
@@ -274,8 +282,9 @@ std::vector<std::string> CheckReported(const sim::SimMachine& clean, const RunOu
     const bool takes_back_marker =
         call.operation == Op::kDeleteFileA && marker_created && IsMarkerPath(machine, call.path);
     if (Changes(call) && !takes_back_marker) {
-      broken.push_back("call #" + std::to_string(call.index) + " " + sim::OpName(call.operation) +
-                       " " + call.path + " changed the machine before the failure was reported");
+      broken.push_back("call #" + std::to_string(call.index) + " " +
+                       simulated_pc::OpName(call.operation) + " " + call.path +
+                       " changed the machine before the failure was reported");
     }
   }
   return broken;
@@ -342,7 +351,7 @@ std::vector<Scenario> Scenarios() {
   list.push_back(pending);
   Scenario stopped = CheckScenario("Check with only the marker", "98se");
   RunFresh(stopped.machine);
-  sim::StartSessionUpToProgram(stopped.machine);  // the entry is lost, the marker stays
+  simulated_pc::StartSessionUpToProgram(stopped.machine);  // the entry is lost, the marker stays
   stopped.machine.ResetCallLog();
   list.push_back(stopped);
   EXPECT_EQ(list.size(), 34u) << "a scenario could not be prepared";
@@ -357,8 +366,9 @@ struct SweepCounts {
 };
 
 // Reports a broken rule with what is needed to reproduce it.
-void ReportBroken(const Scenario& s, const std::string& fault, const sim::SimMachine& machine,
-                  const RunOutput& out, const std::vector<std::string>& broken, int* shown) {
+void ReportBroken(const Scenario& s, const std::string& fault,
+                  const simulated_pc::SimMachine& machine, const RunOutput& out,
+                  const std::vector<std::string>& broken, int* shown) {
   if (broken.empty()) return;
   std::string lines;
   for (const std::string& b : broken) lines += "  " + b + "\n";
@@ -378,20 +388,20 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
   int shown = 0;
   printf("%-44s %6s %6s %7s %9s %8s\n", "run", "calls", "runs", "faults", "tolerated", "outputs");
   for (const Scenario& s : Scenarios()) {
-    sim::SimMachine clean = s.machine;
+    simulated_pc::SimMachine clean = s.machine;
     RunOutput clean_out = RunProgram(clean, s.args);
     ReportBroken(s, "clean run", clean, clean_out, CheckRun(clean, 1, s.mode, clean_out), &shown);
-    const std::vector<sim::CallRecord> clean_calls = clean.calls();
+    const std::vector<simulated_pc::CallRecord> clean_calls = clean.calls();
     // With every floppy and CD-ROM drive empty (as the machines have them),
     // and Windows' setup files said to be on each in turn, the run never
     // raises Windows' "drive is not ready" box.
     for (const char* source : {"A:\\", "D:\\WIN98\\"}) {
-      sim::SimMachine empty = s.machine;
-      empty.SetString(sim::kSetupPath, "SourcePath", source);
+      simulated_pc::SimMachine empty = s.machine;
+      empty.SetString(simulated_pc::kSetupPath, "SourcePath", source);
       RunProgram(empty, s.args);
-      for (const sim::SimMachine::SystemDialog& box : empty.system_dialogs()) {
+      for (const simulated_pc::SimMachine::SystemDialog& box : empty.system_dialogs()) {
         ADD_FAILURE() << s.name << ", setup files on " << source << ": call #" << box.call << " "
-                      << sim::OpName(box.operation) << " " << box.path
+                      << simulated_pc::OpName(box.operation) << " " << box.path
                       << " raised the \"drive is not ready\" box";
       }
     }
@@ -402,10 +412,11 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
     for (;; ++n) {
       const bool in_run = n <= clean_calls.size();
       const std::vector<RegStatus> statuses =
-          in_run ? sim::RealStatuses(clean_calls[n - 1].operation) : std::vector<RegStatus>{5};
+          in_run ? simulated_pc::RealStatuses(clean_calls[n - 1].operation)
+                 : std::vector<RegStatus>{5};
       bool met = false;
       for (RegStatus status : statuses) {
-        sim::SimMachine machine = s.machine;
+        simulated_pc::SimMachine machine = s.machine;
         machine.FailCallNumber(n, status);
         RunOutput out = RunProgram(machine, s.args);
         ++counts.runs;
@@ -413,7 +424,7 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
         met = true;
         ++counts.faults;
         outputs.insert(out.transcript);
-        const sim::CallRecord& failed = clean_calls[n - 1];
+        const simulated_pc::CallRecord& failed = clean_calls[n - 1];
         if (Tolerated(clean, failed, status) != nullptr) ++counts.tolerated;
         std::vector<std::string> broken = CheckRun(machine, 1, s.mode, out);
         for (const std::string& b : CheckReported(clean, clean_out, failed, status, machine, out)) {
@@ -421,8 +432,8 @@ TEST(FaultSweepTest, EveryCallFailsInTurnWithEachStatusItReallyReturns) {
         }
         if (s.mode == RunMode::kCheck) ChangesNothing(s.machine, machine, &broken);
         ReportBroken(s,
-                     "call #" + std::to_string(n) + " " + sim::OpName(failed.operation) + " " +
-                         failed.path + " failing with " + std::to_string(status),
+                     "call #" + std::to_string(n) + " " + simulated_pc::OpName(failed.operation) +
+                         " " + failed.path + " failing with " + std::to_string(status),
                      machine, out, broken, &shown);
       }
       if (!met) break;
@@ -451,14 +462,14 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
   int runs = 0;
   int shown = 0;
   for (const Scenario& s : Scenarios()) {
-    sim::SimMachine clean = s.machine;
+    simulated_pc::SimMachine clean = s.machine;
     RunOutput clean_out = RunProgram(clean, s.args);
     std::set<Op> operations;
-    for (const sim::CallRecord& call : clean.calls()) operations.insert(call.operation);
+    for (const simulated_pc::CallRecord& call : clean.calls()) operations.insert(call.operation);
     for (Op op : operations) {
-      const sim::CallRecord& first = clean.calls()[clean.FirstCallIndex(op) - 1];
-      for (RegStatus status : sim::RealStatuses(op)) {
-        sim::SimMachine machine = s.machine;
+      const simulated_pc::CallRecord& first = clean.calls()[clean.FirstCallIndex(op) - 1];
+      for (RegStatus status : simulated_pc::RealStatuses(op)) {
+        simulated_pc::SimMachine machine = s.machine;
         machine.FailOperation(op, "", status, /*persistent=*/true);
         RunOutput out = RunProgram(machine, s.args);
         ++runs;
@@ -467,9 +478,10 @@ TEST(FaultSweepTest, EachOperationFailingEveryTime) {
           broken.push_back(b);
         }
         if (s.mode == RunMode::kCheck) ChangesNothing(s.machine, machine, &broken);
-        ReportBroken(
-            s, "every " + std::string(sim::OpName(op)) + " failing with " + std::to_string(status),
-            machine, out, broken, &shown);
+        ReportBroken(s,
+                     "every " + std::string(simulated_pc::OpName(op)) + " failing with " +
+                         std::to_string(status),
+                     machine, out, broken, &shown);
       }
     }
   }
@@ -495,23 +507,23 @@ TEST_P(TwoFailuresInOneRun, EveryPairOfCallsOfAShardsScenarios) {
   int index = 0;
   for (const Scenario& s : Scenarios()) {
     if (index++ % kTwoFailureShards != GetParam()) continue;
-    sim::SimMachine clean = s.machine;
+    simulated_pc::SimMachine clean = s.machine;
     RunProgram(clean, s.args);
-    const std::vector<sim::CallRecord> clean_calls = clean.calls();
+    const std::vector<simulated_pc::CallRecord> clean_calls = clean.calls();
     for (uint64_t first = 1; first <= clean_calls.size(); ++first) {
       const std::vector<RegStatus> first_statuses =
-          sim::RealStatuses(clean_calls[first - 1].operation);
+          simulated_pc::RealStatuses(clean_calls[first - 1].operation);
       const RegStatus first_status = first_statuses[first % first_statuses.size()];
-      sim::SimMachine once = s.machine;
+      simulated_pc::SimMachine once = s.machine;
       once.FailCallNumber(first, first_status);
       RunOutput once_out = RunProgram(once, s.args);
-      const std::vector<sim::CallRecord> once_calls = once.calls();
+      const std::vector<simulated_pc::CallRecord> once_calls = once.calls();
       for (uint64_t second = first + 1; second <= once_calls.size(); ++second) {
         if ((first + second) % stride != 0) continue;
-        const sim::CallRecord& failed = once_calls[second - 1];
-        const std::vector<RegStatus> statuses = sim::RealStatuses(failed.operation);
+        const simulated_pc::CallRecord& failed = once_calls[second - 1];
+        const std::vector<RegStatus> statuses = simulated_pc::RealStatuses(failed.operation);
         const RegStatus status = statuses[(first + second) % statuses.size()];
-        sim::SimMachine machine = s.machine;
+        simulated_pc::SimMachine machine = s.machine;
         machine.FailCallNumber(first, first_status);
         machine.FailCallNumber(second, status);
         RunOutput out = RunProgram(machine, s.args);
@@ -525,8 +537,8 @@ TEST_P(TwoFailuresInOneRun, EveryPairOfCallsOfAShardsScenarios) {
         ReportBroken(s,
                      "call #" + std::to_string(first) + " failing with " +
                          std::to_string(first_status) + ", then call #" + std::to_string(second) +
-                         " " + sim::OpName(failed.operation) + " " + failed.path + " with " +
-                         std::to_string(status),
+                         " " + simulated_pc::OpName(failed.operation) + " " + failed.path +
+                         " with " + std::to_string(status),
                      machine, out, broken, &shown);
       }
     }

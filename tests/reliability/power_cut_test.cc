@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
 #include "reliability/reliability_support.h"
 #include "reliability/scenarios.h"
 
@@ -100,16 +100,17 @@ struct Journey {
 // Each call of the repair named by its run, its operation and what it
 // concerns, such as "run 1 RegDeleteKeyA Winsock2" or "run 2 CreateProcessA
 // RnaReboot"; a name met before in the same run gets its count ("#2").
-std::vector<std::string> NameCalls(const sim::SimMachine& machine, const std::vector<Start>& runs) {
+std::vector<std::string> NameCalls(const simulated_pc::SimMachine& machine,
+                                   const std::vector<Start>& runs) {
   static const char* const kHelpers[] = {
       "", "UninstallUpgrade", "RnaReboot", "InstallHinfSection", "InstallDefaultDrv", ""};
   const std::map<uint64_t, Started> starts = StartsOf(machine);
   std::vector<std::string> names;
   std::map<std::string, int> seen;
   size_t run = 0;
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     for (; run < runs.size() && call.index >= runs[run].first_call; ++run) seen.clear();
-    std::string name = sim::OpName(call.operation);
+    std::string name = simulated_pc::OpName(call.operation);
     const char* helper = kHelpers[static_cast<int>(StartedBy(starts, call))];
     if (helper[0] != '\0') {
       name += std::string(" ") + helper;
@@ -123,29 +124,30 @@ std::vector<std::string> NameCalls(const sim::SimMachine& machine, const std::ve
   return names;
 }
 
-bool Rebuilt(const sim::SimMachine& machine) {
+bool Rebuilt(const simulated_pc::SimMachine& machine) {
   uint64_t last_delete = 0;
   uint64_t last_rebuild = 0;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     if (IsWinsock2Delete(call) && Succeeded(call)) last_delete = call.index;
     if (StartedBy(starts, call) == Started::kInstallHinfSection) last_rebuild = call.index;
   }
   return last_delete != 0 && last_rebuild > last_delete;
 }
 
-bool Completed(const sim::SimMachine& machine) {
+bool Completed(const simulated_pc::SimMachine& machine) {
   std::string entry;
-  return sim::DunInstalled(machine) && machine.KeyExists(sim::kDialUpAdapterPath) &&
-         machine.KeyExists(sim::kWinsock2Path) && Rebuilt(machine) &&
-         !machine.KeyExists(sim::kMsdunPath) && !MarkerExists(machine) &&
+  return simulated_pc::DunInstalled(machine) &&
+         machine.KeyExists(simulated_pc::kDialUpAdapterPath) &&
+         machine.KeyExists(simulated_pc::kWinsock2Path) && Rebuilt(machine) &&
+         !machine.KeyExists(simulated_pc::kMsdunPath) && !MarkerExists(machine) &&
          !RepairStateExists(machine) && !ResumeEntry(machine, &entry);
 }
 
-Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
+Journey Play(const simulated_pc::SimMachine& start, uint64_t cut_after) {
   Journey j;
   j.cut_after = cut_after;
-  sim::SimMachine machine = start;
+  simulated_pc::SimMachine machine = start;
   machine.ResetCallLog();
   if (cut_after != 0) machine.PowerCutAfter(cut_after);
   std::vector<std::string> args = {machine.self_path()};
@@ -154,7 +156,7 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   for (int n = 1; n <= kMaxStarts; ++n) {
     if (by_user) ++user_starts;
     const bool upgrade_before =
-        ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(sim::kMsdunPath);
+        ModeOf(args) == RunMode::kUpgradeRemove && machine.KeyExists(simulated_pc::kMsdunPath);
     Start s;
     s.args = args;
     s.by_user = by_user;
@@ -172,20 +174,20 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
     }
     if (s.cut) {
       j.cut_in_start = n;
-      const sim::CallRecord& call = machine.calls()[machine.power_cut_at() - 1];
-      j.cut_call = std::string(sim::OpName(call.operation)) + " " + call.path;
+      const simulated_pc::CallRecord& call = machine.calls()[machine.power_cut_at() - 1];
+      j.cut_call = std::string(simulated_pc::OpName(call.operation)) + " " + call.path;
     }
     j.starts.push_back(s);
     if (Completed(machine)) break;
 
     std::string entry;
     if (ResumeEntry(machine, &entry) && EndsWith(entry, " ReinstallDUN") &&
-        sim::DunInstalled(machine)) {
+        simulated_pc::DunInstalled(machine)) {
       j.broken.push_back("a ReinstallDUN entry waits while DUN is still installed");
     }
     // The machine restarts, whether the power failed, the program asked for
     // it, or the user does it to try again.
-    args = sim::StartSessionUpToProgram(machine);
+    args = simulated_pc::StartSessionUpToProgram(machine);
     // A new session forgets a pending cut; one not reached yet stays due.
     if (j.cut_in_start == 0 && cut_after > machine.call_count()) machine.PowerCutAfter(cut_after);
     by_user = args.empty();
@@ -197,18 +199,18 @@ Journey Play(const sim::SimMachine& start, uint64_t cut_after) {
   j.calls = machine.call_count();
   j.call_names = NameCalls(machine, j.starts);
   j.completed = Completed(machine);
-  j.dun = sim::DunInstalled(machine);
-  j.winsock2 = machine.KeyExists(sim::kWinsock2Path);
+  j.dun = simulated_pc::DunInstalled(machine);
+  j.winsock2 = machine.KeyExists(simulated_pc::kWinsock2Path);
   j.marker = MarkerExists(machine);
   std::string entry;
   j.entry = ResumeEntry(machine, &entry);
-  j.upgrade = machine.KeyExists(sim::kMsdunPath);
+  j.upgrade = machine.KeyExists(simulated_pc::kMsdunPath);
 
   // DUN is reinstalled once per marker that a run created.
   int markers = 0;
   int reinstalls = 0;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     if (call.operation == Op::kOpenFileForWrite && IsMarkerPath(machine, call.path) &&
         Succeeded(call)) {
       ++markers;
@@ -275,7 +277,7 @@ struct SweepResult {
 
 // Sweeps the cut over every call of the repair's clean run and prints one
 // row per range of neighbouring cut points with the same outcome.
-SweepResult Sweep(const std::string& name, const sim::SimMachine& start, int* cut_points,
+SweepResult Sweep(const std::string& name, const simulated_pc::SimMachine& start, int* cut_points,
                   int* runs) {
   Journey clean = Play(start, 0);
   EXPECT_TRUE(clean.completed) << name;
@@ -370,7 +372,7 @@ TEST(PowerCutTest, EveryCutPointOfTheRepairs) {
   int cut_points = 0;
   int runs = 0;
   for (const Repair& r : repairs) {
-    sim::SimMachine machine = Preset(r.preset);
+    simulated_pc::SimMachine machine = Preset(r.preset);
     machine.set_lazy_registry(r.lazy);
     SweepResult result = Sweep(r.name, machine, &cut_points, &runs);
     EXPECT_EQ(result.stuck, std::vector<std::string>{}) << r.name;

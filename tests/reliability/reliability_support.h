@@ -13,15 +13,15 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_snapshot.h"
-#include "simulator/endings.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
+#include "rehearsal/endings.h"
 #include "support/test.h"
 
 namespace netrevive::reliability {
 
-using sim::Op;
+using simulated_pc::Op;
 using testing::Contains;
 using testing::kResumeValue;
 using testing::RunArgv;
@@ -31,7 +31,7 @@ using testing::RunProgram;
 
 // ---- The call log -----------------------------------------------------------
 
-inline bool Succeeded(const sim::CallRecord& call) {
+inline bool Succeeded(const simulated_pc::CallRecord& call) {
   return !call.faulted && !call.after_power_cut && call.status == 0;
 }
 
@@ -49,18 +49,18 @@ enum class Started {
 // index. The k-th successful CreateProcessA of the log started the k-th of
 // the machine's last processes; its exact command line tells which helper
 // it is.
-inline std::map<uint64_t, Started> StartsOf(const sim::SimMachine& machine) {
+inline std::map<uint64_t, Started> StartsOf(const simulated_pc::SimMachine& machine) {
   std::vector<uint64_t> starts;
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     if (call.operation == Op::kCreateProcessA && Succeeded(call)) starts.push_back(call.index);
   }
   std::map<uint64_t, Started> out;
-  const std::vector<sim::ProcessRecord>& processes = machine.processes();
+  const std::vector<simulated_pc::ProcessRecord>& processes = machine.processes();
   if (starts.size() > processes.size()) return out;
   const size_t first = processes.size() - starts.size();
   const std::string dir = machine.windows_dir();
   for (size_t k = 0; k < starts.size(); ++k) {
-    const sim::ProcessRecord& p = processes[first + k];
+    const simulated_pc::ProcessRecord& p = processes[first + k];
     const std::string& line = p.command_line;
     const std::string rundll32 = dir + "\\rundll32.exe";
     const std::string rundll = dir + "\\rundll.exe";
@@ -80,24 +80,26 @@ inline std::map<uint64_t, Started> StartsOf(const sim::SimMachine& machine) {
   return out;
 }
 
-inline Started StartedBy(const std::map<uint64_t, Started>& starts, const sim::CallRecord& call) {
+inline Started StartedBy(const std::map<uint64_t, Started>& starts,
+                         const simulated_pc::CallRecord& call) {
   auto it = starts.find(call.index);
   return it == starts.end() ? Started::kNone : it->second;
 }
 
-inline bool IsMarkerPath(const sim::SimMachine& machine, const std::string& path) {
-  return sim::SimMachine::NormalizeFilePath(path) ==
-         sim::SimMachine::NormalizeFilePath(machine.windows_dir() + "\\rundunreinst.QU");
+inline bool IsMarkerPath(const simulated_pc::SimMachine& machine, const std::string& path) {
+  return simulated_pc::SimMachine::NormalizeFilePath(path) ==
+         simulated_pc::SimMachine::NormalizeFilePath(machine.windows_dir() + "\\rundunreinst.QU");
 }
 
-inline bool IsWinsock2Delete(const sim::CallRecord& call) {
+inline bool IsWinsock2Delete(const simulated_pc::CallRecord& call) {
   return call.operation == Op::kRegDeleteKeyA &&
-         sim::SimMachine::NormalizeKeyPath(call.path) ==
-             sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
+         simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+             simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kWinsock2Path);
 }
 
-inline bool IsResumeWrite(const sim::CallRecord& call) {
-  return call.operation == Op::kRegSetValueExA && sim::EqualsNoCase(call.value_name, kResumeValue);
+inline bool IsResumeWrite(const simulated_pc::CallRecord& call) {
+  return call.operation == Op::kRegSetValueExA &&
+         simulated_pc::EqualsNoCase(call.value_name, kResumeValue);
 }
 
 // ---- Sampling ---------------------------------------------------------------
@@ -114,17 +116,17 @@ inline uint64_t SweepStride() {
 
 // ---- Machine state ----------------------------------------------------------
 
-inline bool MarkerExists(const sim::SimMachine& machine) {
+inline bool MarkerExists(const simulated_pc::SimMachine& machine) {
   return machine.FileExists(machine.windows_dir() + "\\rundunreinst.QU");
 }
 
 // The file that records a repair under way.
-inline bool RepairStateExists(const sim::SimMachine& machine) {
+inline bool RepairStateExists(const simulated_pc::SimMachine& machine) {
   return machine.FileExists(machine.windows_dir() + "\\netrevive.QU");
 }
 
-inline bool ResumeEntry(const sim::SimMachine& machine, std::string* text) {
-  return machine.GetString(sim::kRunOncePath, kResumeValue, text);
+inline bool ResumeEntry(const simulated_pc::SimMachine& machine, std::string* text) {
+  return machine.GetString(simulated_pc::kRunOncePath, kResumeValue, text);
 }
 
 inline bool EndsWith(const std::string& text, const std::string& tail) {
@@ -165,7 +167,7 @@ struct RunFacts {
 
 // One call of the run, as the order rules see it.
 struct RunCall {
-  const sim::CallRecord& record;
+  const simulated_pc::CallRecord& record;
   bool ok;          // it succeeded
   bool marker;      // it concerns the marker file
   Started started;  // the helper it started; kNone for other calls
@@ -266,17 +268,19 @@ inline constexpr OrderRule kOrderRules[] = {
 
 // What the call adds to the facts.
 inline void Learn(const RunCall& c, RunFacts* f) {
-  const sim::CallRecord& call = c.record;
+  const simulated_pc::CallRecord& call = c.record;
   const Op op = call.operation;
-  const bool uninstall_list = sim::SimMachine::NormalizeKeyPath(call.path) ==
-                              sim::SimMachine::NormalizeKeyPath(sim::kUninstallPath);
+  const bool uninstall_list =
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+      simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kUninstallPath);
   ++f->calls;
   f->break_keys_set_aside |= op == Op::kSetConsoleCtrlHandler;
   // A key that opening finds gone (2) counts as deleted.
-  f->winsock2_deleted |= (IsWinsock2Delete(call) && c.ok) ||
-                         (op == Op::kRegOpenKeyExA && call.status == kErrorFileNotFound &&
-                          sim::SimMachine::NormalizeKeyPath(call.path) ==
-                              sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path));
+  f->winsock2_deleted |=
+      (IsWinsock2Delete(call) && c.ok) ||
+      (op == Op::kRegOpenKeyExA && call.status == kErrorFileNotFound &&
+       simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+           simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kWinsock2Path));
   f->list_counted |= op == Op::kRegQueryInfoKeyA && c.ok && uninstall_list;
   // A name that does not fit is read again into a larger buffer; at the
   // largest (288 bytes) status 234 is an enumeration error too.
@@ -285,27 +289,29 @@ inline void Learn(const RunCall& c, RunFacts* f) {
   // The removal's own reading; the checks before the first change (and an
   // UpgradeRemove run) read the text only to look.
   f->uninstall_text_read |= op == Op::kRegQueryValueExA && c.ok && f->winsock2_deleted &&
-                            sim::EqualsNoCase(call.value_name, "UninstallString");
+                            simulated_pc::EqualsNoCase(call.value_name, "UninstallString");
   if (IsResumeWrite(call) && c.ok) {
     f->reinstall_entry_written |= f->uninstall_started;
     f->last_entry_for_reinstall = f->uninstall_started;
     f->check_entry_written |= f->driver_started;
   }
   f->settings_opened |= op == Op::kRegOpenKeyExA && c.ok &&
-                        sim::SimMachine::NormalizeKeyPath(call.path) ==
-                            sim::SimMachine::NormalizeKeyPath(sim::kWinsock2Path);
+                        simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+                            simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kWinsock2Path);
   f->providers_listed |= op == Op::kWSAEnumProtocolsA && c.ok && call.result > 0;
   f->socket_opened |= op == Op::kSocket && c.ok;
-  f->dun_not_missing |= op == Op::kRegOpenKeyExA &&
-                        sim::SimMachine::NormalizeKeyPath(call.path) ==
-                            sim::SimMachine::NormalizeKeyPath(sim::kDunFilePath) &&
-                        call.status != kErrorFileNotFound;
+  f->dun_not_missing |=
+      op == Op::kRegOpenKeyExA &&
+      simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+          simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kDunFilePath) &&
+      call.status != kErrorFileNotFound;
   // The value, or the RunOnce key it is in, said to be gone.
   f->resume_removal_said_gone |=
       call.faulted && call.status == kErrorFileNotFound &&
-      ((op == Op::kRegDeleteValueA && sim::EqualsNoCase(call.value_name, kResumeValue)) ||
-       (op == Op::kRegOpenKeyExA && sim::SimMachine::NormalizeKeyPath(call.path) ==
-                                        sim::SimMachine::NormalizeKeyPath(sim::kRunOncePath)));
+      ((op == Op::kRegDeleteValueA && simulated_pc::EqualsNoCase(call.value_name, kResumeValue)) ||
+       (op == Op::kRegOpenKeyExA &&
+        simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
+            simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kRunOncePath)));
   if (c.marker && c.ok && op == Op::kOpenFileForWrite) {
     f->marker_created = call.index;
     f->marker_data = false;
@@ -332,13 +338,13 @@ using Broken = std::vector<std::string>;
 // The Check changes nothing on the machine: registry, files, helpers and
 // session are as they were before it, but for a Windows CD the caller held
 // ready, which goes in at its pause.
-inline void ChangesNothing(const sim::SimMachine& before, const sim::SimMachine& after,
-                           Broken* broken) {
-  sim::SimMachine expected = before;
+inline void ChangesNothing(const simulated_pc::SimMachine& before,
+                           const simulated_pc::SimMachine& after, Broken* broken) {
+  simulated_pc::SimMachine expected = before;
   expected.InsertDiscReady();
-  for (const sim::MachineChange& change :
-       sim::DiffSnapshots(sim::TakeSnapshot(expected), sim::TakeSnapshot(after))) {
-    broken->push_back("the Check changed the machine: " + sim::FormatChanges({change}));
+  for (const simulated_pc::MachineChange& change : simulated_pc::DiffSnapshots(
+           simulated_pc::TakeSnapshot(expected), simulated_pc::TakeSnapshot(after))) {
+    broken->push_back("the Check changed the machine: " + simulated_pc::FormatChanges({change}));
   }
   if (after.processes().size() != before.processes().size()) {
     broken->push_back("the Check started a program");
@@ -387,7 +393,7 @@ inline void ClaimsMatchDeeds(const std::string& said, const RunFacts& f, Broken*
 // gone" (rightly taken as removed). An earlier run's marker authorises nothing
 // new: only a ReinstallDUN entry, always written with a fresh marker, leads to it.
 // A Check run finds the carriers as earlier runs left them and writes none.
-inline void NothingLeftBehind(const sim::SimMachine& machine, const std::string& said,
+inline void NothingLeftBehind(const simulated_pc::SimMachine& machine, const std::string& said,
                               const RunFacts& f, RunMode mode, Broken* broken) {
   if (machine.powered_off()) return;
   const std::string handles = machine.DescribeOpenHandles();
@@ -425,24 +431,24 @@ inline void EndsInOneNamedEnding(const RunOutput& out, Broken* broken) {
   for (size_t at = 0; (at = printed.find(mark, at)) != std::string::npos;) {
     printed.erase(at, mark.size());
   }
-  const std::vector<const simulator::Ending*> endings = simulator::MatchEndings(printed);
+  const std::vector<const rehearsal::Ending*> endings = rehearsal::MatchEndings(printed);
   if (endings.empty()) broken->push_back("the run ends in none of the named endings");
   if (endings.size() > 1) {
-    broken->push_back("the run matches several named endings: " + simulator::EndingName(printed));
+    broken->push_back("the run matches several named endings: " + rehearsal::EndingName(printed));
   }
 }
 
 // Checks one run of the program: first_call is the index of its first
 // platform call (earlier calls belong to earlier runs). Returns one line per
 // broken rule; empty when the run kept them all.
-inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunMode mode,
+inline Broken CheckRun(const simulated_pc::SimMachine& machine, uint64_t first_call, RunMode mode,
                        const RunOutput& out) {
   Broken broken;
   RunFacts f;
   // The run that scheduled an UpgradeRemove run deleted the key before it.
   f.winsock2_deleted = mode == RunMode::kUpgradeRemove;
   const std::map<uint64_t, Started> starts = StartsOf(machine);
-  for (const sim::CallRecord& call : machine.calls()) {
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
     if (call.index < first_call) continue;
     RunCall c{call, Succeeded(call), IsMarkerPath(machine, call.path), StartedBy(starts, call)};
     // In a run that has read the upgrade's uninstall text, the next start is
@@ -459,7 +465,7 @@ inline Broken CheckRun(const sim::SimMachine& machine, uint64_t first_call, RunM
     Learn(c, &f);
   }
   RunEndsWell(out, f, &broken);
-  const std::string said = simulator::WithoutEchoedData(out.transcript);
+  const std::string said = rehearsal::WithoutEchoedData(out.transcript);
   ClaimsMatchDeeds(said, f, &broken);
   NothingLeftBehind(machine, said, f, mode, &broken);
   EndsInOneNamedEnding(out, &broken);

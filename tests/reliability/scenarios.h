@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
 #include "reliability/reliability_support.h"
 
 namespace netrevive::reliability {
 
 struct Scenario {
   std::string name;
-  sim::SimMachine machine;  // call log empty: call 1 is the run's first
+  simulated_pc::SimMachine machine;  // call log empty: call 1 is the run's first
   std::vector<std::string> args;
   RunMode mode = RunMode::kFreshRun;
 };
@@ -30,9 +30,10 @@ inline RunMode ModeOf(const std::vector<std::string>& args) {
   return SelectRunMode(static_cast<int>(args.size()), argv.data());
 }
 
-inline sim::SimMachine Preset(const std::string& name) {
-  sim::SimMachine machine;
-  if (!sim::MakePresetMachine(name, &machine)) machine = sim::MakeDefaultMachine();
+inline simulated_pc::SimMachine Preset(const std::string& name) {
+  simulated_pc::SimMachine machine;
+  if (!simulated_pc::MakePresetMachine(name, &machine))
+    machine = simulated_pc::MakeDefaultMachine();
   return machine;
 }
 
@@ -66,7 +67,7 @@ inline bool ResumedScenario(const std::string& name, const std::string& preset, 
   s.args = {s.machine.self_path()};
   for (int hop = 0; hop < hops; ++hop) {
     RunProgram(s.machine, s.args);
-    s.args = sim::StartSessionUpToProgram(s.machine);
+    s.args = simulated_pc::StartSessionUpToProgram(s.machine);
     if (s.args.empty()) return false;
   }
   s.machine.ResetCallLog();

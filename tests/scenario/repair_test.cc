@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 #include "support/test.h"
 
 namespace netrevive {
 namespace {
 
-using sim::MakeDefaultMachine;
-using sim::Op;
-using sim::SimMachine;
+using simulated_pc::MakeDefaultMachine;
+using simulated_pc::Op;
+using simulated_pc::SimMachine;
 using testing::ExpectedScenarioText;
 using testing::ResumeAfterRestart;
 using testing::RunFresh;
@@ -31,7 +31,7 @@ constexpr const char* kRecord = "C:\\WINDOWS\\netrevive.QU";
 
 std::vector<std::string> CommandLines(const SimMachine& machine) {
   std::vector<std::string> lines;
-  for (const sim::ProcessRecord& p : machine.processes()) {
+  for (const simulated_pc::ProcessRecord& p : machine.processes()) {
     lines.push_back(p.command_line + " | " + p.working_directory);
   }
   return lines;
@@ -54,8 +54,8 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &copy));
   EXPECT_EQ(copy, system_dat);
   EXPECT_TRUE(machine.FileExists("C:\\WINDOWS\\user.tom"));
-  EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path));
-  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_FALSE(machine.KeyExists(simulated_pc::kWinsock2Path));
+  EXPECT_FALSE(simulated_pc::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   std::string marker;
   ASSERT_TRUE(machine.ReadFile(kMarker, &marker));
@@ -103,12 +103,12 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
   // window closed there still gets it after the restart.
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   const uint64_t check_entry = machine.CallsOf(Op::kRegSetValueExA).back().index;
-  const std::vector<sim::CallRecord> starts = machine.CallsOf(Op::kCreateProcessA);
+  const std::vector<simulated_pc::CallRecord> starts = machine.CallsOf(Op::kCreateProcessA);
   ASSERT_GE(starts.size(), 2u);
   EXPECT_GT(check_entry, starts[starts.size() - 2].index);  // InstallDefaultDrv
   EXPECT_LT(check_entry, starts.back().index);              // RnaReboot
-  EXPECT_TRUE(sim::DunInstalled(machine));
-  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
+  EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path));
   EXPECT_TRUE(machine.restart_requested());
   std::vector<std::string> lines = CommandLines(machine);
   ASSERT_EQ(lines.size(), 5u);
@@ -126,12 +126,13 @@ TEST(RepairTest, FreshRunThenReinstallRunRepairsTheMachine) {
 
   // After the restart the Check gives its verdict and changes nothing.
   const size_t helpers_before_check = machine.processes().size();
-  sim::MachineSnapshot before_check = sim::TakeSnapshot(machine);
+  simulated_pc::MachineSnapshot before_check = simulated_pc::TakeSnapshot(machine);
   RunOutput check;
   ASSERT_TRUE(ResumeAfterRestart(machine, &check));
   EXPECT_EQ(ScenarioText("check_repaired", check), ExpectedScenarioText("check_repaired", check));
   EXPECT_EQ(check.keys, 1);
-  ASSERT_EQ(sim::DiffSnapshots(before_check, sim::TakeSnapshot(machine)).size(), 1u);
+  ASSERT_EQ(simulated_pc::DiffSnapshots(before_check, simulated_pc::TakeSnapshot(machine)).size(),
+            1u);
   EXPECT_EQ(RunOnceValue(machine), "<none>");  // Windows took it
   EXPECT_EQ(machine.processes().size(), helpers_before_check);
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
@@ -151,12 +152,12 @@ TEST(RepairTest, UpgradeRemoveRunUninstallsAndSchedulesTheReinstall) {
   RunOutput run = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
   EXPECT_EQ(ScenarioText("upgrade_remove_run", run),
             ExpectedScenarioText("upgrade_remove_run", run));
-  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_FALSE(simulated_pc::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   EXPECT_TRUE(machine.FileExists(kMarker));
   EXPECT_TRUE(machine.restart_requested());
   // This mode does not touch Winsock2 or the registry files.
-  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path));
   EXPECT_EQ(machine.FirstCallIndex(Op::kCopyFileA), 0u);
   EXPECT_NE(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler), 0u);
   EXPECT_LT(machine.FirstCallIndex(Op::kSetConsoleCtrlHandler),
@@ -186,10 +187,10 @@ TEST(RepairTest, SecondRunOverwritesReadOnlyBackups) {
 
 TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
   SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("no-dun", &machine));
+  ASSERT_TRUE(simulated_pc::MakePresetMachine("no-dun", &machine));
   RunOutput run = RunFresh(machine);
   EXPECT_EQ(ScenarioText("repair_no_dun", run), ExpectedScenarioText("repair_no_dun", run));
-  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
   EXPECT_FALSE(machine.FileExists(kMarker));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_TRUE(machine.restart_requested());
@@ -229,7 +230,7 @@ TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
     std::string after_check = "Determining OS version...\n\n" + std::string(c.line) +
                               "Removing all Winsock2 information from the registry...\n";
     EXPECT_NE(run.transcript.find(after_check), std::string::npos) << c.name;
-    EXPECT_EQ(machine.KeyExists(sim::kWinsock2Path), !c.goes_on) << c.name;
+    EXPECT_EQ(machine.KeyExists(simulated_pc::kWinsock2Path), !c.goes_on) << c.name;
   }
 }
 
@@ -241,11 +242,12 @@ TEST(RepairTest, NtAnd95AreRefusedWithoutTouchingTheMachine) {
   const Case cases[] = {{"nt", "refuse_nt"}, {"95", "refuse_95"}};
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine));
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.preset;
-    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.preset;
+    EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+        << c.preset;
     EXPECT_TRUE(machine.processes().empty()) << c.preset;
   }
 }
@@ -265,7 +267,7 @@ TEST(RepairTest, AccessDeniedOnDunfileCountsAsPresent) {
 TEST(RepairTest, MissingWinsock2KeyCountsAsDeletedAndBackupsOfARepairUnderWayStay) {
   for (bool under_way : {false, true}) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(under_way ? "98se" : "no-winsock2", &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(under_way ? "98se" : "no-winsock2", &machine));
     machine.PutFile("C:\\WINDOWS\\system.tom", "the registry before the first run");
     if (under_way) machine.PutFile(kRecord, "REPAIR UNDER WAY\r\nTRIES 0000\r\n");
     RunOutput run = RunFresh(machine);
@@ -274,8 +276,8 @@ TEST(RepairTest, MissingWinsock2KeyCountsAsDeletedAndBackupsOfARepairUnderWaySta
                 ExpectedScenarioText("missing_winsock2", run));
     }
     EXPECT_TRUE(machine.restart_requested()) << under_way;
-    EXPECT_FALSE(sim::DunInstalled(machine)) << under_way;
-    EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << under_way;
+    EXPECT_FALSE(simulated_pc::DunInstalled(machine)) << under_way;
+    EXPECT_FALSE(machine.KeyExists(simulated_pc::kWinsock2Path)) << under_way;
     std::string system;
     std::string user;
     ASSERT_TRUE(machine.ReadFile("C:\\WINDOWS\\system.tom", &system));
@@ -313,7 +315,7 @@ TEST(RepairTest, AFailedBackupCopyDestroysNothing) {
         << c.name << "\n"
         << run.transcript;
     EXPECT_TRUE(testing::Contains(run.transcript, c.said)) << c.name;
-    EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path)) << c.name;
     EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\system.nr$")) << c.name;
     EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\user.nr$")) << c.name;
     std::string system;
@@ -333,12 +335,12 @@ TEST(RepairTest, AFailedBackupCopyDestroysNothing) {
 TEST(RepairTest, RegistryWrittenOutBeforeTheBackupsAndAfterTheResumeEntry) {
   SimMachine probe = MakeDefaultMachine();
   RunFresh(probe);
-  std::vector<sim::CallRecord> flushes = probe.CallsOf(Op::kRegFlushKey);
+  std::vector<simulated_pc::CallRecord> flushes = probe.CallsOf(Op::kRegFlushKey);
   ASSERT_EQ(flushes.size(), 3u);
   EXPECT_EQ(flushes[0].path, "HKLM");
   EXPECT_EQ(flushes[1].path, "HKU");
   EXPECT_LT(flushes[1].index, probe.FirstCallIndex(Op::kCopyFileA));
-  const uint64_t entry = probe.FirstCallIndex(Op::kRegSetValueExA, sim::kRunOncePath);
+  const uint64_t entry = probe.FirstCallIndex(Op::kRegSetValueExA, simulated_pc::kRunOncePath);
   EXPECT_EQ(flushes[2].path, "HKLM");
   EXPECT_GT(flushes[2].index, entry);
   EXPECT_LT(flushes[2].index, probe.FirstCallIndex(Op::kOpenFileForWrite, kMarker));
@@ -354,7 +356,7 @@ TEST(RepairTest, RegistryWrittenOutBeforeTheBackupsAndAfterTheResumeEntry) {
     EXPECT_EQ(RunOnceValue(machine) != "<none>", after_flush) << after_flush;
     // The Winsock2 deletion was never written either way before the backups'
     // flush; it is after the entry's.
-    EXPECT_EQ(machine.KeyExists(sim::kWinsock2Path), !after_flush) << after_flush;
+    EXPECT_EQ(machine.KeyExists(simulated_pc::kWinsock2Path), !after_flush) << after_flush;
   }
 }
 
@@ -376,11 +378,11 @@ TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine));
     machine.set_setup_cancels(1);
     if (!c.args.empty()) {
-      sim::RemoveDun(&machine);
-      machine.DeleteKey(sim::kWinsock2Path);
+      simulated_pc::RemoveDun(&machine);
+      machine.DeleteKey(simulated_pc::kWinsock2Path);
       machine.PutFile(kMarker, "REINSTALL\n");
     }
     std::vector<std::string> args = {machine.self_path()};
@@ -388,7 +390,7 @@ TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
     RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.preset;
     EXPECT_FALSE(testing::Contains(run.transcript, "successfully")) << c.preset;
-    EXPECT_FALSE(sim::DunInstalled(machine)) << c.preset;
+    EXPECT_FALSE(simulated_pc::DunInstalled(machine)) << c.preset;
     EXPECT_TRUE(machine.FileExists(kMarker)) << c.preset;
     EXPECT_FALSE(machine.restart_requested()) << c.preset;
     for (const std::string& line : CommandLines(machine)) {
@@ -397,8 +399,8 @@ TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
     // The run the screen names, started by hand.
     RunOutput again = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
     EXPECT_TRUE(testing::Contains(again.transcript, "successfully applied")) << c.preset;
-    EXPECT_TRUE(sim::DunInstalled(machine)) << c.preset;
-    EXPECT_TRUE(machine.KeyExists(sim::kDialUpAdapterPath)) << c.preset;
+    EXPECT_TRUE(simulated_pc::DunInstalled(machine)) << c.preset;
+    EXPECT_TRUE(machine.KeyExists(simulated_pc::kDialUpAdapterPath)) << c.preset;
     EXPECT_FALSE(machine.FileExists(kMarker)) << c.preset;
   }
 }
@@ -407,18 +409,18 @@ TEST(RepairTest, SetupThatInstalledNothingIsNoSuccess) {
 TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
   struct Case {
     const char* transcript;
-    sim::Op operation;
+    simulated_pc::Op operation;
     const char* path;
     RegStatus status;
     std::vector<std::string> args;  // after argv[0]; empty for a fresh run
     int skip = 0;                   // calls the fault lets pass first
   };
   const Case cases[] = {
-      {"fail_open_services", Op::kRegOpenKeyExA, sim::kServicesPath, 5, {}},
+      {"fail_open_services", Op::kRegOpenKeyExA, simulated_pc::kServicesPath, 5, {}},
       {"fail_delete_winsock2", Op::kRegDeleteKeyA, "", 1011, {}},
       {"fail_start_uninstall", Op::kCreateProcessA, "", 2, {}},
       // The check before the first change opens the key once already.
-      {"fail_open_runonce", Op::kRegCreateKeyExA, sim::kRunOncePath, 1009, {}, 1},
+      {"fail_open_runonce", Op::kRegCreateKeyExA, simulated_pc::kRunOncePath, 1009, {}, 1},
       {"fail_write_runonce", Op::kRegSetValueExA, "", 1015, {}},
       // the incomplete marker is deleted
       {"fail_write_marker", Op::kWriteFile, kMarker, 5, {}},
@@ -429,7 +431,7 @@ TEST(RepairTest, EachFailureIsReportedWhereItHappens) {
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
-    sim::FaultRule rule;
+    simulated_pc::FaultRule rule;
     rule.operation = c.operation;
     rule.path = c.path;
     rule.status = c.status;
@@ -453,7 +455,7 @@ TEST(RepairTest, RestartHelperThatCannotStartLeavesEntryAndMarker) {
   // Find the call that starts the restart helper in a clean run, then fail it.
   SimMachine probe = MakeDefaultMachine();
   RunFresh(probe);
-  std::vector<sim::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
+  std::vector<simulated_pc::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
   ASSERT_EQ(starts.size(), 2u);
 
   SimMachine machine = MakeDefaultMachine();
@@ -480,7 +482,7 @@ TEST(RepairTest, ReinstallRunReportsEachHelperThatCannotStart) {
     // Find the call index of the Nth start in a clean run of a copy.
     SimMachine probe = machine;
     RunProgram(probe, {probe.self_path(), "ReinstallDUN"});
-    std::vector<sim::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
+    std::vector<simulated_pc::CallRecord> starts = probe.CallsOf(Op::kCreateProcessA);
     ASSERT_EQ(starts.size(), 3u);
     machine.FailCallNumber(starts[c.failing_start - 1].index, 2);
     RunOutput run = RunProgram(machine, {machine.self_path(), "ReinstallDUN"});
@@ -550,24 +552,25 @@ TEST(RepairTest, StartPathsAndTheResumeEntriesMadeOfThem) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine));
     if (c.program != nullptr) {
       machine.PutFile(c.program, "MZ netrevive");
       machine.set_self_path(c.program);
     }
     if (c.drive != 0) machine.set_drive_type(c.drive, c.drive_type);
-    sim::Op fault;
-    if (c.fault != nullptr && sim::FindOp(c.fault, &fault)) {
+    simulated_pc::Op fault;
+    if (c.fault != nullptr && simulated_pc::FindOp(c.fault, &fault)) {
       machine.FailOperation(fault, "", 2, /*persistent=*/true);
     }
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     std::vector<std::string> args = {c.argv0};
     if (c.mode[0] != '\0') args.push_back(c.mode);
     RunOutput run = RunProgram(machine, args);
     EXPECT_FALSE(run.unflushed_pause) << c.name;
     if (c.refusal != nullptr) {
       EXPECT_EQ(ScenarioText(c.refusal, run), ExpectedScenarioText(c.refusal, run)) << c.name;
-      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+      EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+          << c.name;
       EXPECT_TRUE(machine.processes().empty()) << c.name;
       continue;
     }
@@ -592,20 +595,21 @@ TEST(RepairTest, MissingRnaInfStopsTheRepairBeforeItStartsOrTheReinstall) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine("no-rna-inf", &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine("no-rna-inf", &machine));
     if (c.as_folder) machine.AddDirectory("C:\\WINDOWS\\inf\\rna.inf");
     std::vector<std::string> args = {machine.self_path()};
     if (c.mode[0] != '\0') {
       args.push_back(c.mode);
       machine.PutFile(kMarker, "REINSTALL\n");
     }
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.name;
     EXPECT_TRUE(machine.processes().empty()) << c.name;
-    EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+    EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path)) << c.name;
     if (c.mode[0] == '\0') {
-      EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+      EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+          << c.name;
     }
   }
 }
@@ -616,11 +620,11 @@ TEST(RepairTest, MissingRnaInfStopsTheRepairBeforeItStartsOrTheReinstall) {
 TEST(RepairTest, SelfPathTooLongIsRefused) {
   SimMachine machine = MakeDefaultMachine();
   machine.set_self_path("C:\\" + std::string(495, 'p'));  // 498 characters
-  sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+  simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
   RunOutput run = RunFresh(machine);
   EXPECT_EQ(ScenarioText("self_path_too_long", run),
             ExpectedScenarioText("self_path_too_long", run));
-  EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
+  EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty());
   EXPECT_TRUE(machine.processes().empty());
 }
 
@@ -648,14 +652,14 @@ TEST(RepairTest, RefusalsBeforeTheFirstChange) {
        [](SimMachine* m) { m->RemoveFile("C:\\WINDOWS\\system\\dunsetup.exe"); }, nullptr,
        "A program the repair needs is missing:\n\tC:\\WINDOWS\\system\\dunsetup.exe\n"},
       {"RunOnce key unopened", "98se",
-       [](SimMachine* m) { m->FailOperation(Op::kRegCreateKeyExA, sim::kRunOncePath, 5); },
+       [](SimMachine* m) { m->FailOperation(Op::kRegCreateKeyExA, simulated_pc::kRunOncePath, 5); },
        "refuse_runonce_unopened", "Unable to open the key: HKLM\\Software"},
       {"no setup files, CD not in", "no-setup-files", [](SimMachine*) {}, "refuse_no_setup_files",
        "Please put the Windows CD in drive D: and press any key.\n<key>"
        "Windows' setup files were not found."},
       {"no setup files, no source path", "98se",
        [](SimMachine* m) {
-         m->DeleteValue(sim::kSetupPath, "SourcePath");
+         m->DeleteValue(simulated_pc::kSetupPath, "SourcePath");
          m->RemoveFile("C:\\WINDOWS\\OPTIONS\\CABS\\NET7.CAB");
        },
        nullptr,
@@ -704,9 +708,9 @@ TEST(RepairTest, RefusalsBeforeTheFirstChange) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine));
     c.prepare(&machine);
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     if (c.transcript != nullptr) {
       EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run)) << c.name;
@@ -714,7 +718,8 @@ TEST(RepairTest, RefusalsBeforeTheFirstChange) {
     EXPECT_NE(run.transcript.find(c.report), std::string::npos) << c.name << "\n" << run.transcript;
     EXPECT_TRUE(testing::Contains(run.transcript, "Nothing has been changed on this computer.\n"))
         << c.name;
-    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+        << c.name;
     EXPECT_TRUE(machine.processes().empty()) << c.name;
     EXPECT_FALSE(run.keys_not_discarded) << c.name;
   }
@@ -739,12 +744,12 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
        },
        false},
       {"setup files in OPTIONS\\CABS only", "98se",
-       [](SimMachine* m) { m->DeleteValue(sim::kSetupPath, "SourcePath"); }, false},
+       [](SimMachine* m) { m->DeleteValue(simulated_pc::kSetupPath, "SourcePath"); }, false},
       {"CD put in when asked", "cd-not-in-drive", [](SimMachine*) {}, true},
       {"CD in its drive", "no-setup-files",
        [](SimMachine* m) { m->PutFile("D:\\WIN98\\BASE4.CAB", "MSCF"); }, false},
-      {"RunOnce key missing", "98se", [](SimMachine* m) { m->DeleteKey(sim::kRunOncePath); },
-       false},
+      {"RunOnce key missing", "98se",
+       [](SimMachine* m) { m->DeleteKey(simulated_pc::kRunOncePath); }, false},
       // GetTempPathA's answer is no temporary folder: a drive root
       // (AUTOEXEC.BAT's TEMP=C:\), the Windows directory, or the current
       // directory when neither TMP nor TEMP is set.
@@ -773,7 +778,7 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine));
     c.prepare(&machine);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(testing::Contains(run.transcript,
@@ -788,7 +793,7 @@ TEST(RepairTest, ChecksBeforeTheFirstChangeThatPass) {
     // Windows' setup of DUN, run at once where DUN was missing, writes the
     // Winsock 2 settings again.
     if (std::string(c.preset) != "no-dun") {
-      EXPECT_FALSE(machine.KeyExists(sim::kWinsock2Path)) << c.name;
+      EXPECT_FALSE(machine.KeyExists(simulated_pc::kWinsock2Path)) << c.name;
     }
   }
 }
@@ -802,7 +807,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
     const char* preset;
     void (*prepare)(SimMachine&);
     std::vector<const char*> lines;
-    const char* argv0 = sim::kDefaultSelfPath;
+    const char* argv0 = simulated_pc::kDefaultSelfPath;
     // A folder the Check must not look in.
     const char* not_looked_in = nullptr;
   };
@@ -838,31 +843,35 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
       // down. The folders on the disk still are.
       {"source on a network path",
        "no-setup-files",
-       [](SimMachine& m) { m.SetString(sim::kSetupPath, "SourcePath", "\\\\SERVER\\WIN98\\"); },
+       [](SimMachine& m) {
+         m.SetString(simulated_pc::kSetupPath, "SourcePath", "\\\\SERVER\\WIN98\\");
+       },
        {"Windows setup files:      not looked at (network drive)\n\n"},
-       sim::kDefaultSelfPath,
+       simulated_pc::kDefaultSelfPath,
        "\\\\SERVER"},
       {"source on a network drive",
        "no-setup-files",
        [](SimMachine& m) {
          m.set_drive_type('N', kDriveRemote);
-         m.SetString(sim::kSetupPath, "SourcePath", "n:\\WIN98\\");
+         m.SetString(simulated_pc::kSetupPath, "SourcePath", "n:\\WIN98\\");
        },
        {"Windows setup files:      not looked at (network drive)\n\n"},
-       sim::kDefaultSelfPath,
+       simulated_pc::kDefaultSelfPath,
        "N:\\"},
       {"source on a network drive, files on the disk",
        "98se",
        [](SimMachine& m) {
          m.set_drive_type('N', kDriveRemote);
-         m.SetString(sim::kSetupPath, "SourcePath", "N:\\WIN98");
+         m.SetString(simulated_pc::kSetupPath, "SourcePath", "N:\\WIN98");
        },
        {"Windows setup files:      C:\\WINDOWS\\OPTIONS\\CABS (not the source path)\n"},
-       sim::kDefaultSelfPath,
+       simulated_pc::kDefaultSelfPath,
        "N:\\"},
       {"uninstall list unreadable",
        "98se",
-       [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1015); },
+       [](SimMachine& m) {
+         m.FailOperation(Op::kRegOpenKeyExA, simulated_pc::kUninstallPath, 1015);
+       },
        {"DUN upgrade (MSDUN):      unreadable (error 1015)\n"}},
       {"me", "me", [](SimMachine&) {}, {"Windows ME (4.90.3000)\n"}},
       {"95", "95", [](SimMachine&) {}, {"Windows 95 (4.00.950)\n", "Result: REPAIRED."}},
@@ -881,7 +890,9 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
         "Please call the MERX at 555-555-0142 and read them the lines above.\n"}},
       {"settings unreadable",
        "98se",
-       [](SimMachine& m) { m.FailOperation(Op::kRegOpenKeyExA, sim::kWinsock2Path, 1015); },
+       [](SimMachine& m) {
+         m.FailOperation(Op::kRegOpenKeyExA, simulated_pc::kWinsock2Path, 1015);
+       },
        {"Winsock 2 settings:       unreadable (error 1015)\n",
         "Result: NOT WORKING: Winsock 2 settings."}},
       {"no TCP/IP provider",
@@ -904,9 +915,9 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
       {"many providers",
        "98se",
        [](SimMachine& m) {
-         const std::string entries =
-             std::string(sim::kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\";
-         sim::RegValue tcp;
+         const std::string entries = std::string(simulated_pc::kWinsock2Path) +
+                                     "\\Parameters\\Protocol_Catalog9\\Catalog_Entries\\";
+         simulated_pc::RegValue tcp;
          ASSERT_TRUE(m.GetValue(entries + "000000000001", "PackedCatalogItem", &tcp));
          for (int i = 0; i < 40; ++i) {
            m.SetBinary(entries + "00000000010" + std::to_string(i), "PackedCatalogItem", tcp.data);
@@ -916,21 +927,21 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
       // The .dun file type without the adapter it dials with.
       {"no Dial-Up Adapter",
        "98se",
-       [](SimMachine& m) { m.DeleteKey(sim::kDialUpAdapterPath); },
+       [](SimMachine& m) { m.DeleteKey(simulated_pc::kDialUpAdapterPath); },
        {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n",
         "Result: NOT WORKING: Dial-Up Networking."}},
       // Found by its device ID, whatever its localised name.
       {"Dial-Up Adapter by another name",
        "98se",
        [](SimMachine& m) {
-         m.SetString(sim::kDialUpAdapterPath, "DriverDesc", "DFU-Adapter");
+         m.SetString(simulated_pc::kDialUpAdapterPath, "DriverDesc", "DFU-Adapter");
          m.SetString("HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\0001", "DriverDesc",
                      "Dial-Up Adapter");
        },
        {"Dial-Up Networking:       installed\n", "Result: REPAIRED."}},
       {"Dial-Up Adapter only by name",
        "98se",
-       [](SimMachine& m) { m.DeleteKey(std::string(sim::kDialUpAdapterPath) + "\\Ndi"); },
+       [](SimMachine& m) { m.DeleteKey(std::string(simulated_pc::kDialUpAdapterPath) + "\\Ndi"); },
        {"Dial-Up Networking:       NO DIAL-UP ADAPTER\n"}},
       {"ws2_32.dll missing",
        "no-ws2-32",
@@ -950,7 +961,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        "98se",
        [](SimMachine& m) {
          RunFresh(m);
-         m.DeleteValue(sim::kRunOncePath, "QU Netrevive");  // the entry is lost
+         m.DeleteValue(simulated_pc::kRunOncePath, "QU Netrevive");  // the entry is lost
          m.RemoveFile("C:\\WINDOWS\\system.tom");
        },
        {"Repair under way:         reinstall authorised, not scheduled\n",
@@ -963,7 +974,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
       {"stopped part-way",
        "98se",
        [](SimMachine& m) {
-         m.DeleteKey(sim::kWinsock2Path);
+         m.DeleteKey(simulated_pc::kWinsock2Path);
          m.PutFile("C:\\WINDOWS\\netrevive.QU", "REPAIR UNDER WAY\r\nTRIES 0000\r\n");
        },
        {"Repair under way:         stopped part-way\n",
@@ -973,7 +984,7 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        "upgrade-not-removed",
        [](SimMachine& m) {
          RunFresh(m);
-         m.DeleteValue(sim::kRunOncePath, "QU Netrevive");
+         m.DeleteValue(simulated_pc::kRunOncePath, "QU Netrevive");
        },
        {"DUN upgrade (MSDUN):      installed\n",
         "Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed.\n"
@@ -982,11 +993,11 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine(c.preset, &machine)) << c.name;
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(c.preset, &machine)) << c.name;
     machine.PutFile("C:\\Program Files\\netrevive.exe", "MZ");
     c.prepare(machine);
     machine.BeginNewSession();
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     const size_t helpers = machine.processes().size();
     RunOutput run = RunProgram(machine, {c.argv0, "Check"});
     for (const char* line : c.lines) {
@@ -994,12 +1005,13 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
                                                            << run.transcript;
     }
     EXPECT_EQ(run.keys, 1) << c.name;
-    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty()) << c.name;
+    EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty())
+        << c.name;
     EXPECT_EQ(machine.processes().size(), helpers) << c.name;
     EXPECT_TRUE(machine.session_requests().empty()) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
     if (c.not_looked_in != nullptr) {
-      for (const sim::CallRecord& call : machine.calls()) {
+      for (const simulated_pc::CallRecord& call : machine.calls()) {
         EXPECT_NE(SimMachine::NormalizeFilePath(call.path).rfind(c.not_looked_in, 0), 0u)
             << c.name << ": " << call.ToString();
       }

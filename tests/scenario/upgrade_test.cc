@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 #include "support/test.h"
 
 namespace netrevive {
 namespace {
 
-using sim::MakeDefaultMachine;
-using sim::Op;
-using sim::SimMachine;
+using simulated_pc::MakeDefaultMachine;
+using simulated_pc::Op;
+using simulated_pc::SimMachine;
 using testing::ExpectedScenarioText;
 using testing::ResumeAfterRestart;
 using testing::RunFresh;
@@ -32,7 +32,7 @@ constexpr const char* kRundll32Text =
 
 SimMachine MachineWithUpgrade(const std::string& uninstall_string) {
   SimMachine machine = MakeDefaultMachine();
-  sim::AddDunUpgrade(&machine, uninstall_string);
+  simulated_pc::AddDunUpgrade(&machine, uninstall_string);
   return machine;
 }
 
@@ -61,7 +61,7 @@ TEST(UpgradeTest, EachUninstallerFormRunsWithItsOwnCommandAndResumeEntry) {
               std::string::npos)
         << c.uninstall;
     ASSERT_EQ(machine.processes().size(), 1u) << c.uninstall;
-    const sim::ProcessRecord& p = machine.processes()[0];
+    const simulated_pc::ProcessRecord& p = machine.processes()[0];
     EXPECT_EQ(p.program, c.program);
     EXPECT_EQ(p.command_line, c.command_line);
     EXPECT_EQ(p.working_directory, c.working_directory);
@@ -71,9 +71,9 @@ TEST(UpgradeTest, EachUninstallerFormRunsWithItsOwnCommandAndResumeEntry) {
     EXPECT_LT(machine.FirstCallIndex(Op::kRegSetValueExA),
               machine.FirstCallIndex(Op::kCreateProcessA));
     EXPECT_TRUE(machine.logoff_requested()) << c.uninstall;
-    EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath)) << c.uninstall;
+    EXPECT_FALSE(machine.KeyExists(simulated_pc::kMsdunPath)) << c.uninstall;
     // DUN itself is untouched in this run, and so is the marker.
-    EXPECT_TRUE(sim::DunInstalled(machine));
+    EXPECT_TRUE(simulated_pc::DunInstalled(machine));
     EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.uninstall;
   }
@@ -81,7 +81,7 @@ TEST(UpgradeTest, EachUninstallerFormRunsWithItsOwnCommandAndResumeEntry) {
 
 TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
+  ASSERT_TRUE(simulated_pc::MakePresetMachine("upgrade-dunsetup", &machine));
   RunOutput first = RunFresh(machine);
   EXPECT_EQ(ScenarioText("upgrade_dunsetup_fresh", first),
             ExpectedScenarioText("upgrade_dunsetup_fresh", first));
@@ -90,16 +90,16 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
   EXPECT_EQ(ScenarioText("upgrade_remove_run", second),
             ExpectedScenarioText("upgrade_remove_run", second));
-  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_FALSE(simulated_pc::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
 
   RunOutput third;
   ASSERT_TRUE(ResumeAfterRestart(machine, &third));
   EXPECT_EQ(ScenarioText("repair_98se_reinstall", third),
             ExpectedScenarioText("repair_98se_reinstall", third));
-  EXPECT_TRUE(sim::DunInstalled(machine));
-  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
-  EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
+  EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path));
+  EXPECT_FALSE(machine.KeyExists(simulated_pc::kMsdunPath));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE Check");
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 }
@@ -109,33 +109,33 @@ TEST(UpgradeTest, DunSetupFormContinuesInUpgradeRemoveThenReinstallDun) {
 // started again carries on. A look-up that fails counts as gone.
 TEST(UpgradeTest, UpgradeRemoveRunLooksWhetherTheUpgradeIsGone) {
   SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("upgrade-not-removed", &machine));
+  ASSERT_TRUE(simulated_pc::MakePresetMachine("upgrade-not-removed", &machine));
   RunFresh(machine);
   RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
   EXPECT_EQ(ScenarioText("upgrade_still_installed", second),
             ExpectedScenarioText("upgrade_still_installed", second));
-  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
   EXPECT_EQ(machine.processes().size(), 1u);  // the upgrade's uninstaller alone
   EXPECT_EQ(RunOnceValue(machine), "<none>");
 
   SimMachine failing = machine;
-  failing.FailOperation(Op::kRegOpenKeyExA, sim::kUninstallPath, 1009);
+  failing.FailOperation(Op::kRegOpenKeyExA, simulated_pc::kUninstallPath, 1009);
   RunOutput blind = RunProgram(failing, {failing.self_path(), "UpgradeRemove"});
   EXPECT_TRUE(
       testing::Contains(blind.transcript, "The Dial Up Networking Upgrade has been removed."));
 
-  machine.DeleteKey(sim::kMsdunPath);  // removed with Add/Remove Programs
+  machine.DeleteKey(simulated_pc::kMsdunPath);  // removed with Add/Remove Programs
   RunOutput again = RunProgram(machine, {machine.self_path(), "UpgradeRemove"});
   EXPECT_TRUE(
       testing::Contains(again.transcript, "The Dial Up Networking Upgrade has been removed."));
-  EXPECT_FALSE(sim::DunInstalled(machine));
+  EXPECT_FALSE(simulated_pc::DunInstalled(machine));
   EXPECT_EQ(RunOnceValue(machine), "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
 }
 
 TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
   SimMachine machine;
-  ASSERT_TRUE(sim::MakePresetMachine("upgrade-rundll", &machine));
+  ASSERT_TRUE(simulated_pc::MakePresetMachine("upgrade-rundll", &machine));
   RunFresh(machine);
   RunOutput second;
   ASSERT_TRUE(ResumeAfterRestart(machine, &second));
@@ -146,7 +146,7 @@ TEST(UpgradeTest, RundllFormStartsTheWholeFixAgain) {
   ASSERT_TRUE(ResumeAfterRestart(machine, &third));
   EXPECT_EQ(ScenarioText("repair_98se_reinstall", third),
             ExpectedScenarioText("repair_98se_reinstall", third));
-  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
 }
 
 // Uninstall texts and key names that must not be taken for the upgrade's.
@@ -167,9 +167,9 @@ TEST(UpgradeTest, TextsThatMatchNoForm) {
   };
   for (const Case& c : cases) {
     SimMachine machine = MachineWithUpgrade("dunsetup.exe /u");
-    machine.SetValue(sim::kMsdunPath, "UninstallString", c.type,
+    machine.SetValue(simulated_pc::kMsdunPath, "UninstallString", c.type,
                      std::vector<uint8_t>(c.data.begin(), c.data.end()));
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     std::string shown = c.shown != nullptr ? c.shown : c.data.substr(0, 1024);
     EXPECT_NE(run.transcript.find("\nUnknown uninstall string: " + shown + "\nPlease remove"),
@@ -181,8 +181,8 @@ TEST(UpgradeTest, TextsThatMatchNoForm) {
     EXPECT_FALSE(machine.logoff_requested()) << c.name;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.name;
     // Only the Winsock2 removal and the backups changed the machine.
-    for (const sim::MachineChange& change :
-         sim::DiffSnapshots(before, sim::TakeSnapshot(machine))) {
+    for (const simulated_pc::MachineChange& change :
+         simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine))) {
       EXPECT_TRUE(change.path.find("Winsock2") != std::string::npos ||
                   change.path.find(".tom") != std::string::npos)
           << c.name << ": " << change.path;
@@ -195,28 +195,29 @@ TEST(UpgradeTest, TextsThatMatchNoForm) {
 TEST(UpgradeTest, UnknownUninstallStringTranscript) {
   for (int skip : {-1, 1}) {
     SimMachine machine;
-    ASSERT_TRUE(
-        sim::MakePresetMachine(skip < 0 ? "upgrade-unknown" : "upgrade-dunsetup", &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine(skip < 0 ? "upgrade-unknown" : "upgrade-dunsetup",
+                                                &machine));
     if (skip > 0) {
-      sim::FaultRule rule;
+      simulated_pc::FaultRule rule;
       rule.operation = Op::kRegQueryValueExA;
-      rule.path = std::string(sim::kMsdunPath) + "\\UninstallString";
+      rule.path = std::string(simulated_pc::kMsdunPath) + "\\UninstallString";
       rule.status = 1015;
       rule.skip = skip;
       machine.AddFault(rule);
     }
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     const char* name = skip < 0 ? "upgrade_unknown" : "upgrade_unknown_later";
     EXPECT_EQ(ScenarioText(name, run), ExpectedScenarioText(name, run));
     EXPECT_TRUE(machine.processes().empty());
-    EXPECT_EQ(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty(), skip < 0);
+    EXPECT_EQ(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty(),
+              skip < 0);
   }
 }
 
 TEST(UpgradeTest, MissingUninstallStringIsReportedAsUnknown) {
   SimMachine machine = MachineWithUpgrade("dunsetup.exe /u");
-  machine.DeleteValue(sim::kMsdunPath, "UninstallString");
+  machine.DeleteValue(simulated_pc::kMsdunPath, "UninstallString");
   RunOutput run = RunFresh(machine);
   EXPECT_NE(run.transcript.find("\nUnknown uninstall string: \nPlease remove"), std::string::npos);
   EXPECT_TRUE(machine.processes().empty());
@@ -237,10 +238,10 @@ TEST(UpgradeTest, KeysThatAreNotTheUpgrade) {
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
-    machine.DeleteKey(sim::kUninstallPath);
-    machine.CreateKey(sim::kUninstallPath);
+    machine.DeleteKey(simulated_pc::kUninstallPath);
+    machine.CreateKey(simulated_pc::kUninstallPath);
     for (const std::string& k : c.subkeys) {
-      machine.SetString(std::string(sim::kUninstallPath) + "\\" + k, "UninstallString",
+      machine.SetString(std::string(simulated_pc::kUninstallPath) + "\\" + k, "UninstallString",
                         "dunsetup.exe /u");
     }
     machine.PutFile("C:\\WINDOWS\\system\\dunsetup.exe", "MZ");
@@ -259,7 +260,7 @@ TEST(UpgradeTest, KeysThatAreNotTheUpgrade) {
 TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
   struct Case {
     const char* transcript;
-    sim::Op operation;
+    simulated_pc::Op operation;
     RegStatus status;
     int skip;
   };
@@ -273,22 +274,23 @@ TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
   };
   for (const Case& c : cases) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
-    sim::FaultRule rule;
+    ASSERT_TRUE(simulated_pc::MakePresetMachine("upgrade-dunsetup", &machine));
+    simulated_pc::FaultRule rule;
     rule.operation = c.operation;
-    rule.path = sim::kUninstallPath;
+    rule.path = simulated_pc::kUninstallPath;
     rule.status = c.status;
     rule.persistent = true;
     rule.skip = c.skip;
     machine.AddFault(rule);
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunFresh(machine);
     EXPECT_EQ(ScenarioText(c.transcript, run), ExpectedScenarioText(c.transcript, run))
         << c.transcript;
     EXPECT_TRUE(machine.processes().empty()) << c.transcript;
     EXPECT_EQ(RunOnceValue(machine), "<none>") << c.transcript;
     EXPECT_EQ(machine.DescribeOpenHandles(), "") << c.transcript;
-    EXPECT_EQ(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty(), c.skip == 0)
+    EXPECT_EQ(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty(),
+              c.skip == 0)
         << c.transcript;
   }
 }
@@ -298,7 +300,7 @@ TEST(UpgradeTest, RegistryErrorsOfTheUninstallList) {
 TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
   for (bool gone_already : {false, true}) {
     SimMachine machine;
-    ASSERT_TRUE(sim::MakePresetMachine("upgrade-dunsetup", &machine));
+    ASSERT_TRUE(simulated_pc::MakePresetMachine("upgrade-dunsetup", &machine));
     machine.FailOperation(Op::kCreateProcessA, "C:\\WINDOWS\\system\\dunsetup.exe", 2);
     if (gone_already) machine.FailOperation(Op::kRegDeleteValueA, "", kErrorFileNotFound);
     RunOutput run = RunFresh(machine);
@@ -307,7 +309,7 @@ TEST(UpgradeTest, UninstallerThatCannotStartTakesTheResumeEntryBack) {
         << gone_already;
     EXPECT_EQ(RunOnceValue(machine) == "<none>", !gone_already);
     EXPECT_FALSE(machine.logoff_requested());
-    EXPECT_TRUE(machine.KeyExists(sim::kMsdunPath));
+    EXPECT_TRUE(machine.KeyExists(simulated_pc::kMsdunPath));
     EXPECT_EQ(machine.CallsOf(Op::kRegDeleteValueA).size(), 1u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
   }

@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/machine_folder.h"
+#include "rehearsal/regedit4.h"
 #include "sim/netrevive_sim_run.h"
-#include "simulator/machine_folder.h"
-#include "simulator/regedit4.h"
 
 namespace netrevive::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using sim::SessionRequest;
-using sim::SimMachine;
-using simulator::LoadMachineFolder;
-using simulator::MachineFolderError;
-using simulator::SaveMachineFolder;
+using rehearsal::LoadMachineFolder;
+using rehearsal::MachineFolderError;
+using rehearsal::SaveMachineFolder;
+using simulated_pc::SessionRequest;
+using simulated_pc::SimMachine;
 
 // Everything a folder keeps of a machine, as text, for comparisons with a
 // readable difference.
@@ -36,13 +36,13 @@ std::string State(const SimMachine& machine) {
     machine.ReadFile(file, &contents);
     out += "file " + file + " = [" + contents + "]\n";
   }
-  out += simulator::WriteRegFile(simulator::ExportRegFile(machine));
+  out += rehearsal::WriteRegFile(rehearsal::ExportRegFile(machine));
   return out;
 }
 
 // A machine with the less common things a folder must carry.
 SimMachine UnusualMachine() {
-  SimMachine machine = sim::MakeDefaultMachine();
+  SimMachine machine = simulated_pc::MakeDefaultMachine();
   machine.SetVersion(1, 4, 90, 0x045A0BB8, "  padded csd  ");
   machine.set_self_path("C:\\Program Files\\QU Netrevive\\NETREVIVE.EXE");
   machine.PutFile("C:\\Program Files\\QU Netrevive\\NETREVIVE.EXE", std::string("MZ\0\x90", 4));
@@ -60,7 +60,7 @@ SimMachine UnusualMachine() {
 }
 
 TEST(MachineFolder, SaveThenLoadGivesTheSameMachine) {
-  for (const SimMachine& original : {sim::MakeDefaultMachine(), UnusualMachine()}) {
+  for (const SimMachine& original : {simulated_pc::MakeDefaultMachine(), UnusualMachine()}) {
     TempFolder temp;
     MachineFolderError error;
     ASSERT_TRUE(SaveMachineFolder(temp.path(), original, SessionRequest::kRestart, &error))
@@ -152,8 +152,8 @@ TEST_P(MachineFolderErrors, NameTheFileAndLineAndLeaveTheMachineAlone) {
   const FolderFault& c = GetParam();
   TempFolder temp;
   MachineFolderError error;
-  ASSERT_TRUE(
-      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), SessionRequest::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(temp.path(), simulated_pc::MakeDefaultMachine(),
+                                SessionRequest::kNone, &error));
   std::string path = temp.Sub(c.file);
   if (std::string(c.find).empty()) {
     if (std::string(c.replace) == "(remove)") {
@@ -244,8 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MachineFolder, ABadDwordIsReportedOnItsLine) {
   TempFolder temp;
   MachineFolderError error;
-  ASSERT_TRUE(
-      SaveMachineFolder(temp.path(), sim::MakeDefaultMachine(), SessionRequest::kNone, &error));
+  ASSERT_TRUE(SaveMachineFolder(temp.path(), simulated_pc::MakeDefaultMachine(),
+                                SessionRequest::kNone, &error));
   std::string text = ReadText(temp.Sub("registry.reg"));
   size_t at = text.find("=dword:");
   ASSERT_NE(at, std::string::npos);
@@ -288,12 +288,12 @@ TEST(NetreviveSimFolder, ANewFolderGetsTheRepairedMachine) {
   MachineFolderError error;
   ASSERT_TRUE(LoadMachineFolder(dir, &machine, &pending, &error)) << error.ToString();
   EXPECT_EQ(pending, SessionRequest::kNone);
-  EXPECT_TRUE(sim::DunInstalled(machine));
-  EXPECT_TRUE(machine.KeyExists(sim::kWinsock2Path));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
+  EXPECT_TRUE(machine.KeyExists(simulated_pc::kWinsock2Path));
   EXPECT_TRUE(machine.FileExists("C:\\WINDOWS\\system.tom"));
   EXPECT_TRUE(machine.FileExists("C:\\WINDOWS\\user.tom"));
   EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
-  EXPECT_TRUE(machine.ListValues(sim::kRunOncePath).empty());
+  EXPECT_TRUE(machine.ListValues(simulated_pc::kRunOncePath).empty());
 }
 
 TEST(NetreviveSimFolder, APresetSeedsANewFolder) {
@@ -305,8 +305,8 @@ TEST(NetreviveSimFolder, APresetSeedsANewFolder) {
   SessionRequest pending;
   MachineFolderError error;
   ASSERT_TRUE(LoadMachineFolder(dir, &machine, &pending, &error)) << error.ToString();
-  EXPECT_FALSE(machine.KeyExists(sim::kMsdunPath));
-  EXPECT_TRUE(sim::DunInstalled(machine));
+  EXPECT_FALSE(machine.KeyExists(simulated_pc::kMsdunPath));
+  EXPECT_TRUE(simulated_pc::DunInstalled(machine));
 }
 
 // --one-run takes the repair one program run at a time; the folder carries
@@ -382,7 +382,7 @@ TEST(NetreviveSimFolder, AMalformedFolderIsReportedAndLeftAsItWas) {
 TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
   TempFolder temp;
   std::string dir = temp.Sub("pc");
-  SimMachine machine = sim::MakeDefaultMachine();
+  SimMachine machine = simulated_pc::MakeDefaultMachine();
   const std::string program = "C:\\Program Files\\QU Netrevive\\NETREVIVE.EXE";
   machine.set_self_path(program);
   machine.PutFile(program, "MZ");
@@ -400,10 +400,10 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
   SimMachine after;
   SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &after, &pending, &error)) << error.ToString();
-  EXPECT_TRUE(sim::DunInstalled(after));
+  EXPECT_TRUE(simulated_pc::DunInstalled(after));
   EXPECT_FALSE(after.FileExists("C:\\WINDOWS\\rundunreinst.QU"));
 
-  machine.SetString(sim::kRunOncePath, "QU Netrevive", program + " ReinstallDUN");
+  machine.SetString(simulated_pc::kRunOncePath, "QU Netrevive", program + " ReinstallDUN");
   machine.PutFile("C:\\WINDOWS\\rundunreinst.QU", "REINSTALL\n");
   ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
   SimRun split = RunSim({"--keys", "auto", "--machine", dir});
@@ -434,7 +434,7 @@ TEST(NetreviveSimFolder, RunOnceWithABlankInTheProgramPath) {
 TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) {
   TempFolder temp;
   std::string dir = temp.Sub("pc");
-  SimMachine machine = sim::MakeDefaultMachine();
+  SimMachine machine = simulated_pc::MakeDefaultMachine();
   machine.set_drive_type('N', kDriveRemote);
   machine.set_temp_path("C:\\TMP\\");
   machine.set_setup_cancels(2);
@@ -443,8 +443,8 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
   machine.set_tcp_chain_broken(true);
   machine.PutFile("A:\\NETREVIVE.EXE", "MZ");
   machine.PutFile("N:\\NETREVIVE.EXE", "MZ");
-  machine.SetString(sim::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
-  machine.SetString(sim::kRunOncePath, "network", "N:\\NETREVIVE.EXE ReinstallDUN");
+  machine.SetString(simulated_pc::kRunOncePath, "floppy", "A:\\NETREVIVE.EXE ReinstallDUN");
+  machine.SetString(simulated_pc::kRunOncePath, "network", "N:\\NETREVIVE.EXE ReinstallDUN");
   MachineFolderError error;
   ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
   EXPECT_NE(ReadText(dir + "/machine.txt").find("\ndrives=A:removable C:fixed D:cdrom N:remote\n"),
@@ -498,14 +498,15 @@ TEST(NetreviveSimFolder, StartByNameDrivesAttributesAndDrivesGoneAfterARestart) 
 TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
   TempFolder temp;
   std::string dir = temp.Sub("pc");
-  SimMachine machine = sim::MakeDefaultMachine();
-  sim::RemoveDun(&machine);
-  machine.DeleteKey(sim::kDialUpAdapterPath);
-  machine.SetDword(sim::kRunOncePath, "number", 7);
-  machine.SetString(sim::kRunOncePath, "driver",
+  SimMachine machine = simulated_pc::MakeDefaultMachine();
+  simulated_pc::RemoveDun(&machine);
+  machine.DeleteKey(simulated_pc::kDialUpAdapterPath);
+  machine.SetDword(simulated_pc::kRunOncePath, "number", 7);
+  machine.SetString(simulated_pc::kRunOncePath, "driver",
                     "C:\\WINDOWS\\rundll32.exe rnasetup.dll,InstallDefaultDrv");
-  machine.SetString(sim::kRunOncePath, "missing", "NOTHERE.EXE /x");
-  machine.SetString(sim::kRunOncePath, "QU Netrevive", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
+  machine.SetString(simulated_pc::kRunOncePath, "missing", "NOTHERE.EXE /x");
+  machine.SetString(simulated_pc::kRunOncePath, "QU Netrevive",
+                    "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   MachineFolderError error;
   ASSERT_TRUE(SaveMachineFolder(dir, machine, SessionRequest::kRestart, &error));
 
@@ -542,8 +543,8 @@ TEST(NetreviveSimFolder, EveryKindOfRunOnceEntry) {
   SimMachine after;
   SessionRequest pending;
   ASSERT_TRUE(LoadMachineFolder(dir, &after, &pending, &error)) << error.ToString();
-  EXPECT_TRUE(after.ListValues(sim::kRunOncePath).empty());
-  EXPECT_TRUE(after.KeyExists(sim::kDialUpAdapterPath));
+  EXPECT_TRUE(after.ListValues(simulated_pc::kRunOncePath).empty());
+  EXPECT_TRUE(after.KeyExists(simulated_pc::kDialUpAdapterPath));
   EXPECT_EQ(pending, SessionRequest::kNone);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_presets.h"
 #include "sim/netrevive_sim_run.h"
 
 namespace netrevive::testing {

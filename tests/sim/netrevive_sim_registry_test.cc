@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "platform/sim/sim_paths.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_paths.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/regedit4.h"
 #include "sim/netrevive_sim_run.h"
-#include "simulator/regedit4.h"
 #include "support/test.h"
 
 namespace netrevive::testing {
@@ -21,27 +21,27 @@ constexpr const char kCurrentVersion[] = "HKLM\\Software\\Microsoft\\Windows\\Cu
 // The machine's registry as Windows 98's regedit exports the whole of it:
 // HKEY_CLASSES_ROOT inside HKLM\SOFTWARE\Classes, HKEY_USERS after HKLM,
 // the version values under CurrentVersion.
-std::string FullExport(sim::SimMachine machine, const std::string& version,
+std::string FullExport(simulated_pc::SimMachine machine, const std::string& version,
                        const std::string& sub_version) {
   machine.SetString(kCurrentVersion, "VersionNumber", version);
   machine.SetString(kCurrentVersion, "SubVersionNumber", sub_version);
-  simulator::RegFile file = simulator::ExportRegFile(machine);
-  for (simulator::RegFileKey& key : file.keys) {
+  rehearsal::RegFile file = rehearsal::ExportRegFile(machine);
+  for (rehearsal::RegFileKey& key : file.keys) {
     const std::string root = "HKEY_CLASSES_ROOT";
     if (key.path.compare(0, root.size(), root) == 0) {
       key.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes" + key.path.substr(root.size());
     }
   }
-  simulator::RegFileKey users;
+  rehearsal::RegFileKey users;
   users.path = "HKEY_USERS\\.DEFAULT\\Control Panel\\Desktop";
   users.values.push_back({"Wallpaper", 1, {'(', 'N', 'o', 'n', 'e', ')', 0}, false});
   file.keys.push_back(users);
-  return simulator::WriteRegFile(file);
+  return rehearsal::WriteRegFile(file);
 }
 
-sim::SimMachine Preset(const std::string& name) {
-  sim::SimMachine machine;
-  EXPECT_TRUE(sim::MakePresetMachine(name, &machine)) << name;
+simulated_pc::SimMachine Preset(const std::string& name) {
+  simulated_pc::SimMachine machine;
+  EXPECT_TRUE(simulated_pc::MakePresetMachine(name, &machine)) << name;
   return machine;
 }
 
@@ -61,13 +61,13 @@ struct PredictionCase {
 TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
   // The state a first run leaves: DUN uninstalled, the ReinstallDUN entry
   // written; the marker is a file, which the export cannot show.
-  sim::SimMachine pending = sim::MakeDefaultMachine();
+  simulated_pc::SimMachine pending = simulated_pc::MakeDefaultMachine();
   RunFresh(pending);
-  sim::SimMachine no_winsock2 = sim::MakeDefaultMachine();
-  no_winsock2.DeleteKey(sim::kWinsock2Path);
+  simulated_pc::SimMachine no_winsock2 = simulated_pc::MakeDefaultMachine();
+  no_winsock2.DeleteKey(simulated_pc::kWinsock2Path);
   const PredictionCase cases[] = {
       {"untouched 98 SE",
-       FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
+       FullExport(simulated_pc::MakeDefaultMachine(), "4.10.2222", " A "),
        {},
        {"run 1 (the caller starts it: C:\\NETREVIVE\\NETREVIVE.EXE): restart-for-reinstall",
         "then Windows restarts",
@@ -99,11 +99,11 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
        {"ReinstallDUN): reinstall-not-authorised (refused)",
         "the repair stops in run 1 at reinstall-not-authorised"}},
       {"Windows 95 by its VersionNumber",
-       FullExport(sim::MakeDefaultMachine(), "4.00.950", " B "),
+       FullExport(simulated_pc::MakeDefaultMachine(), "4.00.950", " B "),
        {},
        {"refused-95 (refused)"}},
       {"rundll32.exe missing",
-       FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A "),
+       FullExport(simulated_pc::MakeDefaultMachine(), "4.10.2222", " A "),
        {"--missing", "rundll32.exe"},
        {"): refused-program-missing (refused)",
         "the repair stops in run 1 at refused-program-missing"}},
@@ -129,24 +129,24 @@ TEST(NetreviveSimRegistry, PredictsThePathOfTheCallersPc) {
   }
   // The version comes from the export: ME is named as such.
   TempFolder temp;
-  WriteText(temp.Sub("me.reg"), FullExport(sim::MakeDefaultMachine(), "4.90.3000", ""));
+  WriteText(temp.Sub("me.reg"), FullExport(simulated_pc::MakeDefaultMachine(), "4.90.3000", ""));
   SimRun me = RunSim({"--registry", temp.Sub("me.reg")});
   EXPECT_NE(me.out.find("This computer is running Windows ME"), std::string::npos) << me.out;
 }
 
 // The keys of the machine's registry under top, as "regedit /e FILE top" writes them.
-std::string BranchExport(const sim::SimMachine& machine, const std::string& top) {
-  simulator::RegFile file = simulator::ExportRegFile(machine);
-  std::vector<simulator::RegFileKey> kept;
-  for (const simulator::RegFileKey& key : file.keys) {
+std::string BranchExport(const simulated_pc::SimMachine& machine, const std::string& top) {
+  rehearsal::RegFile file = rehearsal::ExportRegFile(machine);
+  std::vector<rehearsal::RegFileKey> kept;
+  for (const rehearsal::RegFileKey& key : file.keys) {
     const std::string head = key.path.substr(0, top.size());
-    if (sim::EqualsNoCase(head, top) &&
+    if (simulated_pc::EqualsNoCase(head, top) &&
         (key.path.size() == top.size() || key.path[top.size()] == '\\')) {
       kept.push_back(key);
     }
   }
   file.keys = kept;
-  return simulator::WriteRegFile(file);
+  return rehearsal::WriteRegFile(file);
 }
 
 struct BranchCase {
@@ -157,8 +157,8 @@ struct BranchCase {
 };
 
 TEST(NetreviveSimRegistry, SaysWhichFactsCameFromWhichBranchExport) {
-  sim::SimMachine no_winsock2 = sim::MakeDefaultMachine();
-  no_winsock2.DeleteKey(sim::kWinsock2Path);
+  simulated_pc::SimMachine no_winsock2 = simulated_pc::MakeDefaultMachine();
+  no_winsock2.DeleteKey(simulated_pc::kWinsock2Path);
   no_winsock2.SetString(kCurrentVersion, "VersionNumber", "4.90.3000");
   const std::string cv = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
   const std::string ws2 = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Winsock2";
@@ -219,7 +219,7 @@ std::string Utf16(const std::string& text) {
 }
 
 TEST(NetreviveSimRegistry, RefusesWhatIsNotAWindows98Export) {
-  const std::string good = FullExport(sim::MakeDefaultMachine(), "4.10.2222", " A ");
+  const std::string good = FullExport(simulated_pc::MakeDefaultMachine(), "4.10.2222", " A ");
   static const char kExe[] = "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF";
   const std::string binary(kExe, sizeof kExe - 1);
   const BadExport cases[] = {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/machine_folder.h"
 #include "sim/netrevive_sim_run.h"
-#include "simulator/machine_folder.h"
 
 namespace netrevive::testing {
 namespace {
@@ -29,37 +29,37 @@ constexpr const char kCheck[] = "C:\\NETREVIVE\\NETREVIVE.EXE Check";
 struct SimPath {
   const char* name;  // tests/transcripts/<name>.txt, the Wine scenario's name
   std::vector<std::string> args;
-  std::function<sim::SimMachine()> machine;  // null: a preset in args
+  std::function<simulated_pc::SimMachine()> machine;  // null: a preset in args
 };
 
 // The Wine prefix's Windows directory is C:\windows, which the refusals and
 // the Check name: the default machine on that directory.
 // SourcePath is spelled as Windows 98 writes it, as in the prefix.
-sim::SimMachine WineWindowsDir() {
-  sim::SimMachine machine = sim::MakeDefaultMachine("C:\\windows");
-  machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
+simulated_pc::SimMachine WineWindowsDir() {
+  simulated_pc::SimMachine machine = simulated_pc::MakeDefaultMachine("C:\\windows");
+  machine.SetString(simulated_pc::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
   return machine;
 }
 
-sim::SimMachine WineWindowsDirWithout(const char* file) {
-  sim::SimMachine machine = WineWindowsDir();
+simulated_pc::SimMachine WineWindowsDirWithout(const char* file) {
+  simulated_pc::SimMachine machine = WineWindowsDir();
   machine.RemoveFile(std::string("C:\\windows\\") + file);
   return machine;
 }
 
 // A preset whose SourcePath is spelled as in the Wine prefix, as Windows 98
 // writes it (the line before Windows' setup and the Check print it).
-std::function<sim::SimMachine()> WineSourcePath(const char* preset) {
+std::function<simulated_pc::SimMachine()> WineSourcePath(const char* preset) {
   return [preset] {
-    sim::SimMachine machine;
-    EXPECT_TRUE(sim::MakePresetMachine(preset, &machine)) << preset;
-    machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
+    simulated_pc::SimMachine machine;
+    EXPECT_TRUE(simulated_pc::MakePresetMachine(preset, &machine)) << preset;
+    machine.SetString(simulated_pc::kSetupPath, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
     return machine;
   };
 }
 
-sim::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
-  sim::SimMachine machine = WineWindowsDir();
+simulated_pc::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
+  simulated_pc::SimMachine machine = WineWindowsDir();
   machine.PutFile(path, "MZ netrevive");
   machine.set_self_path(path);
   if (drive != 0) machine.set_drive_type(drive, type);
@@ -68,22 +68,22 @@ sim::SimMachine ProgramAt(const std::string& path, char drive, uint32_t type) {
 
 // A repair stopped after the fresh run's restart: Winsock2 and DUN gone, the
 // reinstallation authorised by the marker, and (pending) its RunOnce entry.
-sim::SimMachine StoppedRepair(bool pending) {
-  sim::SimMachine machine = WineWindowsDir();
-  machine.DeleteKey(sim::kWinsock2Path);
-  sim::RemoveDun(&machine);
+simulated_pc::SimMachine StoppedRepair(bool pending) {
+  simulated_pc::SimMachine machine = WineWindowsDir();
+  machine.DeleteKey(simulated_pc::kWinsock2Path);
+  simulated_pc::RemoveDun(&machine);
   machine.PutFile(machine.windows_dir() + "\\rundunreinst.QU", "REINSTALL\n");
   if (pending) {
-    machine.SetString(sim::kRunOncePath, "QU Netrevive",
+    machine.SetString(simulated_pc::kRunOncePath, "QU Netrevive",
                       "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN");
   }
   return machine;
 }
 
 // Windows installed from a folder that is gone: SourcePath names C:\WIN98.
-sim::SimMachine SourcePathGone(bool cabs) {
-  sim::SimMachine machine = WineWindowsDir();
-  machine.SetString(sim::kSetupPath, "SourcePath", "C:\\WIN98");
+simulated_pc::SimMachine SourcePathGone(bool cabs) {
+  simulated_pc::SimMachine machine = WineWindowsDir();
+  machine.SetString(simulated_pc::kSetupPath, "SourcePath", "C:\\WIN98");
   if (!cabs) machine.RemoveFile("C:\\windows\\OPTIONS\\CABS\\NET7.CAB");
   return machine;
 }
@@ -104,8 +104,8 @@ const std::vector<SimPath>& SharedPaths() {
       {"winsock2_missing",
        {},
        [] {
-         sim::SimMachine machine = WineSourcePath("98se")();
-         machine.DeleteKey(sim::kWinsock2Path);
+         simulated_pc::SimMachine machine = WineSourcePath("98se")();
+         machine.DeleteKey(simulated_pc::kWinsock2Path);
          return machine;
        }},
       {"rna_inf_missing", {}, [] { return WineWindowsDirWithout("inf\\rna.inf"); }},
@@ -118,8 +118,8 @@ const std::vector<SimPath>& SharedPaths() {
       {"check_no_winsock2",
        {"--start", kCheck},
        [] {
-         sim::SimMachine machine = WineWindowsDir();
-         machine.DeleteKey(sim::kWinsock2Path);
+         simulated_pc::SimMachine machine = WineWindowsDir();
+         machine.DeleteKey(simulated_pc::kWinsock2Path);
          return machine;
        }},
       {"check_pending", {"--start", kCheck}, [] { return StoppedRepair(true); }},
@@ -130,8 +130,8 @@ const std::vector<SimPath>& SharedPaths() {
       {"dunsetup_missing",
        {},
        [] {
-         sim::SimMachine machine = WineWindowsDir();
-         sim::AddDunUpgrade(&machine, "dunsetup.exe /u");
+         simulated_pc::SimMachine machine = WineWindowsDir();
+         simulated_pc::AddDunUpgrade(&machine, "dunsetup.exe /u");
          machine.RemoveFile("C:\\windows\\system\\dunsetup.exe");
          return machine;
        }},
@@ -171,9 +171,9 @@ TEST_P(SharedTranscript, IsWhatTheRealProgramPrintsUnderWine) {
   TempFolder temp;
   std::vector<std::string> args = path.args;
   if (path.machine) {
-    simulator::MachineFolderError error;
-    ASSERT_TRUE(simulator::SaveMachineFolder(temp.Sub("machine"), path.machine(),
-                                             sim::SessionRequest::kNone, &error))
+    rehearsal::MachineFolderError error;
+    ASSERT_TRUE(rehearsal::SaveMachineFolder(temp.Sub("machine"), path.machine(),
+                                             simulated_pc::SessionRequest::kNone, &error))
         << error.ToString();
     args.insert(args.begin(), {"--machine", temp.Sub("machine")});
   }

@@ -1,11 +1,11 @@
-#include "simulator/regedit4.h"
+#include "rehearsal/regedit4.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace netrevive::simulator {
+namespace netrevive::rehearsal {
 namespace {
 
 std::vector<uint8_t> Bytes(const std::string& text) {
@@ -399,4 +399,4 @@ TEST(RegFileWriter, EmptyFileIsHeaderAndBlankLine) {
 }
 
 }  // namespace
-}  // namespace netrevive::simulator
+}  // namespace netrevive::rehearsal

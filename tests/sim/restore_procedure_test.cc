@@ -12,7 +12,7 @@
 
 #include "support/test.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 using netrevive::testing::ResumeAfterRestart;
@@ -207,4 +207,4 @@ TEST(RestoreProcedureTest, PutsTheBackupsBackUnderMsDosRules) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -1,17 +1,17 @@
 // How Windows runs a RunOnce command line on the simulated machine: which
 // program file it starts and what argv the program's C runtime builds.
 
-#include "platform/sim/sim_command_line.h"
+#include "platform/simulated_pc/sim_command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -149,4 +149,4 @@ TEST(SimCommandLineTest, CreateProcessWithoutProgramResolvesTheCommandLine) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 // A short fixed sequence of platform calls, like the start of a repair: the
@@ -234,4 +234,4 @@ TEST(SimCallLogTest, RecordsOrderArgumentsAndResults) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
+#include "platform/simulated_pc/sim_machine.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 TEST(SimWindowsDirectoryTest, BufferSizesAroundTheLength) {
@@ -303,4 +303,4 @@ TEST_F(SimFilesTest, MarkerFileWriteReadDelete) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

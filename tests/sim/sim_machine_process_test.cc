@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 bool Start(SimMachine& machine, const std::string& program, const std::string& args,
@@ -154,4 +154,4 @@ TEST(SimSessionTest, ExitWindowsAndRnaRebootAreRecordedAsSessionRequests) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "simulator/regedit4.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/regedit4.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
-using simulator::ExportRegFile;
-using simulator::ImportRegFile;
-using simulator::RegFile;
-using simulator::RegFileKey;
-using simulator::RegFileValue;
+using rehearsal::ExportRegFile;
+using rehearsal::ImportRegFile;
+using rehearsal::RegFile;
+using rehearsal::RegFileKey;
+using rehearsal::RegFileValue;
 
 constexpr const char kServices[] = "HKLM\\System\\CurrentControlSet\\Services";
 
@@ -372,4 +372,4 @@ TEST(SimWinsockTest, ProvidersComeFromTheCatalogue) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

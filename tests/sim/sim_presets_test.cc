@@ -1,17 +1,17 @@
 // The built-in machines and what the simulated Windows setup programs do to
 // them.
 
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_presets.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 // Starts a helper the way the program does: program path, then the program
@@ -204,4 +204,4 @@ TEST(SimHelperModelTest, LongWindowsDirectoryMachineKeepsItsPathsTogether) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -2,16 +2,16 @@
 // (sim_session_start.h), the one model netrevive-sim, the guide and the
 // tests start sessions with.
 
-#include "platform/sim/sim_session_start.h"
+#include "platform/simulated_pc/sim_session_start.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_presets.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -126,4 +126,4 @@ TEST(SessionStartTest, EntriesAfterTheProgramsWaitAndNewOnesWaitForTheNextSessio
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

@@ -1,16 +1,16 @@
 // The change summary of the simulated machine.
 
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
 #include "support/test.h"
 
-namespace netrevive::sim {
+namespace netrevive::simulated_pc {
 namespace {
 
 TEST(SimSnapshotTest, ListsRemovedTreesValuesAndFiles) {
@@ -62,7 +62,7 @@ TEST(SimSnapshotTest, ChangesSinceAMarkAreTheSnapshotsDifference) {
       EXPECT_EQ(FormatChanges(ChangesSince(machine, run_mark)),
                 FormatChanges(DiffSnapshots(run_start, TakeSnapshot(machine))))
           << preset.name << ", run " << run + 1;
-      args = sim::StartSessionUpToProgram(machine);
+      args = simulated_pc::StartSessionUpToProgram(machine);
     }
     EXPECT_EQ(FormatChanges(ChangesSince(machine, mark)),
               FormatChanges(DiffSnapshots(before, TakeSnapshot(machine))))
@@ -85,4 +85,4 @@ TEST(SimSnapshotTest, KeyNamesDifferingOnlyInCaseAreTheSameKey) {
 }
 
 }  // namespace
-}  // namespace netrevive::sim
+}  // namespace netrevive::simulated_pc

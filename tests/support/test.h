@@ -16,17 +16,17 @@
 
 #include "console/console.h"
 #include "driver/driver.h"
-#include "platform/sim/sim_command_line.h"
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_session_start.h"
-#include "simulator/transcript.h"
+#include "platform/simulated_pc/sim_command_line.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_session_start.h"
+#include "rehearsal/transcript.h"
 
 namespace netrevive::testing {
 
 // The mark a transcript shows where the program waited for a key, the one
-// netrevive-sim's and the Wine tests' transcripts show (simulator/transcript.h).
-inline constexpr const char* kKeyMark = simulator::kKeyMark;
+// netrevive-sim's and the Wine tests' transcripts show (rehearsal/transcript.h).
+inline constexpr const char* kKeyMark = rehearsal::kKeyMark;
 
 // What one run of the program produced.
 struct RunOutput {
@@ -71,7 +71,7 @@ struct RunOutput {
 // machine, it notes for every write how far the program had got on it.
 class ScriptedTerminal final : public Terminal {
  public:
-  explicit ScriptedTerminal(sim::SimMachine* machine = nullptr) : machine_(machine) {}
+  explicit ScriptedTerminal(simulated_pc::SimMachine* machine = nullptr) : machine_(machine) {}
   void Write(const char* data, size_t size) override {
     if (machine_ != nullptr) {
       out.writes.push_back({out.transcript.size() + pending_.size(), machine_->call_count()});
@@ -85,8 +85,8 @@ class ScriptedTerminal final : public Terminal {
   void WaitForKey() override {
     if (!pending_.empty()) out.unflushed_pause = true;
     if (machine_ != nullptr) {
-      const std::vector<sim::CallRecord>& calls = machine_->calls();
-      if (calls.empty() || calls.back().operation != sim::Op::kFlushConsoleInputBuffer) {
+      const std::vector<simulated_pc::CallRecord>& calls = machine_->calls();
+      if (calls.empty() || calls.back().operation != simulated_pc::Op::kFlushConsoleInputBuffer) {
         out.keys_not_discarded = true;
       }
       // A Windows CD held ready goes in when the user is asked for a key.
@@ -101,11 +101,11 @@ class ScriptedTerminal final : public Terminal {
   RunOutput out;
 
  private:
-  sim::SimMachine* machine_;
+  simulated_pc::SimMachine* machine_;
   std::string pending_;
 };
 
-inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* argv) {
+inline RunOutput RunArgv(simulated_pc::SimMachine& machine, int argc, const char* const* argv) {
   ScriptedTerminal terminal(&machine);
   Console console(terminal, &machine);
   const size_t calls_before = machine.calls().size();
@@ -120,14 +120,16 @@ inline RunOutput RunArgv(sim::SimMachine& machine, int argc, const char* const* 
     terminal.out.restart_requested |= machine.processes()[i].requested_restart;
   }
   for (size_t i = calls_before; i < machine.calls().size(); ++i) {
-    const sim::CallRecord& call = machine.calls()[i];
-    terminal.out.session_ended |= call.operation == sim::Op::kExitWindowsEx && call.result != 0;
+    const simulated_pc::CallRecord& call = machine.calls()[i];
+    terminal.out.session_ended |=
+        call.operation == simulated_pc::Op::kExitWindowsEx && call.result != 0;
   }
   return terminal.out;
 }
 
 // Runs the program once on the machine with the given argv (argv[0] included).
-inline RunOutput RunProgram(sim::SimMachine& machine, const std::vector<std::string>& args) {
+inline RunOutput RunProgram(simulated_pc::SimMachine& machine,
+                            const std::vector<std::string>& args) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
@@ -135,16 +137,16 @@ inline RunOutput RunProgram(sim::SimMachine& machine, const std::vector<std::str
 }
 
 // A fresh run started from the machine's own program path.
-inline RunOutput RunFresh(sim::SimMachine& machine) {
+inline RunOutput RunFresh(simulated_pc::SimMachine& machine) {
   return RunProgram(machine, {machine.self_path()});
 }
 
 // After a run that asked to end the session: the run Windows starts from
-// RunOnce in the next one (sim::StartSessionUpToProgram). False when the
+// RunOnce in the next one (simulated_pc::StartSessionUpToProgram). False when the
 // session was not ended or nothing resumes the program.
-inline bool ResumeAfterRestart(sim::SimMachine& machine, RunOutput* result) {
+inline bool ResumeAfterRestart(simulated_pc::SimMachine& machine, RunOutput* result) {
   if (!machine.restart_requested() && !machine.logoff_requested()) return false;
-  std::vector<std::string> args = sim::StartSessionUpToProgram(machine);
+  std::vector<std::string> args = simulated_pc::StartSessionUpToProgram(machine);
   if (args.empty()) return false;
   *result = RunProgram(machine, args);
   return true;
@@ -153,9 +155,9 @@ inline bool ResumeAfterRestart(sim::SimMachine& machine, RunOutput* result) {
 inline constexpr const char* kResumeValue = "QU Netrevive";
 
 // The resume entry's text, or "<none>" when there is none.
-inline std::string RunOnceValue(const sim::SimMachine& machine) {
+inline std::string RunOnceValue(const simulated_pc::SimMachine& machine) {
   std::string text;
-  if (!machine.GetString(sim::kRunOncePath, kResumeValue, &text)) return "<none>";
+  if (!machine.GetString(simulated_pc::kRunOncePath, kResumeValue, &text)) return "<none>";
   return text;
 }
 

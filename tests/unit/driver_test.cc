@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_presets.h"
-#include "platform/sim/sim_snapshot.h"
+#include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 #include "support/test.h"
 
 namespace netrevive {
@@ -57,8 +57,8 @@ TEST(DriverTest, UsageTranscripts) {
       {"netrevive.exe", "/?"},
   };
   for (const auto& args : command_lines) {
-    sim::SimMachine machine = sim::MakeDefaultMachine();
-    sim::MachineSnapshot before = sim::TakeSnapshot(machine);
+    simulated_pc::SimMachine machine = simulated_pc::MakeDefaultMachine();
+    simulated_pc::MachineSnapshot before = simulated_pc::TakeSnapshot(machine);
     RunOutput run = RunProgram(machine, args);
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(ScenarioText("usage", run), ExpectedScenarioText("usage", run)) << args[1];
@@ -66,9 +66,9 @@ TEST(DriverTest, UsageTranscripts) {
     // The program's error mode, then the pause discards the keys pressed
     // before it.
     ASSERT_EQ(machine.calls().size(), 2u) << args[1];
-    EXPECT_EQ(machine.calls()[0].operation, sim::Op::kSetErrorMode) << args[1];
-    EXPECT_EQ(machine.calls()[1].operation, sim::Op::kFlushConsoleInputBuffer) << args[1];
-    EXPECT_TRUE(sim::DiffSnapshots(before, sim::TakeSnapshot(machine)).empty());
+    EXPECT_EQ(machine.calls()[0].operation, simulated_pc::Op::kSetErrorMode) << args[1];
+    EXPECT_EQ(machine.calls()[1].operation, simulated_pc::Op::kFlushConsoleInputBuffer) << args[1];
+    EXPECT_TRUE(simulated_pc::DiffSnapshots(before, simulated_pc::TakeSnapshot(machine)).empty());
   }
 }
 

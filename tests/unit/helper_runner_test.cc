@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 
 namespace netrevive {
 namespace {
 
-using sim::Op;
-using sim::SimMachine;
+using simulated_pc::Op;
+using simulated_pc::SimMachine;
 
 // The fixed helpers' command lines and working directories.
 TEST(HelperRunnerTest, FixedHelpersAreBuiltFromTheWindowsDirectory) {
@@ -53,7 +53,7 @@ HelperRun DefaultDrvRun(const char* program, bool wait) {
 
 TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
   for (bool wait : {true, false}) {
-    SimMachine machine = sim::MakeDefaultMachine();
+    SimMachine machine = simulated_pc::MakeDefaultMachine();
     // The helper inherits the mode the program was started with; the
     // program's own is back once the helper was started (and waited for).
     machine.set_inherited_error_mode(kSemNoOpenFileErrorBox);
@@ -72,12 +72,12 @@ TEST(HelperRunnerTest, WaitsOnlyWhenAskedAndClosesBothHandles) {
     EXPECT_EQ(machine.CallsOf(Op::kWaitForSingleObject).size(), wait ? 1u : 0u);
     EXPECT_EQ(machine.DescribeOpenHandles(), "");
     // The wait takes as long as the helper runs, in one call.
-    EXPECT_EQ(machine.clock_ms(), wait ? sim::kHelperDurationMs : 0u);
+    EXPECT_EQ(machine.clock_ms(), wait ? simulated_pc::kHelperDurationMs : 0u);
   }
 }
 
 TEST(HelperRunnerTest, FailedWaitEndsAndProcessThatCannotStartIsNo) {
-  SimMachine machine = sim::MakeDefaultMachine();
+  SimMachine machine = simulated_pc::MakeDefaultMachine();
   machine.FailOperation(Op::kWaitForSingleObject, "", 6, /*persistent=*/true);
   HelperRun run = DefaultDrvRun("C:\\WINDOWS\\rundll32.exe", true);
   EXPECT_TRUE(RunHelper(machine, &run));

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_machine.h"
-#include "platform/sim/sim_presets.h"
+#include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_presets.h"
 #include "steps/dun_upgrade.h"
 #include "steps/setup_files.h"
 
 namespace netrevive {
 namespace {
 
-using sim::Op;
-using sim::SimMachine;
+using simulated_pc::Op;
+using simulated_pc::SimMachine;
 
 constexpr const char* kSetupPath = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
@@ -25,7 +25,7 @@ void ExpectReadOnly(const SimMachine& machine, const std::string& label) {
   for (Op op : {Op::kRegSetValueExA, Op::kRegDeleteKeyA, Op::kRegDeleteValueA, Op::kRegCreateKeyExA,
                 Op::kCopyFileA, Op::kDeleteFileA, Op::kOpenFileForWrite, Op::kSetFileAttributesA,
                 Op::kCreateProcessA}) {
-    EXPECT_TRUE(machine.CallsOf(op).empty()) << label << ": " << sim::OpName(op);
+    EXPECT_TRUE(machine.CallsOf(op).empty()) << label << ": " << simulated_pc::OpName(op);
   }
   EXPECT_EQ(machine.DescribeOpenHandles(), "") << label;
 }
@@ -116,8 +116,8 @@ TEST(ReadOnlyLookupsTest, TheUpgradeLookUpTellsEachOutcomeWithItsStatus) {
        false},
   };
   for (const Case& c : cases) {
-    SimMachine machine = sim::MakeDefaultMachine();
-    if (c.uninstall != nullptr) sim::AddDunUpgrade(&machine, c.uninstall);
+    SimMachine machine = simulated_pc::MakeDefaultMachine();
+    if (c.uninstall != nullptr) simulated_pc::AddDunUpgrade(&machine, c.uninstall);
     if (c.failed != Op::kSetConsoleCtrlHandler)
       machine.FailOperation(c.failed, "", c.status ? c.status : 2);
     DunUpgradeLookup lookup;

@@ -1,0 +1,26 @@
+#include "platform/simulated_pc/sim_operations.h"
+
+#include "platform/simulated_pc/sim_paths.h"
+
+namespace netrevive::simulated_pc {
+
+bool FindOp(const std::string& name, Op* op) {
+  for (const OpEntry& entry : kOps) {
+    if (EqualsNoCase(entry.name, name)) {
+      *op = entry.op;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<RegStatus> RealStatuses(Op op) {
+  std::vector<RegStatus> statuses;
+  for (RegStatus status : kOpStatuses[static_cast<size_t>(op)].statuses) {
+    if (status == 0) break;
+    statuses.push_back(status);
+  }
+  return statuses;
+}
+
+}  // namespace netrevive::simulated_pc

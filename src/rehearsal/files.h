@@ -1,0 +1,22 @@
+#ifndef NETREVIVE_SIMULATOR_FILES_H_
+#define NETREVIVE_SIMULATOR_FILES_H_
+
+// Files netrevive-sim and the support kit write: whole, or not at all.
+
+#include <string>
+
+namespace netrevive::rehearsal {
+
+// Writes contents to PATH.new, then renames that over PATH (a folder there
+// is moved aside and removed), so that PATH holds either the old contents or
+// the new, never a part. False with the file concerned and what went wrong
+// ("cannot be written: ...", "cannot be replaced: ...").
+bool WriteWholeFile(const std::string& path, const std::string& contents, std::string* file,
+                    std::string* why);
+
+// Moves a finished file or folder over the old one; false with *why.
+bool ReplaceWith(const std::string& fresh, const std::string& target, std::string* why);
+
+}  // namespace netrevive::rehearsal
+
+#endif  // NETREVIVE_SIMULATOR_FILES_H_
