@@ -1,0 +1,193 @@
+// The formatting every section of the support guide uses: words wrapped to
+// the page, screens as code blocks, HTML tables and links to endings.
+
+#include "support_kit/guide_parts.h"
+
+namespace netrevive::support_kit {
+
+bool StartsWith(const std::string& text, const std::string& head) {
+  return text.compare(0, head.size(), head) == 0;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string ShellQuote(const std::string& arg) {
+  if (!arg.empty() &&
+      arg.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=,:") ==
+          std::string::npos) {
+    return arg;
+  }
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string TrimRight(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// What a run printed after the banner, which every run shows first.
+std::string AfterBanner(const std::string& output) {
+  size_t at = output.find(kBannerEnd);
+  return at == std::string::npos ? output : output.substr(at + sizeof kBannerEnd - 1);
+}
+
+// A fenced block of program output; the key presses as "[key]" lines.
+std::string Block(const std::string& text) {
+  std::string body = text;
+  while (!body.empty() && (body.back() == '\n' || body.back() == ' ')) body.pop_back();
+  size_t first = body.find_first_not_of('\n');
+  body = first == std::string::npos ? "" : body.substr(first);
+  return "```text\n" + body + "\n```\n";
+}
+
+namespace {
+
+// The words of prose: blanks outside code spans (`...` and <code>...</code>)
+// separate them; a code span keeps its blanks and is never broken.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_tag = false;
+  bool in_backticks = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 6, "<code>") == 0) in_tag = true;
+    if (text.compare(i, 7, "</code>") == 0) in_tag = false;
+    if (text[i] == '`') in_backticks = !in_backticks;
+    if (text[i] == ' ' && !in_tag && !in_backticks) {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += text[i];
+    }
+  }
+  if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+}  // namespace
+
+// Prose broken at blanks into lines of at most kWidth characters where the
+// words allow: the first line keeps the text's leading blanks, each later
+// one starts with indent.
+std::string Wrap(const std::string& text, const std::string& indent) {
+  const size_t lead = text.find_first_not_of(' ');
+  std::string out;
+  std::string line = text.substr(0, lead == std::string::npos ? 0 : lead);
+  bool empty = true;  // no word on the line yet
+  for (const std::string& word : Words(text)) {
+    if (!empty && line.size() + 1 + word.size() > kWidth) {
+      out += line + "\n";
+      line = indent;
+      empty = true;
+    }
+    line += (empty ? "" : " ") + word;
+    empty = false;
+  }
+  return out + line + "\n";
+}
+
+std::string Html(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// A screen line as HTML: tabs as four blanks, blanks kept.
+std::string ScreenHtml(const std::string& line) {
+  std::string text;
+  for (char c : line) text += c == '\t' ? std::string("    ") : std::string(1, c);
+  return "<code>" + Html(text) + "</code>";
+}
+
+std::string Anchor(const std::string& ending) { return "ending-" + ending; }
+
+// A link to an ending by its words, in Markdown.
+std::string EndingLink(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "`" + name + "`";
+  return "[" + EndingTitle(name) + "](#" + Anchor(name) + ")";
+}
+
+// The same in HTML; class "ending" lets the search box collect them.
+std::string EndingHtml(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
+  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\">" + Html(EndingTitle(name)) + "</a>";
+}
+
+// Endings as a run list prints them: names joined by " -> ".
+std::string EndingsHtml(const std::string& names) {
+  std::string out;
+  size_t at = 0;
+  while (at <= names.size()) {
+    size_t end = names.find(", then ", at);
+    std::string name = names.substr(at, end == std::string::npos ? end : end - at);
+    out += (out.empty() ? "" : ", then ") + EndingHtml(name);
+    if (end == std::string::npos) break;
+    at = end + 7;
+  }
+  return out;
+}
+
+// A table as HTML, so that its rows can be broken into short lines and the
+// search box can find it: a row wrapped at blanks between cells and words.
+std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
+                      const std::vector<std::vector<std::string>>& rows) {
+  std::string out = "<table" + (cls.empty() ? std::string() : " class=\"" + cls + "\"") + ">\n";
+  std::string header = "<thead><tr>";
+  for (const std::string& head : heads) header += " <th>" + head + "</th>";
+  out += Wrap(header + " </tr></thead>") + "<tbody>\n";
+  for (const std::vector<std::string>& row : rows) {
+    std::string cells = "<tr>";
+    for (const std::string& cell : row) cells += " <td> " + cell + " </td>";
+    out += Wrap(cells + " </tr>", "  ");
+  }
+  return out + "</tbody>\n</table>\n";
+}
+
+std::string Heading(const std::string& level, const std::string& anchor, const std::string& title) {
+  return "<a id=\"" + anchor + "\"></a>\n\n" + level + " " + title + "\n\n";
+}
+
+std::string DescribeRun(const RunReport& run, size_t number) {
+  std::string line;
+  for (size_t i = 0; i < run.argv.size(); ++i) line += (i ? " " : "") + run.argv[i];
+  return "Run " + std::to_string(number) +
+         (run.runonce_name.empty() ? ", the caller starts it"
+                                   : ", Windows starts it after the restart") +
+         ": `" + line + "`";
+}
+
+}  // namespace netrevive::support_kit

@@ -1,0 +1,164 @@
+// The support guide's call script and where-the-caller-is table.
+
+#include "support_kit/guide_parts.h"
+
+namespace netrevive::support_kit {
+
+std::string CallScript(const GuideRuns& runs) {
+  std::string md = Heading("##", "call-script", "Call script");
+  md += kCallScriptBefore;
+  md += "\n";
+  md += kCallScriptDuring;
+  // The first screen of each run Windows starts after a restart or log-off,
+  // on the walk-through's PC and on those with an upgrade.
+  std::vector<std::pair<std::string, const std::vector<Stop>*>> paths = {{"", &runs.walkthrough}};
+  for (const auto& other : runs.other_stops) paths.push_back({other.first, &other.second});
+  std::set<std::string> shown;
+  std::string screens;
+  for (const auto& [preset, stops] : paths) {
+    for (const Stop& stop : *stops) {
+      if (!stop.by_windows || stop.pause != 1) continue;
+      const std::string screen = AfterBanner(stop.screen);
+      if (!shown.insert(screen).second) continue;
+      std::string argv;
+      for (size_t i = 1; i < stop.argv.size(); ++i) argv += (i > 1 ? " " : "") + stop.argv[i];
+      std::string first;
+      for (const std::string& line : Lines(screen)) {
+        if (first.empty()) first = TrimRight(line);
+      }
+      screens +=
+          Wrap("  - `" + first + "` (" +
+                   (argv.empty() ? std::string("a fresh run") : "the " + argv + " run") +
+                   (preset.empty() ? std::string("") : ", " + PresetDescription(preset)) + ")",
+               "    ");
+    }
+  }
+  md += screens + "\n";
+  md += kCallScriptAfter;
+  // What the PC shows by itself once the repair is done (the runs after the
+  // one that repaired it): their last line before the prompt.
+  const GuideRun* main = PresetRun(runs, kWalkthroughPreset);
+  bool repaired = false;
+  std::string after;
+  for (const RunReport& run : main->report.runs) {
+    if (repaired) {
+      std::vector<std::string> lines;
+      for (const std::string& line : Lines(run.output)) {
+        if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+      }
+      if (lines.size() >= 2) after += "`" + lines[lines.size() - 2] + "` ";
+    }
+    repaired = repaired || (run.ending != nullptr && run.ending->kind == EndingKind::kRepaired);
+  }
+  if (!after.empty()) {
+    md += "\n" + Wrap("On a repaired PC that window ends with " + after +
+                      "(the whole window: the last run of [the walk-through](#walkthrough)).");
+  }
+  return md + "\n<div class=\"page-break\"></div>\n\n";
+}
+
+namespace {
+
+// ---- Where is the caller now ----------------------------------------------------
+
+std::string LastLines(const std::string& screen, size_t count) {
+  std::vector<std::string> lines;
+  for (const std::string& line : Lines(AfterBanner(screen))) {
+    if (!TrimRight(line).empty()) lines.push_back(TrimRight(line));
+  }
+  std::string out;
+  for (size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i) {
+    out += (out.empty() ? "" : "<br> ") + ScreenHtml(lines[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+// Whether the caller may close the window or switch off at the stop.
+bool SafeToStop(const Stop& stop) {
+  if (stop.state == "nothing changed" || Contains(stop.after_close, "the repair is done")) {
+    return true;
+  }
+  // At the last screen of a run that stops, the key only closes the window.
+  const rehearsal::Ending* ending = rehearsal::FindEnding(stop.ending);
+  if (stop.last && ending != nullptr &&
+      (ending->kind == rehearsal::EndingKind::kStopped ||
+       ending->kind == rehearsal::EndingKind::kRefused)) {
+    return true;
+  }
+  // Closed or switched off there, the repair still ends repaired.
+  for (const std::string* after : {&stop.after_close, &stop.after_power_off}) {
+    const std::string tail = "check-repaired";
+    if (after->size() < tail.size() ||
+        after->compare(after->size() - tail.size(), tail.size(), tail) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// "what happens: endings", the endings linked; the program's path in the
+// first part holds a colon of its own.
+std::string StopOutcome(const std::string& text) {
+  const size_t colon = text.rfind(": ");
+  if (colon == std::string::npos) return Html(text);
+  return Html(text.substr(0, colon + 1)) + " " + EndingsHtml(text.substr(colon + 2));
+}
+
+std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
+  const bool safe = SafeToStop(stop);
+  std::string close = (safe ? "Yes. " : "<b>NO.</b> ") + StopOutcome(stop.after_close);
+  if (stop.after_power_off != stop.after_close) {
+    close += " Switched off: " + StopOutcome(stop.after_power_off);
+  }
+  std::string next =
+      stop.last ? "the run ends: " + EndingHtml(stop.ending) : "next: " + Html(stop.next);
+  return {where, LastLines(stop.screen, 2), Html(stop.state), close, next};
+}
+
+}  // namespace
+
+std::string WhereTable(const GuideRuns& runs) {
+  std::string md = Heading("##", "where-is-the-caller-now", "Where is the caller now");
+  md += Wrap(
+      "Every place the program stops for a key, found by running it: first the repair on a "
+      "Windows 98 SE PC (other PCs stop at the same places; the upgrade and no-DUN rows show "
+      "theirs), then the last screen of every ending. Find the row by the last lines the caller "
+      "reads. After Yes or NO comes what the PC does when the window is closed there and the PC "
+      "started again: the runs Windows starts by itself, or, when none comes back, the caller "
+      "starting the program again. Yes means the repair then still ends repaired; NO means the "
+      "caller must not close the window or switch off there.");
+  md += "\n";
+  std::vector<std::vector<std::string>> rows;
+  std::set<std::string> seen;
+  auto add = [&](const Stop& stop, const std::string& label) {
+    const std::string key = LastLines(stop.screen, 3) + "|" + stop.state;
+    if (!seen.insert(key).second) return;
+    rows.push_back(StopRow(stop, label));
+  };
+  for (const Stop& stop : runs.walkthrough) {
+    add(stop, "98 SE, run " + std::to_string(stop.run) + ", stop " + std::to_string(stop.pause));
+  }
+  for (const auto& [preset, stops] : runs.other_stops) {
+    for (const Stop& stop : stops) {
+      add(stop, Html(preset) + ", run " + std::to_string(stop.run) + ", stop " +
+                    std::to_string(stop.pause));
+    }
+  }
+  for (const Ending& ending : Endings()) {
+    auto it = runs.last_screens.find(ending.name);
+    if (it != runs.last_screens.end()) add(it->second, "last screen of " + EndingHtml(ending.name));
+  }
+  md += HtmlTable("where",
+                  {"Where", "Last lines on the screen", "Done to the PC",
+                   "May the caller close the window or switch off?", "After the key"},
+                  rows);
+  return md + "\n";
+}
+
+namespace {}  // namespace
+
+}  // namespace netrevive::support_kit
