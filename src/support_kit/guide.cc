@@ -811,13 +811,7 @@ bool WriteDot(const std::string& dot, const std::string& svg_path, std::string* 
     if (!in_comment) kept += line + "\n";
     if (in_comment && Contains(line, "-->")) in_comment = false;
   }
-  std::ofstream out(svg_path, std::ios::binary | std::ios::trunc);
-  out << kept;
-  if (!out) {
-    *error = "cannot write " + svg_path;
-    return false;
-  }
-  return true;
+  return WriteGuideFile(svg_path, kept, error);
 }
 
 std::string RunsScreens(const GuideRun& sim, bool banner_once) {
@@ -1145,13 +1139,6 @@ constexpr const char kIntro[] =
     "- [The repair on Windows 98 SE](#walkthrough), then [other kinds of PC](#other-kinds-of-pc)\n"
     "- [Endings](#endings), [the backups](#the-backups), [predicting the repair](#prediction)\n\n";
 
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::string file, why;
-  if (rehearsal::WriteWholeFile(path, text, &file, &why)) return true;
-  *error = file + " " + why;
-  return false;
-}
-
 }  // namespace
 
 std::string CommandLineOf(const std::vector<std::string>& args) {
@@ -1210,7 +1197,7 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
   md += EndingsSection(runs);
   md += BackupsSection() + "\n";
   md += PredictionSection();
-  if (!WriteFile(dir + "/support-guide.md", md, error)) return false;
+  if (!WriteGuideFile(dir + "/support-guide.md", md, error)) return false;
   return WriteGuideHtml(md, dir, error);
 }
 
