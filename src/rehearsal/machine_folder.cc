@@ -19,6 +19,7 @@
 #include "rehearsal/files.h"
 #include "rehearsal/numbers.h"
 #include "rehearsal/regedit4.h"
+#include "rehearsal/session_events.h"
 
 namespace netrevive::rehearsal {
 
@@ -292,23 +293,6 @@ bool SaveDrive(const fs::path& drive, const SimMachine& machine, MachineFolderEr
   return true;
 }
 
-// How the machine's last session ended, by the word machine.txt's
-// "pending=" gives it: one table for writing and reading the setting.
-struct PendingWord {
-  SessionRequest request;
-  const char* word;
-};
-constexpr PendingWord kPendingWords[] = {{SessionRequest::kNone, "none"},
-                                         {SessionRequest::kRestart, "restart"},
-                                         {SessionRequest::kLogOff, "logoff"}};
-
-const char* PendingName(SessionRequest pending) {
-  for (const PendingWord& known : kPendingWords) {
-    if (known.request == pending) return known.word;
-  }
-  return kPendingWords[0].word;
-}
-
 bool ReadFolderFile(const fs::path& dir, const char* name, std::string* contents,
                     MachineFolderError* error);
 
@@ -320,7 +304,7 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   std::string text = "; netrevive-sim machine\n";
   text += "windows_dir=" + QuoteIfNeeded(machine.windows_dir()) + "\n";
   text += "program=" + QuoteIfNeeded(machine.self_path()) + "\n";
-  text += std::string("pending=") + PendingName(pending) + "\n";
+  text += std::string("pending=") + NamesOf(pending).word + "\n";
   std::string drives;
   for (const auto& [letter, type] : machine.drive_types()) {
     if (type < sizeof(kDriveTypeNames) / sizeof(kDriveTypeNames[0])) {
@@ -474,12 +458,12 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   *pending = SessionRequest::kNone;
   if (settings.count("pending") != 0) {
     const Setting& p = settings["pending"];
-    const PendingWord* found = nullptr;
+    const SessionEndNames* found = nullptr;
     std::string words;
-    const size_t count = sizeof kPendingWords / sizeof kPendingWords[0];
+    const size_t count = sizeof kSessionEndNames / sizeof kSessionEndNames[0];
     for (size_t i = 0; i < count; ++i) {
-      if (p.value == kPendingWords[i].word) found = &kPendingWords[i];
-      words += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + kPendingWords[i].word;
+      if (p.value == kSessionEndNames[i].word) found = &kSessionEndNames[i];
+      words += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + kSessionEndNames[i].word;
     }
     if (found == nullptr) {
       return Fail(error, file, p.line, "pending must be " + words + ", not \"" + p.value + "\"");
