@@ -32,12 +32,15 @@ class Console {
   // Writes out whatever is still collected (at the end of the program).
   void Flush();
 
+  // How many bytes are collected before they are written out unasked.
+  static constexpr size_t kCollectedSize = 256;
+
  private:
   void Put(const char* data, size_t size);
 
   Terminal& terminal_;
   Platform* input_;
-  char pending_[256];
+  char pending_[kCollectedSize];
   size_t pending_size_ = 0;
 };
 

@@ -100,6 +100,14 @@ inline bool TextEqualsNoCase(const char* a, const char* b) {
   return UpperAscii(*a) == UpperAscii(*b);
 }
 
+// TextStartsWith without regard to ASCII case.
+inline bool TextStartsWithNoCase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (UpperAscii(*text) != UpperAscii(*prefix)) return false;
+  }
+  return true;
+}
+
 }  // namespace netrevive
 
 #endif  // NETREVIVE_PLATFORM_FIXED_TEXT_H_

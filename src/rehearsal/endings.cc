@@ -47,6 +47,7 @@ std::vector<Ending> MakeEndings() {
   std::vector<Ending> t;
   // ---- The repair goes on or is complete ----------------------------------
   t.push_back({"restart-for-reinstall",
+               "Goes on: Windows restarts to reinstall Dial-Up Networking",
                EndingKind::kGoesOn,
                {{"DO NOT TERMINATE THIS PROGRAM AT THIS TIME!", true},
                 {"Press any key to continue. DO NOT TERMINATE THE PROGRAM.", true}},
@@ -62,6 +63,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "98se"},
                1});
   t.push_back({"session-ended-for-upgrade",
+               "Goes on: Windows logs off after removing the DUN upgrade",
                EndingKind::kGoesOn,
                {{"You cannot abort the program at this point.", true}},
                "The registry files were backed up and the Winsock2 key deleted. A Dial-Up "
@@ -76,6 +78,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"repaired",
+       "Repaired: Dial-Up Networking is back, Windows restarts",
        EndingKind::kRepaired,
        {{"computer to reboot before you access network services. Press any key to reboot.", true}},
        "Dial-Up Networking was installed again from Windows' setup information "
@@ -91,6 +94,7 @@ std::vector<Ending> MakeEndings() {
        2});
   t.push_back(
       {"repaired-restart-failed",
+       "Repaired, but Windows did not restart by itself",
        EndingKind::kStopped,
        {{"Dial-Up Networking has been reinstalled; please restart the computer."}},
        "Dial-Up Networking and its default driver were installed again, but the restart "
@@ -102,6 +106,7 @@ std::vector<Ending> MakeEndings() {
   // ---- Refused: nothing changed -------------------------------------------
   t.push_back(
       {"refused-nt",
+       "Refused: Windows NT, 2000 or later",
        EndingKind::kRefused,
        {{"the Winsock2 fix does not apply to Windows NT systems."}},
        "The PC runs Windows NT, 2000 or later (or its version could not be read). "
@@ -110,6 +115,7 @@ std::vector<Ending> MakeEndings() {
        {"--preset", "nt"},
        1});
   t.push_back({"refused-95",
+               "Refused: Windows 95",
                EndingKind::kRefused,
                {{"The fix is not avialable for Windows 95 machines yet."}},
                "The PC runs Windows 95. Nothing was changed.",
@@ -117,6 +123,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "95"},
                1});
   t.push_back({"refused-not-full-path",
+               "Refused: not started by its full path",
                EndingKind::kRefused,
                {{"This program was not started by its full path, so it cannot restart itself."}},
                "The program was started by a bare name or a relative path (such as NETREVIVE "
@@ -128,6 +135,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"refused-path-blanks",
+       "Refused: the program's path holds blanks",
        EndingKind::kRefused,
        {{"The path this program was started from holds blanks, which Windows cannot"}},
        "The program's path holds blanks and has no short form without them, so its "
@@ -137,6 +145,7 @@ std::vector<Ending> MakeEndings() {
        {"--program", "C:\\Program Files\\QU\\NETREVIVE.EXE", "--inject", "GetShortPathNameA=2"},
        1});
   t.push_back({"refused-floppy-or-network",
+               "Refused: started from a floppy disk or a network drive",
                EndingKind::kRefused,
                {{"This program was started from a floppy disk or a network drive."}},
                "The program was started from a floppy disk or a network drive, where it could "
@@ -147,6 +156,7 @@ std::vector<Ending> MakeEndings() {
                {"--program", "\\\\SERVER\\QU\\NETREVIVE.EXE"},
                1});
   t.push_back({"refused-from-cd",
+               "Refused: started from a CD",
                EndingKind::kRefused,
                {{"This program was started from a CD."}},
                "The program was started from a CD-ROM drive, which Windows' setup may want for "
@@ -157,6 +167,7 @@ std::vector<Ending> MakeEndings() {
                {"--program", "D:\\NETREVIVE.EXE"},
                1});
   t.push_back({"refused-no-rna-inf",
+               "Refused: Windows' rna.inf is missing",
                EndingKind::kRefused,
                {{"Windows' setup information for Dial-Up Networking is missing:"}},
                "The file rna.inf, from which Dial-Up Networking is set up again, is not in the "
@@ -171,6 +182,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"refused-path-too-long",
+       "Refused: the program's path is too long",
        EndingKind::kRefused,
        {{"The path this program was started from is too long for it to restart itself."}},
        "The program's path is too long to be written as its RunOnce entry. Nothing was "
@@ -179,6 +191,7 @@ std::vector<Ending> MakeEndings() {
        {"--start", "C:\\" + std::string(500, 'P') + "\\NETREVIVE.EXE"},
        1});
   t.push_back({"usage",
+               "Refused: words after the program's name",
                EndingKind::kRefused,
                {{"Usage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers"}},
                "The program was started with words after its name that it does not take (or a "
@@ -189,6 +202,7 @@ std::vector<Ending> MakeEndings() {
                {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE /?"},
                1});
   t.push_back({"backup-failed",
+               "Refused: the registry could not be backed up",
                EndingKind::kRefused,
                {{"The registry files could not be backed up."}},
                "The Windows directory could not be read, so the registry could not be backed up. "
@@ -198,6 +212,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "GetWindowsDirectoryA=5"},
                1});
   t.push_back({"backup-copy-failed",
+               "Refused: a registry backup could not be copied",
                EndingKind::kRefused,
                {{" could not be copied to\n\t"}},
                "A registry file named on the screen could not be copied for its backup (a full "
@@ -209,6 +224,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "CopyFileA:C:\\WINDOWS\\user.dat=5"},
                1});
   t.push_back({"backup-rename-failed",
+               "Refused: a registry backup could not be renamed",
                EndingKind::kRefused,
                {{" could not be renamed to\n\t"}},
                "The new backup copies were made, but one could not be renamed to its .tom name: "
@@ -219,6 +235,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "MoveFileA=5"},
                1});
   t.push_back({"repair-record-failed",
+               "Refused: netrevive.QU could not be written",
                EndingKind::kRefused,
                {{"Unable to create the file netrevive.QU in the Windows directory, which"}},
                "The registry files were backed up (system.tom, user.tom), but the file that "
@@ -229,6 +246,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "OpenFileForWrite:C:\\WINDOWS\\netrevive.QU=5"},
                1});
   t.push_back({"services-key-unopened",
+               "Refused: the Services key could not be opened",
                EndingKind::kRefused,
                {{"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"}},
                "The registry files were backed up (system.tom, user.tom); the registry key that "
@@ -240,6 +258,7 @@ std::vector<Ending> MakeEndings() {
                1});
   // ---- Stopped part-way: starting the program again carries the repair on --
   t.push_back({"winsock2-delete-failed",
+               "Stopped: the Winsock2 key could not be deleted",
                EndingKind::kStopped,
                {{"There was an error deleting the winsock2 key. \n"}},
                "The registry files were backed up; the Winsock2 key could not be deleted (the "
@@ -250,6 +269,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"upgrade-check-failed",
+       "Stopped: the list of installed programs could not be read",
        EndingKind::kStopped,
        {{"Unable to check for DUN Upgrades.", false, kChanging},
         {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
@@ -269,6 +289,7 @@ std::vector<Ending> MakeEndings() {
         "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5,skip=1"},
        1});
   t.push_back({"upgrade-unknown-uninstaller",
+               "Stopped: a DUN upgrade the program cannot remove",
                EndingKind::kStopped,
                {{"\nUnknown uninstall string: ", false, kChanging},
                 {"\nUnknown uninstall string: ", false, "", kFresh}},
@@ -282,6 +303,7 @@ std::vector<Ending> MakeEndings() {
                 "Uninstall\\MSDUN\\UninstallString=5,skip=1"},
                1});
   t.push_back({"upgrade-uninstaller-not-built",
+               "Stopped: the upgrade's uninstall command failed",
                EndingKind::kStopped,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
@@ -299,6 +321,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"upgrade-uninstaller-cannot-start",
+       "Stopped: the upgrade's uninstaller did not start",
        EndingKind::kStopped,
        {{"\nUnable to start the upgrade's uninstaller:\n\t", false, "",
          "Please delete that value with regedit"}},
@@ -311,6 +334,7 @@ std::vector<Ending> MakeEndings() {
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
        1});
   t.push_back({"uninstaller-entry-left",
+               "Stopped: the uninstaller did not start, RunOnce entry left",
                EndingKind::kStopped,
                {{"Please delete that value with regedit before you restart the computer."}},
                "As upgrade-uninstaller-cannot-start, but the RunOnce entry \"QU Netrevive\" could "
@@ -324,6 +348,7 @@ std::vector<Ending> MakeEndings() {
                 "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2", "--inject", "RegDeleteValueA=5"},
                1});
   t.push_back({"runonce-failed-before-upgrade-removal",
+               "Stopped: RunOnce not written, the upgrade not removed",
                EndingKind::kStopped,
                {{kRunOnceOpen, false, kUpgradeFound}, {kRunOnceWrite, false, kUpgradeFound}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but the "
@@ -337,6 +362,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"runonce-failed-after-dun-uninstall",
+       "Stopped: RunOnce not written after DUN was removed",
        EndingKind::kStopped,
        {{kRunOnceOpen, false, "", kUpgradeFound}, {kRunOnceWrite, false, "", kUpgradeFound}},
        "The Winsock2 key was deleted and Dial-Up Networking was uninstalled, but the "
@@ -346,6 +372,7 @@ std::vector<Ending> MakeEndings() {
        {"--inject", "RegSetValueExA=5"},
        1});
   t.push_back({"dun-uninstall-failed",
+               "Stopped: Dial-Up Networking could not be uninstalled",
                EndingKind::kStopped,
                {{"Unable to remove DUN, remove DUN thru add remove programs."}},
                "The Winsock2 key was deleted (and a DUN upgrade removed, in an UpgradeRemove "
@@ -355,6 +382,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
   t.push_back({"reinstall-not-scheduled",
+               "Stopped: the reinstall could not be scheduled",
                EndingKind::kStopped,
                {{"Please reboot the machine and reinstall DUN via add/remove programs."}},
                "The Winsock2 key was deleted and Dial-Up Networking was uninstalled, but the "
@@ -366,6 +394,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
                1});
   t.push_back({"restart-not-started",
+               "Stopped: Windows did not restart (the reinstall is scheduled)",
                EndingKind::kStopped,
                {{kRebootFailed, false, "", kApplied}},
                "The Winsock2 key was deleted, Dial-Up Networking was uninstalled and the "
@@ -376,6 +405,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
                1});
   t.push_back({"session-not-ended",
+               "Stopped: Windows did not log off after the upgrade removal",
                EndingKind::kStopped,
                {{"Windows could not end the session."}},
                "As session-ended-for-upgrade, but Windows did not end the session: the upgrade's "
@@ -386,6 +416,7 @@ std::vector<Ending> MakeEndings() {
                1});
   // ---- The reinstallation run ---------------------------------------------
   t.push_back({"reinstall-not-authorised",
+               "Nothing to do: a reinstall run with DUN installed",
                EndingKind::kRefused,
                {{"DUN will now be reinstalled.\nPress any key to continue.", true}},
                "A ReinstallDUN run found no rundunreinst.QU in the Windows directory and Dial-Up "
@@ -395,6 +426,7 @@ std::vector<Ending> MakeEndings() {
                {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN"},
                1});
   t.push_back({"reinstall-start-by-hand",
+               "Stopped: DUN missing, no reinstall authorised",
                EndingKind::kStopped,
                {{"Dial-Up Networking is not installed, and no reinstallation is authorised."}},
                "A ReinstallDUN run found no rundunreinst.QU in the Windows directory while "
@@ -406,6 +438,7 @@ std::vector<Ending> MakeEndings() {
                2});
   t.push_back(
       {"dun-install-marker-failed",
+       "Stopped: DUN missing, rundunreinst.QU not written",
        EndingKind::kStopped,
        {{"Unable to create the file that authorises the reinstallation of DUN.\n"
          "ReInstallation of RNA Failed."}},
@@ -416,6 +449,7 @@ std::vector<Ending> MakeEndings() {
        {"--preset", "no-dun", "--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
        1});
   t.push_back({"reinstall-cannot-start",
+               "Stopped: Windows' setup of DUN did not start",
                EndingKind::kStopped,
                {{"Unable to start the reinstall process. Please reinstall DUN via add/remove "
                  "programs."}},
@@ -426,6 +460,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll.exe=2"},
                2});
   t.push_back({"reinstall-cannot-complete",
+               "Stopped: the Dial-Up Adapter could not be installed",
                EndingKind::kStopped,
                {{"Unable to complete the reinstall process. Please reinstall DUN via add/remove "
                  "programs."}},
@@ -436,6 +471,7 @@ std::vector<Ending> MakeEndings() {
                1});
   // ---- Found before the first change --------------------------------------
   t.push_back({"refused-temporary-folder",
+               "Refused: started from a temporary folder (zip, web page)",
                EndingKind::kRefused,
                {{"This program was started from a temporary folder (from inside a zip file"}},
                "The program was started from Windows' temporary folder or from Temporary "
@@ -448,6 +484,7 @@ std::vector<Ending> MakeEndings() {
                {"--program", "C:\\WINDOWS\\TEMP\\NETREVIVE.EXE"},
                1});
   t.push_back({"refused-program-missing",
+               "Refused: a Windows program the repair needs is missing",
                EndingKind::kRefused,
                {{"A program the repair needs is missing:"}},
                "A Windows program the repair starts (rundll32.exe or rundll.exe in the Windows "
@@ -459,6 +496,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "no-helper"},
                1});
   t.push_back({"refused-runonce-unopened",
+               "Refused: the RunOnce key could not be opened",
                EndingKind::kRefused,
                {{"The repair needs it to carry on after each restart, so it will not start."}},
                "The registry key RunOnce, through which the program comes back after each "
@@ -469,6 +507,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "RegCreateKeyExA=5"},
                1});
   t.push_back({"refused-no-setup-files",
+               "Refused: Windows' setup files were not found",
                EndingKind::kRefused,
                {{"Windows' setup files were not found. Windows needs them to install"}},
                "Windows' setup files (its .CAB files), from which Dial-Up Networking is installed "
@@ -480,6 +519,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "no-setup-files"},
                1});
   t.push_back({"refused-upgrade-check-failed",
+               "Refused: the list of installed programs was unreadable",
                EndingKind::kRefused,
                {{"Unable to check for DUN Upgrades.", false, kFresh, kChanging},
                 {"\nUnable to query information from\n\tHKLM\\Software\\Microsoft\\Windows\\"
@@ -494,6 +534,7 @@ std::vector<Ending> MakeEndings() {
                 "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5"},
                1});
   t.push_back({"refused-upgrade-unknown-uninstaller",
+               "Refused: a DUN upgrade the program cannot remove",
                EndingKind::kRefused,
                {{"\nUnknown uninstall string: ", false, kFresh, kChanging}},
                "A Dial-Up Networking upgrade is installed whose uninstaller the program does not "
@@ -504,6 +545,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "upgrade-unknown"},
                1});
   t.push_back({"refused-upgrade-uninstaller-not-built",
+               "Refused: the upgrade's uninstall command could not be built",
                EndingKind::kRefused,
                {{"Please remove the upgrade from Add remove programs and run the\nfix again.\n"
                  "Press any key to terminate the program.",
@@ -517,6 +559,7 @@ std::vector<Ending> MakeEndings() {
                1});
   // ---- Setup programs that did less than asked ----------------------------
   t.push_back({"dun-not-installed-by-setup",
+               "Stopped: Windows' setup installed no Dial-Up Networking",
                EndingKind::kStopped,
                {{"Windows' setup ended, but Dial-Up Networking was not installed. Windows"}},
                "Windows' setup of Dial-Up Networking ran but installed nothing: it asked for the "
@@ -530,6 +573,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "setup-cancelled"},
                2});
   t.push_back({"setup-tries-used-up",
+               "Stopped: a setup step was started twice",
                EndingKind::kStopped,
                {{"Windows' setup has been started twice for this step, and the repair has"}},
                "A Windows setup program of the repair (DUN's uninstaller, its setup, or its "
@@ -542,6 +586,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "uninstall-tried-twice"},
                1});
   t.push_back({"upgrade-still-installed",
+               "Stopped: the DUN upgrade is still installed",
                EndingKind::kStopped,
                {{"The Dial Up Networking Upgrade is still installed: its uninstaller did"}},
                "The run after the upgrade's own uninstaller found the Dial-Up Networking upgrade "
@@ -555,6 +600,7 @@ std::vector<Ending> MakeEndings() {
                2});
   // ---- The Check: a verdict that changes nothing ----------------------------
   t.push_back({"check-repaired",
+               "Check: REPAIRED",
                EndingKind::kRepaired,
                {{"Result: REPAIRED. Dial-up networking is ready to use."}},
                "The Check found the Winsock 2 settings, a TCP/IP provider listed by Winsock itself "
@@ -565,6 +611,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "98se"},
                3});
   t.push_back({"check-repair-under-way",
+               "Check: REPAIR UNDER WAY, restart the PC",
                EndingKind::kGoesOn,
                {{"Result: REPAIR UNDER WAY."}},
                "A RunOnce entry \"QU Netrevive\" (shown under \"Repair under way\") starts "
@@ -575,6 +622,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
                2});
   t.push_back({"check-repair-stopped",
+               "Check: REPAIR STOPPED, start the program again",
                EndingKind::kStopped,
                {{"Result: REPAIR STOPPED. To finish it, click Start, Run, type"}},
                "A repair stopped part-way and nothing starts it again: the file rundunreinst.QU "
@@ -586,6 +634,7 @@ std::vector<Ending> MakeEndings() {
                {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
                3});
   t.push_back({"check-upgrade-left",
+               "Check: REPAIR STOPPED, the DUN upgrade is still installed",
                EndingKind::kStopped,
                {{"Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed."}},
                "A repair is under way and the Dial-Up Networking upgrade is still installed: its "
@@ -597,6 +646,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "upgrade-not-removed"},
                3});
   t.push_back({"check-winsock2-settings",
+               "Check: NOT WORKING, the Winsock 2 settings are missing",
                EndingKind::kStopped,
                {{"Result: NOT WORKING: Winsock 2 settings."}},
                "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2) "
@@ -607,6 +657,7 @@ std::vector<Ending> MakeEndings() {
                {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
                1});
   t.push_back({"check-winsock2-tcpip",
+               "Check: NOT WORKING, Winsock 2 has no TCP/IP",
                EndingKind::kStopped,
                {{"Result: NOT WORKING: Winsock 2 TCP/IP."}},
                "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
@@ -622,6 +673,7 @@ std::vector<Ending> MakeEndings() {
                1});
   t.push_back(
       {"check-dun-missing",
+       "Check: NOT WORKING, Dial-Up Networking is not installed",
        EndingKind::kStopped,
        {{"Result: NOT WORKING: Dial-Up Networking."}},
        "Winsock 2 works, but Dial-Up Networking is not installed and no repair is under "
@@ -630,6 +682,7 @@ std::vector<Ending> MakeEndings() {
        {"--preset", "no-dun", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
        1});
   t.push_back({"check-not-9x",
+               "Check: not Windows 98 or ME",
                EndingKind::kRefused,
                {{"Result: this check is for Windows 98 and ME only."}},
                "The PC runs Windows NT, 2000 or later (or its version could not be read); the "

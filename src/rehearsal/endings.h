@@ -32,6 +32,9 @@ enum class EndingKind {
 
 struct Ending {
   const char* name;
+  // The heading the support guide gives it, its kind first ("Stopped: the
+  // Winsock2 key could not be deleted").
+  const char* title;
   EndingKind kind;
   std::vector<ScreenRule> screen;  // any one of them identifies the ending
   const char* meaning;             // what was changed so far, what is scheduled

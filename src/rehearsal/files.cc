@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace netrevive::rehearsal {
@@ -31,6 +32,22 @@ bool ReplaceWith(const std::string& fresh, const std::string& target, std::strin
     *why = "cannot be replaced: " + ec.message();
     return false;
   }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents, std::string* why) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *why = std::string("cannot be read: ") + strerror(errno);
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    *why = "cannot be read";
+    return false;
+  }
+  *contents = text.str();
   return true;
 }
 

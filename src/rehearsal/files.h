@@ -1,7 +1,8 @@
 #ifndef NETREVIVE_SIMULATOR_FILES_H_
 #define NETREVIVE_SIMULATOR_FILES_H_
 
-// Files netrevive-sim and the support kit write: whole, or not at all.
+// Files netrevive-sim and the support kit read and write: whole, or not at
+// all.
 
 #include <string>
 
@@ -13,6 +14,10 @@ namespace netrevive::rehearsal {
 // ("cannot be written: ...", "cannot be replaced: ...").
 bool WriteWholeFile(const std::string& path, const std::string& contents, std::string* file,
                     std::string* why);
+
+// Reads the whole of PATH, bytes as they are. False with what went wrong
+// ("cannot be read: ...", "cannot be read") and *contents untouched.
+bool ReadWholeFile(const std::string& path, std::string* contents, std::string* why);
 
 // Moves a finished file or folder over the old one; false with *why.
 bool ReplaceWith(const std::string& fresh, const std::string& target, std::string* why);

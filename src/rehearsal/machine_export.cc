@@ -2,11 +2,11 @@
 
 #include <stdlib.h>
 
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "platform/simulated_pc/sim_paths.h"
 #include "platform/simulated_pc/sim_presets.h"
+#include "rehearsal/files.h"
 #include "rehearsal/regedit4.h"
 
 namespace netrevive::rehearsal {
@@ -71,14 +71,11 @@ void ClearBranch(SimMachine* machine, const std::string& path) {
 // Reads the file whole; checks what a regedit export of Windows 98 must be
 // before its lines are read.
 bool ReadExport(const std::string& name, std::string* text, std::string* error) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) {
+  std::string why;
+  if (!ReadWholeFile(name, text, &why)) {
     *error = name + ": cannot be read";
     return false;
   }
-  std::ostringstream data;
-  data << in.rdbuf();
-  *text = data.str();
   if (text->empty()) {
     *error = name + ":1: the file is empty (0 bytes), not a registry export";
     return false;

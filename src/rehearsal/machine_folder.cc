@@ -1,6 +1,5 @@
 #include "rehearsal/machine_folder.h"
 
-#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -8,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -16,10 +14,12 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/fixed_text.h"
 #include "platform/simulated_pc/sim_presets.h"
 #include "rehearsal/files.h"
 #include "rehearsal/numbers.h"
 #include "rehearsal/regedit4.h"
+#include "rehearsal/session_events.h"
 
 namespace netrevive::rehearsal {
 
@@ -46,22 +46,6 @@ bool Fail(MachineFolderError* error, const std::string& file, int line,
 }
 
 std::string Describe(const std::error_code& ec) { return ec.message(); }
-
-bool ReadWholeFile(const fs::path& path, std::string* contents, std::string* why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *why = std::string("cannot be read: ") + strerror(errno);
-    return false;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    *why = "cannot be read";
-    return false;
-  }
-  *contents = text.str();
-  return true;
-}
 
 // ---- name=value files ------------------------------------------------------
 
@@ -242,7 +226,7 @@ bool LoadDrive(const fs::path& drive, SimMachine* machine, std::set<std::string>
     }
     std::string contents;
     std::string why;
-    if (!ReadWholeFile(entry, &contents, &why)) return Fail(error, entry.string(), 0, why);
+    if (!ReadWholeFile(entry.string(), &contents, &why)) return Fail(error, entry.string(), 0, why);
     machine->PutFile(path, contents);
   }
   return true;
@@ -309,18 +293,6 @@ bool SaveDrive(const fs::path& drive, const SimMachine& machine, MachineFolderEr
   return true;
 }
 
-const char* PendingName(SessionRequest pending) {
-  switch (pending) {
-    case SessionRequest::kRestart:
-      return "restart";
-    case SessionRequest::kLogOff:
-      return "logoff";
-    case SessionRequest::kNone:
-      break;
-  }
-  return "none";
-}
-
 bool ReadFolderFile(const fs::path& dir, const char* name, std::string* contents,
                     MachineFolderError* error);
 
@@ -332,7 +304,7 @@ std::string MachineText(const SimMachine& machine, SessionRequest pending) {
   std::string text = "; netrevive-sim machine\n";
   text += "windows_dir=" + QuoteIfNeeded(machine.windows_dir()) + "\n";
   text += "program=" + QuoteIfNeeded(machine.self_path()) + "\n";
-  text += std::string("pending=") + PendingName(pending) + "\n";
+  text += std::string("pending=") + NamesOf(pending).word + "\n";
   std::string drives;
   for (const auto& [letter, type] : machine.drive_types()) {
     if (type < sizeof(kDriveTypeNames) / sizeof(kDriveTypeNames[0])) {
@@ -430,7 +402,7 @@ bool ReadFolderFile(const fs::path& dir, const char* name, std::string* contents
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return Fail(error, path.string(), 0, "missing");
   std::string why;
-  if (!ReadWholeFile(path, contents, &why)) return Fail(error, path.string(), 0, why);
+  if (!ReadWholeFile(path.string(), contents, &why)) return Fail(error, path.string(), 0, why);
   return true;
 }
 
@@ -486,14 +458,17 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
   *pending = SessionRequest::kNone;
   if (settings.count("pending") != 0) {
     const Setting& p = settings["pending"];
-    if (p.value == "restart") {
-      *pending = SessionRequest::kRestart;
-    } else if (p.value == "logoff") {
-      *pending = SessionRequest::kLogOff;
-    } else if (p.value != "none") {
-      return Fail(error, file, p.line,
-                  "pending must be none, restart or logoff, not \"" + p.value + "\"");
+    const SessionEndNames* found = nullptr;
+    std::string words;
+    const size_t count = sizeof kSessionEndNames / sizeof kSessionEndNames[0];
+    for (size_t i = 0; i < count; ++i) {
+      if (p.value == kSessionEndNames[i].word) found = &kSessionEndNames[i];
+      words += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + kSessionEndNames[i].word;
     }
+    if (found == nullptr) {
+      return Fail(error, file, p.line, "pending must be " + words + ", not \"" + p.value + "\"");
+    }
+    *pending = found->request;
   }
   if (settings.count("drives") != 0) {
     // "A:removable C:fixed ...": the machine's drives replace the default ones.
@@ -506,7 +481,7 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
       const size_t names = sizeof(kDriveTypeNames) / sizeof(kDriveTypeNames[0]);
       while (type < names && word.substr(2) != kDriveTypeNames[type]) ++type;
       char letter = word.empty() ? '\0' : word[0];
-      if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+      letter = UpperAscii(letter);
       if (word.size() < 3 || word[1] != ':' || letter < 'A' || letter > 'Z' || type == names ||
           types.count(letter) != 0) {
         return Fail(error, file, drives.line,

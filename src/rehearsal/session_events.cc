@@ -20,13 +20,20 @@ std::string RunOnceEntryLine(const SimEvent& event) {
 
 }  // namespace
 
+const SessionEndNames& NamesOf(SessionRequest request) {
+  for (const SessionEndNames& names : kSessionEndNames) {
+    if (names.request == request) return names;
+  }
+  return kSessionEndNames[0];
+}
+
 std::string HelperStart(const SimEvent& event) {
   return event.text + " (in " + (event.folder.empty() ? std::string("no folder") : event.folder) +
          ") -> " + event.effect;
 }
 
 std::string EventLine(const SimEvent& event) {
-  const bool restart = event.request == SessionRequest::kRestart;
+  const SessionEndNames& ended = NamesOf(event.request);
   switch (event.kind) {
     case EventKind::kProgramOutput:
       return "";
@@ -55,15 +62,13 @@ std::string EventLine(const SimEvent& event) {
     case EventKind::kHelperNotStarted:
       return "helper not started: " + event.text + " (status " + std::to_string(event.number) + ")";
     case EventKind::kExitWindows:
-      return restart ? "ExitWindowsEx: Windows is asked to restart"
-                     : "ExitWindowsEx: the user is logged off";
+      return "ExitWindowsEx: " + std::string(ended.exit_windows);
     case EventKind::kUserStarts:
       return "session 1: the user starts " + event.text;
     case EventKind::kLastSessionEnded:
-      return restart ? "the machine's last session ended with a restart request"
-                     : "the machine's last session ended with the user logged off";
+      return "the machine's last session ended " + std::string(ended.last_session);
     case EventKind::kSessionEnds:
-      return restart ? "Windows restarts" : "the session ends; the user logs on again";
+      return ended.windows_next;
     case EventKind::kRunOnceEmpty:
       return "session " + std::to_string(event.session) +
              ": RunOnce is empty, nothing more is scheduled";
@@ -81,8 +86,7 @@ std::string EventLine(const SimEvent& event) {
     case EventKind::kSimulationEnds:
       return "no restart or log-off was requested; the simulation ends";
     case EventKind::kStoppedAtOneRun:
-      return "--one-run: stopping before Windows " +
-             std::string(restart ? "restarts" : "logs the user on again");
+      return "--one-run: stopping before Windows " + std::string(ended.stopped_before);
     case EventKind::kStoppedAtSessions:
       return "stopping after " + std::to_string(event.number) +
              " sessions: every session schedules another";

@@ -16,6 +16,31 @@
 
 namespace netrevive::rehearsal {
 
+// How the rehearsal names each way a session can end, one row per request:
+// the word of a machine folder's "pending=" setting, and the words of the
+// simulator's lines and of the prediction. kNone's row has only its word:
+// no line speaks of a session that did not end.
+struct SessionEndNames {
+  simulated_pc::SessionRequest request;
+  const char* word;             // machine.txt: "none", "restart", "logoff"
+  const char* exit_windows;     // what the program asked ExitWindowsEx for
+  const char* last_session;     // how the machine's last session ended, before the simulation
+  const char* windows_next;     // what Windows does once the session has ended
+  const char* stopped_before;   // what --one-run stops before ("... before Windows ...")
+  const char* prediction_then;  // the prediction's line after a run that ended the session
+};
+inline constexpr SessionEndNames kSessionEndNames[] = {
+    {simulated_pc::SessionRequest::kNone, "none", "", "", "", "", ""},
+    {simulated_pc::SessionRequest::kRestart, "restart", "Windows is asked to restart",
+     "with a restart request", "Windows restarts", "restarts", "Windows restarts"},
+    {simulated_pc::SessionRequest::kLogOff, "logoff", "the user is logged off",
+     "with the user logged off", "the session ends; the user logs on again",
+     "logs the user on again", "the session ends (log-off)"},
+};
+
+// The row of request.
+const SessionEndNames& NamesOf(simulated_pc::SessionRequest request);
+
 enum class EventKind {
   // ---- the program's run
   kProgramOutput,     // text: bytes the program printed

@@ -351,18 +351,6 @@ void Simulation::PrintSummary(const ChangeMark& before) {
 
 }  // namespace
 
-const char* SessionEndName(SessionRequest request) {
-  switch (request) {
-    case SessionRequest::kRestart:
-      return "restart";
-    case SessionRequest::kLogOff:
-      return "log-off";
-    case SessionRequest::kNone:
-      break;
-  }
-  return "";
-}
-
 SessionRequest RunSessions(SimMachine& machine, const SessionSettings& settings, SimOutput& out) {
   Simulation simulation(machine, settings, out);
   return simulation.Run();

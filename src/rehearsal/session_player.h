@@ -29,9 +29,6 @@ struct RunReport {
   simulated_pc::SessionRequest session_end = simulated_pc::SessionRequest::kNone;
 };
 
-// "restart", "log-off", or "" for kNone.
-const char* SessionEndName(simulated_pc::SessionRequest request);
-
 struct SessionReport {
   std::vector<RunReport> runs;
   int restarts = 0;

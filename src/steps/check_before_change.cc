@@ -11,14 +11,6 @@ namespace netrevive {
 
 namespace {
 
-// The closing lines of every report of a check before the first change.
-bool RefuseUnchanged(Platform& os, Console& console) {
-  PrintWhatWasChanged(os, console);
-  console.PrintLine("Please contact the MERX at 555-555-0142.");
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
-}
-
 void PrintIndented(Console& console, const char* text) {
   console.PrintText("\t");
   console.PrintText(text);
@@ -56,7 +48,7 @@ bool RefuseMissingProgram(Platform& os, Console& console, const char* path) {
   console.PrintLine("A program the repair needs is missing:");
   PrintIndented(console, path);
   console.PrintLine("The repair will not start.");
-  return RefuseUnchanged(os, console);
+  return EndRefusal(os, console, SupportNumber::kGiven);
 }
 
 // The programs the repair starts, and the libraries they run: a missing one
@@ -102,7 +94,7 @@ bool CheckRunOnceKey(Platform& os, Console& console) {
   console.PrintCode(status);
   console.PrintLine("");
   console.PrintLine("The repair needs it to carry on after each restart, so it will not start.");
-  return RefuseUnchanged(os, console);
+  return EndRefusal(os, console, SupportNumber::kGiven);
 }
 
 // Windows' setup files. Without a Windows directory the backup reports
@@ -124,7 +116,7 @@ bool CheckSetupFiles(Platform& os, Console& console) {
   console.PrintLine("Dial-Up Networking again, so the repair will not start. Looked in:");
   for (int i = 0; i < search.folder_count; ++i) PrintIndented(console, search.folders[i].c_str());
   console.PrintLine("Put the Windows CD in its drive and run this program again.");
-  return RefuseUnchanged(os, console);
+  return EndRefusal(os, console, SupportNumber::kGiven);
 }
 
 }  // namespace

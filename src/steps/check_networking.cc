@@ -73,19 +73,14 @@ void PrintQuoted(Console& console, const char* text) {
 bool PrintWindowsVersion(Platform& os, Console& console) {
   OsVersion info = {};
   os.GetVersionExA(&info);
-  if (info.platform_id != kPlatformWin32Windows) {
-    Field(console, kVersion, "Windows NT family");
+  const WindowsRelease release = FindWindowsRelease(info);
+  if (release == WindowsRelease::kNtFamily) {
+    Field(console, kVersion, WindowsReleaseName(release));
     return false;
   }
   const uint32_t build = info.build_number & 0xFFFFu;
-  const char* name = "Windows 9x";
-  if (info.minor_version == 0) name = "Windows 95";
-  if (info.minor_version == 10) {
-    name = build != 1998 && info.csd_version[1] == 'A' ? "Windows 98SE" : "Windows 98";
-  }
-  if (info.minor_version == 90) name = "Windows ME";
   Label(console, kVersion);
-  console.PrintText(name);
+  console.PrintText(WindowsReleaseName(release));
   console.PrintText(" (");
   // The minor version in two digits, as Windows writes it: 4.00, 4.10, 4.90.
   console.PrintCode(static_cast<int32_t>(info.major_version));

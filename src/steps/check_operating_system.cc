@@ -4,36 +4,70 @@
 
 namespace netrevive {
 
+WindowsRelease FindWindowsRelease(const OsVersion& info) {
+  if (info.platform_id != kPlatformWin32Windows) return WindowsRelease::kNtFamily;
+  switch (info.minor_version) {
+    case 0:
+      return WindowsRelease::k95;
+    case 10:
+      if ((info.build_number & 0xFFFFu) == 1998) return WindowsRelease::k98;
+      return info.csd_version[1] == 'A' ? WindowsRelease::k98Se : WindowsRelease::k98OtherBuild;
+    case 90:
+      return WindowsRelease::kMe;
+    default:
+      return WindowsRelease::kOther9x;
+  }
+}
+
+const char* WindowsReleaseName(WindowsRelease release) {
+  switch (release) {
+    case WindowsRelease::kNtFamily:
+      return "Windows NT family";
+    case WindowsRelease::k95:
+      return "Windows 95";
+    case WindowsRelease::k98:
+    case WindowsRelease::k98OtherBuild:
+      return "Windows 98";
+    case WindowsRelease::k98Se:
+      return "Windows 98SE";
+    case WindowsRelease::kMe:
+      return "Windows ME";
+    case WindowsRelease::kOther9x:
+      break;
+  }
+  return "Windows 9x";
+}
+
 bool CheckOperatingSystem(Platform& os, Console& console) {
   OsVersion info = {};
   os.GetVersionExA(&info);  // on failure the zero-filled record reads as an NT system
 
-  if (info.platform_id != kPlatformWin32Windows) {
-    console.PrintLine(
-        "This machine is not a Win9x/ME machine, the Winsock2 fix does not apply to Windows NT "
-        "systems.\n");
-    console.PromptForKey("Press any key to continue.\n");
-    return false;
-  }
-  switch (info.minor_version) {
-    case 0:
+  const WindowsRelease release = FindWindowsRelease(info);
+  switch (release) {
+    case WindowsRelease::kNtFamily:
+      console.PrintLine(
+          "This machine is not a Win9x/ME machine, the Winsock2 fix does not apply to Windows NT "
+          "systems.\n");
+      console.PromptForKey("Press any key to continue.\n");
+      return false;
+    case WindowsRelease::k95:
       console.PrintLine("\nThe fix is not avialable for Windows 95 machines yet.\n");
       console.PrintText("Please contact");
       console.PromptForKey(" the MERX.\n");
       return false;
-    case 10:
-      if ((info.build_number & 0xFFFFu) == 1998) {
-        console.PrintLine("This computer is running Windows 98");
-      } else if (info.csd_version[1] == 'A') {
-        console.PrintLine("This computer is running Windows 98SE");
-      }
+    case WindowsRelease::kMe:
+      console.PrintText("\n");
+      [[fallthrough]];
+    case WindowsRelease::k98:
+    case WindowsRelease::k98Se:
+      console.PrintText("This computer is running ");
+      console.PrintLine(WindowsReleaseName(release));
       return true;
-    case 90:
-      console.PrintLine("\nThis computer is running Windows ME");
-      return true;
-    default:
-      return true;
+    case WindowsRelease::k98OtherBuild:
+    case WindowsRelease::kOther9x:
+      break;
   }
+  return true;
 }
 
 bool IsDunMissing(Platform& os) {
@@ -60,10 +94,7 @@ bool CheckDunSetupInformation(Platform& os, Console& console) {
   console.PrintText(path.c_str());
   console.PrintLine("");
   console.PrintLine("Without it DUN could not be reinstalled, so the repair will not start.");
-  PrintWhatWasChanged(os, console);
-  console.PrintLine("Please contact the MERX at 555-555-0142.");
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
+  return EndRefusal(os, console, SupportNumber::kGiven);
 }
 
 }  // namespace netrevive

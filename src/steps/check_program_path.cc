@@ -25,9 +25,7 @@ bool IsFullPath(const char* path) {
 bool Refuse(Platform& os, Console& console, const char* first, const char* second) {
   console.PrintLine(first);
   console.PrintLine(second);
-  PrintWhatWasChanged(os, console);
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
+  return EndRefusal(os, console, SupportNumber::kLeftOut);
 }
 
 bool RefuseNotFullPath(Platform& os, Console& console) {
@@ -90,13 +88,6 @@ bool RefuseTooLong(Platform& os, Console& console) {
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix != '\0'; ++text, ++prefix) {
-    if (UpperAscii(*text) != UpperAscii(*prefix)) return false;
-  }
-  return true;
-}
-
 // Whether path lies inside folder (given with or without its trailing
 // backslash).
 bool IsInside(const char* path, const char* folder) {
@@ -113,7 +104,7 @@ bool IsInside(const char* path, const char* folder) {
 bool IsInsideInternetCache(const char* path) {
   static const char kCache[] = "\\Temporary Internet Files\\";
   for (; *path != '\0'; ++path) {
-    if (StartsWithNoCase(path, kCache)) return true;
+    if (TextStartsWithNoCase(path, kCache)) return true;
   }
   return false;
 }
@@ -219,9 +210,7 @@ bool CheckNotTemporary(Platform& os, Console& console, const char* self_path) {
   console.PrintLine("or straight from a web page), which Windows empties. It restarts Windows");
   console.PrintLine("during the repair and must be found again after each restart.");
   console.PrintLine("Please copy it to C:\\ and run it from there.");
-  PrintWhatWasChanged(os, console);
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
+  return EndRefusal(os, console, SupportNumber::kLeftOut);
 }
 
 bool CheckResumeCommandLength(Platform& os, Console& console, const char* self_path) {
@@ -263,9 +252,7 @@ bool CheckStartDrive(Platform& os, Console& console, const char* self_path) {
   } else {
     return true;
   }
-  PrintWhatWasChanged(os, console);
-  console.PromptForKey("Press any key to terminate the program.");
-  return false;
+  return EndRefusal(os, console, SupportNumber::kLeftOut);
 }
 
 }  // namespace netrevive

@@ -116,6 +116,14 @@ void PrintWhatWasChanged(Platform& os, Console& console) {
   console.PrintLine("and its Winsock 2 settings and Dial-Up Networking may already be removed.");
 }
 
+bool EndRefusal(Platform& os, Console& console, SupportNumber number) {
+  PrintWhatWasChanged(os, console);
+  if (number == SupportNumber::kGiven)
+    console.PrintLine("Please contact the MERX at 555-555-0142.");
+  console.PromptForKey("Press any key to terminate the program.");
+  return false;
+}
+
 void PrintStartRunCommand(Console& console, const char* self_path, const char* mode_word) {
   console.PrintText("\t");
   console.PrintText(self_path);

@@ -60,6 +60,15 @@ void ForgetSetupTries(Platform& os, SetupStep step);
 // computer." or, where a repair is under way, what it has changed.
 void PrintWhatWasChanged(Platform& os, Console& console);
 
+// Whether a refusal gives the support line's number: the checks of the
+// program's own path name the caller's remedy instead (copy it to C:\).
+enum class SupportNumber { kLeftOut, kGiven };
+
+// The lines every refusal of the checks before the first change ends with:
+// PrintWhatWasChanged, the support line's number when asked for, and the
+// key that ends the program. Always no, the refusal's answer.
+bool EndRefusal(Platform& os, Console& console, SupportNumber number);
+
 // "\t<self_path>" on a line of its own: the command a caller types at
 // Start, Run.
 void PrintStartRunCommand(Console& console, const char* self_path, const char* mode_word);

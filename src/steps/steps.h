@@ -9,8 +9,18 @@ namespace netrevive {
 
 // The repair steps. Each prints its own report before it answers no.
 
+// Which Windows a version record (GetVersionExA) names. 4.10 is 98 first
+// edition with build 1998, 98 SE with the service text " A ", and a 98 of
+// another build otherwise.
+enum class WindowsRelease { kNtFamily, k95, k98, k98Se, k98OtherBuild, kMe, kOther9x };
+WindowsRelease FindWindowsRelease(const OsVersion& info);
+// "Windows 98SE", "Windows 98" (for both 98s), "Windows 9x" for a minor
+// version of 9x the program does not know, "Windows NT family".
+const char* WindowsReleaseName(WindowsRelease release);
+
 // Yes when the system is Windows 98, 98 SE or ME (or another 9x minor
-// version); names the system it found.
+// version); names the system it found (a 98 of another build and an
+// unknown 9x go on unnamed).
 bool CheckOperatingSystem(Platform& os, Console& console);
 
 // Yes when Dial-Up Networking is not installed (HKCR\dunfile is missing).

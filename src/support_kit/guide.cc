@@ -17,13 +17,6 @@ constexpr const char kIntro[] =
     "- [The repair on Windows 98 SE](#walkthrough), then [other kinds of PC](#other-kinds-of-pc)\n"
     "- [Endings](#endings), [the backups](#the-backups), [predicting the repair](#prediction)\n\n";
 
-bool WriteGuideFile(const std::string& path, const std::string& text, std::string* error) {
-  std::string file, why;
-  if (rehearsal::WriteWholeFile(path, text, &file, &why)) return true;
-  *error = file + " " + why;
-  return false;
-}
-
 std::string CommandLineOf(const std::vector<std::string>& args) {
   std::string line = "netrevive-sim --keys auto";
   for (const std::string& arg : args) line += " " + ShellQuote(arg);

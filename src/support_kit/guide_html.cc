@@ -4,10 +4,9 @@
 #include <sys/wait.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
+#include "rehearsal/files.h"
 #include "support_kit/guide_text.h"
 
 namespace netrevive::support_kit {
@@ -100,14 +99,6 @@ start();
 })();
 )js";
 
-std::string ReadWhole(const std::string& path, bool* ok) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream data;
-  data << in.rdbuf();
-  *ok = static_cast<bool>(in) || in.eof();
-  return data.str();
-}
-
 // Puts each <img src="NAME.svg" .../> of the page's own pictures inside the
 // page, so that the file stands alone.
 bool InlinePictures(const std::string& dir, std::string* html, std::string* error) {
@@ -123,10 +114,11 @@ bool InlinePictures(const std::string& dir, std::string* html, std::string* erro
       *error = "the guide names a picture that is not its own: " + name;
       return false;
     }
-    bool ok = false;
-    std::string svg = ReadWhole(dir + "/" + name, &ok);
+    std::string svg;
+    std::string why;
+    const bool read = rehearsal::ReadWholeFile(dir + "/" + name, &svg, &why);
     const size_t svg_start = svg.find("<svg");
-    if (!ok || svg_start == std::string::npos) {
+    if (!read || svg_start == std::string::npos) {
       *error = "cannot read the picture " + dir + "/" + name;
       return false;
     }
@@ -138,6 +130,13 @@ bool InlinePictures(const std::string& dir, std::string* html, std::string* erro
 }
 
 }  // namespace
+
+bool WriteGuideFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string file, why;
+  if (rehearsal::WriteWholeFile(path, text, &file, &why)) return true;
+  *error = file + " " + why;
+  return false;
+}
 
 bool RunFilter(const std::string& command, const std::string& program, const std::string& input,
                const std::string& out_path, std::string* output, std::string* error) {
@@ -155,10 +154,10 @@ bool RunFilter(const std::string& command, const std::string& program, const std
     std::filesystem::remove(out_path, ec);
     return false;
   }
-  bool ok = false;
-  *output = ReadWhole(out_path, &ok);
+  std::string why;
+  const bool read = rehearsal::ReadWholeFile(out_path, output, &why);
   std::filesystem::remove(out_path, ec);
-  if (!ok) {
+  if (!read) {
     *error = "cannot read what " + program + " wrote";
     return false;
   }
@@ -188,13 +187,7 @@ bool WriteGuideHtml(const std::string& markdown, const std::string& dir, std::st
       "placeholder=\"words from the screen, such as error occurred removing\">\n"
       "<div id=\"search-result\" data-endings=\"\" data-lines=\"0\"></div></div>\n" +
       body + "<script>\n" + kScriptHead + fixes + kScriptBody + "</script>\n</body>\n</html>\n";
-  std::ofstream out(dir + "/support-guide.html", std::ios::binary | std::ios::trunc);
-  out << page;
-  if (!out) {
-    *error = "cannot write " + dir + "/support-guide.html";
-    return false;
-  }
-  return true;
+  return WriteGuideFile(dir + "/support-guide.html", page, error);
 }
 
 }  // namespace netrevive::support_kit

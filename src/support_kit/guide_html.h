@@ -16,6 +16,11 @@ namespace netrevive::support_kit {
 // cannot be run, fails, or a file cannot be read or written.
 bool WriteGuideHtml(const std::string& markdown, const std::string& dir, std::string* error);
 
+// Writes one of the guide's files whole, through rehearsal::WriteWholeFile
+// (PATH.new, then renamed over PATH), so that an interrupted or failed
+// write leaves the old file as it was. False with "FILE WHY" in *error.
+bool WriteGuideFile(const std::string& path, const std::string& text, std::string* error);
+
 // Runs the shell command with input on its standard input; *output is what
 // it wrote to the file named by the command's "{out}". False with a message
 // naming the program when it cannot be run or fails.

@@ -1,71 +1,12 @@
 #include "support_kit/guide_text.h"
 
-#include <map>
+#include "rehearsal/endings.h"
 
 namespace netrevive::support_kit {
 
 std::string EndingTitle(const std::string& name) {
-  static const std::map<std::string, const char*> kTitles = {
-      {"restart-for-reinstall", "Goes on: Windows restarts to reinstall Dial-Up Networking"},
-      {"session-ended-for-upgrade", "Goes on: Windows logs off after removing the DUN upgrade"},
-      {"repaired", "Repaired: Dial-Up Networking is back, Windows restarts"},
-      {"repaired-restart-failed", "Repaired, but Windows did not restart by itself"},
-      {"refused-nt", "Refused: Windows NT, 2000 or later"},
-      {"refused-95", "Refused: Windows 95"},
-      {"refused-not-full-path", "Refused: not started by its full path"},
-      {"refused-path-blanks", "Refused: the program's path holds blanks"},
-      {"refused-floppy-or-network", "Refused: started from a floppy disk or a network drive"},
-      {"refused-from-cd", "Refused: started from a CD"},
-      {"refused-no-rna-inf", "Refused: Windows' rna.inf is missing"},
-      {"refused-path-too-long", "Refused: the program's path is too long"},
-      {"usage", "Refused: words after the program's name"},
-      {"backup-failed", "Refused: the registry could not be backed up"},
-      {"services-key-unopened", "Refused: the Services key could not be opened"},
-      {"repair-record-failed", "Refused: netrevive.QU could not be written"},
-      {"backup-copy-failed", "Refused: a registry backup could not be copied"},
-      {"backup-rename-failed", "Refused: a registry backup could not be renamed"},
-      {"winsock2-delete-failed", "Stopped: the Winsock2 key could not be deleted"},
-      {"upgrade-check-failed", "Stopped: the list of installed programs could not be read"},
-      {"upgrade-unknown-uninstaller", "Stopped: a DUN upgrade the program cannot remove"},
-      {"upgrade-uninstaller-not-built", "Stopped: the upgrade's uninstall command failed"},
-      {"upgrade-uninstaller-cannot-start", "Stopped: the upgrade's uninstaller did not start"},
-      {"uninstaller-entry-left", "Stopped: the uninstaller did not start, RunOnce entry left"},
-      {"runonce-failed-before-upgrade-removal",
-       "Stopped: RunOnce not written, the upgrade not removed"},
-      {"runonce-failed-after-dun-uninstall", "Stopped: RunOnce not written after DUN was removed"},
-      {"dun-uninstall-failed", "Stopped: Dial-Up Networking could not be uninstalled"},
-      {"reinstall-not-scheduled", "Stopped: the reinstall could not be scheduled"},
-      {"restart-not-started", "Stopped: Windows did not restart (the reinstall is scheduled)"},
-      {"session-not-ended", "Stopped: Windows did not log off after the upgrade removal"},
-      {"reinstall-not-authorised", "Nothing to do: a reinstall run with DUN installed"},
-      {"reinstall-start-by-hand", "Stopped: DUN missing, no reinstall authorised"},
-      {"dun-install-marker-failed", "Stopped: DUN missing, rundunreinst.QU not written"},
-      {"reinstall-cannot-start", "Stopped: Windows' setup of DUN did not start"},
-      {"reinstall-cannot-complete", "Stopped: the Dial-Up Adapter could not be installed"},
-      // The checks before the first change, and the reinstall that looks.
-      {"refused-temporary-folder", "Refused: started from a temporary folder (zip, web page)"},
-      {"refused-program-missing", "Refused: a Windows program the repair needs is missing"},
-      {"refused-runonce-unopened", "Refused: the RunOnce key could not be opened"},
-      {"refused-no-setup-files", "Refused: Windows' setup files were not found"},
-      {"refused-upgrade-check-failed", "Refused: the list of installed programs was unreadable"},
-      {"refused-upgrade-unknown-uninstaller", "Refused: a DUN upgrade the program cannot remove"},
-      {"refused-upgrade-uninstaller-not-built",
-       "Refused: the upgrade's uninstall command could not be built"},
-      {"dun-not-installed-by-setup", "Stopped: Windows' setup installed no Dial-Up Networking"},
-      {"upgrade-still-installed", "Stopped: the DUN upgrade is still installed"},
-      {"setup-tries-used-up", "Stopped: a setup step was started twice"},
-      // The Check's results.
-      {"check-repaired", "Check: REPAIRED"},
-      {"check-repair-under-way", "Check: REPAIR UNDER WAY, restart the PC"},
-      {"check-repair-stopped", "Check: REPAIR STOPPED, start the program again"},
-      {"check-upgrade-left", "Check: REPAIR STOPPED, the DUN upgrade is still installed"},
-      {"check-winsock2-settings", "Check: NOT WORKING, the Winsock 2 settings are missing"},
-      {"check-winsock2-tcpip", "Check: NOT WORKING, Winsock 2 has no TCP/IP"},
-      {"check-dun-missing", "Check: NOT WORKING, Dial-Up Networking is not installed"},
-      {"check-not-9x", "Check: not Windows 98 or ME"},
-  };
-  auto it = kTitles.find(name);
-  return it == kTitles.end() ? "Ending: " + name : it->second;
+  const rehearsal::Ending* ending = rehearsal::FindEnding(name);
+  return ending == nullptr ? "Ending: " + name : ending->title;
 }
 
 const char kCallScriptBefore[] =

@@ -9,8 +9,9 @@
 
 namespace netrevive::support_kit {
 
-// The heading of an ending in words ("Stopped: the Winsock2 key was already
-// gone"); "Ending: NAME" for an ending this table does not know yet.
+// The heading of an ending in words, the title its row of the endings table
+// (rehearsal/endings.h) gives it; "Ending: NAME" for a name that table does
+// not know.
 std::string EndingTitle(const std::string& name);
 
 // The call script's three parts, Markdown; the generated pieces (the screen

@@ -71,13 +71,7 @@ bool WriteDot(const std::string& dot, const std::string& svg_path, std::string* 
     if (!in_comment) kept += line + "\n";
     if (in_comment && Contains(line, "-->")) in_comment = false;
   }
-  std::ofstream out(svg_path, std::ios::binary | std::ios::trunc);
-  out << kept;
-  if (!out) {
-    *error = "cannot write " + svg_path;
-    return false;
-  }
-  return true;
+  return WriteGuideFile(svg_path, kept, error);
 }
 
 namespace {

@@ -27,9 +27,8 @@ std::vector<std::string> PredictionLines(const SessionReport& report) {
                     "): " + run.ending_name + " (" +
                     (ending == nullptr ? "unknown" : KindName(ending->kind)) + ")");
     if (run.session_end != SessionRequest::kNone) {
-      lines.push_back("    then " + std::string(run.session_end == SessionRequest::kRestart
-                                                    ? "Windows restarts"
-                                                    : "the session ends (log-off)"));
+      lines.push_back("    then " +
+                      std::string(rehearsal::NamesOf(run.session_end).prediction_then));
     }
     const bool goes_on = ending != nullptr && (ending->kind == EndingKind::kGoesOn ||
                                                ending->kind == EndingKind::kRepaired);

@@ -199,8 +199,9 @@ TEST(RepairTest, MachineWithoutDunInstallsItInTheFirstRun) {
             std::string::npos);
 }
 
-// Which line CheckOperatingSystem prints for each system, and whether the
-// repair goes on past it.
+// Which line CheckOperatingSystem prints for each system, whether the
+// repair goes on past it, and the name the Check gives the same system: the
+// two name a system from one rule.
 TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
   struct Case {
     const char* name;
@@ -210,20 +211,24 @@ TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
     const char* csd;
     const char* line;  // "" when no line names the system
     bool goes_on;
+    const char* check_name;  // the Check's "Windows version:" line, up to the version
   };
   const Case cases[] = {
-      {"98 first edition", 1, 10, 0x040A07CE, " ", "This computer is running Windows 98\n", true},
+      {"98 first edition", 1, 10, 0x040A07CE, " ", "This computer is running Windows 98\n", true,
+       "Windows 98"},
       {"98 build 1998, other high word", 1, 10, 0x777707CE, " A ",
-       "This computer is running Windows 98\n", true},
-      {"98 SE", 1, 10, 0x040A08AE, " A ", "This computer is running Windows 98SE\n", true},
-      {"98 other build, CSD B", 1, 10, 0x040A08AE, " B ", "", true},
-      {"98 other build, empty CSD", 1, 10, 0x040A08AE, "", "", true},
-      {"ME", 1, 90, 0x045A0BB8, " ", "\nThis computer is running Windows ME\n", true},
-      {"unknown 9x minor", 1, 20, 0, " ", "", true},
+       "This computer is running Windows 98\n", true, "Windows 98"},
+      {"98 SE", 1, 10, 0x040A08AE, " A ", "This computer is running Windows 98SE\n", true,
+       "Windows 98SE"},
+      {"98 other build, CSD B", 1, 10, 0x040A08AE, " B ", "", true, "Windows 98"},
+      {"98 other build, empty CSD", 1, 10, 0x040A08AE, "", "", true, "Windows 98"},
+      {"ME", 1, 90, 0x045A0BB8, " ", "\nThis computer is running Windows ME\n", true, "Windows ME"},
+      {"unknown 9x minor", 1, 20, 0, " ", "", true, "Windows 9x"},
   };
   for (const Case& c : cases) {
     SimMachine machine = MakeDefaultMachine();
     machine.SetVersion(c.platform, 4, c.minor, c.build, c.csd);
+    SimMachine checked = machine;
     // ME keeps a third registry file, which the repair backs up too.
     if (c.minor == 90) machine.PutFile("C:\\WINDOWS\\classes.dat", "CREG classes");
     RunOutput run = RunFresh(machine);
@@ -231,6 +236,12 @@ TEST(RepairTest, SystemChecksNameTheSystemOrRefuseIt) {
                               "Removing all Winsock2 information from the registry...\n";
     EXPECT_NE(run.transcript.find(after_check), std::string::npos) << c.name;
     EXPECT_EQ(machine.KeyExists(simulated_pc::kWinsock2Path), !c.goes_on) << c.name;
+    RunOutput check = RunProgram(checked, {checked.self_path(), "Check"});
+    EXPECT_NE(
+        check.transcript.find("Windows version:          " + std::string(c.check_name) + " (4."),
+        std::string::npos)
+        << c.name << "\n"
+        << check.transcript;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/simulated_pc/sim_paths.h"
 #include "platform/simulated_pc/sim_presets.h"
 #include "rehearsal/machine_folder.h"
 #include "rehearsal/regedit4.h"
@@ -92,9 +93,7 @@ TEST(MachineFolder, FilesAreKeptAsAFolderTreeAndTheRegistryAsRegedit4) {
   }
   size_t infs = 0;
   for (const std::string& name : windows_entries) {
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    if (upper == "INF") ++infs;
+    if (simulated_pc::EqualsNoCase(name, "INF")) ++infs;
   }
   EXPECT_EQ(infs, 1u);
   std::string reg = ReadText(temp.Sub("registry.reg"));

@@ -99,10 +99,8 @@ class DosPrompt {
       (flag[0] == '+' ? set : clear) |= bit;
     }
     const std::string file = Full(words.back());
+    if (!machine_.FileExists(file)) return "File not found - " + words.back();
     const uint32_t now = machine_.Attributes(file);
-    if (now == kInvalidFileAttributes || (now & kFileAttributeDirectory) != 0) {
-      return "File not found - " + words.back();
-    }
     const uint32_t touched = set | clear;
     if ((now & kSystem) != 0 && (touched & kSystem) == 0) return "Not resetting system file";
     if ((now & kHidden) != 0 && (touched & kHidden) == 0) return "Not resetting hidden file";
@@ -112,8 +110,7 @@ class DosPrompt {
   std::string Copy(const std::string& from, const std::string& to) {
     const std::string source = Full(from);
     const uint32_t source_attributes = machine_.Attributes(source);
-    if (source_attributes == kInvalidFileAttributes ||
-        (source_attributes & (kHidden | kSystem | kFileAttributeDirectory)) != 0) {
+    if (!machine_.FileExists(source) || (source_attributes & (kHidden | kSystem)) != 0) {
       return "File not found - " + from;
     }
     const std::string target = Full(to);

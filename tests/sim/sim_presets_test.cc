@@ -10,6 +10,7 @@
 
 #include "platform/simulated_pc/sim_machine.h"
 #include "platform/simulated_pc/sim_snapshot.h"
+#include "steps/steps.h"
 
 namespace netrevive::simulated_pc {
 namespace {
@@ -37,48 +38,48 @@ std::string Uninstall(const SimMachine& machine) {
   return text;
 }
 
-TEST(SimPresetTest, DefaultMachineIsAWindows98SePcWithDun) {
-  SimMachine machine = MakeDefaultMachine();
-  EXPECT_EQ(machine.windows_dir(), "C:\\WINDOWS");
-  EXPECT_EQ(machine.version().platform_id, 1u);
-  EXPECT_EQ(machine.version().minor_version, 10u);
-  EXPECT_EQ(machine.version().build_number & 0xFFFF, 2222u);
-  EXPECT_STREQ(machine.version().csd_version, " A ");
-  EXPECT_EQ(machine.self_path(), "C:\\NETREVIVE\\NETREVIVE.EXE");
-  EXPECT_TRUE(DunInstalled(machine));
-  EXPECT_FALSE(machine.KeyExists(kMsdunPath));
-  for (const char* file :
-       {"C:\\WINDOWS\\system.dat", "C:\\WINDOWS\\user.dat", "C:\\WINDOWS\\rundll32.exe",
-        "C:\\WINDOWS\\rundll.exe", "C:\\WINDOWS\\inf\\rna.inf", "C:\\NETREVIVE\\NETREVIVE.EXE"}) {
-    EXPECT_TRUE(machine.FileExists(file)) << file;
+// --help and the support guide describe each preset by its Windows and its
+// DUN upgrade; the machine built must be that PC, as the program itself
+// tells the Windows apart (FindWindowsRelease). "As OTHER, but ..." is a
+// variant of the preset OTHER.
+TEST(SimPresetTest, EachPresetIsThePcItsDescriptionNames) {
+  struct Windows {
+    const char* opening;  // the description's first words
+    WindowsRelease release;
+  };
+  const Windows windows[] = {
+      {"Windows 98 SE ", WindowsRelease::k98Se},
+      {"Windows 98 SE,", WindowsRelease::k98Se},
+      {"Windows 98 first edition ", WindowsRelease::k98},
+      {"Windows ME ", WindowsRelease::kMe},
+      {"Windows 95 ", WindowsRelease::k95},
+      {"Windows 2000 ", WindowsRelease::kNtFamily},
+  };
+  for (const PresetInfo& preset : PresetMachines()) {
+    SimMachine machine;
+    ASSERT_TRUE(MakePresetMachine(preset.name, &machine));
+    std::string description = preset.description;
+    if (description.rfind("As ", 0) == 0) {
+      const std::string other = description.substr(3, description.find(',') - 3);
+      description.clear();
+      for (const PresetInfo& known : PresetMachines()) {
+        if (known.name == other) description = known.description;
+      }
+      ASSERT_FALSE(description.empty()) << preset.name << " is a variant of no preset";
+    }
+    const Windows* named = nullptr;
+    for (const Windows& w : windows) {
+      if (description.rfind(w.opening, 0) == 0) named = &w;
+    }
+    ASSERT_NE(named, nullptr) << preset.name << ": " << description;
+    EXPECT_EQ(FindWindowsRelease(machine.version()), named->release) << preset.name;
+    EXPECT_EQ(machine.KeyExists(kMsdunPath),
+              description.find("with the DUN upgrade") != std::string::npos)
+        << preset.name;
+    EXPECT_EQ(DunInstalled(machine),
+              description.find("without Dial-Up Networking") == std::string::npos)
+        << preset.name;
   }
-  EXPECT_TRUE(machine.DirectoryExists("C:\\WINDOWS\\SYSTEM"));
-  EXPECT_FALSE(machine.FileExists("C:\\WINDOWS\\system\\dunsetup.exe"));
-
-  const std::string parameters = std::string(kWinsock2Path) + "\\Parameters";
-  const std::string protocols = parameters + "\\Protocol_Catalog9";
-  std::vector<std::string> entries = machine.ListKeys(protocols + "\\Catalog_Entries");
-  ASSERT_EQ(entries.size(), 9u);
-  EXPECT_EQ(entries[0], "000000000001");
-  EXPECT_EQ(entries[8], "000000000009");
-  RegValue value;
-  ASSERT_TRUE(
-      machine.GetValue(protocols + "\\Catalog_Entries\\000000000001", "PackedCatalogItem", &value));
-  EXPECT_EQ(value.type, kRegBinary);
-  ASSERT_TRUE(machine.GetValue(protocols, "Num_Catalog_Entries", &value));
-  EXPECT_EQ(value.type, kRegDword);
-  EXPECT_EQ(value.data, std::vector<uint8_t>({9, 0, 0, 0}));
-  EXPECT_TRUE(machine.ValueExists(protocols, "Next_Catalog_Entry_ID"));
-  EXPECT_TRUE(machine.ValueExists(protocols, "Serial_Access_Num"));
-  EXPECT_EQ(machine.ListKeys(parameters + "\\NameSpace_Catalog5\\Catalog_Entries").size(), 3u);
-  EXPECT_TRUE(machine.ValueExists(
-      parameters + "\\NameSpace_Catalog5\\Catalog_Entries\\000000000001", "LibraryPath"));
-  std::string text;
-  ASSERT_TRUE(machine.GetString(parameters, "Current_Protocol_Catalog", &text));
-  EXPECT_EQ(text, "Protocol_Catalog9");
-  ASSERT_TRUE(machine.GetString(parameters, "Current_NameSpace_Catalog", &text));
-  EXPECT_EQ(text, "NameSpace_Catalog5");
-  EXPECT_TRUE(machine.KeyExists(std::string(kServicesPath) + "\\Winsock"));
 }
 
 TEST(SimHelperModelTest, UninstallUpgradeRemovesDunAndInstallHinfSectionPutsItBack) {

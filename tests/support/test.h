@@ -20,6 +20,7 @@
 #include "platform/simulated_pc/sim_machine.h"
 #include "platform/simulated_pc/sim_presets.h"
 #include "platform/simulated_pc/sim_session_start.h"
+#include "rehearsal/files.h"
 #include "rehearsal/transcript.h"
 
 namespace netrevive::testing {
@@ -165,11 +166,12 @@ inline bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The whole file; "" when it cannot be read.
 inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  std::string why;
+  rehearsal::ReadWholeFile(path, &text, &why);
+  return text;
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {

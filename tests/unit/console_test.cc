@@ -44,14 +44,28 @@ TEST(ConsoleTest, PromptIsFlushedWithWhatCameBeforeItThenTheKeyIsAwaited) {
   EXPECT_FALSE(terminal.out.unflushed_pause);
 }
 
-TEST(ConsoleTest, LongTextsPassThroughInOrder) {
-  ScriptedTerminal terminal;
-  Console console(terminal);
-  std::string big(1000, 'a');
-  big += "end";
-  console.PrintText(big.c_str());
-  console.PrintLine("!");
-  EXPECT_EQ(terminal.Transcript(), big + "!\n");
+// Texts around the size the console collects, whole or in two pieces that
+// straddle it, arrive whole and in order: every byte differs from its
+// neighbours, so a byte lost, doubled or moved at the boundary shows.
+TEST(ConsoleTest, TextsAroundTheCollectedSizeArriveWholeAndInOrder) {
+  const size_t n = Console::kCollectedSize;
+  struct Case {
+    size_t length;
+    size_t split;  // the first piece's length; the rest is the second
+  };
+  const Case cases[] = {{n - 2, n - 2}, {n - 1, n - 1},    {n, n},     {n + 1, n + 1},
+                        {n + 1, n - 1}, {n + 1, 1},        {2 * n, n}, {2 * n + 1, n},
+                        {2 * n + 1, 0}, {5 * n + 3, n + 1}};
+  for (const Case& c : cases) {
+    std::string text;
+    for (size_t i = 0; i < c.length; ++i) text += static_cast<char>('!' + i % 90);
+    ScriptedTerminal terminal;
+    Console console(terminal);
+    console.PrintText(text.substr(0, c.split).c_str());
+    console.PrintText(text.substr(c.split).c_str());
+    console.PrintLine("");
+    EXPECT_EQ(terminal.Transcript(), text + "\n") << c.length << " split at " << c.split;
+  }
 }
 
 }  // namespace

@@ -45,15 +45,39 @@ TEST(FixedTextTest, PiecesAppendInOrder) {
   EXPECT_EQ(text.size(), 46u);
 }
 
-TEST(TextCompareTest, ExactAndPrefixComparisonsAreCaseSensitive) {
-  EXPECT_TRUE(TextEquals("MSDUN", "MSDUN"));
-  EXPECT_FALSE(TextEquals("msdun", "MSDUN"));
-  EXPECT_FALSE(TextEquals("MSDUN2", "MSDUN"));
-  EXPECT_FALSE(TextEquals("MSDU", "MSDUN"));
-  EXPECT_TRUE(TextStartsWith("rundll.exe x", "rundll.exe"));
-  EXPECT_FALSE(TextStartsWith("rundll32.exe x", "rundll.exe"));
-  EXPECT_FALSE(TextStartsWith("rundll", "rundll.exe"));
-  EXPECT_FALSE(TextStartsWith("RUNDLL.EXE", "rundll.exe"));
+// The plain comparisons are byte for byte; the NoCase ones fold ASCII
+// letters only: '@' and '`', '[' and '{' differ by the same bit as 'A' and
+// 'a', and bytes above 127 are not letters to Windows' own comparison.
+TEST(TextCompareTest, ExactAndPrefixComparisonsWithAndWithoutCase) {
+  struct Case {
+    const char* text;
+    const char* other;
+    bool equals;
+    bool starts_with;
+    bool equals_no_case;
+    bool starts_with_no_case;
+  };
+  const Case cases[] = {
+      {"MSDUN", "MSDUN", true, true, true, true},
+      {"msdun", "MSDUN", false, false, true, true},
+      {"MSDUN2", "MSDUN", false, true, false, true},
+      {"MSDU", "MSDUN", false, false, false, false},
+      {"rundll.exe x", "rundll.exe", false, true, false, true},
+      {"rundll32.exe x", "rundll.exe", false, false, false, false},
+      {"RUNDLL.EXE", "rundll.exe", false, false, true, true},
+      {"\\Temporary Internet Files\\x", "\\TEMPORARY INTERNET FILES\\", false, false, false, true},
+      {"@[", "`{", false, false, false, false},
+      {"\xE9t\xE9", "\xC9T\xC9", false, false, false, false},
+      {"", "", true, true, true, true},
+      {"x", "", false, true, false, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextEquals(c.text, c.other), c.equals) << c.text << " / " << c.other;
+    EXPECT_EQ(TextStartsWith(c.text, c.other), c.starts_with) << c.text << " / " << c.other;
+    EXPECT_EQ(TextEqualsNoCase(c.text, c.other), c.equals_no_case) << c.text << " / " << c.other;
+    EXPECT_EQ(TextStartsWithNoCase(c.text, c.other), c.starts_with_no_case)
+        << c.text << " / " << c.other;
+  }
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/fixed_text.h"
+
 namespace netrevive::simulated_pc {
 namespace {
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // "HKLM" or "HKCR" for the root names the machine knows, "" otherwise.
 std::string ShortRoot(const std::string& root) {
@@ -21,14 +21,14 @@ std::string ShortRoot(const std::string& root) {
 
 std::string UpperAscii(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = Upper(c);
+  for (char& c : out) c = netrevive::UpperAscii(c);
   return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
+    if (netrevive::UpperAscii(a[i]) != netrevive::UpperAscii(b[i])) return false;
   }
   return true;
 }

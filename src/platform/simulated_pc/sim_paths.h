@@ -14,7 +14,8 @@
 namespace netrevive::simulated_pc {
 
 // ASCII case only, as Windows 9x compares registry and file names; the one
-// set of case-insensitive helpers of the simulator and its tools.
+// set of case-insensitive helpers of the simulator and its tools, on the
+// core's UpperAscii (platform/fixed_text.h).
 std::string UpperAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view head);
