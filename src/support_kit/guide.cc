@@ -1,5 +1,6 @@
 #include "support_kit/guide.h"
 
+#include "support_kit/guide_index.h"
 #include "support_kit/guide_parts.h"
 
 namespace netrevive::support_kit {
@@ -71,7 +72,7 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
   std::string md = kIntro;
   md += CallScript(runs);
   md += WhereTable(runs);
-  md += LineIndex(runs);
+  if (!LineIndex(runs, &md, error)) return false;
   if (!CodeTable(&md, error)) return false;
   md += StaleAdviceSection(runs);
   md += CallsSection();
