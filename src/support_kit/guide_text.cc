@@ -118,7 +118,8 @@ const std::vector<CallerWords>& CallersWords() {
       {"\"Still no connection\", \"it said successfully applied\"", "call-no-connection"},
       {"\"Undo it\", \"put it back as it was\"", "call-undo"},
       {"\"I ran it last month\" (system.tom and user.tom are there)", "call-old-backups"},
-      {"\"It says DUNSETUP.EXE is missing\"", "call-upgrade-uninstaller-missing"},
+      {"\"It says C:\\WINDOWS\\SYSTEM\\DUNSETUP.EXE is missing\"",
+       "call-upgrade-uninstaller-missing"},
       {"\"The upgrade would not go\"", "call-upgrade"},
       {"\"It shows an error code\"", "call-error-code"},
       {"\"I started it from the floppy, a zip or a web page\"", "call-floppy-zip-web"},
@@ -189,10 +190,12 @@ const std::vector<GuideCall>& GuideCalls() {
        "Did the PC restart after that line, and did the Check window come? Does the dial-up "
        "connection still exist in the Dial-Up Networking folder?",
        "Start, Run, `C:\\NETREVIVE.EXE Check`, and its Result line.",
-       "Follow the ending of the Result line: the [Check's endings](#ending-check-repaired) say "
-       "what to do for each line that is NOT WORKING, MISSING or NOT INSTALLED. \"REPAIRED\": "
-       "make the connection again (Dial-Up Networking, Make New Connection, the noted number, "
-       "user name and password), and install a DUN upgrade again if the PC had one."},
+       "\"NOT WORKING\": what the ending of its Result line says, "
+       "[Winsock 2 settings](#ending-check-winsock2-settings), "
+       "[Winsock 2 TCP/IP](#ending-check-winsock2-tcpip) or "
+       "[Dial-Up Networking](#ending-check-dun-missing). \"REPAIRED\": make the connection again "
+       "(Dial-Up Networking, Make New Connection, the noted number, user name and password), and "
+       "install a DUN upgrade again if the PC had one."},
       {"call-undo", "\"Undo it\" (put the PC back as it was)",
        "Is Windows ME? Does Windows still start?",
        "After the undo, `C:\\NETREVIVE.EXE Check` shows what is back and what is not.",

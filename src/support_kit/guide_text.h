@@ -13,10 +13,6 @@ namespace netrevive::support_kit {
 // gone"); "Ending: NAME" for an ending this table does not know yet.
 std::string EndingTitle(const std::string& name);
 
-// Where the call script and README.TXT tell the caller to put the program,
-// and so the command every answer of the guide gives.
-inline constexpr const char kProgramPath[] = "C:\\NETREVIVE.EXE";
-
 // The anchor of the where-table's row for a stop: "stop-<preset>-<run>-<pause>",
 // such as "stop-98se-1-2" for the second pause of the first run on a 98 SE PC.
 std::string StopAnchor(const std::string& preset, int run, int pause);
