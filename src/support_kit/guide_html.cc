@@ -33,6 +33,7 @@ figure { margin: 0.5em 0; } figure svg { max-width: 100%; height: auto; }
 #search input { font-size: 12pt; width: 60%; }
 #search-result { font-size: 10pt; margin-top: 0.2em; max-height: 60vh; overflow: auto; }
 #search-result .hit { margin: 0.3em 0; } #search-result ul { margin: 0.1em 0; }
+ul.says { columns: 2; column-gap: 2em; }
 .page-break { break-after: page; page-break-after: always; }
 @page { size: A4; margin: 12mm; }
 @media print {

@@ -354,7 +354,8 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
     std::string next;
     for (size_t n : row.next) next += (next.empty() ? "" : ",") + std::to_string(n);
     std::string line = ScreenHtml(row.line);
-    if (!next.empty()) line = "<span data-next=\"" + next + "\"></span>" + line;
+    // After the line, so that Wrap keeps the line on a row of its own.
+    if (!next.empty()) line += " <span data-next=\"" + next + "\"></span>";
     std::string cell;
     if (row.banner) {
       cell = "every run (the banner)";
@@ -371,7 +372,9 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
       cell = "a progress line of " + std::to_string(row.endings.size()) +
              " endings: ask for the last line on the screen";
     } else if (row.endings.size() > 1) {
-      cell = "ask for the line above:" + row.apart;
+      cell = (Contains(row.apart, "(then ") ? "ask for the lines above and below it:"
+                                            : "ask for the line above it:") +
+             row.apart;
     } else {
       cell = EndingHtml(*row.endings.begin());
     }
