@@ -108,7 +108,8 @@ std::string StopAnchor(const std::string& preset, int run, int pause) {
 
 const std::vector<CallerWords>& CallersWords() {
   static const std::vector<CallerWords> kWords = {
-      {"\"I closed it\", \"the power went off\", \"it hung\"", "call-closed"},
+      {"\"I closed it\", \"I switched it off\", \"the power went off\", \"it hung\"",
+       "call-closed"},
       {"\"It restarted and shows nothing\", \"it never came back\"", "call-restarted-nothing"},
       {"\"It never restarted\"", "call-never-restarted"},
       {"\"I ran it again\", \"I ran it twice\"", "call-ran-twice"},
@@ -116,7 +117,7 @@ const std::vector<CallerWords>& CallersWords() {
       {"\"Windows asks for the CD\", \"I clicked Cancel\"", "call-cd"},
       {"\"I only have a recovery CD\"", "call-recovery-cd"},
       {"\"Still no connection\", \"it said successfully applied\"", "call-no-connection"},
-      {"\"Undo it\", \"put it back as it was\"", "call-undo"},
+      {"\"Undo it\", \"put it back as it was\", \"System Restore\"", "call-undo"},
       {"\"I ran it last month\" (system.tom and user.tom are there)", "call-old-backups"},
       {"\"It says C:\\WINDOWS\\SYSTEM\\DUNSETUP.EXE is missing\"",
        "call-upgrade-uninstaller-missing"},

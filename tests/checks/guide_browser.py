@@ -45,6 +45,8 @@ ANSWERS = [
     ("I+clicked+Cancel", {"#call-cd"}),
     ("I+ran+it+again", {"#call-ran-twice"}),
     ("undo+it", {"#call-undo"}),
+    ("system+restore", {"#call-undo"}),
+    ("I+switched+it+off", {"#call-closed"}),
     ("still+no+connection", {"#call-no-connection"}),
     ("recovery+CD", {"#call-recovery-cd"}),
     ("I+ran+it+last+month", {"#call-old-backups"}),
