@@ -146,12 +146,14 @@ const std::vector<GuideCall>& GuideCalls() {
        "back. \"REPAIR STOPPED\": type the line the Check gives. \"REPAIRED\" or \"NOT "
        "WORKING\": see [still no connection](#call-no-connection)."},
       {"call-never-restarted", "\"It never restarted\" (the PC stays on after the last key)",
-       "The last lines: \"Unable to DUN Reboot.\" or \"Windows could not end the session.\"?",
-       "Start, Run, `C:\\NETREVIVE.EXE Check`.",
-       "Restart by hand: Start, Shut Down, Restart, OK. What the program scheduled runs after the "
-       "restart ([repaired, no restart](#ending-repaired-restart-failed), [no "
-       "restart](#ending-restart-not-started), [no log-off](#ending-session-not-ended)); if "
-       "nothing comes back, start `C:\\NETREVIVE.EXE` again."},
+       "What are the last lines?", "Start, Run, `C:\\NETREVIVE.EXE Check`.",
+       "Restart by hand: Start, Shut Down, Restart, OK. Then, by the last lines: \"Unable to DUN "
+       "Reboot.\" alone: Netrevive comes back ([ending](#ending-restart-not-started)); \"Dial-Up "
+       "Networking has been reinstalled\": the repair is done, the Check comes "
+       "([ending](#ending-repaired-restart-failed)); \"Windows could not end the session.\": "
+       "Netrevive comes back ([ending](#ending-session-not-ended)); \"Please reboot the machine "
+       "and reinstall DUN\": [that ending](#ending-reinstall-not-scheduled). If nothing comes "
+       "back, start `C:\\NETREVIVE.EXE` again."},
       {"call-ran-twice", "\"I ran it again\" (twice, or again after the restart)",
        "What did the second run say last?", "Start, Run, `C:\\NETREVIVE.EXE Check`.",
        "Nothing is lost: a run that finds a repair under way carries it on and keeps the first "
