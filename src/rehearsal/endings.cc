@@ -490,9 +490,11 @@ std::vector<Ending> MakeEndings() {
                "A Windows program the repair starts (rundll32.exe or rundll.exe in the Windows "
                "directory, or the upgrade's dunsetup.exe in its SYSTEM folder), named on the "
                "screen, is missing, so the repair did not start. Nothing was changed.",
-               "The Windows installation is incomplete: copy the named file from another PC with "
-               "the same Windows (or extract it from the Windows CD), then run Netrevive again. "
-               "If unsure, the PC needs a technician.",
+               "rundll32.exe or rundll.exe: the Windows installation is incomplete: copy the "
+               "file from another PC with the same Windows (or extract it from the Windows CD), "
+               "then run Netrevive again; if unsure, the PC needs a technician. dunsetup.exe "
+               "belongs to the DUN upgrade, not to Windows, and is on no Windows CD: install the "
+               "upgrade again (DUN 1.4), which puts it back, then run Netrevive again.",
                {"--preset", "no-helper"},
                1});
   t.push_back({"refused-runonce-unopened",

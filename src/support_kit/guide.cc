@@ -1,11 +1,12 @@
 #include "support_kit/guide.h"
 
+#include "support_kit/guide_first.h"
+#include "support_kit/guide_index.h"
 #include "support_kit/guide_parts.h"
 
 namespace netrevive::support_kit {
 
 constexpr const char kIntro[] =
-    "# Netrevive support guide\n\n"
     "Written by `netrevive-sim --guide docs/` from the program itself: every screen is what the\n"
     "program prints on a simulated PC, and the tests fail when this file is out of date. The\n"
     "HTML page beside it, support-guide.html, holds the same text with a search box.\n\n"
@@ -61,10 +62,10 @@ bool WriteSupportGuide(const std::string& dir, std::string* error) {
                 dir + "/" + svg, error)) {
     return false;
   }
-  std::string md = kIntro;
+  std::string md = FirstScreen() + kIntro;
   md += CallScript(runs);
   md += WhereTable(runs);
-  md += LineIndex(runs);
+  if (!LineIndex(runs, &md, error)) return false;
   if (!CodeTable(&md, error)) return false;
   md += StaleAdviceSection(runs);
   md += CallsSection();

@@ -30,7 +30,9 @@ figure { margin: 0.5em 0; } figure svg { max-width: 100%; height: auto; }
 #search { position: sticky; top: 0; background: #fff; border-bottom: 2px solid #000;
           padding: 0.4em 0; z-index: 1; }
 #search input { font-size: 12pt; width: 60%; }
-#search-result { font-size: 10pt; margin-top: 0.2em; }
+#search-result { font-size: 10pt; margin-top: 0.2em; max-height: 60vh; overflow: auto; }
+#search-result .hit { margin: 0.3em 0; } #search-result ul { margin: 0.1em 0; }
+ul.says { columns: 2; column-gap: 2em; }
 .page-break { break-after: page; page-break-after: always; }
 @page { size: A4; margin: 12mm; }
 @media print {
@@ -46,40 +48,109 @@ figure { margin: 0.5em 0; } figure svg { max-width: 100%; height: auto; }
 }
 )css";
 
-// The search over the index of screen lines: each word of the query must
-// be in the line, compared without case, with runs of blanks as one blank
-// (or none), and the screens' misspellings read as the right words.
+// The search: what the caller says, against the first screen's list of
+// callers' words, and what the caller reads, against the index of screen
+// lines. Both are compared on letters and digits only, without case, with
+// the screens' misspellings read as the right words, so that blanks, line
+// breaks and punctuation do not matter; a query may run on from one screen
+// line into the line a run prints next, or give its words in any order.
+// Each hit shows, under the box, the line, its endings or its stop with the
+// question that tells them apart, and what the caller does.
 constexpr const char kScriptHead[] = "(function () {\nvar fixes = [";
 constexpr const char kScriptBody[] = R"js(];
+var kShown = 4;
 function norm(text) {
   text = text.toLowerCase().replace(/\s+/g, " ").trim();
   fixes.forEach(function (f) { text = text.split(f[0]).join(f[1]); });
   return text;
 }
+function bare(text) { return norm(text).replace(/[^a-z0-9]/g, ""); }
+var rows = Array.prototype.slice.call(document.querySelectorAll("table.line-index tbody tr"));
+var lines = rows.map(function (row) { return bare(row.cells[0].textContent); });
+var nexts = rows.map(function (row) {
+  var span = row.querySelector("[data-next]");
+  return span ? span.getAttribute("data-next").split(",").map(Number) : [];
+});
+var says = Array.prototype.slice.call(document.querySelectorAll("ul.says li"));
+function matches(text, q, words) {
+  return text.indexOf(q) >= 0 ||
+      (words.length > 1 && words.every(function (w) { return text.indexOf(w) >= 0; }));
+}
+function rowMatches(i, q, words) {
+  if (matches(lines[i], q, words)) return true;
+  return nexts[i].some(function (n) {
+    var both = lines[i] + lines[n], at = both.indexOf(q);
+    return at >= 0 && at < lines[i].length;
+  });
+}
+// The paragraph or item after the anchor that starts with one of heads,
+// without its head: what the caller does there.
+function advice(anchor, heads) {
+  var mark = document.getElementById(anchor);
+  if (!mark) return "";
+  var node = mark.parentNode.tagName === "P" ? mark.parentNode : mark;
+  for (var step = 0; step < 12 && (node = node.nextElementSibling); step++) {
+    if (node.querySelector && node.querySelector("a[id]")) break;
+    var parts = node.tagName === "UL" ? Array.prototype.slice.call(node.children) : [node];
+    for (var k = 0; k < parts.length; k++) {
+      var text = parts[k].textContent.replace(/\s+/g, " ").trim();
+      for (var h = 0; h < heads.length; h++) {
+        if (text.indexOf(heads[h]) === 0) return text.substring(heads[h].length).trim();
+      }
+    }
+  }
+  return "";
+}
+function escapeHtml(text) {
+  return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;");
+}
 function search(query) {
-  var words = norm(query).split(" ").filter(function (w) { return w.length > 0; });
-  var rows = document.querySelectorAll("table.line-index tbody tr");
-  var count = 0, endings = [], links = [];
-  rows.forEach(function (row) {
-    var line = norm(row.cells[0].textContent), joined = line.replace(/ /g, "");
-    var hit = words.length > 0 && words.every(function (w) {
-      return line.indexOf(w) >= 0 || joined.indexOf(w.replace(/ /g, "")) >= 0;
-    });
-    row.hidden = words.length > 0 && !hit;
+  var q = bare(query);
+  var words = norm(query).split(" ").map(bare).filter(function (w) { return w.length > 0; });
+  var out = document.getElementById("search-result");
+  var endings = [], links = [], html = [], count = 0, calls = 0;
+  says.forEach(function (li) {
+    if (q.length === 0 || !matches(bare(li.textContent), q, words)) return;
+    var a = li.querySelector("a");
+    calls++;
+    links.push(a.getAttribute("href"));
+    var todo = advice(a.getAttribute("href").substring(1), ["Do:"]);
+    html.push("<div class=\"hit\">" + a.outerHTML + (todo ? "<br>Do: " + escapeHtml(todo) : "") +
+              "</div>");
+  });
+  rows.forEach(function (row, i) {
+    var hit = q.length > 0 && rowMatches(i, q, words);
+    row.hidden = q.length > 0 && !hit;
     if (!hit) return;
     count++;
-    row.querySelectorAll("a.ending").forEach(function (a) {
-      var name = a.getAttribute("href").replace(/^#ending-/, "");
-      if (endings.indexOf(name) < 0) { endings.push(name); links.push(a.outerHTML); }
+    var told = [];
+    row.cells[1].querySelectorAll("a").forEach(function (a) {
+      var href = a.getAttribute("href");
+      if (links.indexOf(href) < 0) links.push(href);
+      if (!a.classList.contains("ending")) return;
+      var name = href.replace(/^#ending-/, "");
+      if (endings.indexOf(name) < 0) endings.push(name);
+      if (told.some(function (t) { return t.name === name; })) return;
+      told.push({name: name, title: a.textContent});
     });
+    if (count > kShown) return;
+    var tell = told.map(function (t) {
+      var todo = advice("ending-" + t.name, ["What the caller does."]);
+      return todo ? "<li>" + escapeHtml(t.title) + ": " + escapeHtml(todo) + "</li>" : "";
+    }).join("");
+    html.push("<div class=\"hit\"><code>" + escapeHtml(row.cells[0].textContent) + "</code>: " +
+              row.cells[1].innerHTML + (tell ? "<ul>" + tell + "</ul>" : "") + "</div>");
   });
-  var out = document.getElementById("search-result");
   out.setAttribute("data-endings", endings.join(" "));
   out.setAttribute("data-lines", String(count));
-  if (words.length === 0) { out.innerHTML = ""; return; }
-  out.innerHTML = count === 0 ? "No line of the program matches." :
-      count + (count === 1 ? " line matches" : " lines match") +
-      " (shown in the index below). Endings: " + links.join(", ");
+  out.setAttribute("data-links", links.join(" "));
+  if (q.length === 0) { out.innerHTML = ""; return; }
+  if (count + calls === 0) { out.innerHTML = "Nothing matches: type a few words of the line."; return; }
+  if (count > kShown) {
+    html.push("<div>" + (count - kShown) + " more lines match: type more of the line, or see " +
+              "<a href=\"#what-the-caller-reads\">the index</a>.</div>");
+  }
+  out.innerHTML = html.join("");
 }
 function fromAddress() {
   var m = /^#q=(.*)$/.exec(window.location.hash);
@@ -182,10 +253,11 @@ bool WriteGuideHtml(const std::string& markdown, const std::string& dir, std::st
       "<title>Netrevive support guide</title>\n<style>" +
       std::string(kStyle) +
       "</style>\n</head>\n<body>\n"
-      "<div id=\"search\"><label for=\"q\">Find what the caller reads: </label>"
+      "<div id=\"search\"><label for=\"q\">What the caller says or reads: </label>"
       "<input id=\"q\" type=\"search\" autocomplete=\"off\" "
-      "placeholder=\"words from the screen, such as error occurred removing\">\n"
-      "<div id=\"search-result\" data-endings=\"\" data-lines=\"0\"></div></div>\n" +
+      "placeholder=\"what the caller says or reads, such as I closed it\">\n"
+      "<div id=\"search-result\" data-endings=\"\" data-lines=\"0\" data-links=\"\"></div>"
+      "</div>\n" +
       body + "<script>\n" + kScriptHead + fixes + kScriptBody + "</script>\n</body>\n</html>\n";
   return WriteGuideFile(dir + "/support-guide.html", page, error);
 }

@@ -1,7 +1,9 @@
 // The support guide's index of what the caller reads: every screen line with
 // its endings, the error codes, and advice stale programs print.
 
-#include "support_kit/guide_parts.h"
+#include "support_kit/guide_index.h"
+
+#include <sstream>
 
 namespace netrevive::support_kit {
 
@@ -110,13 +112,53 @@ struct IndexedRun {
   std::vector<std::string> lines;  // after the banner, as IndexLine keeps them
 };
 
-std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs) {
+// Runs that print messages neither a preset nor an ending's reach prints:
+// a step that fails only after another has gone well, a Check with one
+// backup missing.
+const std::vector<std::vector<std::string>>& IndexReaches() {
+  static const std::vector<std::vector<std::string>> kReaches = {
+      // The UpgradeRemove run cannot start DUN's uninstaller.
+      {"--preset", "upgrade-dunsetup", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
+      // RunOnce opens before the first change but not when the reinstall is scheduled.
+      {"--inject",
+       "RegCreateKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce=5,"
+       "skip=1"},
+      // The record of the repair cannot be deleted once DUN is back.
+      {"--inject", "DeleteFileA:C:\\WINDOWS\\netrevive.QU=5"},
+      // The authorisation just written cannot be read back.
+      {"--preset", "no-dun", "--inject", "OpenFileForRead:C:\\WINDOWS\\rundunreinst.QU=2"},
+      // A refusal while a repair is under way.
+      {"--preset", "uninstall-tried-twice", "--inject",
+       "RegCreateKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce=5"},
+      // The setup files found before the first change, gone when Windows' setup starts.
+      {"--inject", "FindFirstFileA=2,skip=1"},
+      {"--inject", "FindFirstFileA=2,skip=1", "--inject", "GetDriveTypeA=2"},
+      // The Check with one of the two backups missing.
+      {"--inject", "GetFileAttributesA:C:\\WINDOWS\\user.tom=2"},
+      {"--inject", "GetFileAttributesA:C:\\WINDOWS\\system.tom=2"},
+      // Windows' setup cancelled, and the authorisation for another try not written.
+      {"--preset", "setup-cancelled", "--inject",
+       "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5,skip=1"},
+      // The list of installed programs opens, but its size or its names cannot be read.
+      {"--inject", "RegQueryInfoKeyA=1015"},
+      {"--inject", "RegEnumKeyA=259"},
+      // The upgrade's own uninstaller is missing.
+      {"--preset", "upgrade-dunsetup", "--inject",
+       "GetFileAttributesA:C:\\WINDOWS\\SYSTEM\\DUNSETUP.EXE=2"},
+  };
+  return kReaches;
+}
+
+std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs, const std::vector<GuideRun>& extra) {
   std::vector<const RunReport*> all;
   for (const auto& entry : runs.presets) {
     for (const RunReport& run : entry.second.report.runs) all.push_back(&run);
   }
   for (const auto& entry : runs.endings) {
     for (const RunReport& run : entry.second.report.runs) all.push_back(&run);
+  }
+  for (const GuideRun& sim : extra) {
+    for (const RunReport& run : sim.report.runs) all.push_back(&run);
   }
   std::vector<IndexedRun> out;
   for (const RunReport* run : all) {
@@ -187,62 +229,161 @@ std::string TellApart(const std::string& line, const std::set<std::string>& endi
         }
       }
     }
-    out += (out.empty() ? "" : "<br> ") + EndingHtml(ending) + " " +
+    out += "<br> " + EndingHtml(ending) + " " +
            (found.empty() ? std::string("(ask for the whole screen)")
                           : (later ? "(then " : "(after ") + ScreenHtml(found) + ")");
   }
   return out;
 }
 
+// The stops a progress line is on the screen at: those of the walk-through,
+// or, where it shows none, those of the first other PC that does.
+void FindStops(const GuideRuns& runs, IndexRow* row) {
+  std::vector<std::pair<std::string, const std::vector<Stop>*>> paths = {
+      {kWalkthroughPreset, &runs.walkthrough}};
+  for (const auto& other : runs.other_stops) paths.push_back({other.first, &other.second});
+  for (const auto& [preset, stops] : paths) {
+    for (const Stop& stop : *stops) {
+      bool after_uninstaller = false;
+      for (const std::string& line : Lines(AfterBanner(stop.screen))) {
+        const std::string text = IndexLine(line, after_uninstaller);
+        after_uninstaller = StartsWith(text, "Unable to start the upgrade's uninstaller");
+        if (text == row->line) {
+          row->stops.push_back({preset, &stop});
+          break;
+        }
+      }
+    }
+    if (!row->stops.empty()) return;
+  }
+}
+
+std::string StopsHtml(const IndexRow& row) {
+  std::string out;
+  for (const auto& [preset, stop] : row.stops) {
+    const std::string anchor = StopAnchor(preset, stop->run, stop->pause);
+    out += std::string(out.empty() ? "" : ", ") + "<a class=\"stop\" href=\"#" + anchor + "\">" +
+           Html(preset) + " run&nbsp;" + std::to_string(stop->run) + " stop&nbsp;" +
+           std::to_string(stop->pause) + "</a>";
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string LineIndex(const GuideRuns& runs) {
-  std::string md = Heading("##", "what-the-caller-reads", "What the caller reads, and what to do");
-  md += Wrap(
-      "Every line the program prints after its banner, in the order of first appearance, with the "
-      "endings it can belong to. Where a line belongs to several, each ending comes with the "
-      "nearest earlier line that only that ending prints: ask the caller for the line above. The "
-      "lines are spelt as the screen spells them (\"occured\", \"existance\", "
-      "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
-      "blanks); the search box of the HTML page finds them by the right spelling too.");
-  md += "\n";
-  const std::vector<IndexedRun> indexed = IndexedRuns(runs);
-  std::vector<std::string> order;
-  std::map<std::string, std::set<std::string>> endings;
-  for (const IndexedRun& run : indexed) {
-    for (const std::string& line : run.lines) {
-      if (endings.count(line) == 0) order.push_back(line);
-      endings[line].insert(run.ending);
+bool IndexRows(const GuideRuns& runs, std::vector<IndexRow>* rows, std::string* error) {
+  std::vector<GuideRun> extra;
+  for (const std::vector<std::string>& args : IndexReaches()) {
+    GuideRun sim;
+    if (!SimulateInMemory(args, &sim, error)) {
+      *error = "the index: " + CommandLineOf(args) + ": " + *error;
+      return false;
     }
+    extra.push_back(std::move(sim));
   }
-  std::vector<std::vector<std::string>> rows;
+  rows->clear();
   // The banner: every run prints it first.
   const GuideRun* main = PresetRun(runs, kWalkthroughPreset);
   const std::string& first = main->report.runs.front().output;
-  const std::string banner = first.substr(0, first.size() - AfterBanner(first).size());
-  for (const std::string& line : Lines(banner)) {
-    if (!TrimRight(line).empty()) {
-      rows.push_back({ScreenHtml(TrimRight(line)), "every run (the banner)"});
+  for (const std::string& line : Lines(first.substr(0, first.size() - AfterBanner(first).size()))) {
+    if (TrimRight(line).empty()) continue;
+    IndexRow row;
+    row.line = TrimRight(line);
+    row.banner = true;
+    rows->push_back(row);
+  }
+  std::map<std::string, size_t> at;
+  const std::vector<IndexedRun> indexed = IndexedRuns(runs, extra);
+  for (const IndexedRun& run : indexed) {
+    size_t previous = std::string::npos;
+    for (const std::string& line : run.lines) {
+      auto [it, added] = at.emplace(line, rows->size());
+      if (added) {
+        IndexRow row;
+        row.line = line;
+        rows->push_back(row);
+      }
+      (*rows)[it->second].endings.insert(run.ending);
+      if (previous != std::string::npos) (*rows)[previous].next.insert(it->second);
+      previous = it->second;
     }
   }
-  for (const std::string& line : order) {
-    const std::set<std::string>& names = endings[line];
-    std::string cell;
-    if (names.size() > kManyEndings) {
-      cell = "a progress line of " + std::to_string(names.size()) + " endings";
-    } else if (names.size() > 1) {
-      cell = TellApart(line, names, indexed);
-    } else {
-      cell = EndingHtml(*names.begin());
+  for (IndexRow& row : *rows) {
+    if (row.endings.size() > kManyEndings) {
+      FindStops(runs, &row);
+    } else if (row.endings.size() > 1) {
+      row.apart = TellApart(row.line, row.endings, indexed);
     }
-    rows.push_back({ScreenHtml(line), cell});
   }
-  md += HtmlTable("line-index",
-                  {"Line on the screen", "Endings (after the earlier line that tells them apart)"},
-                  rows);
-  return md + "\n";
+  for (const UnreachedLine& unreached : UnreachedLines()) {
+    if (at.count(unreached.line) != 0) {
+      *error = std::string("the index: a simulated run prints \"") + unreached.line +
+               "\": take it off the lines no run prints";
+      return false;
+    }
+    IndexRow row;
+    row.line = unreached.line;
+    std::istringstream names(unreached.endings);
+    for (std::string name; names >> name;) {
+      if (FindEnding(name) == nullptr) {
+        *error = "the index: no ending " + name + " for \"" + row.line + "\"";
+        return false;
+      }
+      row.endings.insert(name);
+    }
+    row.unreached = unreached.when;
+    rows->push_back(row);
+  }
+  return true;
 }
 
+bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
+  std::vector<IndexRow> index;
+  if (!IndexRows(runs, &index, error)) return false;
+  *md += Heading("##", "what-the-caller-reads", "What the caller reads, and what to do");
+  *md += Wrap(
+      "Every line the program can print after its banner, with the endings it belongs to. Where a "
+      "line belongs to several, ask for the line above it: each ending comes with the nearest "
+      "earlier line only that ending prints. A progress line links to the stop it is on the "
+      "screen at. The lines are spelt as the screen spells them (\"occured\", \"existance\", "
+      "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
+      "blanks); the search box finds them by the right spelling too.");
+  *md += "\n";
+  std::vector<std::vector<std::string>> rows;
+  for (const IndexRow& row : index) {
+    std::string next;
+    for (size_t n : row.next) next += (next.empty() ? "" : ",") + std::to_string(n);
+    std::string line = ScreenHtml(row.line);
+    // After the line, so that Wrap keeps the line on a row of its own.
+    if (!next.empty()) line += " <span data-next=\"" + next + "\"></span>";
+    std::string cell;
+    if (row.banner) {
+      cell = "every run (the banner)";
+    } else if (!row.unreached.empty()) {
+      std::string names;
+      for (const std::string& name : row.endings)
+        names += (names.empty() ? "" : ", ") + EndingHtml(name);
+      cell = (names.empty() ? std::string("a line of the Check: its Result line gives the ending")
+                            : names) +
+             " (no simulated run: " + Html(row.unreached) + ")";
+    } else if (!row.stops.empty()) {
+      cell = "a progress line: ask for the last line on the screen; at " + StopsHtml(row);
+    } else if (row.endings.size() > kManyEndings) {
+      cell = "a progress line of " + std::to_string(row.endings.size()) +
+             " endings: ask for the last line on the screen";
+    } else if (row.endings.size() > 1) {
+      cell = (Contains(row.apart, "(then ") ? "ask for the lines above and below it:"
+                                            : "ask for the line above it:") +
+             row.apart;
+    } else {
+      cell = EndingHtml(*row.endings.begin());
+    }
+    rows.push_back({line, cell});
+  }
+  *md += HtmlTable("line-index", {"Line on the screen", "Ending, or the question to ask"}, rows);
+  *md += "\n";
+  return true;
+}
 namespace {
 
 // Markdown links in a hand-written text made into HTML for a table cell.

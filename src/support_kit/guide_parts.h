@@ -88,7 +88,6 @@ std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
 bool SafeToStop(const Stop& stop);
 std::string WhereTable(const GuideRuns& runs);
-std::string LineIndex(const GuideRuns& runs);
 std::string StaleAdviceSection(const GuideRuns& runs);
 std::string CallsSection();
 std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts);

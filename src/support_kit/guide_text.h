@@ -14,6 +14,10 @@ namespace netrevive::support_kit {
 // not know.
 std::string EndingTitle(const std::string& name);
 
+// The anchor of the where-table's row for a stop: "stop-<preset>-<run>-<pause>",
+// such as "stop-98se-1-2" for the second pause of the first run on a 98 SE PC.
+std::string StopAnchor(const std::string& preset, int run, int pause);
+
 // The call script's three parts, Markdown; the generated pieces (the screen
 // after a restart, the last window) go between them.
 extern const char kCallScriptBefore[];
@@ -30,6 +34,24 @@ struct GuideCall {
   const char* action;
 };
 const std::vector<GuideCall>& GuideCalls();
+
+// What callers say in their own words, and the anchor of the call or
+// section that answers it; the guide's first screen lists them.
+struct CallerWords {
+  const char* words;
+  const char* anchor;
+};
+const std::vector<CallerWords>& CallersWords();
+
+// Lines the program can print that no simulated run reaches, with the
+// ending they belong to and when the program prints them. The index lists
+// them with the lines the runs print.
+struct UnreachedLine {
+  const char* line;     // as the screen shows it
+  const char* endings;  // the endings' names, blank-separated; "" for a line of the Check
+  const char* when;     // when the program prints it, and why no simulated run does
+};
+const std::vector<UnreachedLine>& UnreachedLines();
 
 // Advice the program prints that stops being true once the repair has gone
 // past a point, and what to do instead.
