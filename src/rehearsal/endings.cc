@@ -18,9 +18,9 @@ namespace {
   "install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                \
   ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when " \
   "asked. Setting up DUN writes the Winsock 2 settings anew"
-#define NR_START_AGAIN                                                                      \
-  "Restart the PC and start Netrevive again as before (Start > Run, "                       \
-  "C:\\NETREVIVE\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
+#define NR_START_AGAIN                                                           \
+  "Restart the PC and start Netrevive again as before (Start > Run, "            \
+  "C:\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
   "the Windows directory) and carries it on, keeping the first backups."
 #define NR_UPGRADE_LATER                                                                  \
   " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
@@ -94,7 +94,7 @@ std::vector<Ending> MakeEndings() {
        EndingKind::kStopped,
        {{"Dial-Up Networking has been reinstalled; please restart the computer."}},
        "Dial-Up Networking and its default driver were installed again, but the restart "
-       "could not be started. Nothing is scheduled.",
+       "could not be started.",
        "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "
        "Install a Dial-Up Networking upgrade again if the PC had one.",
        {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
@@ -186,7 +186,7 @@ std::vector<Ending> MakeEndings() {
                "Start NETREVIVE.EXE by itself, with nothing after its name. If this screen came "
                "up by itself after a restart, the repair's RunOnce entry did not come back as "
                "written: do not run the program again, and " NR_INSTALL_DUN ".",
-               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE /?"},
+               {"--start", "C:\\NETREVIVE.EXE /?"},
                1});
   t.push_back({"backup-failed",
                EndingKind::kRefused,
@@ -293,7 +293,7 @@ std::vector<Ending> MakeEndings() {
                "uninstaller's command line could not be built (the Windows directory could not "
                "be read, or the line is too long). Nothing is scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
                1});
@@ -306,7 +306,7 @@ std::vector<Ending> MakeEndings() {
        "uninstaller could not be started; its RunOnce entry was taken back. The upgrade "
        "and DUN are still installed; nothing is scheduled.",
        "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-       "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it carries "
+       "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it carries "
        "the repair on." NR_UPGRADE_LATER,
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
        1});
@@ -331,7 +331,7 @@ std::vector<Ending> MakeEndings() {
                "upgrade was not removed. The upgrade and DUN are still installed; nothing is "
                "scheduled.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "RegSetValueExA=5"},
                1});
@@ -391,8 +391,8 @@ std::vector<Ending> MakeEndings() {
                "A ReinstallDUN run found no rundunreinst.QU in the Windows directory and Dial-Up "
                "Networking installed, so it did nothing.",
                "Nothing to do: let the caller try the connection; if it fails, start Netrevive's "
-               "Check (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE Check).",
-               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN"},
+               "Check (Start > Run, C:\\NETREVIVE.EXE Check).",
+               {"--start", "C:\\NETREVIVE.EXE ReinstallDUN"},
                1});
   t.push_back({"reinstall-start-by-hand",
                EndingKind::kStopped,
@@ -604,7 +604,7 @@ std::vector<Ending> MakeEndings() {
                "the network. Nothing was changed.",
                "Windows' own setup writes them anew: " NR_REINSTALL_DUN
                ". Do not send the caller round the repair again." NR_UPGRADE_LATER,
-               {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE.EXE Check"},
                1});
   t.push_back({"check-winsock2-tcpip",
                EndingKind::kStopped,
@@ -618,7 +618,7 @@ std::vector<Ending> MakeEndings() {
                "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "
                "says WS2_32.DLL MISSING, Windows' networking files are damaged: " NR_REINSTALL_DUN
                ", and if that does not help, the PC needs a technician.",
-               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE.EXE Check"},
                1});
   t.push_back(
       {"check-dun-missing",
@@ -627,7 +627,7 @@ std::vector<Ending> MakeEndings() {
        "Winsock 2 works, but Dial-Up Networking is not installed and no repair is under "
        "way. Nothing was changed.",
        "Run Netrevive (Start > Run, C:\\NETREVIVE.EXE), which installs DUN, or " NR_INSTALL_DUN ".",
-       {"--preset", "no-dun", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+       {"--preset", "no-dun", "--start", "C:\\NETREVIVE.EXE Check"},
        1});
   t.push_back({"check-not-9x",
                EndingKind::kRefused,

@@ -50,6 +50,9 @@ std::string EndingsSection(const GuideRuns& runs) {
         "\n";
     md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
+    if (last != runs.last_screens.end()) {
+      md += Wrap("**At this screen.** " + StopFactsText(last->second)) + "\n";
+    }
     std::string advice = ending->advice;
     const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);
     if (later != std::string::npos) advice.erase(later, strlen(rehearsal::kUpgradeLaterAdvice));

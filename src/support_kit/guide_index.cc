@@ -287,8 +287,7 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
       const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
       if (!Contains(Flattened(run.output), Flattened(advice.screen))) continue;
       auto last = runs.last_screens.find(ending->name);
-      const bool gone =
-          last != runs.last_screens.end() && Contains(last->second.state, "Winsock2 key GONE");
+      const bool gone = last != runs.last_screens.end() && last->second.done.winsock2_missing;
       if (advice.needs_winsock2 && !gone) continue;
       where += (where.empty() ? "" : "<br> ") + EndingHtml(ending->name);
     }

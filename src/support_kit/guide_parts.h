@@ -61,6 +61,8 @@ struct GuideRuns {
   std::vector<Stop> walkthrough;                            // the stops of the main repair
   std::vector<std::pair<std::string, std::vector<Stop>>> other_stops;  // by preset
   std::map<std::string, Stop> last_screens;  // each ending's last stop, by ending
+  // Every stop of every ending's reach up to its run, by ending.
+  std::map<std::string, std::vector<Stop>> reach_stops;
 };
 
 bool StartsWith(const std::string& text, const std::string& head);
@@ -86,7 +88,13 @@ const GuideRun* PresetRun(const GuideRuns& runs, const std::string& name);
 bool CollectRuns(GuideRuns* runs, std::string* error);
 std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
-bool SafeToStop(const Stop& stop);
+// Formatting of a stop's facts (guide_facts.cc).
+std::string DoneText(const PcFacts& done);
+std::string ScheduledText(const PcFacts& done);
+std::string ContinuationHtml(const Continuation& after);
+std::string SafetyHtml(const Stop& stop);
+std::string AfterKeyHtml(const Stop& stop);
+std::string StopFactsText(const Stop& stop);
 std::string WhereTable(const GuideRuns& runs);
 std::string LineIndex(const GuideRuns& runs);
 std::string StaleAdviceSection(const GuideRuns& runs);

@@ -118,11 +118,11 @@ const std::vector<GuideCall>& GuideCalls() {
        "connection still exist in the Dial-Up Networking folder?",
        "Start, Run, `C:\\NETREVIVE.EXE Check`, and the lines that say NOT WORKING, MISSING or "
        "NOT INSTALLED.",
-       "\"Winsock 2 settings: MISSING\" or \"Dial-Up Networking: NOT INSTALLED\": "
-       "[reinstall Dial-Up Networking through Windows Setup](#recipe-reinstall-dun). "
-       "\"Winsock 2 TCP/IP\" not working: Control Panel, Network, "
-       "Configuration must list \"TCP/IP -> Dial-Up Adapter\"; if not, Add, Protocol, "
-       "Microsoft, TCP/IP, OK, restart. \"REPAIRED\": make the connection again (Dial-Up "
+       "\"NOT WORKING\": what the ending of its Result line says, "
+       "[Winsock 2 settings](#ending-check-winsock2-settings), "
+       "[Winsock 2 TCP/IP](#ending-check-winsock2-tcpip) or "
+       "[Dial-Up Networking](#ending-check-dun-missing). \"REPAIRED\": make the connection again "
+       "(Dial-Up "
        "Networking, Make New Connection, the noted number, user name and password), and "
        "install a DUN upgrade again if the PC had one."},
       {"call-ran-twice", "\"I ran it twice\" (or \"I started it again after the restart\")",

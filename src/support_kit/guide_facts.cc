@@ -1,0 +1,80 @@
+// The support guide's sentences about what was done to the PC, what is
+// scheduled and whether the window may be closed: every section formats
+// them from the facts of a stop (pause_probe.h), so no two places can say
+// different things.
+
+#include "support_kit/guide_parts.h"
+
+namespace netrevive::support_kit {
+
+std::string DoneText(const PcFacts& done) {
+  if (!done.changed) return "nothing changed";
+  std::vector<std::string> parts;
+  if (done.backups) parts.push_back("backups made");
+  if (done.winsock2_deleted) parts.push_back("Winsock2 key deleted");
+  if (done.winsock2_missing && !done.winsock2_deleted) parts.push_back("no Winsock2 key");
+  if (done.winsock2_written) parts.push_back("Winsock2 key written anew");
+  if (done.upgrade_removed) parts.push_back("upgrade removed");
+  if (done.upgrade_left) parts.push_back("upgrade still there");
+  if (done.dun_uninstalled) parts.push_back("DUN uninstalled");
+  if (done.dun_missing && !done.dun_uninstalled) parts.push_back("DUN not installed");
+  if (done.dun_reinstalled) parts.push_back("DUN reinstalled");
+  if (done.marker) parts.push_back("rundunreinst.QU (reinstall authorised)");
+  if (done.record) parts.push_back("netrevive.QU (repair under way)");
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+  return text;
+}
+
+std::string ScheduledText(const PcFacts& done) {
+  return done.runonce.empty() ? "nothing" : done.runonce;
+}
+
+std::string ContinuationHtml(const Continuation& after) {
+  std::string html;
+  switch (after.start) {
+    case Continuation::Start::kByItself:
+      html = "comes back by itself: ";
+      break;
+    case Continuation::Start::kCallerAgain:
+      html = "start " + Html(after.again) + " again: ";
+      break;
+    case Continuation::Start::kNothingLeft:
+      html = "nothing left to do";
+      break;
+  }
+  std::string endings;
+  for (const std::string& name : after.endings) {
+    endings += (endings.empty() ? "" : ", then ") + EndingHtml(name);
+  }
+  const bool check_shown = !after.endings.empty() && after.endings.back() == after.check;
+  if (!after.check.empty() && !check_shown) {
+    endings += (endings.empty() ? "" : ", then ") + EndingHtml(after.check);
+  }
+  if (after.start == Continuation::Start::kNothingLeft && !endings.empty()) {
+    return html + " (" + endings + ")";
+  }
+  return html + endings;
+}
+
+std::string SafetyHtml(const Stop& stop) {
+  std::string html = (SafeToStop(stop) ? "Yes. " : "<b>NO.</b> ") + ContinuationHtml(stop.after_close);
+  if (!(stop.after_power_off == stop.after_close)) {
+    html += " Switched off: " + ContinuationHtml(stop.after_power_off);
+  }
+  return html;
+}
+
+std::string AfterKeyHtml(const Stop& stop) {
+  if (stop.last) return "the run ends: " + EndingHtml(stop.ending);
+  return stop.next_line.empty() ? "the program goes on to its next pause"
+                                : "next: " + ScreenHtml(stop.next_line);
+}
+
+std::string StopFactsText(const Stop& stop) {
+  return "Done to the PC: " + Html(DoneText(stop.done)) +
+         ". Next run scheduled: " + Html(ScheduledText(stop.done)) +
+         ". May the caller close the window or switch off? " + SafetyHtml(stop);
+}
+
+}  // namespace netrevive::support_kit
