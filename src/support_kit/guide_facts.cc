@@ -19,15 +19,12 @@ std::string DoneText(const PcFacts& done) {
   if (done.dun_uninstalled) parts.push_back("DUN uninstalled");
   if (done.dun_missing && !done.dun_uninstalled) parts.push_back("DUN not installed");
   if (done.dun_reinstalled) parts.push_back("DUN reinstalled");
+  if (!done.runonce.empty()) parts.push_back("next run scheduled: " + done.runonce);
   if (done.marker) parts.push_back("rundunreinst.QU (reinstall authorised)");
   if (done.record) parts.push_back("netrevive.QU (repair under way)");
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
   return text;
-}
-
-std::string ScheduledText(const PcFacts& done) {
-  return done.runonce.empty() ? "nothing" : done.runonce;
 }
 
 std::string ContinuationHtml(const Continuation& after) {
@@ -58,7 +55,8 @@ std::string ContinuationHtml(const Continuation& after) {
 }
 
 std::string SafetyHtml(const Stop& stop) {
-  std::string html = (SafeToStop(stop) ? "Yes. " : "<b>NO.</b> ") + ContinuationHtml(stop.after_close);
+  std::string html =
+      (SafeToStop(stop) ? "Yes. " : "<b>NO.</b> ") + ContinuationHtml(stop.after_close);
   if (!(stop.after_power_off == stop.after_close)) {
     html += " Switched off: " + ContinuationHtml(stop.after_power_off);
   }
@@ -73,7 +71,7 @@ std::string AfterKeyHtml(const Stop& stop) {
 
 std::string StopFactsText(const Stop& stop) {
   return "Done to the PC: " + Html(DoneText(stop.done)) +
-         ". Next run scheduled: " + Html(ScheduledText(stop.done)) +
+         (stop.done.runonce.empty() ? "; nothing scheduled" : "") +
          ". May the caller close the window or switch off? " + SafetyHtml(stop);
 }
 

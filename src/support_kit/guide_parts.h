@@ -90,7 +90,6 @@ std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
 // Formatting of a stop's facts (guide_facts.cc).
 std::string DoneText(const PcFacts& done);
-std::string ScheduledText(const PcFacts& done);
 std::string ContinuationHtml(const Continuation& after);
 std::string SafetyHtml(const Stop& stop);
 std::string AfterKeyHtml(const Stop& stop);

@@ -97,10 +97,12 @@ std::string WhereTable(const GuideRuns& runs) {
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   std::set<std::string> seen;
+  std::set<std::string> screens;  // the last lines of every row
   auto add = [&](const Stop& stop, const std::string& label) {
     const std::string key = LastLines(stop.screen, 3) + "|" + DoneText(stop.done) + "|" +
                             SafetyHtml(stop) + "|" + AfterKeyHtml(stop);
     if (!seen.insert(key).second) return;
+    screens.insert(LastLines(stop.screen, 3));
     rows.push_back(StopRow(stop, label));
   };
   for (const Stop& stop : runs.walkthrough) {
@@ -116,12 +118,14 @@ std::string WhereTable(const GuideRuns& runs) {
     auto it = runs.last_screens.find(ending.name);
     if (it != runs.last_screens.end()) add(it->second, "last screen of " + EndingHtml(ending.name));
   }
-  // The stops on the way to each ending that no row above shows: the
-  // refusals' own pauses, the prompts of the checks before the first change.
+  // The stops on the way to each ending whose screen no row above shows:
+  // the refusals' own pauses, the prompts of the checks before the first
+  // change.
   for (const Ending& ending : Endings()) {
     auto it = runs.reach_stops.find(ending.name);
     if (it == runs.reach_stops.end()) continue;
     for (const Stop& stop : it->second) {
+      if (!screens.insert(LastLines(stop.screen, 3)).second) continue;
       add(stop, "on the way to " + EndingHtml(ending.name) + ", run " + std::to_string(stop.run) +
                     ", stop " + std::to_string(stop.pause));
     }

@@ -122,7 +122,10 @@ bool SafeToStop(const Stop& stop) {
        ending->kind == rehearsal::EndingKind::kRefused)) {
     return true;
   }
-  return stop.after_close.Repaired() && stop.after_power_off.Repaired();
+  for (const Continuation* after : {&stop.after_close, &stop.after_power_off}) {
+    if (!after->Repaired() && after->check != stop.key_check) return false;
+  }
+  return true;
 }
 
 bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
@@ -168,6 +171,8 @@ std::vector<Stop> ProbeMachine(const SimMachine& start, SessionSettings settings
   rehearsal::SimOutput quiet(nullptr);
   rehearsal::RunSessions(machine, settings, quiet);
 
+  Continuation uninterrupted;
+  ReadReport(report, &uninterrupted);
   std::vector<Stop> stops;
   bool winsock2_gone = !start.KeyExists(simulated_pc::kWinsock2Path);
   bool dun_gone = !simulated_pc::DunInstalled(start);
@@ -186,6 +191,7 @@ std::vector<Stop> ProbeMachine(const SimMachine& start, SessionSettings settings
     stop.last = i + 1 == snapshots.size() || snapshots[i + 1].pause.run != pause.run;
     if (!stop.last) stop.next_line = FirstLine(snapshots[i + 1].pause.screen);
     stop.done = FactsOf(start, pc);
+    stop.key_check = uninterrupted.check;
     // Written anew or installed again: gone at an earlier stop or before.
     stop.done.winsock2_written = winsock2_gone && !stop.done.winsock2_missing;
     stop.done.dun_reinstalled = dun_gone && !stop.done.dun_missing;

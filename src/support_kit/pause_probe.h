@@ -78,12 +78,15 @@ struct Stop {
   PcFacts done;                   // what has been done to the PC
   Continuation after_close;       // the window closed here, the PC restarted
   Continuation after_power_off;   // the power cut here, the PC started again
+  std::string key_check;          // the Check at the end when the caller goes on with the key
 };
 
 // Whether the caller may close the window or switch off at the stop: nothing
 // was changed yet; or it is the last screen of a run that stops or refuses
 // (the key only closes the window); or closed and switched off there alike,
-// the program's Check at the end says REPAIRED.
+// the program's Check at the end says REPAIRED, or what it says when the
+// caller presses the key instead (a PC that cannot be repaired loses
+// nothing by the stop).
 bool SafeToStop(const Stop& stop);
 
 // The simulated PC for netrevive-sim's arguments (presets, --inject,

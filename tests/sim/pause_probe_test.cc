@@ -207,24 +207,34 @@ TEST(PauseProbeTest, SafetyColumn) {
     bool changed;
     bool last;
     const char* ending;
+    const char* key_check;
     Continuation close;
     Continuation power_off;
     bool safe;
     bool switched_off_shown;
   };
   const Case cases[] = {
-      {"both repaired", true, false, "restart-for-reinstall", repaired, repaired, true, false},
-      {"close loses it", true, false, "restart-for-reinstall", lost, repaired, false, true},
-      {"power cut loses it", true, false, "restart-for-reinstall", repaired, lost, false, true},
-      {"nothing changed", false, false, "refused-95", lost, lost, true, false},
-      {"last screen of a stop", true, true, "dun-uninstall-failed", lost, lost, true, false},
-      {"last screen that goes on", true, true, "restart-for-reinstall", lost, lost, false, false},
+      {"both repaired", true, false, "restart-for-reinstall", "check-repaired", repaired, repaired,
+       true, false},
+      {"close loses it", true, false, "restart-for-reinstall", "check-repaired", lost, repaired,
+       false, true},
+      {"power cut loses it", true, false, "restart-for-reinstall", "check-repaired", repaired, lost,
+       false, true},
+      {"nothing changed", false, false, "refused-95", "check-not-9x", lost, lost, true, false},
+      {"last screen of a stop", true, true, "dun-uninstall-failed", "check-repair-stopped", lost,
+       lost, true, false},
+      {"last screen that goes on", true, true, "restart-for-reinstall", "check-repaired", lost,
+       lost, false, false},
+      // The key leads where the close does: stopping costs nothing.
+      {"no worse than the key", true, false, "restart-for-reinstall", "check-repair-stopped", lost,
+       lost, true, false},
   };
   for (const Case& c : cases) {
     Stop stop;
     stop.done.changed = c.changed;
     stop.last = c.last;
     stop.ending = c.ending;
+    stop.key_check = c.key_check;
     stop.after_close = c.close;
     stop.after_power_off = c.power_off;
     EXPECT_EQ(SafeToStop(stop), c.safe) << c.name;
