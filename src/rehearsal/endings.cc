@@ -632,8 +632,8 @@ std::vector<Ending> MakeEndings() {
   t.push_back({"check-not-9x",
                EndingKind::kRefused,
                {{"Result: this check is for Windows 98 and ME only."}},
-               "The PC runs Windows NT, 2000 or later (or its version could not be read); the "
-               "Check looked no further. Nothing was changed.",
+               "The PC runs Windows 95, NT, 2000 or later (or its version could not be read); "
+               "the Check looked no further. Nothing was changed.",
                "Netrevive and its Check are for Windows 98, 98 SE and ME only; this PC needs "
                "another kind of help.",
                {"--preset", "nt"},

@@ -31,13 +31,13 @@ std::string ContinuationHtml(const Continuation& after) {
   std::string html;
   switch (after.start) {
     case Continuation::Start::kByItself:
-      html = "comes back by itself: ";
+      html = "Comes back by itself: ";
       break;
     case Continuation::Start::kCallerAgain:
-      html = "start " + Html(after.again) + " again: ";
+      html = "Start " + Html(after.again) + " again: ";
       break;
     case Continuation::Start::kNothingLeft:
-      html = "nothing left to do";
+      html = "Nothing left to do";
       break;
   }
   std::string endings;
