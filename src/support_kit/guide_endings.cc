@@ -51,7 +51,7 @@ std::string EndingsSection(const GuideRuns& runs) {
     md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
     if (last != runs.last_screens.end()) {
-      md += Wrap("**At this screen.** " + StopFactsText(last->second)) + "\n";
+      md += Wrap(StopFactsText(last->second)) + "\n";
     }
     std::string advice = ending->advice;
     const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);

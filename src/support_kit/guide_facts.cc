@@ -10,18 +10,18 @@ namespace netrevive::support_kit {
 std::string DoneText(const PcFacts& done) {
   if (!done.changed) return "nothing changed";
   std::vector<std::string> parts;
-  if (done.backups) parts.push_back("backups made");
+  if (done.backups) parts.push_back("backups");
   if (done.winsock2_deleted) parts.push_back("Winsock2 key deleted");
   if (done.winsock2_missing && !done.winsock2_deleted) parts.push_back("no Winsock2 key");
-  if (done.winsock2_written) parts.push_back("Winsock2 key written anew");
+  if (done.winsock2_written) parts.push_back("Winsock2 key rewritten");
   if (done.upgrade_removed) parts.push_back("upgrade removed");
   if (done.upgrade_left) parts.push_back("upgrade still there");
   if (done.dun_uninstalled) parts.push_back("DUN uninstalled");
   if (done.dun_missing && !done.dun_uninstalled) parts.push_back("DUN not installed");
   if (done.dun_reinstalled) parts.push_back("DUN reinstalled");
-  if (!done.runonce.empty()) parts.push_back("next run scheduled: " + done.runonce);
-  if (done.marker) parts.push_back("rundunreinst.QU (reinstall authorised)");
-  if (done.record) parts.push_back("netrevive.QU (repair under way)");
+  if (!done.runonce.empty()) parts.push_back("scheduled: " + done.runonce);
+  if (done.marker) parts.push_back("rundunreinst.QU");
+  if (done.record) parts.push_back("netrevive.QU");
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
   return text;
@@ -72,7 +72,7 @@ std::string AfterKeyHtml(const Stop& stop) {
 std::string StopFactsText(const Stop& stop) {
   return "Done to the PC: " + Html(DoneText(stop.done)) +
          (stop.done.runonce.empty() ? "; nothing scheduled" : "") +
-         ". May the caller close the window or switch off? " + SafetyHtml(stop);
+         ". Closed or switched off here: " + SafetyHtml(stop);
 }
 
 }  // namespace netrevive::support_kit

@@ -87,13 +87,14 @@ std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
 std::string WhereTable(const GuideRuns& runs) {
   std::string md = Heading("##", "where-is-the-caller-now", "Where is the caller now");
   md += Wrap(
-      "Every place the program stops for a key, found by running it: first the repair on a "
-      "Windows 98 SE PC (other PCs stop at the same places; the upgrade and no-DUN rows show "
-      "theirs), then the last screen of every ending. Find the row by the last lines the caller "
-      "reads. After Yes or NO comes what the PC does when the window is closed there and the PC "
-      "started again: the runs Windows starts by itself, or, when none comes back, the caller "
-      "starting the program again. Yes means the repair then still ends repaired; NO means the "
-      "caller must not close the window or switch off there.");
+      "Every place the program stops for a key, found by running it: the repair on a Windows 98 SE "
+      "PC, the rows where other PCs differ, the last screen of every ending, then the other "
+      "screens on the way to an ending. Find the row by the last lines the caller reads. Done to "
+      "the PC: \"scheduled\" is the RunOnce entry Windows runs at its next start; rundunreinst.QU "
+      "authorises the reinstallation, netrevive.QU marks a repair under way. Yes means closing the "
+      "window there (or a power cut) and starting the PC again ends no worse than the key; then "
+      "comes what the PC does: the runs Windows starts by itself, or the caller starting the "
+      "program again when nothing comes back.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   std::set<std::string> seen;
