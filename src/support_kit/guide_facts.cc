@@ -55,6 +55,8 @@ std::string ContinuationHtml(const Continuation& after) {
 }
 
 std::string SafetyHtml(const Stop& stop) {
+  // Started again, the program meets the PC as it was: the same screens.
+  if (!stop.done.changed) return "Yes: nothing changed yet.";
   std::string html =
       (SafeToStop(stop) ? "Yes. " : "<b>NO.</b> ") + ContinuationHtml(stop.after_close);
   if (!(stop.after_power_off == stop.after_close)) {
@@ -70,6 +72,7 @@ std::string AfterKeyHtml(const Stop& stop) {
 }
 
 std::string StopFactsText(const Stop& stop) {
+  if (!stop.done.changed) return "Nothing changed yet: the window may be closed.";
   return "Done to the PC: " + Html(DoneText(stop.done)) +
          (stop.done.runonce.empty() ? "; nothing scheduled" : "") +
          ". Closed or switched off here: " + SafetyHtml(stop);

@@ -239,7 +239,7 @@ TEST(PauseProbeTest, SafetyColumn) {
     stop.after_power_off = c.power_off;
     EXPECT_EQ(SafeToStop(stop), c.safe) << c.name;
     const std::string cell = SafetyHtml(stop);
-    EXPECT_EQ(cell.rfind(c.safe ? "Yes. " : "<b>NO.</b> ", 0), 0u) << c.name << ": " << cell;
+    EXPECT_EQ(cell.rfind(c.safe ? "Yes" : "<b>NO.</b> ", 0), 0u) << c.name << ": " << cell;
     EXPECT_EQ(cell.find("Switched off: ") != std::string::npos, c.switched_off_shown)
         << c.name << ": " << cell;
   }
