@@ -7,6 +7,18 @@
 
 namespace netrevive::support_kit {
 
+namespace {
+
+// An ending by its short name, linked, its title shown on pointing: a cell
+// lists several.
+std::string ShortLink(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
+  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\" title=\"" + Html(EndingTitle(name)) +
+         "\">" + Html(name) + "</a>";
+}
+
+}  // namespace
+
 std::string DoneText(const PcFacts& done) {
   if (!done.changed) return "nothing changed";
   std::vector<std::string> parts;
@@ -42,11 +54,11 @@ std::string ContinuationHtml(const Continuation& after) {
   }
   std::string endings;
   for (const std::string& name : after.endings) {
-    endings += (endings.empty() ? "" : ", then ") + EndingHtml(name);
+    endings += (endings.empty() ? "" : ", ") + ShortLink(name);
   }
   const bool check_shown = !after.endings.empty() && after.endings.back() == after.check;
   if (!after.check.empty() && !check_shown) {
-    endings += (endings.empty() ? "" : ", then ") + EndingHtml(after.check);
+    endings += (endings.empty() ? "" : ", ") + ShortLink(after.check);
   }
   if (after.start == Continuation::Start::kNothingLeft && !endings.empty()) {
     return html + " (" + endings + ")";
@@ -66,7 +78,7 @@ std::string SafetyHtml(const Stop& stop) {
 }
 
 std::string AfterKeyHtml(const Stop& stop) {
-  if (stop.last) return "the run ends: " + EndingHtml(stop.ending);
+  if (stop.last) return "the run ends: " + ShortLink(stop.ending);
   return stop.next_line.empty() ? "the program goes on to its next pause"
                                 : "next: " + ScreenHtml(stop.next_line);
 }
