@@ -566,7 +566,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kStopped,
                {{"Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed."}},
                "A repair is under way and the Dial-Up Networking upgrade is still installed: its "
-               "own uninstaller left it, or the repair stopped before it ran."
+               "own uninstaller left it, or the repair stopped before it ran. "
                "The Check changed nothing.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then Start > Run, type the command shown on the screen, OK: the repair carries "
@@ -589,7 +589,7 @@ std::vector<Ending> MakeEndings() {
                "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
                "cannot start or cannot open a TCP/IP socket through its providers (a layered "
                "provider damaged or gone; the error code tells why), or its library WS2_32.DLL "
-               "is missing or damaged, as the line \"Winsock 2 TCP/IP\" says."
+               "is missing or damaged, as the line \"Winsock 2 TCP/IP\" says. "
                "The Check changed nothing.",
                "If Netrevive has not repaired this PC yet, run it now (Start > Run, "
                "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "

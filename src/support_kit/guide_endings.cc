@@ -61,9 +61,12 @@ std::string EndingsSection(const GuideRuns& runs) {
   // The command lines that reach them, for whoever wants to see an ending
   // on the simulator.
   md += Heading("###", "reproduce-endings", "Reproducing the endings");
-  md +=
+  md += Wrap(
       "Each ending, and the netrevive-sim command line whose run (run 1 unless named) ends "
-      "there:\n\n```sh\n";
+      "there. netrevive-sim's machines keep the program at " +
+      std::string(simulated_pc::kDefaultSelfPath) + "; this guide's at " + kProgramPath +
+      ", where README.TXT has the caller put it, and the screens differ only in that path:");
+  md += "\n```sh\n";
   for (const auto& entry : runs.endings) {
     const Ending* ending = entry.first;
     md += "# " + std::string(ending->name) +
