@@ -245,6 +245,29 @@ TEST(PauseProbeTest, SafetyColumn) {
   }
 }
 
+// The same on a real rehearsal: with the registry written lazily, as
+// Windows 9x writes it, a power cut at "Re-installing DUN" brings back the
+// RunOnce entry Windows had taken, but the marker it authorised is gone:
+// the repair stops, where a closed window lets it finish.
+TEST(PauseProbeTest, SafetyColumnCountsThePowerCut) {
+  simulated_pc::SimMachine machine;
+  rehearsal::SessionSettings settings;
+  std::string error;
+  ASSERT_TRUE(BuildSimulatedPc({"--preset", "98se"}, &machine, &settings, &error)) << error;
+  machine.set_lazy_registry(true);
+  const std::vector<Stop> stops = ProbeMachine(machine, settings);
+  const Stop* stop = FindStop(stops, 2, 2);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_TRUE(stop->after_close.Repaired()) << stop->after_close.check;
+  EXPECT_FALSE(stop->after_power_off.Repaired()) << stop->after_power_off.check;
+  EXPECT_FALSE(SafeToStop(*stop));
+  EXPECT_NE(SafetyHtml(*stop).find("Switched off: "), std::string::npos);
+  // The stop before it loses nothing either way.
+  const Stop* before = FindStop(stops, 2, 1);
+  ASSERT_NE(before, nullptr);
+  EXPECT_TRUE(SafeToStop(*before));
+}
+
 std::string Flat(const std::string& text) {
   std::string out;
   for (char c : text) {
