@@ -35,7 +35,9 @@ std::string EndingsSection(const GuideRuns& runs) {
       "by itself. *Repaired*: the repair is complete. *Refused*: nothing was changed. *Stopped*: "
       "the caller has to act. After each ending where the caller acts on a PC that had a "
       "Dial-Up Networking upgrade, the caller installs the upgrade again once the connection "
-      "works (DUN 1.4); the endings below do not repeat that.");
+      "works (DUN 1.4); the endings below do not repeat that. Under each: what was done to the PC "
+      "at its last screen and whether the window may be closed there, in the words of [where is "
+      "the caller now](#where-is-the-caller-now).");
   md += "\n";
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];

@@ -78,7 +78,6 @@ std::string ScreenHtml(const std::string& line);
 std::string Anchor(const std::string& ending);
 std::string EndingLink(const std::string& name);
 std::string EndingHtml(const std::string& name);
-std::string EndingsHtml(const std::string& names);
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
                       const std::vector<std::vector<std::string>>& rows);
 std::string Heading(const std::string& level, const std::string& anchor, const std::string& title);
