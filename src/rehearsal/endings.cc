@@ -18,9 +18,9 @@ namespace {
   "install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                \
   ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when " \
   "asked. Setting up DUN writes the Winsock 2 settings anew"
-#define NR_START_AGAIN                                                                      \
-  "Restart the PC and start Netrevive again as before (Start > Run, "                       \
-  "C:\\NETREVIVE\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
+#define NR_START_AGAIN                                                           \
+  "Restart the PC and start Netrevive again as before (Start > Run, "            \
+  "C:\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
   "the Windows directory) and carries it on, keeping the first backups."
 #define NR_UPGRADE_LATER                                                                  \
   " If the PC had a Dial-Up Networking upgrade, the caller installs it again afterwards " \
@@ -51,12 +51,8 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kGoesOn,
                {{"DO NOT TERMINATE THIS PROGRAM AT THIS TIME!", true},
                 {"Press any key to continue. DO NOT TERMINATE THE PROGRAM.", true}},
-               "The registry files were backed up (system.tom, user.tom), the Winsock2 key was "
-               "deleted and Dial-Up Networking was uninstalled. A RunOnce entry \"QU Netrevive\" "
-               "starts the program with ReinstallDUN after the restart, and the file "
-               "rundunreinst.QU in the Windows directory authorises that reinstallation; both were "
-               "written before this pause, so a window closed here or a power cut still brings "
-               "the reinstallation after a restart. Windows restarts now.",
+               "The first half of the repair is done; Windows restarts now to reinstall Dial-Up "
+               "Networking.",
                "Let Windows restart and do not start anything: Netrevive comes back by itself and "
                "asks for two key presses to reinstall DUN. If Windows does not restart within a "
                "minute, restart it with Start > Shut Down > Restart.",
@@ -83,9 +79,7 @@ std::vector<Ending> MakeEndings() {
        {{"computer to reboot before you access network services. Press any key to reboot.", true}},
        "Dial-Up Networking was installed again from Windows' setup information "
        "(InstallHinfSection RNA, which also writes new Winsock 2 settings) with its "
-       "default driver, the authorising file rundunreinst.QU was used up, a RunOnce entry "
-       "\"QU Netrevive\" runs the Check once after the restart, and Windows restarts. The "
-       "repair is complete.",
+       "default driver, and Windows restarts. The repair is complete.",
        "Let Windows restart: Netrevive's Check then shows by itself whether dial-up "
        "networking works (see the check- endings); press a key to close it, then try the "
        "connection. If the PC had a Dial-Up Networking upgrade, install it again now (DUN "
@@ -98,7 +92,7 @@ std::vector<Ending> MakeEndings() {
        EndingKind::kStopped,
        {{"Dial-Up Networking has been reinstalled; please restart the computer."}},
        "Dial-Up Networking and its default driver were installed again, but the restart "
-       "could not be started. Nothing is scheduled.",
+       "could not be started.",
        "Restart the PC by hand (Start > Shut Down > Restart); the repair is then complete. "
        "Install a Dial-Up Networking upgrade again if the PC had one.",
        {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
@@ -109,8 +103,7 @@ std::vector<Ending> MakeEndings() {
        "Refused: Windows NT, 2000 or later",
        EndingKind::kRefused,
        {{"the Winsock2 fix does not apply to Windows NT systems."}},
-       "The PC runs Windows NT, 2000 or later (or its version could not be read). "
-       "Nothing was changed.",
+       "The PC runs Windows NT, 2000 or later (or its version could not be read).",
        "Netrevive is for Windows 98, 98 SE and ME only; this PC needs another kind of help.",
        {"--preset", "nt"},
        1});
@@ -118,7 +111,7 @@ std::vector<Ending> MakeEndings() {
                "Refused: Windows 95",
                EndingKind::kRefused,
                {{"The fix is not avialable for Windows 95 machines yet."}},
-               "The PC runs Windows 95. Nothing was changed.",
+               "The PC runs Windows 95.",
                "Netrevive does not repair Windows 95; this PC needs another kind of help.",
                {"--preset", "95"},
                1});
@@ -128,7 +121,7 @@ std::vector<Ending> MakeEndings() {
                {{"This program was not started by its full path, so it cannot restart itself."}},
                "The program was started by a bare name or a relative path (such as NETREVIVE "
                "typed at a prompt in its folder) and could not find its own file name, so it "
-               "could not come back after a restart. Nothing was changed.",
+               "could not come back after a restart.",
                "Start it by its full path: Start > Run, type C:\\NETREVIVE.EXE (or where the file "
                "is), OK.",
                {"--program", "NETREVIVE", "--inject", "GetModuleFileNameA=5"},
@@ -139,7 +132,7 @@ std::vector<Ending> MakeEndings() {
        EndingKind::kRefused,
        {{"The path this program was started from holds blanks, which Windows cannot"}},
        "The program's path holds blanks and has no short form without them, so its "
-       "RunOnce entry would be split apart when Windows runs it. Nothing was changed.",
+       "RunOnce entry would be split apart when Windows runs it.",
        "Copy NETREVIVE.EXE to C:\\ and start it from there (Start > Run, "
        "C:\\NETREVIVE.EXE).",
        {"--program", "C:\\Program Files\\QU\\NETREVIVE.EXE", "--inject", "GetShortPathNameA=2"},
@@ -150,7 +143,7 @@ std::vector<Ending> MakeEndings() {
                {{"This program was started from a floppy disk or a network drive."}},
                "The program was started from a floppy disk or a network drive, where it could "
                "not be found again after a restart (a floppy left in the drive stops the "
-               "restart; the network may be gone with DUN). Nothing was changed.",
+               "restart; the network may be gone with DUN).",
                "Copy NETREVIVE.EXE to C:\\ (drag it onto the C: drive in My Computer), take the "
                "floppy out, and start C:\\NETREVIVE.EXE with Start > Run.",
                {"--program", "\\\\SERVER\\QU\\NETREVIVE.EXE"},
@@ -161,7 +154,7 @@ std::vector<Ending> MakeEndings() {
                {{"This program was started from a CD."}},
                "The program was started from a CD-ROM drive, which Windows' setup may want for "
                "the Windows CD during the repair, while the program must be found there again "
-               "after each restart. Nothing was changed.",
+               "after each restart.",
                "Copy NETREVIVE.EXE to C:\\ (drag it onto the C: drive in My Computer) and start "
                "C:\\NETREVIVE.EXE with Start > Run.",
                {"--program", "D:\\NETREVIVE.EXE"},
@@ -171,8 +164,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"Windows' setup information for Dial-Up Networking is missing:"}},
                "The file rna.inf, from which Dial-Up Networking is set up again, is not in the "
-               "Windows directory's INF folder, so the repair did not start. Nothing was "
-               "changed.",
+               "Windows directory's INF folder, so the repair did not start.",
                "Do not run the repair on this PC as it is: without rna.inf DUN could not be put "
                "back. Windows' own setup can restore it: " NR_WINDOWS_SETUP
                ", clear and tick \"Dial-Up Networking\" in turn (with the Windows CD), or copy "
@@ -185,8 +177,7 @@ std::vector<Ending> MakeEndings() {
        "Refused: the program's path is too long",
        EndingKind::kRefused,
        {{"The path this program was started from is too long for it to restart itself."}},
-       "The program's path is too long to be written as its RunOnce entry. Nothing was "
-       "changed.",
+       "The program's path is too long to be written as its RunOnce entry.",
        "Copy NETREVIVE.EXE to C:\\ and start it from there (Start > Run, C:\\NETREVIVE.EXE).",
        {"--start", "C:\\" + std::string(500, 'P') + "\\NETREVIVE.EXE"},
        1});
@@ -195,18 +186,17 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"Usage: netrevive.exe\nPreforms the winsock 2 fix on Win9x computers"}},
                "The program was started with words after its name that it does not take (or a "
-               "RunOnce entry was mangled). Nothing was changed.",
+               "RunOnce entry was mangled).",
                "Start NETREVIVE.EXE by itself, with nothing after its name. If this screen came "
                "up by itself after a restart, the repair's RunOnce entry did not come back as "
                "written: do not run the program again, and " NR_INSTALL_DUN ".",
-               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE /?"},
+               {"--start", "C:\\NETREVIVE.EXE /?"},
                1});
   t.push_back({"backup-failed",
                "Refused: the registry could not be backed up",
                EndingKind::kRefused,
                {{"The registry files could not be backed up."}},
-               "The Windows directory could not be read, so the registry could not be backed up. "
-               "Nothing was changed.",
+               "The Windows directory could not be read, so the registry could not be backed up.",
                "Restart the PC and run Netrevive again. If it stops here again, the Windows "
                "installation itself is damaged: the PC needs a technician.",
                {"--inject", "GetWindowsDirectoryA=5"},
@@ -218,7 +208,7 @@ std::vector<Ending> MakeEndings() {
                "A registry file named on the screen could not be copied for its backup (a full "
                "disk, most often), so the repair did not start. Older backups (system.tom, "
                "user.tom) are as they were, or, in a repair under way, the backups it made "
-               "first. Nothing else was changed.",
+               "first.",
                "Free some space on C: (empty the Recycle Bin, delete files in C:\\WINDOWS\\TEMP), "
                "then run Netrevive again.",
                {"--inject", "CopyFileA:C:\\WINDOWS\\user.dat=5"},
@@ -229,7 +219,7 @@ std::vector<Ending> MakeEndings() {
                {{" could not be renamed to\n\t"}},
                "The new backup copies were made, but one could not be renamed to its .tom name: "
                "the registry as it was is in the file named first on the screen (system.nr$, "
-               "user.nr$). Nothing else was changed.",
+               "user.nr$).",
                "Restart the PC and run Netrevive again. If it stops here again, the PC needs a "
                "technician.",
                {"--inject", "MoveFileA=5"},
@@ -240,7 +230,7 @@ std::vector<Ending> MakeEndings() {
                {{"Unable to create the file netrevive.QU in the Windows directory, which"}},
                "The registry files were backed up (system.tom, user.tom), but the file that "
                "lets the repair carry on whatever interrupts it could not be written, so the "
-               "repair did not start. Nothing else was changed.",
+               "repair did not start.",
                "Restart the PC and run Netrevive again. If it stops here again, the Windows "
                "directory cannot be written (a full or damaged disk): the PC needs a technician.",
                {"--inject", "OpenFileForWrite:C:\\WINDOWS\\netrevive.QU=5"},
@@ -250,7 +240,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"Unable to open the key: HKLM\\System\\CurrentControlSet\\Services\n"}},
                "The registry files were backed up (system.tom, user.tom); the registry key that "
-               "holds Winsock2 could not be opened. Nothing else was changed.",
+               "holds Winsock2 could not be opened.",
                "Restart the PC and run Netrevive again. If it stops here again, the registry is "
                "damaged: restore it from the backups (see the backups section) or call a "
                "technician.",
@@ -282,8 +272,7 @@ std::vector<Ending> MakeEndings() {
          false, "", kFresh},
         {"There has been an error while enumerating keys under", false, "", kFresh}},
        "The Winsock2 key was deleted, then the list of installed programs could not be read to "
-       "look for a Dial-Up Networking upgrade (it could be read just before). DUN is still "
-       "installed and nothing is scheduled.",
+       "look for a Dial-Up Networking upgrade (it could be read just before).",
        NR_START_AGAIN " If it stops here again, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
        {"--inject",
         "RegOpenKeyExA:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall=5,skip=1"},
@@ -294,8 +283,7 @@ std::vector<Ending> MakeEndings() {
                {{"\nUnknown uninstall string: ", false, kChanging},
                 {"\nUnknown uninstall string: ", false, "", kFresh}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found whose "
-               "uninstaller could not be read this time (it could be read just before). The "
-               "upgrade and DUN are still installed; nothing is scheduled.",
+               "uninstaller could not be read this time (it could be read just before).",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), then "
                "" NR_START_AGAIN NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject",
@@ -313,9 +301,9 @@ std::vector<Ending> MakeEndings() {
                  false, "", kFresh, "Unable to start the upgrade's uninstaller"}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
                "uninstaller's command line could not be built (the Windows directory could not "
-               "be read, or the line is too long). Nothing is scheduled.",
+               "be read, or the line is too long).",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
                1});
@@ -326,10 +314,9 @@ std::vector<Ending> MakeEndings() {
        {{"\nUnable to start the upgrade's uninstaller:\n\t", false, "",
          "Please delete that value with regedit"}},
        "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
-       "uninstaller could not be started; its RunOnce entry was taken back. The upgrade "
-       "and DUN are still installed; nothing is scheduled.",
+       "uninstaller could not be started; its RunOnce entry was taken back.",
        "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-       "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it carries "
+       "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it carries "
        "the repair on." NR_UPGRADE_LATER,
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
        1});
@@ -353,10 +340,9 @@ std::vector<Ending> MakeEndings() {
                {{kRunOnceOpen, false, kUpgradeFound}, {kRunOnceWrite, false, kUpgradeFound}},
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but the "
                "program's RunOnce entry could not be written (the code tells why), so the "
-               "upgrade was not removed. The upgrade and DUN are still installed; nothing is "
-               "scheduled.",
+               "upgrade was not removed.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE): it "
+               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
                "carries the repair on." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "RegSetValueExA=5"},
                1});
@@ -367,7 +353,7 @@ std::vector<Ending> MakeEndings() {
        {{kRunOnceOpen, false, "", kUpgradeFound}, {kRunOnceWrite, false, "", kUpgradeFound}},
        "The Winsock2 key was deleted and Dial-Up Networking was uninstalled, but the "
        "RunOnce entry that brings the program back could not be written (the code tells "
-       "why). Nothing is scheduled: DUN stays uninstalled.",
+       "why).",
        "Restart the PC (Start > Shut Down > Restart), then " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
        {"--inject", "RegSetValueExA=5"},
        1});
@@ -376,8 +362,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kStopped,
                {{"Unable to remove DUN, remove DUN thru add remove programs."}},
                "The Winsock2 key was deleted (and a DUN upgrade removed, in an UpgradeRemove "
-               "run), but Dial-Up Networking's uninstaller could not be started. DUN is still "
-               "installed; nothing is scheduled.",
+               "run), but Dial-Up Networking's uninstaller could not be started.",
                NR_START_AGAIN " If it stops here again, " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
@@ -397,9 +382,7 @@ std::vector<Ending> MakeEndings() {
                "Stopped: Windows did not restart (the reinstall is scheduled)",
                EndingKind::kStopped,
                {{kRebootFailed, false, "", kApplied}},
-               "The Winsock2 key was deleted, Dial-Up Networking was uninstalled and the "
-               "reinstallation is scheduled (RunOnce entry and rundunreinst.QU), but the restart "
-               "could not be started.",
+               "As restart-for-reinstall, but the restart could not be started.",
                "Restart the PC by hand (Start > Shut Down > Restart): Netrevive comes back by "
                "itself and reinstalls DUN.",
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
@@ -408,8 +391,7 @@ std::vector<Ending> MakeEndings() {
                "Stopped: Windows did not log off after the upgrade removal",
                EndingKind::kStopped,
                {{"Windows could not end the session."}},
-               "As session-ended-for-upgrade, but Windows did not end the session: the upgrade's "
-               "uninstaller ran and the RunOnce entry is in place.",
+               "As session-ended-for-upgrade, but Windows did not end the session.",
                "Restart the PC by hand (Start > Shut Down > Restart): Netrevive comes back by "
                "itself and goes on.",
                {"--preset", "upgrade-dunsetup", "--inject", "ExitWindowsEx=5"},
@@ -422,8 +404,8 @@ std::vector<Ending> MakeEndings() {
                "A ReinstallDUN run found no rundunreinst.QU in the Windows directory and Dial-Up "
                "Networking installed, so it did nothing.",
                "Nothing to do: let the caller try the connection; if it fails, start Netrevive's "
-               "Check (Start > Run, C:\\NETREVIVE\\NETREVIVE.EXE Check).",
-               {"--start", "C:\\NETREVIVE\\NETREVIVE.EXE ReinstallDUN"},
+               "Check (Start > Run, C:\\NETREVIVE.EXE Check).",
+               {"--start", "C:\\NETREVIVE.EXE ReinstallDUN"},
                1});
   t.push_back({"reinstall-start-by-hand",
                "Stopped: DUN missing, no reinstall authorised",
@@ -431,7 +413,7 @@ std::vector<Ending> MakeEndings() {
                {{"Dial-Up Networking is not installed, and no reinstallation is authorised."}},
                "A ReinstallDUN run found no rundunreinst.QU in the Windows directory while "
                "Dial-Up Networking is missing (a restart came before the file was written, or "
-               "after an earlier run used it). Nothing was changed.",
+               "after an earlier run used it).",
                "Click Start > Run, type the command shown on the screen (the program's path), "
                "OK: Netrevive finds the repair under way and installs DUN.",
                {"--inject", "OpenFileForRead:C:\\WINDOWS\\rundunreinst.QU=2"},
@@ -443,8 +425,7 @@ std::vector<Ending> MakeEndings() {
        {{"Unable to create the file that authorises the reinstallation of DUN.\n"
          "ReInstallation of RNA Failed."}},
        "Dial-Up Networking was not installed; the Winsock2 key was deleted, and the file "
-       "rundunreinst.QU that authorises the installation could not be written. Nothing "
-       "is scheduled.",
+       "rundunreinst.QU that authorises the installation could not be written.",
        NR_START_AGAIN " If it stops here again, " NR_INSTALL_DUN ".",
        {"--preset", "no-dun", "--inject", "OpenFileForWrite:C:\\WINDOWS\\rundunreinst.QU=5"},
        1});
@@ -454,8 +435,7 @@ std::vector<Ending> MakeEndings() {
                {{"Unable to start the reinstall process. Please reinstall DUN via add/remove "
                  "programs."}},
                "Dial-Up Networking's setup could not be started (or whether it is authorised "
-               "could not be told): DUN is not installed, the Winsock2 key is gone, and nothing "
-               "is scheduled.",
+               "could not be told).",
                "Restart the PC, then " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll.exe=2"},
                2});
@@ -465,7 +445,7 @@ std::vector<Ending> MakeEndings() {
                {{"Unable to complete the reinstall process. Please reinstall DUN via add/remove "
                  "programs."}},
                "Dial-Up Networking was set up from Windows' setup information, but its default "
-               "driver (the Dial-Up Adapter) could not be installed. Nothing is scheduled.",
+               "driver (the Dial-Up Adapter) could not be installed.",
                "Restart the PC, then " NR_REINSTALL_DUN "." NR_UPGRADE_LATER,
                {"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
                1});
@@ -476,8 +456,7 @@ std::vector<Ending> MakeEndings() {
                {{"This program was started from a temporary folder (from inside a zip file"}},
                "The program was started from Windows' temporary folder or from Temporary "
                "Internet Files: opened straight from a zip file or a web page. Windows empties "
-               "those folders, so the program could not be found after a restart. Nothing was "
-               "changed.",
+               "those folders, so the program could not be found after a restart.",
                "Save or extract NETREVIVE.EXE to C:\\ first (in the zip window: drag it onto "
                "the C: drive in My Computer; in the browser: Save, then choose C:\\), then "
                "start C:\\NETREVIVE.EXE with Start > Run.",
@@ -489,7 +468,7 @@ std::vector<Ending> MakeEndings() {
                {{"A program the repair needs is missing:"}},
                "A Windows program the repair starts (rundll32.exe or rundll.exe in the Windows "
                "directory, or the upgrade's dunsetup.exe in its SYSTEM folder), named on the "
-               "screen, is missing, so the repair did not start. Nothing was changed.",
+               "screen, is missing, so the repair did not start.",
                "rundll32.exe or rundll.exe: the Windows installation is incomplete: copy the "
                "file from another PC with the same Windows (or extract it from the Windows CD), "
                "then run Netrevive again; if unsure, the PC needs a technician. dunsetup.exe "
@@ -502,8 +481,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"The repair needs it to carry on after each restart, so it will not start."}},
                "The registry key RunOnce, through which the program comes back after each "
-               "restart, could not be opened or created (the code tells why). Nothing was "
-               "changed.",
+               "restart, could not be opened or created (the code tells why).",
                "Restart the PC and run Netrevive again. If it stops here again, the registry is "
                "damaged: the PC needs a technician.",
                {"--inject", "RegCreateKeyExA=5"},
@@ -514,7 +492,7 @@ std::vector<Ending> MakeEndings() {
                {{"Windows' setup files were not found. Windows needs them to install"}},
                "Windows' setup files (its .CAB files), from which Dial-Up Networking is installed "
                "again, were in none of the folders listed on the screen: the Windows CD was not "
-               "in its drive. Nothing was changed.",
+               "in its drive.",
                "Have the caller put the Windows CD (the one that came with the PC) in its drive, "
                "wait until the light stops, and run Netrevive again. Without the CD, do not run "
                "the repair: DUN could not be put back.",
@@ -529,7 +507,7 @@ std::vector<Ending> MakeEndings() {
                  false, kFresh, kChanging},
                 {"There has been an error while enumerating keys under", false, kFresh, kChanging}},
                "The list of installed programs could not be read to look for a Dial-Up "
-               "Networking upgrade, so the repair did not start. Nothing was changed.",
+               "Networking upgrade, so the repair did not start.",
                "Restart the PC and run Netrevive again. If it stops here again, the registry is "
                "damaged: the PC needs a technician.",
                {"--inject",
@@ -540,7 +518,7 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kRefused,
                {{"\nUnknown uninstall string: ", false, kFresh, kChanging}},
                "A Dial-Up Networking upgrade is installed whose uninstaller the program does not "
-               "know, so the repair did not start. Nothing was changed.",
+               "know, so the repair did not start.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab, \"Dial-Up "
                "Networking 1.3 Upgrade\" or similar), restart, then run Netrevive again, as the "
                "screen says." NR_UPGRADE_LATER,
@@ -554,7 +532,7 @@ std::vector<Ending> MakeEndings() {
                  false, kFresh, kChanging}},
                "A Dial-Up Networking upgrade is installed, but its uninstaller's command line "
                "could not be built (the Windows directory could not be read, or the line is too "
-               "long), so the repair did not start. Nothing was changed.",
+               "long), so the repair did not start.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then run Netrevive again, as the screen says." NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=2"},
@@ -565,10 +543,9 @@ std::vector<Ending> MakeEndings() {
                EndingKind::kStopped,
                {{"Windows' setup ended, but Dial-Up Networking was not installed. Windows"}},
                "Windows' setup of Dial-Up Networking ran but installed nothing: it asked for the "
-               "Windows CD or its setup files and the request was cancelled. The Winsock2 key is "
-               "gone and DUN is not installed; the file rundunreinst.QU was written again (unless "
-               "the screen says it could not be), so the ReinstallDUN run the screen names tries "
-               "once more. Nothing else is scheduled.",
+               "Windows CD or its setup files and the request was cancelled; the file "
+               "rundunreinst.QU was written again (unless the screen says it could not be), so "
+               "the ReinstallDUN run the screen names tries once more.",
                "Have the Windows CD in its drive, then Start > Run, type the line the screen "
                "shows (ending in ReinstallDUN), OK, and when Windows asks for the CD point it to "
                "the CD's WIN98 folder. If that fails too, " NR_INSTALL_DUN "." NR_UPGRADE_LATER,
@@ -581,7 +558,7 @@ std::vector<Ending> MakeEndings() {
                "A Windows setup program of the repair (DUN's uninstaller, its setup, or its "
                "default driver) was started twice in this repair and Windows never came back "
                "past it (it hung, or the PC was restarted during it), so it is not started by "
-               "itself a third time. The repair is under way; nothing is scheduled.",
+               "itself a third time.",
                "Restart the PC, then Start > Run, type the command shown on the screen, OK: "
                "Netrevive tries that step once more, with the caller watching. If it hangs "
                "again, the PC needs a technician.",
@@ -593,32 +570,32 @@ std::vector<Ending> MakeEndings() {
                {{"The Dial Up Networking Upgrade is still installed: its uninstaller did"}},
                "The run after the upgrade's own uninstaller found the Dial-Up Networking upgrade "
                "still installed: its uninstaller ran but did not remove it, and it is not run "
-               "again by itself. The Winsock2 key is gone, DUN and the upgrade are installed, and "
-               "nothing is scheduled.",
+               "again by itself.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then Start > Run, type the line the screen shows (ending in UpgradeRemove), "
                "OK: the repair carries on from there." NR_UPGRADE_LATER,
                {"--preset", "upgrade-not-removed"},
                2});
   // ---- The Check: a verdict that changes nothing ----------------------------
-  t.push_back({"check-repaired",
-               "Check: REPAIRED",
-               EndingKind::kRepaired,
-               {{"Result: REPAIRED. Dial-up networking is ready to use."}},
-               "The Check found the Winsock 2 settings, a TCP/IP provider listed by Winsock itself "
-               "and Dial-Up Networking installed, and no repair under way. Nothing was changed.",
-               "Try the connection. If it still fails, the fault is not in the Winsock 2 settings: "
-               "look at the modem, the dial-up connection's number and the account. Keep "
-               "system.tom and user.tom until the connection works." NR_UPGRADE_LATER,
-               {"--preset", "98se"},
-               3});
+  t.push_back(
+      {"check-repaired",
+       "Check: REPAIRED",
+       EndingKind::kRepaired,
+       {{"Result: REPAIRED. Dial-up networking is ready to use."}},
+       "The Check found the Winsock 2 settings, a TCP/IP provider listed by Winsock itself "
+       "and Dial-Up Networking installed, and no repair under way. The Check changed nothing.",
+       "Try the connection. If it still fails, the fault is not in the Winsock 2 settings: "
+       "look at the modem, the dial-up connection's number and the account. Keep "
+       "system.tom and user.tom until the connection works." NR_UPGRADE_LATER,
+       {"--preset", "98se"},
+       3});
   t.push_back({"check-repair-under-way",
                "Check: REPAIR UNDER WAY, restart the PC",
                EndingKind::kGoesOn,
                {{"Result: REPAIR UNDER WAY."}},
                "A RunOnce entry \"QU Netrevive\" (shown under \"Repair under way\") starts "
-               "Netrevive at the next start of Windows: the repair has not finished yet. Nothing "
-               "was changed.",
+               "Netrevive at the next start of Windows: the repair has not finished yet. The "
+               "Check changed nothing.",
                "Restart the PC (Start > Shut Down > Restart) and let Netrevive carry on by itself; "
                "do not start it by hand meanwhile.",
                {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
@@ -630,18 +607,18 @@ std::vector<Ending> MakeEndings() {
                "A repair stopped part-way and nothing starts it again: the file rundunreinst.QU "
                "authorises a reinstallation of Dial-Up Networking but no RunOnce entry starts it "
                "(the command then ends in ReinstallDUN), or the file netrevive.QU says a repair "
-               "is under way (a window closed, a power cut, a stop). Nothing was changed.",
+               "is under way (a window closed, a power cut, a stop). The Check changed nothing.",
                "Click Start > Run, type the command shown on the screen exactly, OK: Netrevive "
                "carries the repair on and restarts Windows.",
-               {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
+               {"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=2"},
                3});
   t.push_back({"check-upgrade-left",
                "Check: REPAIR STOPPED, the DUN upgrade is still installed",
                EndingKind::kStopped,
                {{"Result: REPAIR STOPPED. The Dial Up Networking Upgrade is still installed."}},
                "A repair is under way and the Dial-Up Networking upgrade is still installed: its "
-               "own uninstaller left it, or the repair stopped before it ran. Nothing was "
-               "changed.",
+               "own uninstaller left it, or the repair stopped before it ran. "
+               "The Check changed nothing.",
                "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, "
                "then Start > Run, type the command shown on the screen, OK: the repair carries "
                "on." NR_UPGRADE_LATER,
@@ -653,10 +630,10 @@ std::vector<Ending> MakeEndings() {
                {{"Result: NOT WORKING: Winsock 2 settings."}},
                "The Winsock 2 settings (HKLM\\System\\CurrentControlSet\\Services\\Winsock2) "
                "are missing or cannot be read, and no repair is under way: no program can reach "
-               "the network. Nothing was changed.",
+               "the network. The Check changed nothing.",
                "Windows' own setup writes them anew: " NR_REINSTALL_DUN
                ". Do not send the caller round the repair again." NR_UPGRADE_LATER,
-               {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               {"--preset", "no-winsock2", "--start", "C:\\NETREVIVE.EXE Check"},
                1});
   t.push_back({"check-winsock2-tcpip",
                "Check: NOT WORKING, Winsock 2 has no TCP/IP",
@@ -665,13 +642,13 @@ std::vector<Ending> MakeEndings() {
                "The Winsock 2 settings are there, but Winsock itself lists no TCP/IP provider, "
                "cannot start or cannot open a TCP/IP socket through its providers (a layered "
                "provider damaged or gone; the error code tells why), or its library WS2_32.DLL "
-               "is missing or damaged, as the line \"Winsock 2 TCP/IP\" says. Nothing was "
-               "changed.",
+               "is missing or damaged, as the line \"Winsock 2 TCP/IP\" says. "
+               "The Check changed nothing.",
                "If Netrevive has not repaired this PC yet, run it now (Start > Run, "
                "C:\\NETREVIVE.EXE): it writes the Winsock 2 settings anew. If it has, or the line "
                "says WS2_32.DLL MISSING, Windows' networking files are damaged: " NR_REINSTALL_DUN
                ", and if that does not help, the PC needs a technician.",
-               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+               {"--preset", "no-tcpip", "--start", "C:\\NETREVIVE.EXE Check"},
                1});
   t.push_back(
       {"check-dun-missing",
@@ -679,16 +656,16 @@ std::vector<Ending> MakeEndings() {
        EndingKind::kStopped,
        {{"Result: NOT WORKING: Dial-Up Networking."}},
        "Winsock 2 works, but Dial-Up Networking is not installed and no repair is under "
-       "way. Nothing was changed.",
+       "way. The Check changed nothing.",
        "Run Netrevive (Start > Run, C:\\NETREVIVE.EXE), which installs DUN, or " NR_INSTALL_DUN ".",
-       {"--preset", "no-dun", "--start", "C:\\NETREVIVE\\NETREVIVE.EXE Check"},
+       {"--preset", "no-dun", "--start", "C:\\NETREVIVE.EXE Check"},
        1});
   t.push_back({"check-not-9x",
                "Check: not Windows 98 or ME",
                EndingKind::kRefused,
                {{"Result: this check is for Windows 98 and ME only."}},
-               "The PC runs Windows NT, 2000 or later (or its version could not be read); the "
-               "Check looked no further. Nothing was changed.",
+               "The PC runs Windows 95, NT, 2000 or later (or its version could not be read); "
+               "the Check looked no further and changed nothing.",
                "Netrevive and its Check are for Windows 98, 98 SE and ME only; this PC needs "
                "another kind of help.",
                {"--preset", "nt"},

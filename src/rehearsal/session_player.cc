@@ -60,6 +60,7 @@ class Simulation {
     out_.Program(data, size);
     run_output_.append(data, size);
     run_shown_.append(data, size);
+    pause_.screen.append(data, size);
   }
   void Flush() { out_.Flush(); }
   void WaitForKey();
@@ -89,6 +90,7 @@ class Simulation {
   std::vector<HelperRunNote> helper_runs_;
   std::string run_output_;  // what the program printed in the current run
   std::string run_shown_;   // the same with the pauses marked
+  PauseStop pause_;         // the current run, its pauses counted; screen since the last key
   SessionReport report_;
 };
 
@@ -106,6 +108,12 @@ class SimTerminal final : public Terminal {
 
 void Simulation::WaitForKey() {
   ReportNewCalls();
+  ++pause_.pause;
+  if (settings_.on_pause) {
+    pause_.output = run_output_;
+    settings_.on_pause(pause_, machine_);
+  }
+  pause_.screen.clear();
   // A Windows CD the user holds goes into its drive when he is asked for it.
   if (machine_.disc_ready()) {
     machine_.InsertDiscReady();
@@ -166,6 +174,12 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   Console console(terminal, &machine_);
   run_output_.clear();
   run_shown_.clear();
+  const bool callers_check = pause_.callers_check;
+  pause_ = PauseStop{};
+  pause_.run = program_runs_ + 1;
+  pause_.argv = args;
+  pause_.by_windows = !runonce_name.empty();
+  pause_.callers_check = callers_check;
   machine_.StartProgram();
   int status = RunNetrevive(static_cast<int>(args.size()), argv.data(), machine_, console);
   ReportNewCalls();
@@ -178,6 +192,7 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   run.argv = args;
   run.runonce_name = runonce_name;
   run.runonce_command = runonce_command;
+  run.callers_check = callers_check;
   run.output = run_output_;
   run.shown = run_shown_;
   const std::vector<const Ending*> endings = MatchEndings(run_output_);
@@ -310,6 +325,7 @@ void Simulation::RunCheck() {
   caller.command = self + " Check";
   out_.Add(caller);
   ChangeMark check_start = MarkChanges(machine_);
+  pause_.callers_check = true;
   RunProgram({self, "Check"});
   PrintChanges("changes by the Check:", check_start);
 }

@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct RunReport {
   std::vector<std::string> argv;
   std::string runonce_name;     // the RunOnce value that started it; "" for the user's run
   std::string runonce_command;  // its command line
+  bool callers_check = false;   // the Check the simulator has the caller run at the end
   std::string output;           // what the program printed
   std::string shown;            // the same with a line "[key]" at each pause
   // The entry of Endings() the output matches; nullptr when none or several do.
@@ -34,6 +36,21 @@ struct SessionReport {
   int restarts = 0;
   int logoffs = 0;
 };
+
+// One place the program waits for a key, as the session player meets it.
+struct PauseStop {
+  int run = 0;                    // 1-based run of the program in the simulation
+  std::vector<std::string> argv;  // the run's command line
+  bool by_windows = false;        // Windows started the run from RunOnce
+  bool callers_check = false;     // the Check the simulator has the caller run at the end
+  int pause = 0;                  // 1-based pause in the run
+  std::string output;             // what the run printed up to the pause
+  std::string screen;             // what it printed since the last key press
+};
+
+// Called at each pause with the machine as it is there (before a Windows
+// CD held ready goes into its drive); the callee copies what it keeps.
+using PauseHook = std::function<void(const PauseStop&, const simulated_pc::SimMachine&)>;
 
 struct SessionSettings {
   KeySource keys = KeySource::kAuto;
@@ -50,6 +67,7 @@ struct SessionSettings {
   std::vector<std::string> first_argv;
   std::string start_text;           // the command line first_argv came from, to show
   SessionReport* report = nullptr;  // filled when given
+  PauseHook on_pause;               // called at each pause when given
 };
 
 // Plays the repair on the machine: the user's run of the program, then for

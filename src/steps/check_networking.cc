@@ -68,8 +68,9 @@ void PrintQuoted(Console& console, const char* text) {
   console.PrintLine("");
 }
 
-// "Windows 98SE (4.10.2222 A)"; no for an NT-family system (or a version
-// that cannot be read, which reads as one), after naming it so.
+// "Windows 98SE (4.10.2222 A)"; no, after naming it, for a system the
+// repair refuses: Windows 95, or an NT-family system (or a version that
+// cannot be read, which reads as one).
 bool PrintWindowsVersion(Platform& os, Console& console) {
   OsVersion info = {};
   os.GetVersionExA(&info);
@@ -97,7 +98,7 @@ bool PrintWindowsVersion(Platform& os, Console& console) {
   csd[length] = '\0';
   if (length > 1) console.PrintText(csd);
   console.PrintLine(")");
-  return true;
+  return info.minor_version != 0;
 }
 
 // Lists the TCP providers into slots entries; kWorking when one is for

@@ -25,23 +25,12 @@ std::string CommandLineOf(const std::vector<std::string>& args) {
 }
 
 bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::string* error) {
-  std::vector<const char*> argv = {"netrevive-sim", "--keys", "auto"};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  SimOptions options;
-  if (!ParseSimOptions(static_cast<int>(argv.size()), argv.data(), &options, error)) return false;
-  if (!options.machine_dir.empty() || !options.guide_dir.empty() || options.one_run) {
-    *error = "only built-in machines are simulated in memory";
-    return false;
-  }
-  rehearsal::MachineSource source;
-  rehearsal::MachineFault fault;
-  if (!rehearsal::GetMachine(options, &source, &fault, error)) return false;
+  SimMachine machine;
+  SessionSettings settings;
+  if (!BuildSimulatedPc(args, &machine, &settings, error)) return false;
   *run = GuideRun{};
   SimOutput out(nullptr, &run->events);
-  SessionSettings settings = rehearsal::SettingsFor(options, source);
-  settings.keys = KeySource::kAuto;
   settings.report = &run->report;
-  SimMachine& machine = source.machine;
   RunSessions(machine, settings, out);
   return true;
 }

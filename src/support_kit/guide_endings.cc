@@ -35,7 +35,9 @@ std::string EndingsSection(const GuideRuns& runs) {
       "by itself. *Repaired*: the repair is complete. *Refused*: nothing was changed. *Stopped*: "
       "the caller has to act. After each ending where the caller acts on a PC that had a "
       "Dial-Up Networking upgrade, the caller installs the upgrade again once the connection "
-      "works (DUN 1.4); the endings below do not repeat that.");
+      "works (DUN 1.4); the endings below do not repeat that. Under each: what was done to the PC "
+      "at its last screen and whether the window may be closed there, in the words of [where is "
+      "the caller now](#where-is-the-caller-now).");
   md += "\n";
   for (const auto& [ending, sim] : runs.endings) {
     const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
@@ -50,6 +52,9 @@ std::string EndingsSection(const GuideRuns& runs) {
         "\n";
     md += Block(shown) + "\n";
     md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
+    if (last != runs.last_screens.end()) {
+      md += Wrap(StopFactsText(last->second)) + "\n";
+    }
     std::string advice = ending->advice;
     const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);
     if (later != std::string::npos) advice.erase(later, strlen(rehearsal::kUpgradeLaterAdvice));
@@ -58,9 +63,12 @@ std::string EndingsSection(const GuideRuns& runs) {
   // The command lines that reach them, for whoever wants to see an ending
   // on the simulator.
   md += Heading("###", "reproduce-endings", "Reproducing the endings");
-  md +=
+  md += Wrap(
       "Each ending, and the netrevive-sim command line whose run (run 1 unless named) ends "
-      "there:\n\n```sh\n";
+      "there. netrevive-sim's machines keep the program at " +
+      std::string(simulated_pc::kDefaultSelfPath) + "; this guide's at " + kProgramPath +
+      ", where README.TXT has the caller put it, and the screens differ only in that path:");
+  md += "\n```sh\n";
   for (const auto& entry : runs.endings) {
     const Ending* ending = entry.first;
     md += "# " + std::string(ending->name) +

@@ -4,17 +4,12 @@
 
 namespace netrevive::support_kit {
 
-namespace {
-// Where README.TXT and the call script tell the caller to put the program.
-constexpr const char kRulePath[] = "C:\\NETREVIVE.EXE";
-}  // namespace
-
 std::string FirstScreen() {
   std::string md = "# Netrevive support guide\n\n";
   md += Wrap(std::string("**The one rule for the caller.** Whatever happened (the window closed, "
                          "the PC switched off or hung, a restart): restart the PC; if Netrevive "
                          "does not come back by itself, click Start, Run, type `") +
-             kRulePath +
+             kProgramPath +
              "`, OK. It finds the repair under way and carries it on, keeping the first "
              "backups.");
   md +=

@@ -147,20 +147,6 @@ std::string EndingHtml(const std::string& name) {
   return "<a class=\"ending\" href=\"#" + Anchor(name) + "\">" + Html(EndingTitle(name)) + "</a>";
 }
 
-// Endings as a run list prints them: names joined by " -> ".
-std::string EndingsHtml(const std::string& names) {
-  std::string out;
-  size_t at = 0;
-  while (at <= names.size()) {
-    size_t end = names.find(", then ", at);
-    std::string name = names.substr(at, end == std::string::npos ? end : end - at);
-    out += (out.empty() ? "" : ", then ") + EndingHtml(name);
-    if (end == std::string::npos) break;
-    at = end + 7;
-  }
-  return out;
-}
-
 // A table as HTML, so that its rows can be broken into short lines and the
 // search box can find it: a row wrapped at blanks between cells and words.
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,

@@ -125,6 +125,8 @@ const std::vector<std::vector<std::string>>& IndexReaches() {
        "skip=1"},
       // The record of the repair cannot be deleted once DUN is back.
       {"--inject", "DeleteFileA:C:\\WINDOWS\\netrevive.QU=5"},
+      // The authorisation cannot be deleted once it is used.
+      {"--inject", "DeleteFileA:C:\\WINDOWS\\rundunreinst.QU=5"},
       // The authorisation just written cannot be read back.
       {"--preset", "no-dun", "--inject", "OpenFileForRead:C:\\WINDOWS\\rundunreinst.QU=2"},
       // A refusal while a repair is under way.
@@ -428,8 +430,7 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
       const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
       if (!Contains(Flattened(run.output), Flattened(advice.screen))) continue;
       auto last = runs.last_screens.find(ending->name);
-      const bool gone =
-          last != runs.last_screens.end() && Contains(last->second.state, "Winsock2 key GONE");
+      const bool gone = last != runs.last_screens.end() && last->second.done.winsock2_missing;
       if (advice.needs_winsock2 && !gone) continue;
       where += (where.empty() ? "" : "<br> ") + EndingHtml(ending->name);
     }

@@ -61,6 +61,8 @@ struct GuideRuns {
   std::vector<Stop> walkthrough;                            // the stops of the main repair
   std::vector<std::pair<std::string, std::vector<Stop>>> other_stops;  // by preset
   std::map<std::string, Stop> last_screens;  // each ending's last stop, by ending
+  // Every stop of every ending's reach up to its run, by ending.
+  std::map<std::string, std::vector<Stop>> reach_stops;
 };
 
 bool StartsWith(const std::string& text, const std::string& head);
@@ -76,7 +78,6 @@ std::string ScreenHtml(const std::string& line);
 std::string Anchor(const std::string& ending);
 std::string EndingLink(const std::string& name);
 std::string EndingHtml(const std::string& name);
-std::string EndingsHtml(const std::string& names);
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
                       const std::vector<std::vector<std::string>>& rows);
 std::string Heading(const std::string& level, const std::string& anchor, const std::string& title);
@@ -86,7 +87,12 @@ const GuideRun* PresetRun(const GuideRuns& runs, const std::string& name);
 bool CollectRuns(GuideRuns* runs, std::string* error);
 std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
-bool SafeToStop(const Stop& stop);
+// Formatting of a stop's facts (guide_facts.cc).
+std::string DoneText(const PcFacts& done);
+std::string ContinuationHtml(const Continuation& after);
+std::string SafetyHtml(const Stop& stop);
+std::string AfterKeyHtml(const Stop& stop);
+std::string StopFactsText(const Stop& stop);
 std::string WhereTable(const GuideRuns& runs);
 std::string StaleAdviceSection(const GuideRuns& runs);
 std::string CallsSection();

@@ -35,11 +35,13 @@ bool CollectRuns(GuideRuns* runs, std::string* error) {
     std::vector<Stop> stops;
     if (!ProbeStops(ending.reach, &stops, error)) return false;
     for (const Stop& stop : stops) {
+      if (stop.run > ending.reach_run) break;
+      runs->reach_stops[ending.name].push_back(stop);
       if (stop.last && stop.run == ending.reach_run) runs->last_screens[ending.name] = stop;
     }
   }
   if (!ProbeStops({"--preset", kWalkthroughPreset}, &runs->walkthrough, error)) return false;
-  for (const char* preset : {"upgrade-dunsetup", "upgrade-rundll32", "no-dun"}) {
+  for (const char* preset : {"upgrade-dunsetup", "upgrade-rundll32", "no-dun", "cd-not-in-drive"}) {
     std::vector<Stop> stops;
     if (!ProbeStops({"--preset", preset}, &stops, error)) return false;
     runs->other_stops.push_back({preset, stops});

@@ -21,7 +21,10 @@ std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
   std::string dot = "digraph walkthrough {\n  rankdir=TB;\n";
   dot += "  node [shape=box, fontname=\"Helvetica\", fontsize=10, color=black];\n";
   dot += "  edge [fontname=\"Helvetica\", fontsize=9, color=black];\n";
-  dot += "  start [shape=plaintext, label=\"the caller starts C:\\\\NETREVIVE.EXE\"];\n";
+  if (!stops.empty() && !stops.front().argv.empty()) {
+    dot += "  start [shape=plaintext, label=\"the caller starts " + label(stops.front().argv[0]) +
+           "\"];\n";
+  }
   for (size_t i = 0; i < stops.size(); ++i) {
     const Stop& stop = stops[i];
     std::vector<std::string> lines;
@@ -47,8 +50,8 @@ std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
   }
   if (!stops.empty()) {
     dot += std::string("  done [shape=plaintext, label=\"") +
-           (restarts ? "key: Windows restarts; the repair is done"
-                     : "key: the window closes; the repair is done") +
+           (restarts ? "key: Windows restarts; " : "key: the window closes; ") +
+           (stops.back().done.Complete() ? "the repair is done" : "the repair is not finished") +
            "\"];\n";
     dot += "  s" + std::to_string(stops.size() - 1) + " -> done" +
            (restarts ? " [style=bold, penwidth=2.5]" : "") + ";\n";

@@ -75,48 +75,11 @@ std::string LastLines(const std::string& screen, size_t count) {
 
 }  // namespace
 
-// Whether the caller may close the window or switch off at the stop.
-bool SafeToStop(const Stop& stop) {
-  if (stop.state == "nothing changed" || Contains(stop.after_close, "the repair is done")) {
-    return true;
-  }
-  // At the last screen of a run that stops, the key only closes the window.
-  const rehearsal::Ending* ending = rehearsal::FindEnding(stop.ending);
-  if (stop.last && ending != nullptr &&
-      (ending->kind == rehearsal::EndingKind::kStopped ||
-       ending->kind == rehearsal::EndingKind::kRefused)) {
-    return true;
-  }
-  // Closed or switched off there, the repair still ends repaired.
-  for (const std::string* after : {&stop.after_close, &stop.after_power_off}) {
-    const std::string tail = "check-repaired";
-    if (after->size() < tail.size() ||
-        after->compare(after->size() - tail.size(), tail.size(), tail) != 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
 namespace {
 
-// "what happens: endings", the endings linked; the program's path in the
-// first part holds a colon of its own.
-std::string StopOutcome(const std::string& text) {
-  const size_t colon = text.rfind(": ");
-  if (colon == std::string::npos) return Html(text);
-  return Html(text.substr(0, colon + 1)) + " " + EndingsHtml(text.substr(colon + 2));
-}
-
 std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
-  const bool safe = SafeToStop(stop);
-  std::string close = (safe ? "Yes. " : "<b>NO.</b> ") + StopOutcome(stop.after_close);
-  if (stop.after_power_off != stop.after_close) {
-    close += " Switched off: " + StopOutcome(stop.after_power_off);
-  }
-  std::string next =
-      stop.last ? "the run ends: " + EndingHtml(stop.ending) : "next: " + Html(stop.next);
-  return {where, LastLines(stop.screen, 2), Html(stop.state), close, next};
+  return {where, LastLines(stop.screen, 2), Html(DoneText(stop.done)), SafetyHtml(stop),
+          AfterKeyHtml(stop)};
 }
 
 }  // namespace
@@ -124,19 +87,23 @@ std::vector<std::string> StopRow(const Stop& stop, const std::string& where) {
 std::string WhereTable(const GuideRuns& runs) {
   std::string md = Heading("##", "where-is-the-caller-now", "Where is the caller now");
   md += Wrap(
-      "Every place the program stops for a key, found by running it: first the repair on a "
-      "Windows 98 SE PC (other PCs stop at the same places; the upgrade and no-DUN rows show "
-      "theirs), then the last screen of every ending. Find the row by the last lines the caller "
-      "reads. After Yes or NO comes what the PC does when the window is closed there and the PC "
-      "started again: the runs Windows starts by itself, or, when none comes back, the caller "
-      "starting the program again. Yes means the repair then still ends repaired; NO means the "
-      "caller must not close the window or switch off there.");
+      "Every place the program stops for a key, found by running it: the repair on a Windows 98 SE "
+      "PC, the rows where other PCs differ, the last screen of every ending, then the other "
+      "screens on the way to an ending. Find the row by the last lines the caller reads. Done to "
+      "the PC: \"scheduled\" is the RunOnce entry Windows runs at its next start; rundunreinst.QU "
+      "authorises the reinstallation, netrevive.QU marks a repair under way. Yes means closing the "
+      "window there (or a power cut) and starting the PC again ends no worse than the key; then "
+      "comes what the PC does: the runs Windows starts by itself, or the caller starting the "
+      "program again when nothing comes back.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   std::set<std::string> seen;
+  std::set<std::string> screens;  // the last lines of every row
   auto add = [&](const Stop& stop, const std::string& label) {
-    const std::string key = LastLines(stop.screen, 3) + "|" + stop.state;
+    const std::string key = LastLines(stop.screen, 3) + "|" + DoneText(stop.done) + "|" +
+                            SafetyHtml(stop) + "|" + AfterKeyHtml(stop);
     if (!seen.insert(key).second) return;
+    screens.insert(LastLines(stop.screen, 3));
     rows.push_back(StopRow(stop, label));
   };
   for (const Stop& stop : runs.walkthrough) {
@@ -152,13 +119,23 @@ std::string WhereTable(const GuideRuns& runs) {
     auto it = runs.last_screens.find(ending.name);
     if (it != runs.last_screens.end()) add(it->second, "last screen of " + EndingHtml(ending.name));
   }
+  // The stops on the way to each ending whose screen no row above shows:
+  // the refusals' own pauses, the prompts of the checks before the first
+  // change.
+  for (const Ending& ending : Endings()) {
+    auto it = runs.reach_stops.find(ending.name);
+    if (it == runs.reach_stops.end()) continue;
+    for (const Stop& stop : it->second) {
+      if (!screens.insert(LastLines(stop.screen, 3)).second) continue;
+      add(stop, "on the way to " + EndingHtml(ending.name) + ", run " + std::to_string(stop.run) +
+                    ", stop " + std::to_string(stop.pause));
+    }
+  }
   md += HtmlTable("where",
                   {"Where", "Last lines on the screen", "Done to the PC",
                    "May the caller close the window or switch off?", "After the key"},
                   rows);
   return md + "\n";
 }
-
-namespace {}  // namespace
 
 }  // namespace netrevive::support_kit

@@ -1,101 +1,54 @@
 #include "support_kit/pause_probe.h"
 
-#include <memory>
-
-#include "console/console.h"
-#include "driver/driver.h"
-#include "platform/simulated_pc/sim_command_line.h"
 #include "platform/simulated_pc/sim_presets.h"
-#include "platform/simulated_pc/sim_session_start.h"
 #include "rehearsal/endings.h"
 #include "rehearsal/machine_source.h"
 #include "rehearsal/options.h"
-#include "rehearsal/session_player.h"
 
 namespace netrevive::support_kit {
 
+using rehearsal::PauseStop;
+using rehearsal::RunReport;
+using rehearsal::SessionReport;
+using rehearsal::SessionSettings;
 using simulated_pc::SessionRequest;
 using simulated_pc::SimMachine;
 
 namespace {
 
-constexpr int kMaxSessions = 10;
-
-// A console that keeps what the program printed since the last key press
-// and hands each pause to its owner.
-class ProbeTerminal final : public Terminal {
- public:
-  template <typename OnPause>
-  explicit ProbeTerminal(OnPause on_pause)
-      : on_pause_(std::make_unique<Holder<OnPause>>(on_pause)) {}
-  void Write(const char* data, size_t size) override {
-    screen_.append(data, size);
-    output_.append(data, size);
-  }
-  void Flush() override {}
-  void WaitForKey() override {
-    on_pause_->Call(screen_);
-    screen_.clear();
-  }
-  const std::string& output() const { return output_; }
-
- private:
-  struct Callback {
-    virtual ~Callback() = default;
-    virtual void Call(const std::string& screen) = 0;
-  };
-  template <typename F>
-  struct Holder final : Callback {
-    explicit Holder(F f) : f_(f) {}
-    void Call(const std::string& screen) override { f_(screen); }
-    F f_;
-  };
-  std::unique_ptr<Callback> on_pause_;
-  std::string screen_;
-  std::string output_;
-};
-
 struct Snapshot {
-  Stop stop;
+  PauseStop pause;
   SimMachine machine;
 };
 
-// What the PC does after the caller closed the window (or the power went)
-// at a pause and the PC started again: the runs Windows starts by itself,
-// or, when none, the run of the caller starting the program again.
-// The endings of the runs, without the Check the simulator has the caller
-// run at the end of a path that does not end with one.
-std::string RunEndings(const rehearsal::SessionReport& report) {
-  std::string text;
-  for (const rehearsal::RunReport& run : report.runs) {
-    const bool callers_check =
-        run.runonce_name.empty() && run.argv.size() == 2 && run.argv[1] == "Check";
-    if (callers_check && &run != &report.runs.front()) continue;
-    text += (text.empty() ? " " : ", then ") + run.ending_name;
-  }
-  return text;
+// The facts that hold of the machine alone, against the machine before.
+PcFacts FactsOf(const SimMachine& before, const SimMachine& now) {
+  PcFacts facts;
+  const std::string windows = now.windows_dir();
+  std::string tom_before, tom_now;
+  const bool had_tom = before.ReadFile(windows + "\\system.tom", &tom_before);
+  facts.backups =
+      now.ReadFile(windows + "\\system.tom", &tom_now) && (!had_tom || tom_now != tom_before);
+  const bool had_winsock2 = before.KeyExists(simulated_pc::kWinsock2Path);
+  facts.winsock2_missing = !now.KeyExists(simulated_pc::kWinsock2Path);
+  facts.winsock2_deleted = had_winsock2 && facts.winsock2_missing;
+  const bool had_upgrade = before.KeyExists(simulated_pc::kMsdunPath);
+  const bool upgrade = now.KeyExists(simulated_pc::kMsdunPath);
+  facts.upgrade_removed = had_upgrade && !upgrade;
+  facts.dun_missing = !simulated_pc::DunInstalled(now);
+  facts.dun_uninstalled = simulated_pc::DunInstalled(before) && facts.dun_missing;
+  now.GetString(simulated_pc::kRunOncePath, "QU Netrevive", &facts.runonce);
+  facts.marker = now.FileExists(windows + "\\rundunreinst.QU");
+  facts.record = now.FileExists(windows + "\\netrevive.QU");
+  facts.changed = facts.backups || facts.winsock2_missing != !had_winsock2 ||
+                  facts.upgrade_removed ||
+                  facts.dun_missing == simulated_pc::DunInstalled(before) ||
+                  !facts.runonce.empty() || facts.marker || facts.record;
+  facts.upgrade_left = facts.changed && had_upgrade && upgrade;
+  return facts;
 }
 
-std::string Aftermath(SimMachine machine, bool power_off, bool repaired) {
-  if (power_off) machine.CutPower();
-  rehearsal::SimOutput quiet(nullptr);
-  rehearsal::SessionReport report;
-  rehearsal::SessionSettings settings;
-  settings.keys = rehearsal::KeySource::kAuto;
-  settings.report = &report;
-  settings.pending = SessionRequest::kRestart;
-  rehearsal::RunSessions(machine, settings, quiet);
-  bool came_back = false;
-  for (const rehearsal::RunReport& run : report.runs) {
-    came_back = came_back || !run.runonce_name.empty();
-  }
-  if (came_back) return "it comes back by itself:" + RunEndings(report);
-  if (repaired) return "nothing comes back; the repair is done";
-  settings.pending = SessionRequest::kNone;
-  rehearsal::RunSessions(machine, settings, quiet);
-  return "nothing comes back; start " + machine.self_path() + " again:" + RunEndings(report);
-}
-
+// The screen's first line that is not blank.
 std::string FirstLine(const std::string& screen) {
   size_t start = screen.find_first_not_of('\n');
   if (start == std::string::npos) return "";
@@ -105,10 +58,78 @@ std::string FirstLine(const std::string& screen) {
   return line;
 }
 
+void ReadReport(const SessionReport& report, Continuation* after) {
+  after->endings.clear();
+  after->check.clear();
+  for (const RunReport& run : report.runs) {
+    if (!run.callers_check) after->endings.push_back(run.ending_name);
+  }
+  if (!report.runs.empty() && report.runs.back().argv.size() == 2 &&
+      report.runs.back().argv[1] == "Check") {
+    after->check = report.runs.back().ending_name;
+  }
+}
+
+// The PC after the caller closed the window at the stop (or the power went)
+// and started it again. A fault injected to reach the stop was that
+// moment's: the PC started again meets none.
+Continuation Continue(SimMachine machine, bool power_off, const PcFacts& done) {
+  machine.ClearFaults();
+  if (power_off) machine.CutPower();
+  rehearsal::SimOutput quiet(nullptr);
+  SessionReport report;
+  SessionSettings settings;
+  settings.keys = rehearsal::KeySource::kAuto;
+  settings.report = &report;
+  settings.pending = SessionRequest::kRestart;
+  rehearsal::RunSessions(machine, settings, quiet);
+  Continuation after;
+  bool came_back = false;
+  for (const RunReport& run : report.runs) came_back = came_back || !run.runonce_name.empty();
+  if (came_back || done.Complete()) {
+    after.start = came_back ? Continuation::Start::kByItself : Continuation::Start::kNothingLeft;
+    ReadReport(report, &after);
+    return after;
+  }
+  after.start = Continuation::Start::kCallerAgain;
+  after.again = machine.self_path();
+  settings.pending = SessionRequest::kNone;
+  rehearsal::RunSessions(machine, settings, quiet);
+  ReadReport(report, &after);
+  return after;
+}
+
 }  // namespace
 
+bool PcFacts::Complete() const {
+  return changed && !winsock2_missing && !dun_missing && runonce.empty() && !marker && !record;
+}
+
+bool PcFacts::operator==(const PcFacts& other) const {
+  return changed == other.changed && backups == other.backups &&
+         winsock2_deleted == other.winsock2_deleted && winsock2_missing == other.winsock2_missing &&
+         winsock2_written == other.winsock2_written && upgrade_removed == other.upgrade_removed &&
+         upgrade_left == other.upgrade_left && dun_uninstalled == other.dun_uninstalled &&
+         dun_missing == other.dun_missing && dun_reinstalled == other.dun_reinstalled &&
+         runonce == other.runonce && marker == other.marker && record == other.record;
+}
+
+bool SafeToStop(const Stop& stop) {
+  if (!stop.done.changed) return true;
+  const rehearsal::Ending* ending = rehearsal::FindEnding(stop.ending);
+  if (stop.last && ending != nullptr &&
+      (ending->kind == rehearsal::EndingKind::kStopped ||
+       ending->kind == rehearsal::EndingKind::kRefused)) {
+    return true;
+  }
+  for (const Continuation* after : {&stop.after_close, &stop.after_power_off}) {
+    if (!after->Repaired() && after->check != stop.key_check) return false;
+  }
+  return true;
+}
+
 bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
-                      std::vector<std::string>* first_argv, std::string* error) {
+                      SessionSettings* settings, std::string* error) {
   std::vector<const char*> argv = {"netrevive-sim", "--keys", "auto"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   rehearsal::SimOptions options;
@@ -123,107 +144,73 @@ bool BuildSimulatedPc(const std::vector<std::string>& args, SimMachine* machine,
   rehearsal::MachineSource source;
   rehearsal::MachineFault fault;
   if (!rehearsal::GetMachine(options, &source, &fault, error)) return false;
-  const rehearsal::SessionSettings settings = rehearsal::SettingsFor(options, source);
-  *first_argv = settings.first_argv;
-  if (first_argv->empty()) {
-    *first_argv = {settings.program.empty() ? source.machine.self_path() : settings.program};
+  *settings = rehearsal::SettingsFor(options, source);
+  settings->keys = rehearsal::KeySource::kAuto;
+  // The program where the caller is told to put it.
+  SimMachine& pc = source.machine;
+  std::string program;
+  if (pc.self_path() == simulated_pc::kDefaultSelfPath &&
+      pc.ReadFile(simulated_pc::kDefaultSelfPath, &program)) {
+    pc.RemoveFile(simulated_pc::kDefaultSelfPath);
+    pc.PutFile(kProgramPath, program);
+    pc.set_self_path(kProgramPath);
   }
-  *machine = std::move(source.machine);
+  *machine = std::move(pc);
   return true;
+}
+
+std::vector<Stop> ProbeMachine(const SimMachine& start, SessionSettings settings) {
+  SimMachine machine = start;
+  std::vector<Snapshot> snapshots;
+  SessionReport report;
+  settings.keys = rehearsal::KeySource::kAuto;
+  settings.report = &report;
+  settings.on_pause = [&snapshots](const PauseStop& pause, const SimMachine& now) {
+    snapshots.push_back(Snapshot{pause, now});
+  };
+  rehearsal::SimOutput quiet(nullptr);
+  rehearsal::RunSessions(machine, settings, quiet);
+
+  Continuation uninterrupted;
+  ReadReport(report, &uninterrupted);
+  std::vector<Stop> stops;
+  bool winsock2_gone = !start.KeyExists(simulated_pc::kWinsock2Path);
+  bool dun_gone = !simulated_pc::DunInstalled(start);
+  for (size_t i = 0; i < snapshots.size(); ++i) {
+    const PauseStop& pause = snapshots[i].pause;
+    const SimMachine& pc = snapshots[i].machine;
+    Stop stop;
+    stop.run = pause.run;
+    stop.argv = pause.argv;
+    stop.by_windows = pause.by_windows;
+    stop.callers_check = pause.callers_check;
+    stop.pause = pause.pause;
+    stop.screen = pause.screen;
+    const size_t run = static_cast<size_t>(pause.run - 1);
+    stop.ending = run < report.runs.size() ? report.runs[run].ending_name : "";
+    stop.last = i + 1 == snapshots.size() || snapshots[i + 1].pause.run != pause.run;
+    if (!stop.last) stop.next_line = FirstLine(snapshots[i + 1].pause.screen);
+    stop.done = FactsOf(start, pc);
+    stop.key_check = uninterrupted.check;
+    // Written anew or installed again: gone at an earlier stop or before.
+    stop.done.winsock2_written = winsock2_gone && !stop.done.winsock2_missing;
+    stop.done.dun_reinstalled = dun_gone && !stop.done.dun_missing;
+    winsock2_gone = winsock2_gone || stop.done.winsock2_missing;
+    dun_gone = dun_gone || stop.done.dun_missing;
+    stop.after_close = Continue(pc, false, stop.done);
+    stop.after_power_off = Continue(pc, true, stop.done);
+    stops.push_back(stop);
+  }
+  return stops;
 }
 
 bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops,
                 std::string* error) {
   SimMachine machine;
-  std::vector<std::string> first;
-  if (!BuildSimulatedPc(args, &machine, &first, error)) return false;
-  const SimMachine before = machine;
-  std::vector<Snapshot> snapshots;
-  std::vector<std::pair<std::vector<std::string>, bool>> queue = {{first, false}};
-  int run = 0;
-  for (int session = 1; session <= kMaxSessions && !queue.empty(); ++session) {
-    for (const auto& queued : queue) {
-      // Named copies: a lambda cannot capture structured bindings in C++17.
-      const std::vector<std::string>& argv = queued.first;
-      const bool by_windows = queued.second;
-      ++run;
-      int pause = 0;
-      const size_t run_start = snapshots.size();
-      ProbeTerminal terminal([&](const std::string& screen) {
-        Snapshot shot{Stop{}, machine};
-        shot.stop.run = run;
-        shot.stop.argv = argv;
-        shot.stop.by_windows = by_windows;
-        shot.stop.pause = ++pause;
-        shot.stop.screen = screen;
-        snapshots.push_back(shot);
-      });
-      Console console(terminal);
-      std::vector<const char*> c_argv;
-      for (const std::string& a : argv) c_argv.push_back(a.c_str());
-      c_argv.push_back(nullptr);
-      machine.StartProgram();
-      RunNetrevive(static_cast<int>(argv.size()), c_argv.data(), machine, console);
-      const std::string ending = rehearsal::EndingName(terminal.output());
-      for (size_t i = run_start; i < snapshots.size(); ++i) snapshots[i].stop.ending = ending;
-      if (snapshots.size() > run_start) snapshots.back().stop.last = true;
-    }
-    queue.clear();
-    if (machine.requested_session_end() == SessionRequest::kNone) break;
-    simulated_pc::SessionStart start(machine);
-    std::vector<std::string> next;
-    while (start.NextProgramRun(&next)) queue.push_back({next, true});
-  }
-  stops->clear();
-  for (size_t i = 0; i < snapshots.size(); ++i) {
-    Stop stop = snapshots[i].stop;
-    stop.state = DescribeState(before, snapshots[i].machine);
-    // Done: DUN and the Winsock2 key are back, and nothing more is scheduled.
-    const SimMachine& pc = snapshots[i].machine;
-    std::string entry;
-    const bool repaired = stop.state != "nothing changed" && simulated_pc::DunInstalled(pc) &&
-                          pc.KeyExists(simulated_pc::kWinsock2Path) &&
-                          !pc.GetString(simulated_pc::kRunOncePath, "QU Netrevive", &entry) &&
-                          !pc.FileExists(pc.windows_dir() + "\\rundunreinst.QU") &&
-                          !pc.FileExists(pc.windows_dir() + "\\netrevive.QU");
-    stop.after_close = Aftermath(pc, false, repaired);
-    stop.after_power_off = Aftermath(pc, true, repaired);
-    if (!stop.last && i + 1 < snapshots.size()) {
-      const std::string line = FirstLine(snapshots[i + 1].stop.screen);
-      stop.next = line.empty() ? "the program goes on to its next pause" : "\"" + line + "\"";
-    } else {
-      stop.next = "the run ends (" + stop.ending + ")";
-    }
-    stops->push_back(stop);
-  }
+  SessionSettings settings;
+  if (!BuildSimulatedPc(args, &machine, &settings, error)) return false;
+  *stops = ProbeMachine(machine, settings);
   return true;
-}
-
-std::string DescribeState(const SimMachine& before, const SimMachine& now) {
-  const std::string windows = now.windows_dir();
-  const bool backups = now.FileExists(windows + "\\system.tom");
-  const bool winsock2 = now.KeyExists(simulated_pc::kWinsock2Path);
-  const bool dun = simulated_pc::DunInstalled(now);
-  const bool had_upgrade = before.KeyExists(simulated_pc::kMsdunPath);
-  const bool upgrade = now.KeyExists(simulated_pc::kMsdunPath);
-  std::string command;
-  const bool scheduled = now.GetString(simulated_pc::kRunOncePath, "QU Netrevive", &command);
-  const bool marker = now.FileExists(windows + "\\rundunreinst.QU");
-  const bool under_way = now.FileExists(windows + "\\netrevive.QU");
-  if (backups == before.FileExists(windows + "\\system.tom") &&
-      winsock2 == before.KeyExists(simulated_pc::kWinsock2Path) &&
-      dun == simulated_pc::DunInstalled(before) && upgrade == had_upgrade && !scheduled &&
-      !marker && !under_way) {
-    return "nothing changed";
-  }
-  std::string text = backups ? "backups made" : "no backups";
-  text += winsock2 ? "; Winsock2 key there" : "; Winsock2 key GONE";
-  text += dun ? "; DUN installed" : "; DUN NOT INSTALLED";
-  if (had_upgrade) text += upgrade ? "; upgrade still there" : "; upgrade removed";
-  if (scheduled) text += "; next run scheduled: " + command;
-  if (marker) text += "; reinstall authorised (rundunreinst.QU)";
-  if (under_way) text += "; repair under way (netrevive.QU)";
-  return text;
 }
 
 }  // namespace netrevive::support_kit

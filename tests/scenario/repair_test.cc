@@ -885,7 +885,11 @@ TEST(RepairTest, CheckReportsEachStateAndChangesNothing) {
        },
        {"DUN upgrade (MSDUN):      unreadable (error 1015)\n"}},
       {"me", "me", [](SimMachine&) {}, {"Windows ME (4.90.3000)\n"}},
-      {"95", "95", [](SimMachine&) {}, {"Windows 95 (4.00.950)\n", "Result: REPAIRED."}},
+      // The Check refuses what the repair refuses.
+      {"95",
+       "95",
+       [](SimMachine&) {},
+       {"Windows 95 (4.00.950)\n\nResult: this check is for Windows 98 and ME only.\n"}},
       {"nt",
        "nt",
        [](SimMachine&) {},

@@ -1,5 +1,6 @@
-// The stops the support guide's "where is the caller now" table is made of:
-// the PC's state at each pause and what closing the window there leads to.
+// The stops the support guide is made of: the typed facts of the PC at each
+// pause, what closing the window or cutting the power there leads to, the
+// safety column made from them, and that the guide's sections say the same.
 
 #include "support_kit/pause_probe.h"
 
@@ -8,69 +9,157 @@
 #include <string>
 #include <vector>
 
+#include "support_kit/guide_parts.h"
+
 namespace netrevive::support_kit {
 namespace {
+
+using Start = Continuation::Start;
+
+const Stop* FindStop(const std::vector<Stop>& stops, int run, int pause) {
+  for (const Stop& stop : stops) {
+    if (stop.run == run && stop.pause == pause) return &stop;
+  }
+  return nullptr;
+}
 
 struct StopCase {
   std::vector<std::string> args;
   int run;
-  int pause;
-  const char* state_part;
-  const char* after_close_part;
-  bool last;
+  int pause;  // 0: the run's last pause
+  bool winsock2_missing;
+  bool dun_missing;
+  const char* runonce;
+  bool marker;
+  bool complete;
+  Start start;
+  std::vector<std::string> endings;  // after the window is closed there
+  const char* check;
 };
 
-TEST(PauseProbeTest, StateAndAftermathAtEachStop) {
+TEST(PauseProbeTest, FactsAndContinuationAtEachStop) {
+  const std::string reinstall = std::string(kProgramPath) + " ReinstallDUN";
+  const std::string check = std::string(kProgramPath) + " Check";
   const StopCase cases[] = {
-      // Before DUN is uninstalled the Winsock2 key is already gone: closed
-      // there, nothing comes back, and a new start carries the repair on.
+      // The Winsock2 key is gone before DUN is uninstalled: closed there,
+      // nothing comes back, and a new start carries the repair on.
       {{"--preset", "98se"},
        1,
        1,
-       "Winsock2 key GONE; DUN installed",
-       "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE again: restart-for-reinstall, "
-       "then repaired",
-       false},
+       true,
+       false,
+       "",
+       false,
+       false,
+       Start::kCallerAgain,
+       {"restart-for-reinstall", "repaired", "check-repaired"},
+       "check-repaired"},
       // "DO NOT TERMINATE": the entry and the marker are written before it.
-      {{"--preset", "98se"}, 1, 2, "DUN NOT INSTALLED", "it comes back by itself: repaired", true},
-      // The reinstall run: closed at its first pause, the marker is there but
-      // nothing starts the program; started again, it installs DUN at once.
+      {{"--preset", "98se"},
+       1,
+       2,
+       true,
+       true,
+       reinstall.c_str(),
+       true,
+       false,
+       Start::kByItself,
+       {"repaired", "check-repaired"},
+       "check-repaired"},
+      // The reinstall run used the entry up: started again, it installs DUN.
       {{"--preset", "98se"},
        2,
        1,
-       "reinstall authorised",
-       "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE again: repaired",
-       false},
+       true,
+       true,
+       "",
+       true,
+       false,
+       Start::kCallerAgain,
+       {"repaired", "check-repaired"},
+       "check-repaired"},
       {{"--preset", "98se"},
        2,
        3,
-       "Winsock2 key there; DUN installed",
-       "it comes back by itself: check-repaired",
-       true},
-      // A refusal changes nothing: starting again is safe.
-      {{"--preset", "95"}, 1, 1, "nothing changed", "again: refused-95", true},
-      {{"--preset", "upgrade-dunsetup"},
+       false,
+       false,
+       check.c_str(),
+       false,
+       false,
+       Start::kByItself,
+       {"check-repaired"},
+       "check-repaired"},
+      {{"--preset", "98se"},
+       3,
        1,
+       false,
+       false,
+       "",
+       false,
+       true,
+       Start::kNothingLeft,
+       {},
+       "check-repaired"},
+      // A refusal changes nothing; the Check refuses Windows 95 as well.
+      {{"--preset", "95"},
        1,
-       "upgrade still there",
-       "again: session-ended-for-upgrade",
-       true},
+       0,
+       false,
+       false,
+       "",
+       false,
+       false,
+       Start::kCallerAgain,
+       {"refused-95"},
+       "check-not-9x"},
+      // Windows did not restart: restarted by hand, the rundll32 start that
+      // failed is not met again and the reinstallation goes on.
+      {{"--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
+       1,
+       0,
+       true,
+       true,
+       reinstall.c_str(),
+       true,
+       false,
+       Start::kByItself,
+       {"repaired", "check-repaired"},
+       "check-repaired"},
+      // Repaired, but the restart failed: the Check is what is scheduled.
+      {{"--preset", "no-dun", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2,skip=1"},
+       1,
+       0,
+       false,
+       false,
+       check.c_str(),
+       false,
+       false,
+       Start::kByItself,
+       {"check-repaired"},
+       "check-repaired"},
   };
   for (const StopCase& c : cases) {
     std::vector<Stop> stops;
     std::string error;
     ASSERT_TRUE(ProbeStops(c.args, &stops, &error)) << error;
-    const Stop* found = nullptr;
+    const Stop* found = FindStop(stops, c.run, c.pause);
     for (const Stop& stop : stops) {
-      if (stop.run == c.run && stop.pause == c.pause) found = &stop;
+      if (c.pause == 0 && stop.run == c.run && stop.last) found = &stop;
     }
     const std::string where =
-        c.args[1] + " run " + std::to_string(c.run) + " stop " + std::to_string(c.pause);
+        c.args.back() + " run " + std::to_string(c.run) + " stop " + std::to_string(c.pause);
     ASSERT_NE(found, nullptr) << where;
-    EXPECT_NE(found->state.find(c.state_part), std::string::npos) << where << ": " << found->state;
-    EXPECT_NE(found->after_close.find(c.after_close_part), std::string::npos)
-        << where << ": " << found->after_close;
-    EXPECT_EQ(found->last, c.last) << where;
+    EXPECT_EQ(found->done.winsock2_missing, c.winsock2_missing) << where;
+    EXPECT_EQ(found->done.dun_missing, c.dun_missing) << where;
+    EXPECT_EQ(found->done.runonce, c.runonce) << where;
+    EXPECT_EQ(found->done.marker, c.marker) << where;
+    EXPECT_EQ(found->done.Complete(), c.complete) << where;
+    EXPECT_EQ(found->after_close.start, c.start) << where;
+    EXPECT_EQ(found->after_close.endings, c.endings) << where;
+    EXPECT_EQ(found->after_close.check, c.check) << where;
+    if (c.start == Start::kCallerAgain) {
+      EXPECT_EQ(found->after_close.again, kProgramPath) << where;
+    }
   }
 }
 
@@ -78,28 +167,157 @@ TEST(PauseProbeTest, StateAndAftermathAtEachStop) {
 // a power cut ends in a repaired PC: Windows brings the program back, or the
 // caller starts it once more.
 TEST(PauseProbeTest, EveryStopOfARepairEndsRepairedAfterAClose) {
-  for (const char* preset : {"98se", "no-dun", "no-winsock2", "upgrade-dunsetup",
-                             "upgrade-rundll32", "upgrade-rundll32-no-restore"}) {
+  for (const char* preset :
+       {"98se", "no-dun", "no-winsock2", "upgrade-dunsetup", "upgrade-rundll32",
+        "upgrade-rundll32-no-restore", "cd-not-in-drive"}) {
     std::vector<Stop> stops;
     std::string error;
     ASSERT_TRUE(ProbeStops({"--preset", preset}, &stops, &error)) << error;
     ASSERT_FALSE(stops.empty()) << preset;
+    EXPECT_TRUE(stops.back().done.Complete()) << preset;
     for (const Stop& stop : stops) {
       const std::string where = std::string(preset) + " run " + std::to_string(stop.run) +
                                 " stop " + std::to_string(stop.pause);
-      for (const std::string& after : {stop.after_close, stop.after_power_off}) {
-        const bool back = after.rfind("it comes back by itself:", 0) == 0 ||
-                          after.rfind(
-                              "nothing comes back; start C:\\NETREVIVE\\NETREVIVE.EXE "
-                              "again:",
-                              0) == 0;
-        EXPECT_TRUE(back || after == "nothing comes back; the repair is done")
-            << where << ": " << after;
-        const bool repaired =
-            after.size() >= 14 && (after.compare(after.size() - 14, 14, "check-repaired") == 0 ||
-                                   after.find("repair is done") != std::string::npos);
-        EXPECT_TRUE(repaired) << where << ": " << after;
+      EXPECT_EQ(stop.argv.front(), kProgramPath) << where;
+      for (const Continuation* after : {&stop.after_close, &stop.after_power_off}) {
+        EXPECT_TRUE(after->Repaired()) << where << ": " << after->check;
+        if (after->start == Start::kCallerAgain) {
+          EXPECT_EQ(after->again, kProgramPath) << where;
+        }
       }
+      EXPECT_TRUE(SafeToStop(stop)) << where;
+    }
+  }
+}
+
+// The safety column: Yes only where stopping cannot cost the repair, and
+// the power cut counts as much as the closed window.
+TEST(PauseProbeTest, SafetyColumn) {
+  Continuation repaired;
+  repaired.start = Start::kByItself;
+  repaired.endings = {"repaired", "check-repaired"};
+  repaired.check = "check-repaired";
+  Continuation lost;
+  lost.start = Start::kCallerAgain;
+  lost.again = kProgramPath;
+  lost.endings = {"reinstall-not-authorised"};
+  lost.check = "check-repair-stopped";
+  struct Case {
+    const char* name;
+    bool changed;
+    bool last;
+    const char* ending;
+    const char* key_check;
+    Continuation close;
+    Continuation power_off;
+    bool safe;
+    bool switched_off_shown;
+  };
+  const Case cases[] = {
+      {"both repaired", true, false, "restart-for-reinstall", "check-repaired", repaired, repaired,
+       true, false},
+      {"close loses it", true, false, "restart-for-reinstall", "check-repaired", lost, repaired,
+       false, true},
+      {"power cut loses it", true, false, "restart-for-reinstall", "check-repaired", repaired, lost,
+       false, true},
+      {"nothing changed", false, false, "refused-95", "check-not-9x", lost, lost, true, false},
+      {"last screen of a stop", true, true, "dun-uninstall-failed", "check-repair-stopped", lost,
+       lost, true, false},
+      {"last screen that goes on", true, true, "restart-for-reinstall", "check-repaired", lost,
+       lost, false, false},
+      // The key leads where the close does: stopping costs nothing.
+      {"no worse than the key", true, false, "restart-for-reinstall", "check-repair-stopped", lost,
+       lost, true, false},
+  };
+  for (const Case& c : cases) {
+    Stop stop;
+    stop.done.changed = c.changed;
+    stop.last = c.last;
+    stop.ending = c.ending;
+    stop.key_check = c.key_check;
+    stop.after_close = c.close;
+    stop.after_power_off = c.power_off;
+    EXPECT_EQ(SafeToStop(stop), c.safe) << c.name;
+    const std::string cell = SafetyHtml(stop);
+    EXPECT_EQ(cell.rfind(c.safe ? "Yes" : "<b>NO.</b> ", 0), 0u) << c.name << ": " << cell;
+    EXPECT_EQ(cell.find("Switched off: ") != std::string::npos, c.switched_off_shown)
+        << c.name << ": " << cell;
+  }
+}
+
+// The same on a real rehearsal: with the registry written lazily, as
+// Windows 9x writes it, a power cut at "Re-installing DUN" brings back the
+// RunOnce entry Windows had taken, but the marker it authorised is gone:
+// the repair stops, where a closed window lets it finish.
+TEST(PauseProbeTest, SafetyColumnCountsThePowerCut) {
+  simulated_pc::SimMachine machine;
+  rehearsal::SessionSettings settings;
+  std::string error;
+  ASSERT_TRUE(BuildSimulatedPc({"--preset", "98se"}, &machine, &settings, &error)) << error;
+  machine.set_lazy_registry(true);
+  const std::vector<Stop> stops = ProbeMachine(machine, settings);
+  const Stop* stop = FindStop(stops, 2, 2);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_TRUE(stop->after_close.Repaired()) << stop->after_close.check;
+  EXPECT_FALSE(stop->after_power_off.Repaired()) << stop->after_power_off.check;
+  EXPECT_FALSE(SafeToStop(*stop));
+  EXPECT_NE(SafetyHtml(*stop).find("Switched off: "), std::string::npos);
+  // The stop before it loses nothing either way.
+  const Stop* before = FindStop(stops, 2, 1);
+  ASSERT_NE(before, nullptr);
+  EXPECT_TRUE(SafeToStop(*before));
+}
+
+std::string Flat(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  return out;
+}
+
+// The where-table, the endings and the call script say the same about each
+// stop: what was done, what is scheduled, whether the window may be closed;
+// and the endings' own words agree with the facts of their last screen.
+TEST(PauseProbeTest, GuideSectionsAgree) {
+  GuideRuns runs;
+  std::string error;
+  ASSERT_TRUE(CollectRuns(&runs, &error)) << error;
+  const std::string where = Flat(WhereTable(runs));
+  const std::string endings = Flat(EndingsSection(runs));
+  const std::string script = Flat(CallScript(runs));
+  EXPECT_NE(script.find(std::string("`") + kProgramPath + "`"), std::string::npos);
+  // The screens show the program where the caller is told to put it (the
+  // command lines for netrevive-sim at the end name its own place).
+  const std::string screens = endings.substr(0, endings.find("<a id=\"reproduce-endings\">"));
+  for (const std::string& section : {where, screens, script}) {
+    EXPECT_EQ(section.find(simulated_pc::kDefaultSelfPath), std::string::npos);
+  }
+  for (const auto& [name, stop] : runs.last_screens) {
+    const Ending* ending = FindEnding(name);
+    ASSERT_NE(ending, nullptr) << name;
+    // The row of the stop in the where-table, and the ending's own facts.
+    const std::string row = Flat("<td> " + Html(DoneText(stop.done)) + " </td> <td> " +
+                                 SafetyHtml(stop) + " </td> <td> " + AfterKeyHtml(stop));
+    EXPECT_NE(where.find(row), std::string::npos) << name << ": " << row;
+    EXPECT_NE(endings.find(Flat(StopFactsText(stop))), std::string::npos) << name;
+    // What the ending's words say about scheduling and restarting by hand.
+    const std::string meaning = ending->meaning;
+    const std::string advice = ending->advice;
+    if (meaning.find("othing is scheduled") != std::string::npos) {
+      EXPECT_EQ(stop.done.runonce, "") << name;
+    }
+    // After a stop the key only closes the window: the advice is what the
+    // caller does instead of the key.
+    if (ending->kind == EndingKind::kStopped &&
+        advice.find("comes back by itself") != std::string::npos) {
+      EXPECT_EQ(stop.after_close.start, Start::kByItself) << name;
+      EXPECT_TRUE(stop.after_close.Repaired()) << name << ": " << stop.after_close.check;
+    }
+    if (advice.find("the repair is then complete") != std::string::npos) {
+      EXPECT_TRUE(stop.after_close.Repaired()) << name;
     }
   }
 }
