@@ -97,27 +97,38 @@ std::string WhereTable(const GuideRuns& runs) {
       "program again when nothing comes back.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
-  std::set<std::string> seen;
-  std::set<std::string> screens;  // the last lines of every row
-  auto add = [&](const Stop& stop, const std::string& label) {
+  std::map<std::string, size_t> seen;  // a row's contents -> the row
+  std::set<std::string> screens;       // the last lines of every row
+  // anchor: the link target the index's progress lines point at; a stop
+  // that repeats a row above gives that row its anchor too.
+  auto add = [&](const Stop& stop, const std::string& label, const std::string& anchor) {
     const std::string key = LastLines(stop.screen, 3) + "|" + DoneText(stop.done) + "|" +
                             SafetyHtml(stop) + "|" + AfterKeyHtml(stop);
-    if (!seen.insert(key).second) return;
+    const std::string target = anchor.empty() ? "" : "<a id=\"" + anchor + "\"></a>";
+    auto [it, added] = seen.insert({key, rows.size()});
+    if (!added) {
+      rows[it->second][0] += target;
+      return;
+    }
     screens.insert(LastLines(stop.screen, 3));
-    rows.push_back(StopRow(stop, label));
+    rows.push_back(StopRow(stop, label + target));
   };
   for (const Stop& stop : runs.walkthrough) {
-    add(stop, "98 SE, run " + std::to_string(stop.run) + ", stop " + std::to_string(stop.pause));
+    add(stop, "98 SE, run " + std::to_string(stop.run) + ", stop " + std::to_string(stop.pause),
+        StopAnchor(kWalkthroughPreset, stop.run, stop.pause));
   }
   for (const auto& [preset, stops] : runs.other_stops) {
     for (const Stop& stop : stops) {
-      add(stop, Html(preset) + ", run " + std::to_string(stop.run) + ", stop " +
-                    std::to_string(stop.pause));
+      add(stop,
+          Html(preset) + ", run " + std::to_string(stop.run) + ", stop " +
+              std::to_string(stop.pause),
+          StopAnchor(preset, stop.run, stop.pause));
     }
   }
   for (const Ending& ending : Endings()) {
     auto it = runs.last_screens.find(ending.name);
-    if (it != runs.last_screens.end()) add(it->second, "last screen of " + EndingHtml(ending.name));
+    if (it != runs.last_screens.end())
+      add(it->second, "last screen of " + EndingHtml(ending.name), "");
   }
   // The stops on the way to each ending whose screen no row above shows:
   // the refusals' own pauses, the prompts of the checks before the first
@@ -127,8 +138,10 @@ std::string WhereTable(const GuideRuns& runs) {
     if (it == runs.reach_stops.end()) continue;
     for (const Stop& stop : it->second) {
       if (!screens.insert(LastLines(stop.screen, 3)).second) continue;
-      add(stop, "on the way to " + EndingHtml(ending.name) + ", run " + std::to_string(stop.run) +
-                    ", stop " + std::to_string(stop.pause));
+      add(stop,
+          "on the way to " + EndingHtml(ending.name) + ", run " + std::to_string(stop.run) +
+              ", stop " + std::to_string(stop.pause),
+          "");
     }
   }
   md += HtmlTable("where",
