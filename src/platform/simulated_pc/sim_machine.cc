@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/simulated_pc/sim_command_line.h"
 #include "platform/simulated_pc/sim_protocol_catalog.h"
 
 namespace netrevive::simulated_pc {
@@ -101,6 +100,19 @@ int32_t SimMachine::WinsockCall(CallRecord record, const std::function<RegStatus
   if (Pass(std::move(record), &status, release)) status = body();
   if (status != kErrorSuccess) winsock_.set_last_error(status);
   const int32_t result = status == kErrorSuccess ? 0 : kSocketError;
+  Finish(result, status);
+  return result;
+}
+
+uint32_t SimMachine::TextCall(CallRecord record, char* buffer, uint32_t size,
+                              const std::function<RegStatus(std::string*)>& text) {
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  std::string out;
+  if (Pass(std::move(record), &status)) status = text(&out);
+  if (status == kErrorSuccess) result = CopyPathOut(out, buffer, size);
+  last_error_ = status;
   Finish(result, status);
   return result;
 }
@@ -257,33 +269,6 @@ RegStatus SimMachine::RegCloseKey(RegKey handle) {
       release);
 }
 
-bool SimMachine::SetString(const std::string& path, const std::string& name,
-                           const std::string& text) {
-  std::vector<uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return SetValue(path, name, kRegSz, bytes);
-}
-
-bool SimMachine::SetDword(const std::string& path, const std::string& name, uint32_t value) {
-  std::vector<uint8_t> bytes = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                                static_cast<uint8_t>(value >> 16),
-                                static_cast<uint8_t>(value >> 24)};
-  return SetValue(path, name, kRegDword, bytes);
-}
-
-bool SimMachine::GetString(const std::string& path, const std::string& name,
-                           std::string* text) const {
-  RegValue value;
-  if (!GetValue(path, name, &value)) return false;
-  std::string out;
-  for (uint8_t b : value.data) {
-    if (b == 0) break;
-    out += static_cast<char>(b);
-  }
-  if (text != nullptr) *text = out;
-  return true;
-}
-
 // ---- Files ------------------------------------------------------------------
 
 Handle SimMachine::OpenFile(Op operation, const char* path, bool write) {
@@ -292,10 +277,7 @@ Handle SimMachine::OpenFile(Op operation, const char* path, bool write) {
   if (Pass(Record(operation, Text(path), Quoted(path)), &status)) {
     status = TouchDisc(operation, path);
     if (status == kErrorSuccess) status = drive_.Open(path, write, next_handle_, current_call());
-    if (status == kErrorSuccess) {
-      handle = next_handle_;
-      next_handle_ += 4;
-    }
+    if (status == kErrorSuccess) handle = NewHandles(1);
   }
   last_error_ = status;
   Finish(static_cast<int64_t>(handle), status);
@@ -396,10 +378,7 @@ Handle SimMachine::FindFirstFileA(const char* pattern) {
   if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
     status = TouchDisc(Op::kFindFirstFileA, pattern);
     if (status == kErrorSuccess) status = drive_.FindFirst(pattern, next_handle_, current_call());
-    if (status == kErrorSuccess) {
-      handle = next_handle_;
-      next_handle_ += 4;
-    }
+    if (status == kErrorSuccess) handle = NewHandles(1);
   }
   last_error_ = status;
   Finish(static_cast<int64_t>(handle), status);
@@ -422,34 +401,23 @@ uint32_t SimMachine::GetLongPathNameA(const char* short_path, char* buffer, uint
 }
 
 uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint32_t size) {
-  CallRecord record =
-      Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    status = drive_.CheckPath(path);
-    if (status == kErrorSuccess) status = TouchDisc(operation, path);
-    std::string form;
-    if (status == kErrorSuccess) {
-      // Windows takes either form of each name in the path given.
-      std::string long_form = drive_.LongPath(path);
-      if (long_form.empty()) {
-        status = drive_.FindStatus(path);
-        if (status == kErrorSuccess) status = kErrorPathNotFound;
-      } else {
-        // The drive letter keeps the case it was given in.
-        form = operation == Op::kGetShortPathNameA
-                   ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
-                   : long_form;
-        if (form.empty()) status = kErrorPathNotFound;
-      }
-    }
-    if (status == kErrorSuccess) result = CopyPathOut(form, buffer, size);
-  }
-  last_error_ = status;
-  Finish(result, status);
-  return result;
+  return TextCall(Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size)),
+                  buffer, size, [&](std::string* form) {
+                    RegStatus status = drive_.CheckPath(path);
+                    if (status == kErrorSuccess) status = TouchDisc(operation, path);
+                    if (status != kErrorSuccess) return status;
+                    // Windows takes either form of each name in the path given.
+                    const std::string long_form = drive_.LongPath(path);
+                    if (long_form.empty()) {
+                      status = drive_.FindStatus(path);
+                      return status == kErrorSuccess ? kErrorPathNotFound : status;
+                    }
+                    // The drive letter keeps the case it was given in.
+                    *form = operation == Op::kGetShortPathNameA
+                                ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
+                                : long_form;
+                    return form->empty() ? kErrorPathNotFound : kErrorSuccess;
+                  });
 }
 
 uint32_t SimMachine::GetDriveTypeA(const char* root) {
@@ -507,9 +475,8 @@ bool SimMachine::CreateProcessA(const char* program, char* command_line,
     run.command_line = command_line == nullptr ? program_text : command_line;
     run.working_directory = Text(working_directory);
     run.error_mode = error_mode_;
-    run.process = next_handle_;
-    run.thread = next_handle_ + 4;
-    next_handle_ += 8;
+    run.process = NewHandles(2);
+    run.thread = run.process + 4;
     run.process_id = processes_.NewProcessId();
     run.thread_id = run.process_id + 0x10;
     size_t index = processes_.Start(run, current_call());
@@ -590,35 +557,6 @@ void SimMachine::BeginNewSession() {
   if (written_registry_) written_registry_ = registry_;
 }
 
-ResolvedCommand SimMachine::ResolveCommandLine(const std::string& command_line) const {
-  ResolvedCommand resolved;
-  resolved.argv = SplitCommandLine(command_line);
-  for (const std::string& candidate : ProgramCandidates(command_line)) {
-    std::vector<std::string> places;
-    if (candidate.find_first_of("\\:") == std::string::npos) {
-      places.push_back(windows_dir_ + "\\SYSTEM\\" + candidate);
-      places.push_back(windows_dir_ + "\\" + candidate);
-    } else {
-      places.push_back(candidate);
-    }
-    for (const std::string& place : places) {
-      std::string program = place;
-      if (!drive_.FileExists(place)) {
-        // Windows takes short (8.3) names for the long ones anywhere.
-        std::string long_path = drive_.LongPath(place);
-        if (long_path.empty() || !drive_.FileExists(long_path)) continue;
-        for (const std::string& file : drive_.ListFiles()) {
-          if (NormalizeFilePath(file) == long_path) program = file;
-        }
-      }
-      resolved.found = true;
-      resolved.program = program;
-      return resolved;
-    }
-  }
-  return resolved;
-}
-
 // ---- Console ----------------------------------------------------------------
 
 bool SimMachine::SetConsoleCtrlHandler() {
@@ -640,8 +578,7 @@ Handle SimMachine::LoadWinsock() {
          {FolderOf(self_path_), windows_dir_ + "\\SYSTEM", windows_dir_}) {
       const std::string path = place + "\\" + kWinsockLibrary;
       if (!drive_.FileExists(path)) continue;
-      module = next_handle_;
-      next_handle_ += 4;
+      module = NewHandles(1);
       winsock_.Load(module, path, current_call());
       status = kErrorSuccess;
       break;
@@ -735,14 +672,11 @@ bool SimMachine::FreeWinsock(Handle winsock) {
 // ---- The program's surroundings ---------------------------------------------
 
 uint32_t SimMachine::GetWindowsDirectoryA(char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetWindowsDirectoryA, "", "size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) result = CopyPathOut(windows_dir_, buffer, size);
-  last_error_ = status;
-  Finish(result, status);
-  return result;
+  return TextCall(Record(Op::kGetWindowsDirectoryA, "", "size=" + std::to_string(size)), buffer,
+                  size, [&](std::string* text) {
+                    *text = windows_dir_;
+                    return kErrorSuccess;
+                  });
 }
 
 bool SimMachine::GetVersionExA(OsVersion* info) {
@@ -793,14 +727,11 @@ uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
 }
 
 uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetTempPathA, "", "size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) result = CopyPathOut(temp_path(), buffer, size);
-  last_error_ = status;
-  Finish(result, status);
-  return result;
+  return TextCall(Record(Op::kGetTempPathA, "", "size=" + std::to_string(size)), buffer, size,
+                  [&](std::string* text) {
+                    *text = temp_path();
+                    return kErrorSuccess;
+                  });
 }
 
 std::string SimMachine::temp_path() const {
@@ -813,22 +744,12 @@ std::string SimMachine::temp_path() const {
 }
 
 uint32_t SimMachine::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
-  CallRecord record =
-      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    std::string value;
-    if (name != nullptr && environment_variable(name, &value)) {
-      result = CopyPathOut(value, buffer, size);
-    } else {
-      status = kErrorEnvvarNotFound;
-    }
-  }
-  last_error_ = status;
-  Finish(result, status);
-  return result;
+  return TextCall(
+      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size)),
+      buffer, size, [&](std::string* value) {
+        return name != nullptr && environment_variable(name, value) ? kErrorSuccess
+                                                                    : kErrorEnvvarNotFound;
+      });
 }
 
 bool SimMachine::environment_variable(const std::string& name, std::string* value) const {
@@ -836,14 +757,6 @@ bool SimMachine::environment_variable(const std::string& name, std::string* valu
   if (found == environment_.end()) return false;
   if (value != nullptr) *value = found->second;
   return true;
-}
-
-void SimMachine::set_environment_variable(const std::string& name, const std::string& value) {
-  environment_[UpperAscii(name)] = value;
-}
-
-void SimMachine::unset_environment_variable(const std::string& name) {
-  environment_.erase(UpperAscii(name));
 }
 
 uint32_t SimMachine::SetErrorMode(uint32_t mode) {

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/simulated_pc/sim_command_line.h"
 #include "platform/simulated_pc/sim_common.h"
 #include "platform/simulated_pc/sim_drive.h"
 #include "platform/simulated_pc/sim_fault_plan.h"
@@ -41,14 +42,6 @@
 #include "platform/simulated_pc/sim_winsock.h"
 
 namespace netrevive::simulated_pc {
-
-// What running a command line would start: the program file found on the
-// drive and the arguments the program's C runtime hands to main.
-struct ResolvedCommand {
-  bool found = false;
-  std::string program;            // the file that would run
-  std::vector<std::string> argv;  // argv[0] included
-};
 
 class SimMachine final : public Platform {
  public:
@@ -209,8 +202,12 @@ class SimMachine final : public Platform {
   bool SetValues(const std::string& path, std::vector<RegValue>&& values) {
     return registry_.SetValues(path, std::move(values));
   }
-  bool SetString(const std::string& path, const std::string& name, const std::string& text);
-  bool SetDword(const std::string& path, const std::string& name, uint32_t value);
+  bool SetString(const std::string& path, const std::string& name, const std::string& text) {
+    return registry_.SetString(path, name, text);
+  }
+  bool SetDword(const std::string& path, const std::string& name, uint32_t value) {
+    return registry_.SetDword(path, name, value);
+  }
   bool SetBinary(const std::string& path, const std::string& name,
                  const std::vector<uint8_t>& data) {
     return SetValue(path, name, kRegBinary, data);
@@ -220,7 +217,9 @@ class SimMachine final : public Platform {
   }
   // The text of a value without its terminating NUL (any type, bytes as they
   // are up to the first NUL). False when key or value is missing.
-  bool GetString(const std::string& path, const std::string& name, std::string* text) const;
+  bool GetString(const std::string& path, const std::string& name, std::string* text) const {
+    return registry_.GetString(path, name, text);
+  }
   bool ValueExists(const std::string& path, const std::string& name) const {
     return GetValue(path, name, nullptr);
   }
@@ -300,8 +299,10 @@ class SimMachine final : public Platform {
   // sets TMP and TEMP to WindowsDir\\TEMP unless AUTOEXEC.BAT sets them;
   // the presets do so, an empty machine has none.
   bool environment_variable(const std::string& name, std::string* value) const;
-  void set_environment_variable(const std::string& name, const std::string& value);
-  void unset_environment_variable(const std::string& name);
+  void set_environment_variable(const std::string& name, const std::string& value) {
+    environment_[UpperAscii(name)] = value;
+  }
+  void unset_environment_variable(const std::string& name) { environment_.erase(UpperAscii(name)); }
   // What GetTempPathA gives, with its trailing backslash: as on Windows 9x,
   // TMP, else TEMP, else the current directory (the folder the program was
   // started from). The folder is not created.
@@ -410,7 +411,9 @@ class SimMachine final : public Platform {
   // looked for in <WindowsDir>\SYSTEM and <WindowsDir>). argv as the
   // program's C runtime splits the command line (SplitCommandLine in
   // sim_command_line.h).
-  ResolvedCommand ResolveCommandLine(const std::string& command_line) const;
+  ResolvedCommand ResolveCommandLine(const std::string& command_line) const {
+    return simulated_pc::ResolveCommandLine(drive_, windows_dir_, command_line);
+  }
 
   // ---- Handles ------------------------------------------------------------
   // Every key, file, process and thread handle the program holds, in the
@@ -496,6 +499,10 @@ class SimMachine final : public Platform {
   // A bool kernel call: true for status 0, the status kept as last error.
   bool BoolCall(CallRecord record, const std::function<RegStatus()>& body,
                 const std::function<void()>& release = nullptr);
+  // A call that hands out a text as GetWindowsDirectoryA does: text gives
+  // it, or the status the call fails with.
+  uint32_t TextCall(CallRecord record, char* buffer, uint32_t size,
+                    const std::function<RegStatus(std::string*)>& text);
   // A Winsock call answering 0 or kSocketError; a status other than 0 is
   // kept for WSAGetLastError.
   int32_t WinsockCall(CallRecord record, const std::function<RegStatus()>& body,
@@ -508,6 +515,12 @@ class SimMachine final : public Platform {
   // GetShortPathNameA and GetLongPathNameA.
   uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
+  // The first of count new file, process, thread or module handles, 4 apart.
+  Handle NewHandles(int count) {
+    const Handle first = next_handle_;
+    next_handle_ += 4 * count;
+    return first;
+  }
   // 21 when the path is on a drive without its disc, after recording the
   // box Windows shows unless the error mode keeps it away; else 0.
   RegStatus TouchDisc(Op operation, const char* path);
