@@ -1,13 +1,16 @@
-// The fault plan, the power cut and the call log of the simulated machine.
+// The fault plan, the power cut and the call log of the simulated machine,
+// and the operation table they name operations by.
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/simulated_pc/sim_machine.h"
 #include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 
 namespace netrevive::simulated_pc {
 namespace {
@@ -231,6 +234,326 @@ TEST(SimCallLogTest, RecordsOrderArgumentsAndResults) {
   char dir[16];
   machine.GetWindowsDirectoryA(dir, sizeof dir);
   EXPECT_EQ(machine.calls()[0].index, 1u);
+}
+
+// What a call may change: the registry and files, the files' attributes and
+// what the session asked Windows to do.
+struct Picture {
+  MachineSnapshot snapshot;
+  std::string attributes;
+  size_t session_requests = 0;
+};
+
+Picture Take(const SimMachine& machine) {
+  Picture picture{TakeSnapshot(machine), "", machine.session_requests().size()};
+  for (const std::string& file : machine.ListFiles()) {
+    picture.attributes += file + "=" + Hex(machine.Attributes(file)) + "\n";
+  }
+  return picture;
+}
+
+// What the cases of the operation table test share.
+char buffer[512];
+uint32_t size;
+RegKey key;
+ProtocolInfo providers[16];
+ProcessInfo process;
+char command[] = "C:\\WINDOWS\\rundll.exe setupx.dll,SomethingElse";
+char uninstall[] = "C:\\WINDOWS\\rundll32.exe rnasetup.dll,UninstallUpgrade";
+constexpr const char kVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr const char kRna[] = "C:\\WINDOWS\\inf\\rna.inf";
+constexpr const char kRundll[] = "C:\\WINDOWS\\rundll.exe";
+
+RegStatus OpenKey(SimMachine& m, const char* path) {
+  return m.RegOpenKeyExA(kHkeyLocalMachine, path, kKeyAllAccess, &key);
+}
+
+void StartWinsock(SimMachine& m) {
+  m.LoadWinsock();
+  m.WSAStartup(kWinsockVersion22);
+}
+
+// Each operation's "changes the machine" column against what a call of it
+// that succeeds does on the default machine: a call marked as only looking
+// changes nothing, a call marked as changing changes something. Each case
+// prepares what its call needs, calls mark(); then makes the one call.
+TEST(SimOperationTableTest, EachOperationChangesTheMachineExactlyAsItsRowSays) {
+  using Mark = const std::function<void()>&;
+  struct Case {
+    Op op;
+    void (*call)(SimMachine& m, Mark mark);
+  };
+  const Case cases[] = {
+      {Op::kRegOpenKeyExA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         OpenKey(m, kVersionKey);
+       }},
+      {Op::kRegCreateKeyExA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.RegCreateKeyExA(kHkeyLocalMachine, "Software\\New", kKeyWrite, &key);
+       }},
+      {Op::kRegQueryInfoKeyA,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegQueryInfoKeyA(key, &size);
+       }},
+      {Op::kRegEnumKeyA,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegEnumKeyA(key, 0, buffer, sizeof buffer);
+       }},
+      {Op::kRegQueryValueExA,
+       [](SimMachine& m, Mark mark) {
+         size = sizeof buffer;
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegQueryValueExA(key, "ProductName", nullptr, reinterpret_cast<uint8_t*>(buffer), &size);
+       }},
+      {Op::kRegSetValueExA,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegSetValueExA(key, "New", kRegSz, reinterpret_cast<const uint8_t*>("x"), 2);
+       }},
+      {Op::kRegDeleteKeyA,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, "System\\CurrentControlSet\\Services");
+         mark();
+         m.RegDeleteKeyA(key, "Winsock2");
+       }},
+      {Op::kRegDeleteValueA,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegDeleteValueA(key, "ProductName");
+       }},
+      {Op::kRegFlushKey,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.RegFlushKey(kHkeyLocalMachine);
+       }},
+      {Op::kRegCloseKey,
+       [](SimMachine& m, Mark mark) {
+         OpenKey(m, kVersionKey);
+         mark();
+         m.RegCloseKey(key);
+       }},
+      {Op::kOpenFileForRead,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.OpenFileForRead(kRna);
+       }},
+      {Op::kOpenFileForWrite,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.OpenFileForWrite("C:\\WINDOWS\\new.txt");
+       }},
+      {Op::kReadFile,
+       [](SimMachine& m, Mark mark) {
+         Handle file = m.OpenFileForRead(kRna);
+         mark();
+         m.ReadFile(file, buffer, sizeof buffer, &size);
+       }},
+      {Op::kWriteFile,
+       [](SimMachine& m, Mark mark) {
+         Handle file = m.OpenFileForWrite("C:\\WINDOWS\\new.txt");
+         mark();
+         m.WriteFile(file, "x", 1);
+       }},
+      {Op::kCloseFile,
+       [](SimMachine& m, Mark mark) {
+         Handle file = m.OpenFileForWrite("C:\\WINDOWS\\new.txt");
+         m.WriteFile(file, "x", 1);
+         mark();
+         m.CloseFile(file);
+       }},
+      {Op::kCopyFileA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.CopyFileA(kRundll, "C:\\WINDOWS\\r.tom", false);
+       }},
+      {Op::kMoveFileA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.MoveFileA(kRundll, "C:\\WINDOWS\\r.tom");
+       }},
+      {Op::kDeleteFileA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.DeleteFileA(kRundll);
+       }},
+      {Op::kGetFileAttributesA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetFileAttributesA(kRna);
+       }},
+      {Op::kSetFileAttributesA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.SetFileAttributesA(kRundll, kFileAttributeReadOnly);
+       }},
+      {Op::kFindFirstFileA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.FindFirstFileA("C:\\WINDOWS\\*.exe");
+       }},
+      {Op::kFindClose,
+       [](SimMachine& m, Mark mark) {
+         Handle search = m.FindFirstFileA("C:\\WINDOWS\\*.exe");
+         mark();
+         m.FindClose(search);
+       }},
+      {Op::kGetShortPathNameA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetShortPathNameA(kRna, buffer, sizeof buffer);
+       }},
+      {Op::kGetLongPathNameA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetLongPathNameA(kRna, buffer, sizeof buffer);
+       }},
+      {Op::kGetDriveTypeA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetDriveTypeA("C:\\");
+       }},
+      // Windows' setup program starts and removes DUN.
+      {Op::kCreateProcessA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.CreateProcessA(nullptr, uninstall, nullptr, &process);
+       }},
+      {Op::kWaitForSingleObject,
+       [](SimMachine& m, Mark mark) {
+         m.CreateProcessA(nullptr, command, nullptr, &process);
+         mark();
+         m.WaitForSingleObject(process.process, kInfinite);
+       }},
+      {Op::kCloseHandle,
+       [](SimMachine& m, Mark mark) {
+         m.CreateProcessA(nullptr, command, nullptr, &process);
+         mark();
+         m.CloseHandle(process.thread);
+       }},
+      {Op::kExitWindowsEx,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.ExitWindowsEx(2, 0);
+       }},
+      {Op::kSetConsoleCtrlHandler,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.SetConsoleCtrlHandler();
+       }},
+      {Op::kFlushConsoleInputBuffer,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.FlushConsoleInputBuffer();
+       }},
+      {Op::kLoadWinsock,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.LoadWinsock();
+       }},
+      {Op::kWSAStartup,
+       [](SimMachine& m, Mark mark) {
+         m.LoadWinsock();
+         mark();
+         m.WSAStartup(kWinsockVersion22);
+       }},
+      {Op::kWSAEnumProtocolsA,
+       [](SimMachine& m, Mark mark) {
+         size = sizeof providers;
+         StartWinsock(m);
+         mark();
+         m.WSAEnumProtocolsA(nullptr, providers, &size);
+       }},
+      {Op::kWSACleanup,
+       [](SimMachine& m, Mark mark) {
+         StartWinsock(m);
+         mark();
+         m.WSACleanup();
+       }},
+      {Op::kWSAGetLastError,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.WSAGetLastError();
+       }},
+      {Op::kSocket,
+       [](SimMachine& m, Mark mark) {
+         StartWinsock(m);
+         mark();
+         m.socket(kAfInet, kSockStream, kIpprotoTcp);
+       }},
+      {Op::kCloseSocket,
+       [](SimMachine& m, Mark mark) {
+         StartWinsock(m);
+         Socket opened = m.socket(kAfInet, kSockStream, kIpprotoTcp);
+         mark();
+         m.closesocket(opened);
+       }},
+      {Op::kFreeWinsock,
+       [](SimMachine& m, Mark mark) {
+         Handle winsock = m.LoadWinsock();
+         mark();
+         m.FreeWinsock(winsock);
+       }},
+      {Op::kGetWindowsDirectoryA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetWindowsDirectoryA(buffer, sizeof buffer);
+       }},
+      {Op::kGetVersionExA,
+       [](SimMachine& m, Mark mark) {
+         static OsVersion version;
+         mark();
+         m.GetVersionExA(&version);
+       }},
+      {Op::kGetModuleFileNameA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetModuleFileNameA(buffer, sizeof buffer);
+       }},
+      {Op::kGetTempPathA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetTempPathA(buffer, sizeof buffer);
+       }},
+      {Op::kGetEnvironmentVariableA,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.GetEnvironmentVariableA("TMP", buffer, sizeof buffer);
+       }},
+      {Op::kSetErrorMode,
+       [](SimMachine& m, Mark mark) {
+         mark();
+         m.SetErrorMode(kSemFailCriticalErrors);
+       }},
+  };
+  ASSERT_EQ(sizeof cases / sizeof cases[0], kOpCount) << "one case per operation";
+  for (const OpInfo& row : kOps) {
+    SCOPED_TRACE(row.name);
+    const Case* found = nullptr;
+    for (const Case& c : cases) found = c.op == row.op ? &c : found;
+    ASSERT_NE(found, nullptr);
+    SimMachine machine = MakeDefaultMachine();
+    Picture before;
+    found->call(machine, [&] { before = Take(machine); });
+    ASSERT_FALSE(machine.calls().empty());
+    const CallRecord& call = machine.calls().back();
+    EXPECT_EQ(call.operation, row.op);
+    EXPECT_EQ(call.status, 0) << call.ToString();
+    const Picture after = Take(machine);
+    const bool changed = !DiffSnapshots(before.snapshot, after.snapshot).empty() ||
+                         before.attributes != after.attributes ||
+                         before.session_requests != after.session_requests;
+    EXPECT_EQ(changed, ChangesTheMachine(row.op));
+  }
 }
 
 }  // namespace
