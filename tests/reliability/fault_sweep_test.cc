@@ -267,7 +267,8 @@ std::vector<std::string> CheckReported(const simulated_pc::SimMachine& clean,
   for (const simulated_pc::CallRecord& call : machine.calls()) {
     // Deleting the marker the run itself created takes back a write that
     // did not complete; removing the resume entry it wrote takes back the
-    // step's start. Both are changes by the table, allowed here by name.
+    // failed step's start. Both change the machine, as the operation table
+    // says; they are allowed here for what they take back.
     const bool takes_back = (call.operation == Op::kDeleteFileA && marker_created &&
                              IsMarkerPath(machine, call.path)) ||
                             (call.operation == Op::kRegDeleteValueA && resume_written &&

@@ -74,14 +74,14 @@ enum class Op {
 // The registry calls (advapi32) answer with their status; the others with
 // a result, their status kept as the last error (GetLastError or Winsock's
 // WSAGetLastError).
-enum class Family : uint8_t { kRegistry, kOther };
+enum Family : uint8_t { kRegistry, kOther };
 
 // What a call that succeeds does to the machine: only looks (or changes no
 // more than the program's own process: its handles, error mode and console
 // handler), or changes it: the registry or the files written, a key
 // created, a program started (the programs the repair starts are Windows'
 // setup programs), the session ended.
-enum class Effect : uint8_t { kLooks, kChanges };
+enum Effect : uint8_t { kLooks, kChanges };
 
 struct OpInfo {
   Op op;
@@ -100,103 +100,67 @@ struct OpInfo {
 
 // Every operation, in enum order.
 inline constexpr OpInfo kOps[] = {
-    {Op::kRegOpenKeyExA,
-     "RegOpenKeyExA",
-     {2, 5, 87, 1009, 1011, 1015},
-     Family::kRegistry,
-     Effect::kLooks},
-    {Op::kRegQueryInfoKeyA,
-     "RegQueryInfoKeyA",
-     {5, 87, 234, 1009, 1015},
-     Family::kRegistry,
-     Effect::kLooks},
-    {Op::kRegEnumKeyA,
-     "RegEnumKeyA",
-     {5, 87, 234, 259, 1009, 1015},
-     Family::kRegistry,
-     Effect::kLooks},
-    {Op::kRegQueryValueExA,
-     "RegQueryValueExA",
-     {2, 5, 87, 234, 1009, 1015},
-     Family::kRegistry,
-     Effect::kLooks},
-    {Op::kRegSetValueExA,
-     "RegSetValueExA",
-     {5, 87, 1009, 1015},
-     Family::kRegistry,
-     Effect::kChanges},
-    {Op::kRegDeleteKeyA,
-     "RegDeleteKeyA",
-     {2, 5, 87, 1009, 1011, 1015},
-     Family::kRegistry,
-     Effect::kChanges},
+    {Op::kRegOpenKeyExA, "RegOpenKeyExA", {2, 5, 87, 1009, 1011, 1015}, kRegistry, kLooks},
+    {Op::kRegQueryInfoKeyA, "RegQueryInfoKeyA", {5, 87, 234, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegEnumKeyA, "RegEnumKeyA", {5, 87, 234, 259, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegQueryValueExA, "RegQueryValueExA", {2, 5, 87, 234, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegSetValueExA, "RegSetValueExA", {5, 87, 1009, 1015}, kRegistry, kChanges},
+    {Op::kRegDeleteKeyA, "RegDeleteKeyA", {2, 5, 87, 1009, 1011, 1015}, kRegistry, kChanges},
     // 2 would say the value is already gone, which the program rightly
     // counts as removed; on a value that is there it cannot happen.
-    {Op::kRegDeleteValueA, "RegDeleteValueA", {5, 1009, 1015}, Family::kRegistry, Effect::kChanges},
-    {Op::kRegCloseKey, "RegCloseKey", {6, 1009}, Family::kRegistry, Effect::kLooks},
-    {Op::kGetWindowsDirectoryA, "GetWindowsDirectoryA", {5}, Family::kOther, Effect::kLooks},
-    {Op::kGetVersionExA, "GetVersionExA", {87}, Family::kOther, Effect::kLooks},
-    {Op::kCopyFileA, "CopyFileA", {2, 5}, Family::kOther, Effect::kChanges},
-    {Op::kDeleteFileA, "DeleteFileA", {2, 5}, Family::kOther, Effect::kChanges},
-    {Op::kOpenFileForRead, "OpenFileForRead", {2, 5}, Family::kOther, Effect::kLooks},
+    {Op::kRegDeleteValueA, "RegDeleteValueA", {5, 1009, 1015}, kRegistry, kChanges},
+    {Op::kRegCloseKey, "RegCloseKey", {6, 1009}, kRegistry, kLooks},
+    {Op::kGetWindowsDirectoryA, "GetWindowsDirectoryA", {5}, kOther, kLooks},
+    {Op::kGetVersionExA, "GetVersionExA", {87}, kOther, kLooks},
+    {Op::kCopyFileA, "CopyFileA", {2, 5}, kOther, kChanges},
+    {Op::kDeleteFileA, "DeleteFileA", {2, 5}, kOther, kChanges},
+    {Op::kOpenFileForRead, "OpenFileForRead", {2, 5}, kOther, kLooks},
     // Creates the file or empties it.
-    {Op::kOpenFileForWrite, "OpenFileForWrite", {3, 5}, Family::kOther, Effect::kChanges},
-    {Op::kWriteFile, "WriteFile", {5}, Family::kOther, Effect::kChanges},
-    {Op::kCloseFile, "CloseFile", {5}, Family::kOther, Effect::kLooks},
-    {Op::kGetFileAttributesA, "GetFileAttributesA", {2, 3}, Family::kOther, Effect::kLooks},
-    {Op::kSetFileAttributesA, "SetFileAttributesA", {2, 5}, Family::kOther, Effect::kChanges},
+    {Op::kOpenFileForWrite, "OpenFileForWrite", {3, 5}, kOther, kChanges},
+    {Op::kWriteFile, "WriteFile", {5}, kOther, kChanges},
+    {Op::kCloseFile, "CloseFile", {5}, kOther, kLooks},
+    {Op::kGetFileAttributesA, "GetFileAttributesA", {2, 3}, kOther, kLooks},
+    {Op::kSetFileAttributesA, "SetFileAttributesA", {2, 5}, kOther, kChanges},
     // Answers DRIVE_UNKNOWN.
-    {Op::kGetDriveTypeA, "GetDriveTypeA", {5}, Family::kOther, Effect::kLooks},
-    {Op::kGetModuleFileNameA, "GetModuleFileNameA", {122}, Family::kOther, Effect::kLooks},
-    {Op::kGetShortPathNameA, "GetShortPathNameA", {2, 3}, Family::kOther, Effect::kLooks},
+    {Op::kGetDriveTypeA, "GetDriveTypeA", {5}, kOther, kLooks},
+    {Op::kGetModuleFileNameA, "GetModuleFileNameA", {122}, kOther, kLooks},
+    {Op::kGetShortPathNameA, "GetShortPathNameA", {2, 3}, kOther, kLooks},
     // The program file is missing, or may not be run.
-    {Op::kCreateProcessA, "CreateProcessA", {2, 5}, Family::kOther, Effect::kChanges},
-    {Op::kWaitForSingleObject, "WaitForSingleObject", {6}, Family::kOther, Effect::kLooks},
-    {Op::kCloseHandle, "CloseHandle", {6}, Family::kOther, Effect::kLooks},
-    {Op::kExitWindowsEx, "ExitWindowsEx", {5}, Family::kOther, Effect::kChanges},
-    {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler", {87}, Family::kOther, Effect::kLooks},
+    {Op::kCreateProcessA, "CreateProcessA", {2, 5}, kOther, kChanges},
+    {Op::kWaitForSingleObject, "WaitForSingleObject", {6}, kOther, kLooks},
+    {Op::kCloseHandle, "CloseHandle", {6}, kOther, kLooks},
+    {Op::kExitWindowsEx, "ExitWindowsEx", {5}, kOther, kChanges},
+    {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler", {87}, kOther, kLooks},
     // Creates what is missing of the key's path.
-    {Op::kRegCreateKeyExA,
-     "RegCreateKeyExA",
-     {5, 87, 1009, 1011, 1015},
-     Family::kRegistry,
-     Effect::kChanges},
+    {Op::kRegCreateKeyExA, "RegCreateKeyExA", {5, 87, 1009, 1011, 1015}, kRegistry, kChanges},
     // Writes out what earlier calls changed; it changes nothing itself.
-    {Op::kRegFlushKey, "RegFlushKey", {5, 1009, 1015}, Family::kRegistry, Effect::kLooks},
-    {Op::kFindFirstFileA, "FindFirstFileA", {2, 3, 5}, Family::kOther, Effect::kLooks},
-    {Op::kFindClose, "FindClose", {6}, Family::kOther, Effect::kLooks},
-    {Op::kGetTempPathA, "GetTempPathA", {5}, Family::kOther, Effect::kLooks},
-    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer", {6}, Family::kOther, Effect::kLooks},
-    {Op::kGetLongPathNameA, "GetLongPathNameA", {2, 3}, Family::kOther, Effect::kLooks},
+    {Op::kRegFlushKey, "RegFlushKey", {5, 1009, 1015}, kRegistry, kLooks},
+    {Op::kFindFirstFileA, "FindFirstFileA", {2, 3, 5}, kOther, kLooks},
+    {Op::kFindClose, "FindClose", {6}, kOther, kLooks},
+    {Op::kGetTempPathA, "GetTempPathA", {5}, kOther, kLooks},
+    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer", {6}, kOther, kLooks},
+    {Op::kGetLongPathNameA, "GetLongPathNameA", {2, 3}, kOther, kLooks},
     // The library is missing (126) or lacks an entry point (127).
-    {Op::kLoadWinsock, "LoadWinsock", {126, 127}, Family::kOther, Effect::kLooks},
+    {Op::kLoadWinsock, "LoadWinsock", {126, 127}, kOther, kLooks},
     // Winsock not ready, the version not supported, too many users.
-    {Op::kWSAStartup, "WSAStartup", {10091, 10092, 10067}, Family::kOther, Effect::kLooks},
-    {Op::kWSAEnumProtocolsA,
-     "WSAEnumProtocolsA",
-     {10055, 10093, 10014},
-     Family::kOther,
-     Effect::kLooks},
-    {Op::kWSACleanup, "WSACleanup", {10093, 10050}, Family::kOther, Effect::kLooks},
+    {Op::kWSAStartup, "WSAStartup", {10091, 10092, 10067}, kOther, kLooks},
+    {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA", {10055, 10093, 10014}, kOther, kLooks},
+    {Op::kWSACleanup, "WSACleanup", {10093, 10050}, kOther, kLooks},
     // The status it gives.
-    {Op::kWSAGetLastError, "WSAGetLastError", {10050}, Family::kOther, Effect::kLooks},
+    {Op::kWSAGetLastError, "WSAGetLastError", {10050}, kOther, kLooks},
     // The address family or socket type has no provider (a broken layered
     // chain answers so too), no buffer space left. Opening one sends nothing.
-    {Op::kSocket, "socket", {10047, 10044, 10055}, Family::kOther, Effect::kLooks},
+    {Op::kSocket, "socket", {10047, 10044, 10055}, kOther, kLooks},
     // Not a socket.
-    {Op::kCloseSocket, "closesocket", {10038}, Family::kOther, Effect::kLooks},
-    {Op::kFreeWinsock, "FreeWinsock", {87}, Family::kOther, Effect::kLooks},
-    {Op::kReadFile, "ReadFile", {5, 6}, Family::kOther, Effect::kLooks},
+    {Op::kCloseSocket, "closesocket", {10038}, kOther, kLooks},
+    {Op::kFreeWinsock, "FreeWinsock", {87}, kOther, kLooks},
+    {Op::kReadFile, "ReadFile", {5, 6}, kOther, kLooks},
     // SetErrorMode cannot fail on Windows and sets no last error; a fault
     // leaves the mode as it was and answers 0.
-    {Op::kSetErrorMode, "SetErrorMode", {87}, Family::kOther, Effect::kLooks},
+    {Op::kSetErrorMode, "SetErrorMode", {87}, kOther, kLooks},
     // ERROR_ENVVAR_NOT_FOUND.
-    {Op::kGetEnvironmentVariableA,
-     "GetEnvironmentVariableA",
-     {203},
-     Family::kOther,
-     Effect::kLooks},
-    {Op::kMoveFileA, "MoveFileA", {2, 5, 183}, Family::kOther, Effect::kChanges},
+    {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA", {203}, kOther, kLooks},
+    {Op::kMoveFileA, "MoveFileA", {2, 5, 183}, kOther, kChanges},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
@@ -212,8 +176,8 @@ static_assert(OpTableComplete(),
 constexpr const OpInfo& InfoOf(Op op) { return kOps[static_cast<size_t>(op)]; }
 constexpr const char* OpName(Op op) { return InfoOf(op).name; }
 // The registry operations (advapi32) return their status.
-constexpr bool IsRegistryOp(Op op) { return InfoOf(op).family == Family::kRegistry; }
-constexpr bool ChangesTheMachine(Op op) { return InfoOf(op).effect == Effect::kChanges; }
+constexpr bool IsRegistryOp(Op op) { return InfoOf(op).family == kRegistry; }
+constexpr bool ChangesTheMachine(Op op) { return InfoOf(op).effect == kChanges; }
 
 // The operation's statuses from its row.
 std::vector<RegStatus> RealStatuses(Op op);

@@ -26,8 +26,8 @@ class SimWinsock {
   static std::vector<ProtocolInfo> Providers(const SimRegistry& registry);
 
   // ---- For the Platform operations ---------------------------------------
-  // Each returns 0 or the status the call fails with (see SimMachine).
-  // The library found at path is held as module from the call on.
+  // Those with a status return 0 or the status the call fails with (see
+  // SimMachine). Load holds the library found at path as module.
   void Load(Handle module, const std::string& path, uint64_t call);
   // Gives the module up; false when it is not held.
   bool Free(Handle module);
