@@ -67,7 +67,9 @@ struct OsVersion {
   char csd_version[128];
 };
 
-// Winsock 2: what the program asks of it and how it answers.
+// Winsock 2: the library LoadWinsock loads, what the program asks of it and
+// how it answers.
+constexpr char kWinsockLibrary[] = "WS2_32.DLL";
 constexpr uint16_t kWinsockVersion22 = 0x0202;  // MAKEWORD(2, 2)
 constexpr int32_t kSocketError = -1;            // SOCKET_ERROR
 constexpr int32_t kAfInet = 2;                  // AF_INET
@@ -110,12 +112,19 @@ struct ProcessInfo {
 
 // Every contact the program has with the operating system. The operations keep
 // their Win32 names and statuses; on Windows each is a direct pass-through,
-// elsewhere a simulated Windows 9x machine answers them.
+// elsewhere a simulated Windows 9x machine answers them. They are grouped by
+// what they concern: the registry, files, processes and the session, the
+// console, Winsock, and the program's surroundings (Windows' version and
+// folders, its own file, its environment).
 class Platform {
  public:
-  // Registry (advapi32). Statuses are Win32 error numbers, 0 for success.
+  // ---- Registry (advapi32). Statuses are Win32 error numbers, 0 for success.
   virtual RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
                                   RegKey* result) = 0;
+  // Opens the key for access, creating it and any missing keys above it
+  // (RegCreateKeyExA without a class, with default options).
+  virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                    RegKey* result) = 0;
   // Only the number of subkeys is asked for.
   virtual RegStatus RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) = 0;
   virtual RegStatus RegEnumKeyA(RegKey key, uint32_t index, char* name, uint32_t name_size) = 0;
@@ -127,35 +136,42 @@ class Platform {
   // Removes the subkey with every key below it, as Windows 9x does.
   virtual RegStatus RegDeleteKeyA(RegKey key, const char* subkey) = 0;
   virtual RegStatus RegDeleteValueA(RegKey key, const char* name) = 0;
+  // Writes the changes made below the key to the registry files now, rather
+  // than when Windows gets round to it.
+  virtual RegStatus RegFlushKey(RegKey key) = 0;
   virtual RegStatus RegCloseKey(RegKey key) = 0;
 
-  // Files and system information (kernel32).
-  // Returns the length written (without NUL), the size needed when the
-  // buffer is too small, or 0 on failure.
-  virtual uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) = 0;
-  virtual bool GetVersionExA(OsVersion* info) = 0;
-  virtual bool CopyFileA(const char* from, const char* to, bool fail_if_exists) = 0;
-  virtual bool DeleteFileA(const char* path) = 0;
+  // ---- Files (kernel32).
   // Opens an existing file for reading; never creates it. kNoHandle on failure.
   virtual Handle OpenFileForRead(const char* path) = 0;
   // Creates the file or truncates it. kNoHandle on failure.
   virtual Handle OpenFileForWrite(const char* path) = 0;
+  // Reads up to size bytes from where the last read of the handle ended;
+  // *read is the count read, 0 at the end of the file.
+  virtual bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) = 0;
   virtual bool WriteFile(Handle file, const char* data, uint32_t size) = 0;
   virtual bool CloseFile(Handle file) = 0;
+  virtual bool CopyFileA(const char* from, const char* to, bool fail_if_exists) = 0;
+  // Renames a file; fails when the new name is taken (MoveFileA).
+  virtual bool MoveFileA(const char* from, const char* to) = 0;
+  virtual bool DeleteFileA(const char* path) = 0;
   // 0xFFFFFFFF (kInvalidFileAttributes) when the file cannot be found.
   virtual uint32_t GetFileAttributesA(const char* path) = 0;
   virtual bool SetFileAttributesA(const char* path, uint32_t attributes) = 0;
-  // The drive's type, given its root "X:\\".
-  virtual uint32_t GetDriveTypeA(const char* root) = 0;
-  // The full path of the program's own file (GetModuleFileNameA for the
-  // program itself). Returns the length written, 0 on failure; a result of
-  // size means the path was cut short.
-  virtual uint32_t GetModuleFileNameA(char* buffer, uint32_t size) = 0;
+  // Looks for a file whose name matches the pattern's last component (with
+  // * and ?). A search handle for FindClose when one matches; kNoHandle when
+  // none does or the folder cannot be searched.
+  virtual Handle FindFirstFileA(const char* pattern) = 0;
+  virtual bool FindClose(Handle search) = 0;
   // Returns the length of the short (8.3) form written, the size needed
   // when the buffer is too small, or 0 on failure (the path does not exist).
   virtual uint32_t GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) = 0;
+  // The long form of an existing path; lengths as GetShortPathNameA.
+  virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
+  // The drive's type, given its root "X:\\".
+  virtual uint32_t GetDriveTypeA(const char* root) = 0;
 
-  // Processes and session (kernel32, user32).
+  // ---- Processes and session (kernel32, user32).
   // Starts the program detached, without handle inheritance, in the given
   // working directory. command_line may be modified by the call, as Win32 allows.
   virtual bool CreateProcessA(const char* program, char* command_line,
@@ -164,37 +180,21 @@ class Platform {
   virtual bool CloseHandle(Handle object) = 0;
   virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
 
-  // Console (kernel32): adds the handler that takes Ctrl+C and Ctrl+Break
-  // as handled, so that neither ends the program from then on.
+  // ---- Console (kernel32).
+  // Adds the handler that takes Ctrl+C and Ctrl+Break as handled, so that
+  // neither ends the program from then on.
   virtual bool SetConsoleCtrlHandler() = 0;
-
-  // Opens the key for access, creating it and any missing keys above it
-  // (RegCreateKeyExA without a class, with default options).
-  virtual RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
-                                    RegKey* result) = 0;
-  // Writes the changes made below the key to the registry files now, rather
-  // than when Windows gets round to it.
-  virtual RegStatus RegFlushKey(RegKey key) = 0;
-  // Looks for a file whose name matches the pattern's last component (with
-  // * and ?). A search handle for FindClose when one matches; kNoHandle when
-  // none does or the folder cannot be searched.
-  virtual Handle FindFirstFileA(const char* pattern) = 0;
-  virtual bool FindClose(Handle search) = 0;
-  // The temporary folder's path with its trailing backslash; lengths as
-  // GetWindowsDirectoryA (0 on failure).
-  virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
   // Discards the key presses waiting in the console's input.
   virtual bool FlushConsoleInputBuffer() = 0;
-  // The long form of an existing path; lengths as GetShortPathNameA.
-  virtual uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) = 0;
-  // Winsock 2 (ws2_32), loaded at run time so that the program still starts
-  // on a PC whose Winsock is damaged or missing. LoadLibraryA is given
-  // "WS2_32.DLL" and also finds WSAStartup, WSAEnumProtocolsA, WSACleanup,
-  // WSAGetLastError, socket and closesocket in it (GetProcAddress);
-  // kNoHandle when the library or one
-  // of them cannot be found, and nothing then stays loaded. The WSA calls
-  // need a library loaded that way.
-  virtual Handle LoadLibraryA(const char* file) = 0;
+
+  // ---- Winsock 2 (ws2_32), loaded at run time so that the program still
+  // starts on a PC whose Winsock is damaged or missing.
+  // Loads kWinsockLibrary (LoadLibraryA) and finds WSAStartup,
+  // WSAEnumProtocolsA, WSACleanup, WSAGetLastError, socket and closesocket
+  // in it (GetProcAddress); kNoHandle when the library or one of them cannot
+  // be found, and nothing then stays loaded. The calls below need Winsock
+  // loaded that way.
+  virtual Handle LoadWinsock() = 0;
   // Starts Winsock with the version asked for; 0 or the error it returns.
   virtual int32_t WSAStartup(uint16_t version) = 0;
   // The providers of the protocols listed (0-terminated; null for all) in
@@ -209,18 +209,28 @@ class Platform {
   virtual Socket socket(int32_t family, int32_t type, int32_t protocol) = 0;
   // 0, or kSocketError with WSAGetLastError telling why.
   virtual int32_t closesocket(Socket opened) = 0;
-  virtual bool FreeLibrary(Handle module) = 0;
-  // Reads up to size bytes from where the last read of the handle ended;
-  // *read is the count read, 0 at the end of the file.
-  virtual bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) = 0;
-  // Renames a file; fails when the new name is taken (MoveFileA).
-  virtual bool MoveFileA(const char* from, const char* to) = 0;
-  // Sets the process's error mode (kSem* flags) and returns the mode it
-  // replaces. The programs the process starts inherit the mode.
-  virtual uint32_t SetErrorMode(uint32_t mode) = 0;
+  // Forgets the entry points LoadWinsock found and unloads the library
+  // (FreeLibrary).
+  virtual bool FreeWinsock(Handle winsock) = 0;
+
+  // ---- The program's surroundings (kernel32).
+  // Returns the length written (without NUL), the size needed when the
+  // buffer is too small, or 0 on failure.
+  virtual uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) = 0;
+  virtual bool GetVersionExA(OsVersion* info) = 0;
+  // The full path of the program's own file (GetModuleFileNameA for the
+  // program itself). Returns the length written, 0 on failure; a result of
+  // size means the path was cut short.
+  virtual uint32_t GetModuleFileNameA(char* buffer, uint32_t size) = 0;
+  // The temporary folder's path with its trailing backslash; lengths as
+  // GetWindowsDirectoryA (0 on failure).
+  virtual uint32_t GetTempPathA(char* buffer, uint32_t size) = 0;
   // The value of the process's environment variable; lengths as
   // GetWindowsDirectoryA, 0 when the variable is not set.
   virtual uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) = 0;
+  // Sets the process's error mode (kSem* flags) and returns the mode it
+  // replaces. The programs the process starts inherit the mode.
+  virtual uint32_t SetErrorMode(uint32_t mode) = 0;
 
  protected:
   ~Platform() = default;

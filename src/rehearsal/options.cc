@@ -12,7 +12,7 @@ using simulated_pc::FaultRule;
 using simulated_pc::FindOp;
 using simulated_pc::kOps;
 using simulated_pc::Op;
-using simulated_pc::OpEntry;
+using simulated_pc::OpInfo;
 using simulated_pc::PresetInfo;
 using simulated_pc::PresetMachines;
 
@@ -61,8 +61,7 @@ bool ParseInject(const std::string& text, FaultRule* rule, std::string* error) {
   Op op;
   if (!FindOp(operation, &op)) {
     std::string names;
-    for (const OpEntry& known : kOps)
-      names += (names.empty() ? "" : ", ") + std::string(known.name);
+    for (const OpInfo& known : kOps) names += (names.empty() ? "" : ", ") + std::string(known.name);
     *error =
         "--inject " + text + ": unknown operation \"" + operation + "\" (known: " + names + ")";
     return false;
@@ -273,7 +272,7 @@ std::string SimHelpText() {
       "                  rundll32.exe fails\": skip=1). Repeatable.\n"
       "                  OP is one of:\n";
   std::string line = "                   ";
-  for (const OpEntry& op : kOps) {
+  for (const OpInfo& op : kOps) {
     std::string name = op.name;
     if (line.size() + name.size() + 1 > 80) {
       text += line + "\n";

@@ -124,7 +124,7 @@ TcpIp ListTcpProviders(Platform& os, ProtocolInfo* providers, size_t slots, int3
 // Asks Winsock itself for its TCP providers and opens a TCP socket through
 // them; *error is the status of a call that failed.
 TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
-  Handle ws2 = os.LoadLibraryA("WS2_32.DLL");
+  Handle ws2 = os.LoadWinsock();
   if (ws2 == kNoHandle) return TcpIp::kLibraryMissing;
   TcpIp result = TcpIp::kNotWorking;
   *error = os.WSAStartup(kWinsockVersion22);
@@ -149,7 +149,7 @@ TcpIp ProbeTcpIp(Platform& os, int32_t* error) {
     }
     os.WSACleanup();
   }
-  os.FreeLibrary(ws2);
+  os.FreeWinsock(ws2);
   return result;
 }
 

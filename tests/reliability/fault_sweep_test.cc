@@ -123,7 +123,7 @@ const char* Tolerated(const simulated_pc::SimMachine& clean, const simulated_pc:
            "whose drives hold their discs";
   }
   if (op == Op::kRegCloseKey || op == Op::kCloseHandle || op == Op::kWSACleanup ||
-      op == Op::kCloseSocket || op == Op::kFreeLibrary || op == Op::kFindClose) {
+      op == Op::kCloseSocket || op == Op::kFreeWinsock || op == Op::kFindClose) {
     return "nothing is left to do about a handle that fails to close";
   }
   // After InstallDefaultDrv the repair is done: the Check's entry is
@@ -142,7 +142,7 @@ const char* Tolerated(const simulated_pc::SimMachine& clean, const simulated_pc:
     return "the repair is done: a Check that cannot be scheduled is only not run by itself";
   }
   // Only the Check asks Winsock anything.
-  const bool check_run = clean.FirstCallIndex(Op::kLoadLibraryA) != 0;
+  const bool check_run = clean.FirstCallIndex(Op::kLoadWinsock) != 0;
   if (check_run && (op == Op::kRegOpenKeyExA || op == Op::kRegQueryValueExA) &&
       simulated_pc::SimMachine::NormalizeKeyPath(call.path) ==
           simulated_pc::SimMachine::NormalizeKeyPath(simulated_pc::kRunOncePath)) {
@@ -241,15 +241,6 @@ const char* Tolerated(const simulated_pc::SimMachine& clean, const simulated_pc:
   return nullptr;
 }
 
-// Calls that change the machine.
-bool Changes(const simulated_pc::CallRecord& call) {
-  static const std::set<Op> kChanging = {
-      Op::kRegSetValueExA, Op::kRegDeleteKeyA,    Op::kCopyFileA,
-      Op::kDeleteFileA,    Op::kOpenFileForWrite, Op::kWriteFile,
-      Op::kCreateProcessA, Op::kExitWindowsEx,    Op::kSetFileAttributesA};
-  return Succeeded(call) && kChanging.count(call.operation) != 0;
-}
-
 // The failure of call `failed` must show in the output: the output departs
 // from a clean run's with text of its own (not merely stopping short), and
 // that text is printed before the program changes anything more. Taking
@@ -272,16 +263,22 @@ std::vector<std::string> CheckReported(const simulated_pc::SimMachine& clean,
   std::vector<std::string> broken;
   const uint64_t printed_after = out.CallsBeforeOffset(d);
   bool marker_created = false;
+  bool resume_written = false;
   for (const simulated_pc::CallRecord& call : machine.calls()) {
+    // Deleting the marker the run itself created takes back a write that
+    // did not complete; removing the resume entry it wrote takes back the
+    // failed step's start. Both change the machine, as the operation table
+    // says; they are allowed here for what they take back.
+    const bool takes_back = (call.operation == Op::kDeleteFileA && marker_created &&
+                             IsMarkerPath(machine, call.path)) ||
+                            (call.operation == Op::kRegDeleteValueA && resume_written &&
+                             simulated_pc::EqualsNoCase(call.value_name, kResumeValue));
     if (call.operation == Op::kOpenFileForWrite && IsMarkerPath(machine, call.path)) {
       marker_created = true;
     }
+    resume_written |= IsResumeWrite(call) && Succeeded(call);
     if (call.index <= failed.index || call.index > printed_after) continue;
-    // Deleting the marker the run itself created takes back a write that
-    // did not complete.
-    const bool takes_back_marker =
-        call.operation == Op::kDeleteFileA && marker_created && IsMarkerPath(machine, call.path);
-    if (Changes(call) && !takes_back_marker) {
+    if (Succeeded(call) && simulated_pc::ChangesTheMachine(call.operation) && !takes_back) {
       broken.push_back("call #" + std::to_string(call.index) + " " +
                        simulated_pc::OpName(call.operation) + " " + call.path +
                        " changed the machine before the failure was reported");

@@ -179,33 +179,18 @@ struct OrderRule {
   bool (*breaks)(const RunCall& c, const RunFacts& f, RunMode mode);
 };
 
-// The operations that change the machine: registry and file writes,
-// programs started and the session ended. (A file's data is written through a
-// handle that OpenFileForWrite gave first.)
-inline bool ChangesTheMachine(Op operation) {
-  switch (operation) {
-    case Op::kRegSetValueExA:
-    case Op::kRegDeleteKeyA:
-    case Op::kRegDeleteValueA:
-    case Op::kCopyFileA:
-    case Op::kMoveFileA:
-    case Op::kSetFileAttributesA:
-    case Op::kDeleteFileA:
-    case Op::kOpenFileForWrite:
-    case Op::kWriteFile:
-    case Op::kCreateProcessA:
-    case Op::kExitWindowsEx:
-      return true;
-    default:
-      return false;
-  }
-}
+using simulated_pc::ChangesTheMachine;
 
 inline constexpr OrderRule kOrderRules[] = {
     // From the first change on, Ctrl+C and Ctrl+Break must not stop the run.
+    // The one change allowed before: the check before the first change opens
+    // RunOnce with RegCreateKeyExA, which creates the key only on a PC that
+    // lacks Windows' own; an interruption then leaves just that empty key.
     {"the machine was changed before Ctrl+C and Ctrl+Break were set aside",
      [](const RunCall& c, const RunFacts& f, RunMode) {
-       return ChangesTheMachine(c.record.operation) && c.ok && !f.break_keys_set_aside;
+       return ChangesTheMachine(c.record.operation) && c.ok && !f.break_keys_set_aside &&
+              !(c.record.operation == Op::kRegCreateKeyExA &&
+                simulated_pc::SamePath(c.record.path, simulated_pc::kRunOncePath));
      }},
     {"resume entry written before the Winsock2 key was deleted and the upgrade's uninstall text "
      "was read",

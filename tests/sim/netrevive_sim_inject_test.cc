@@ -90,9 +90,9 @@ TEST(NetreviveSimInjectOnce, TheCheckReportsWinsockFaults) {
     std::vector<std::string> pieces;  // in order
   };
   const Case cases[] = {
-      {{"LoadLibraryA=126"},
+      {{"LoadWinsock=126"},
        {"== session 3: RunOnce \"QU Netrevive\" = C:\\NETREVIVE\\NETREVIVE.EXE Check\n",
-        " LoadLibraryA \"WS2_32.DLL\" -> 0 (status 126) [fault]\n",
+        " LoadWinsock \"WS2_32.DLL\" -> 0 (status 126) [fault]\n",
         "Winsock 2 TCP/IP:         WS2_32.DLL MISSING\n",
         "Result: NOT WORKING: Winsock 2 TCP/IP.\n", "== ending: check-winsock2-tcpip\n"}},
       {{"WSAStartup=10091", "WSAEnumProtocolsA=10055"},

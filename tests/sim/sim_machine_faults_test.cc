@@ -1,4 +1,5 @@
-// The fault plan, the power cut and the call log of the simulated machine.
+// The fault plan, the power cut and the call log of the simulated machine,
+// and the operation table they name operations by.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "platform/simulated_pc/sim_machine.h"
 #include "platform/simulated_pc/sim_presets.h"
+#include "platform/simulated_pc/sim_snapshot.h"
 
 namespace netrevive::simulated_pc {
 namespace {
@@ -231,6 +233,156 @@ TEST(SimCallLogTest, RecordsOrderArgumentsAndResults) {
   char dir[16];
   machine.GetWindowsDirectoryA(dir, sizeof dir);
   EXPECT_EQ(machine.calls()[0].index, 1u);
+}
+
+// What a call may change: the registry and files, the files' attributes and
+// what the session asked Windows to do.
+struct Picture {
+  MachineSnapshot snapshot;
+  std::string attributes;
+  size_t session_requests = 0;
+};
+
+Picture Take(const SimMachine& machine) {
+  Picture picture{TakeSnapshot(machine), "", machine.session_requests().size()};
+  for (const std::string& file : machine.ListFiles()) {
+    picture.attributes += file + "=" + Hex(machine.Attributes(file)) + "\n";
+  }
+  return picture;
+}
+
+// What the cases of the operation table test prepare and call with.
+char buffer[512];
+uint32_t size;
+RegKey key;
+Handle handle;
+Socket opened;
+ProcessInfo process;
+ProtocolInfo providers[16];
+char other_command[] = "C:\\WINDOWS\\rundll.exe setupx.dll,SomethingElse";
+char uninstall_dun[] = "C:\\WINDOWS\\rundll32.exe rnasetup.dll,UninstallUpgrade";
+constexpr const char kRna[] = "C:\\WINDOWS\\inf\\rna.inf";
+constexpr const char kRundll[] = "C:\\WINDOWS\\rundll.exe";
+constexpr const char kNewFile[] = "C:\\WINDOWS\\new.txt";
+
+void OpenVersionKey(SimMachine& m) {
+  m.RegOpenKeyExA(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", kKeyAllAccess,
+                  &key);
+}
+void OpenServicesKey(SimMachine& m) {
+  m.RegOpenKeyExA(kHkeyLocalMachine, "System\\CurrentControlSet\\Services", kKeyAllAccess, &key);
+}
+void OpenForReading(SimMachine& m) { handle = m.OpenFileForRead(kRna); }
+void WriteNewFile(SimMachine& m) {
+  handle = m.OpenFileForWrite(kNewFile);
+  m.WriteFile(handle, "x", 1);
+}
+void Search(SimMachine& m) { handle = m.FindFirstFileA("C:\\WINDOWS\\*.exe"); }
+void StartOther(SimMachine& m) { m.CreateProcessA(nullptr, other_command, nullptr, &process); }
+void LoadWinsock(SimMachine& m) { handle = m.LoadWinsock(); }
+void StartWinsock(SimMachine& m) {
+  LoadWinsock(m);
+  m.WSAStartup(kWinsockVersion22);
+  size = sizeof providers;
+}
+void OpenSocket(SimMachine& m) {
+  StartWinsock(m);
+  opened = m.socket(kAfInet, kSockStream, kIpprotoTcp);
+}
+
+// Each operation's "changes the machine" column against what a call of it
+// that succeeds does on the default machine: a call marked as only looking
+// changes nothing, a call marked as changing changes something. Each case
+// prepares what its call needs (nullptr: nothing), then makes the one call.
+TEST(SimOperationTableTest, EachOperationChangesTheMachineExactlyAsItsRowSays) {
+  using Call = void (*)(SimMachine & m);
+  const struct Case {
+    Op op;
+    Call prepare;
+    Call call;
+  } cases[] = {
+      {Op::kRegOpenKeyExA, nullptr, OpenVersionKey},
+      {Op::kRegCreateKeyExA, nullptr,
+       [](SimMachine& m) { m.RegCreateKeyExA(kHkeyLocalMachine, "Software\\N", kKeyWrite, &key); }},
+      {Op::kRegQueryInfoKeyA, OpenVersionKey,
+       [](SimMachine& m) { m.RegQueryInfoKeyA(key, &size); }},
+      {Op::kRegEnumKeyA, OpenVersionKey, [](SimMachine& m) { m.RegEnumKeyA(key, 0, buffer, 64); }},
+      {Op::kRegQueryValueExA, OpenVersionKey,
+       [](SimMachine& m) { m.RegQueryValueExA(key, "ProductName", nullptr, nullptr, &size); }},
+      {Op::kRegSetValueExA, OpenVersionKey,
+       [](SimMachine& m) {
+         m.RegSetValueExA(key, "N", kRegSz, reinterpret_cast<const uint8_t*>("x"), 2);
+       }},
+      {Op::kRegDeleteKeyA, OpenServicesKey,
+       [](SimMachine& m) { m.RegDeleteKeyA(key, "Winsock2"); }},
+      {Op::kRegDeleteValueA, OpenVersionKey,
+       [](SimMachine& m) { m.RegDeleteValueA(key, "ProductName"); }},
+      {Op::kRegFlushKey, nullptr, [](SimMachine& m) { m.RegFlushKey(kHkeyLocalMachine); }},
+      {Op::kRegCloseKey, OpenVersionKey, [](SimMachine& m) { m.RegCloseKey(key); }},
+      {Op::kOpenFileForRead, nullptr, OpenForReading},
+      {Op::kOpenFileForWrite, nullptr, [](SimMachine& m) { m.OpenFileForWrite(kNewFile); }},
+      {Op::kReadFile, OpenForReading, [](SimMachine& m) { m.ReadFile(handle, buffer, 64, &size); }},
+      {Op::kWriteFile, WriteNewFile, [](SimMachine& m) { m.WriteFile(handle, "y", 1); }},
+      {Op::kCloseFile, WriteNewFile, [](SimMachine& m) { m.CloseFile(handle); }},
+      {Op::kCopyFileA, nullptr, [](SimMachine& m) { m.CopyFileA(kRundll, kNewFile, false); }},
+      {Op::kMoveFileA, nullptr, [](SimMachine& m) { m.MoveFileA(kRundll, kNewFile); }},
+      {Op::kDeleteFileA, nullptr, [](SimMachine& m) { m.DeleteFileA(kRundll); }},
+      {Op::kGetFileAttributesA, nullptr, [](SimMachine& m) { m.GetFileAttributesA(kRna); }},
+      {Op::kSetFileAttributesA, nullptr, [](SimMachine& m) { m.SetFileAttributesA(kRundll, 1); }},
+      {Op::kFindFirstFileA, nullptr, Search},
+      {Op::kFindClose, Search, [](SimMachine& m) { m.FindClose(handle); }},
+      {Op::kGetShortPathNameA, nullptr,
+       [](SimMachine& m) { m.GetShortPathNameA(kRna, buffer, 64); }},
+      {Op::kGetLongPathNameA, nullptr, [](SimMachine& m) { m.GetLongPathNameA(kRna, buffer, 64); }},
+      {Op::kGetDriveTypeA, nullptr, [](SimMachine& m) { m.GetDriveTypeA("C:\\"); }},
+      // Windows' setup program starts and removes DUN.
+      {Op::kCreateProcessA, nullptr,
+       [](SimMachine& m) { m.CreateProcessA(nullptr, uninstall_dun, nullptr, &process); }},
+      {Op::kWaitForSingleObject, StartOther,
+       [](SimMachine& m) { m.WaitForSingleObject(process.process, kInfinite); }},
+      {Op::kCloseHandle, StartOther, [](SimMachine& m) { m.CloseHandle(process.thread); }},
+      {Op::kExitWindowsEx, nullptr, [](SimMachine& m) { m.ExitWindowsEx(2, 0); }},
+      {Op::kSetConsoleCtrlHandler, nullptr, [](SimMachine& m) { m.SetConsoleCtrlHandler(); }},
+      {Op::kFlushConsoleInputBuffer, nullptr, [](SimMachine& m) { m.FlushConsoleInputBuffer(); }},
+      {Op::kLoadWinsock, nullptr, LoadWinsock},
+      {Op::kWSAStartup, LoadWinsock, [](SimMachine& m) { m.WSAStartup(kWinsockVersion22); }},
+      {Op::kWSAEnumProtocolsA, StartWinsock,
+       [](SimMachine& m) { m.WSAEnumProtocolsA(nullptr, providers, &size); }},
+      {Op::kWSACleanup, StartWinsock, [](SimMachine& m) { m.WSACleanup(); }},
+      {Op::kWSAGetLastError, nullptr, [](SimMachine& m) { m.WSAGetLastError(); }},
+      {Op::kSocket, StartWinsock,
+       [](SimMachine& m) { m.socket(kAfInet, kSockStream, kIpprotoTcp); }},
+      {Op::kCloseSocket, OpenSocket, [](SimMachine& m) { m.closesocket(opened); }},
+      {Op::kFreeWinsock, LoadWinsock, [](SimMachine& m) { m.FreeWinsock(handle); }},
+      {Op::kGetWindowsDirectoryA, nullptr,
+       [](SimMachine& m) { m.GetWindowsDirectoryA(buffer, 64); }},
+      {Op::kGetVersionExA, nullptr,
+       [](SimMachine& m) { m.GetVersionExA(reinterpret_cast<OsVersion*>(buffer)); }},
+      {Op::kGetModuleFileNameA, nullptr, [](SimMachine& m) { m.GetModuleFileNameA(buffer, 64); }},
+      {Op::kGetTempPathA, nullptr, [](SimMachine& m) { m.GetTempPathA(buffer, 64); }},
+      {Op::kGetEnvironmentVariableA, nullptr,
+       [](SimMachine& m) { m.GetEnvironmentVariableA("TMP", buffer, 64); }},
+      {Op::kSetErrorMode, nullptr, [](SimMachine& m) { m.SetErrorMode(kSemFailCriticalErrors); }},
+  };
+  ASSERT_EQ(sizeof cases / sizeof cases[0], kOpCount) << "one case per operation";
+  for (const OpInfo& row : kOps) {
+    SCOPED_TRACE(row.name);
+    const Case* found = nullptr;
+    for (const Case& c : cases) found = c.op == row.op ? &c : found;
+    ASSERT_NE(found, nullptr);
+    SimMachine machine = MakeDefaultMachine();
+    if (found->prepare != nullptr) found->prepare(machine);
+    const Picture before = Take(machine);
+    found->call(machine);
+    const CallRecord& call = machine.calls().back();
+    EXPECT_EQ(call.operation, row.op);
+    EXPECT_EQ(call.status, 0) << call.ToString();
+    const Picture after = Take(machine);
+    const bool changed = !DiffSnapshots(before.snapshot, after.snapshot).empty() ||
+                         before.attributes != after.attributes ||
+                         before.session_requests != after.session_requests;
+    EXPECT_EQ(changed, ChangesTheMachine(row.op));
+  }
 }
 
 }  // namespace

@@ -313,7 +313,7 @@ TEST_F(SimRegistryTest, ImportAndExportKeepKeysValuesAndOrder) {
 TEST(SimWinsockTest, ProvidersComeFromTheCatalogue) {
   SimMachine machine = MakeDefaultMachine();
   EXPECT_EQ(machine.WSAStartup(kWinsockVersion22), 10093);  // no library loaded
-  Handle ws2 = machine.LoadLibraryA("WS2_32.DLL");
+  Handle ws2 = machine.LoadWinsock();
   ASSERT_NE(ws2, kNoHandle);
   std::vector<ProtocolInfo> buffer(16);
   uint32_t length = static_cast<uint32_t>(buffer.size() * sizeof(ProtocolInfo));
@@ -359,15 +359,15 @@ TEST(SimWinsockTest, ProvidersComeFromTheCatalogue) {
   EXPECT_EQ(machine.WSACleanup(), kSocketError);
   EXPECT_EQ(machine.socket(kAfInet, kSockStream, kIpprotoTcp), kInvalidSocket);
   EXPECT_EQ(machine.WSAGetLastError(), 10093);
-  EXPECT_TRUE(machine.FreeLibrary(ws2));
+  EXPECT_TRUE(machine.FreeWinsock(ws2));
   EXPECT_EQ(machine.DescribeOpenHandles(), "");
 
   machine.DeleteKey(std::string(kServices) + "\\Winsock2\\Parameters");
-  ws2 = machine.LoadLibraryA("ws2_32.dll");
+  ws2 = machine.LoadWinsock();
   EXPECT_EQ(machine.WSAStartup(kWinsockVersion22), 10091);
-  EXPECT_TRUE(machine.FreeLibrary(ws2));
+  EXPECT_TRUE(machine.FreeWinsock(ws2));
   machine.RemoveFile("C:\\WINDOWS\\system\\ws2_32.dll");
-  EXPECT_EQ(machine.LoadLibraryA("WS2_32.DLL"), kNoHandle);
+  EXPECT_EQ(machine.LoadWinsock(), kNoHandle);
   EXPECT_EQ(machine.last_error(), 126);
 }
 

@@ -22,10 +22,9 @@ constexpr const char* kSetupPath = "HKLM\\Software\\Microsoft\\Windows\\CurrentV
 // Every call a look-up makes only reads: nothing is written, created or
 // deleted, and every key and search handle is given back.
 void ExpectReadOnly(const SimMachine& machine, const std::string& label) {
-  for (Op op : {Op::kRegSetValueExA, Op::kRegDeleteKeyA, Op::kRegDeleteValueA, Op::kRegCreateKeyExA,
-                Op::kCopyFileA, Op::kDeleteFileA, Op::kOpenFileForWrite, Op::kSetFileAttributesA,
-                Op::kCreateProcessA}) {
-    EXPECT_TRUE(machine.CallsOf(op).empty()) << label << ": " << simulated_pc::OpName(op);
+  for (const simulated_pc::CallRecord& call : machine.calls()) {
+    EXPECT_FALSE(simulated_pc::ChangesTheMachine(call.operation))
+        << label << ": call #" << call.index << " " << simulated_pc::OpName(call.operation);
   }
   EXPECT_EQ(machine.DescribeOpenHandles(), "") << label;
 }

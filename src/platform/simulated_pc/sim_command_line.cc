@@ -1,5 +1,7 @@
 #include "platform/simulated_pc/sim_command_line.h"
 
+#include "platform/simulated_pc/sim_paths.h"
+
 namespace netrevive::simulated_pc {
 namespace {
 
@@ -90,6 +92,36 @@ std::vector<std::string> ProgramCandidates(const std::string& command_line) {
     candidates.push_back(WithDefaultExtension(text.substr(start, i - start)));
   }
   return candidates;
+}
+
+ResolvedCommand ResolveCommandLine(const SimDrive& drive, const std::string& windows_dir,
+                                   const std::string& command_line) {
+  ResolvedCommand resolved;
+  resolved.argv = SplitCommandLine(command_line);
+  for (const std::string& candidate : ProgramCandidates(command_line)) {
+    std::vector<std::string> places;
+    if (candidate.find_first_of("\\:") == std::string::npos) {
+      places.push_back(windows_dir + "\\SYSTEM\\" + candidate);
+      places.push_back(windows_dir + "\\" + candidate);
+    } else {
+      places.push_back(candidate);
+    }
+    for (const std::string& place : places) {
+      std::string program = place;
+      if (!drive.FileExists(place)) {
+        // Windows takes short (8.3) names for the long ones anywhere.
+        std::string long_path = drive.LongPath(place);
+        if (long_path.empty() || !drive.FileExists(long_path)) continue;
+        for (const std::string& file : drive.ListFiles()) {
+          if (NormalizeFilePath(file) == long_path) program = file;
+        }
+      }
+      resolved.found = true;
+      resolved.program = program;
+      return resolved;
+    }
+  }
+  return resolved;
 }
 
 }  // namespace netrevive::simulated_pc

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/simulated_pc/sim_drive.h"
+
 namespace netrevive::simulated_pc {
 
 // Splits a whole command line (program included) into argv the way the
@@ -24,6 +26,19 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line);
 // (each with ".exe" added when its file name has no extension). A quoted
 // command line gives the one quoted path.
 std::vector<std::string> ProgramCandidates(const std::string& command_line);
+
+// What running a command line would start: the program file found on the
+// drive and the arguments the program's C runtime hands to main.
+struct ResolvedCommand {
+  bool found = false;
+  std::string program;            // the file that would run
+  std::vector<std::string> argv;  // argv[0] included
+};
+
+// How Windows would run the command line on the drive (see
+// SimMachine::ResolveCommandLine).
+ResolvedCommand ResolveCommandLine(const SimDrive& drive, const std::string& windows_dir,
+                                   const std::string& command_line);
 
 }  // namespace netrevive::simulated_pc
 

@@ -33,7 +33,7 @@ constexpr RegStatus kErrorRegistryCorrupt = 1015;
 // An operation on a handle whose key (or a key above it) has been deleted.
 constexpr RegStatus kErrorKeyDeleted = 1018;
 
-constexpr RegStatus kErrorModNotFound = 126;  // LoadLibraryA: no such library
+constexpr RegStatus kErrorModNotFound = 126;  // LoadWinsock: no such library
 
 // Winsock's own statuses (WSAStartup's result, WSAGetLastError).
 constexpr int32_t kWsaEfault = 10014;

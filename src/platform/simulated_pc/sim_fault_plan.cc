@@ -1,10 +1,40 @@
 #include "platform/simulated_pc/sim_fault_plan.h"
 
+#include <stdio.h>
+
 #include <utility>
 
 #include "platform/simulated_pc/sim_paths.h"
 
 namespace netrevive::simulated_pc {
+
+std::string Quoted(const char* text) {
+  if (text == nullptr) return "(null)";
+  return std::string("\"") + text + "\"";
+}
+
+std::string DataText(const uint8_t* data, uint32_t size) {
+  constexpr uint32_t kShownLimit = 160;
+  if (data == nullptr) return "(null)";
+  std::string out = "\"";
+  for (uint32_t i = 0; i < size && i < kShownLimit; ++i) {
+    uint8_t b = data[i];
+    if (b >= 0x20 && b < 0x7F && b != '\\' && b != '"') {
+      out += static_cast<char>(b);
+    } else if (b == '\\') {
+      out += "\\\\";
+    } else if (b == '"') {
+      out += "\\\"";
+    } else {
+      char esc[8];
+      snprintf(esc, sizeof esc, "\\x%02X", b);
+      out += esc;
+    }
+  }
+  out += "\"";
+  if (size > kShownLimit) out += "...";
+  return out;
+}
 
 std::string CallRecord::AlternatePath() const {
   switch (operation) {

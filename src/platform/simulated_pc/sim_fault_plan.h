@@ -58,6 +58,12 @@ struct CallRecord {
   std::string ToString() const;
 };
 
+// How the log shows a call's arguments: a text quoted ("(null)" for none);
+// bytes as readable text (printable ASCII as is, the rest as \xNN), the
+// first 160 of them, then "..." when there are more.
+std::string Quoted(const char* text);
+std::string DataText(const uint8_t* data, uint32_t size);
+
 // One rule of the fault plan.
 struct FaultRule {
   // By operation; none matches every operation.

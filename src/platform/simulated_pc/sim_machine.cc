@@ -1,48 +1,15 @@
 #include "platform/simulated_pc/sim_machine.h"
 
 #include <stddef.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <utility>
 
-#include "platform/simulated_pc/sim_command_line.h"
+#include "platform/simulated_pc/sim_protocol_catalog.h"
 
 namespace netrevive::simulated_pc {
 namespace {
-
-constexpr size_t kLoggedDataLimit = 160;
-constexpr const char kWinsockParameters[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
-
-std::string Quoted(const char* text) {
-  if (text == nullptr) return "(null)";
-  return std::string("\"") + text + "\"";
-}
-
-// Bytes as readable text: printable ASCII as is, the rest as \xNN.
-std::string DataText(const uint8_t* data, uint32_t size) {
-  if (data == nullptr) return "(null)";
-  std::string out = "\"";
-  for (uint32_t i = 0; i < size && i < kLoggedDataLimit; ++i) {
-    uint8_t b = data[i];
-    if (b >= 0x20 && b < 0x7F && b != '\\' && b != '"') {
-      out += static_cast<char>(b);
-    } else if (b == '\\') {
-      out += "\\\\";
-    } else if (b == '"') {
-      out += "\\\"";
-    } else {
-      char esc[8];
-      snprintf(esc, sizeof esc, "\\x%02X", b);
-      out += esc;
-    }
-  }
-  out += "\"";
-  if (size > kLoggedDataLimit) out += "...";
-  return out;
-}
 
 CallRecord Record(Op operation, std::string path, std::string arguments) {
   CallRecord record;
@@ -82,6 +49,17 @@ uint32_t CopyPathOut(const std::string& path, char* buffer, uint32_t size) {
   return length;
 }
 
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+// Winsock 2's settings: WSAStartup needs them, and a broken chain goes with
+// them.
+bool WinsockSettingsFound(const SimRegistry& registry) {
+  return registry.KeyExists(std::string("HKLM\\") + kWinsockParametersKey);
+}
+
 }  // namespace
 
 SimMachine::SimMachine() { set_windows_dir("C:\\WINDOWS"); }
@@ -116,6 +94,29 @@ bool SimMachine::BoolCall(CallRecord record, const std::function<RegStatus()>& b
   return status == kErrorSuccess;
 }
 
+int32_t SimMachine::WinsockCall(CallRecord record, const std::function<RegStatus()>& body,
+                                const std::function<void()>& release) {
+  RegStatus status = kErrorSuccess;
+  if (Pass(std::move(record), &status, release)) status = body();
+  if (status != kErrorSuccess) winsock_.set_last_error(status);
+  const int32_t result = status == kErrorSuccess ? 0 : kSocketError;
+  Finish(result, status);
+  return result;
+}
+
+uint32_t SimMachine::TextCall(CallRecord record, char* buffer, uint32_t size,
+                              const std::function<RegStatus(std::string*)>& text) {
+  record.size = size;
+  RegStatus status = kErrorSuccess;
+  uint32_t result = 0;
+  std::string out;
+  if (Pass(std::move(record), &status)) status = text(&out);
+  if (status == kErrorSuccess) result = CopyPathOut(out, buffer, size);
+  last_error_ = status;
+  Finish(result, status);
+  return result;
+}
+
 void SimMachine::CutPower() {
   if (plan_.powered_off()) return;
   plan_.PowerOff();
@@ -145,19 +146,31 @@ void SimMachine::FailCallNumber(uint64_t index, RegStatus status) {
   plan_.Add(rule);
 }
 
-// ---- Registry operations ----------------------------------------------------
+// ---- Registry ---------------------------------------------------------------
 
-RegStatus SimMachine::RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
-                                    RegKey* result) {
+RegStatus SimMachine::OpenKey(Op operation, RegKey parent, const char* subkey, uint32_t access,
+                              RegKey* result) {
   SimRegistry::Key key = registry_.Resolve(parent);
   std::string shown = key.Shown(parent);
   if (result != nullptr) *result = 0;
-  return RegistryCall(Record(Op::kRegOpenKeyExA, SubkeyPath(shown, subkey),
+  return RegistryCall(Record(operation, SubkeyPath(shown, subkey),
                              shown + ", " + Quoted(subkey) + ", access=" + Hex(access)),
                       [&] {
                         if (key.status != kErrorSuccess) return key.status;
-                        return registry_.Open(key, subkey, current_call(), result);
+                        return operation == Op::kRegCreateKeyExA
+                                   ? registry_.Create(key, subkey, current_call(), result)
+                                   : registry_.Open(key, subkey, current_call(), result);
                       });
+}
+
+RegStatus SimMachine::RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                    RegKey* result) {
+  return OpenKey(Op::kRegOpenKeyExA, parent, subkey, access, result);
+}
+
+RegStatus SimMachine::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                                      RegKey* result) {
+  return OpenKey(Op::kRegCreateKeyExA, parent, subkey, access, result);
 }
 
 RegStatus SimMachine::RegQueryInfoKeyA(RegKey handle, uint32_t* subkey_count) {
@@ -217,7 +230,7 @@ RegStatus SimMachine::RegDeleteKeyA(RegKey handle, const char* subkey) {
         RegStatus status = registry_.RemoveSubkey(key, subkey);
         // The broken chain is in the catalogue: Winsock's settings written
         // anew hold none.
-        if (!registry_.KeyExists(kWinsockParameters)) tcp_chain_broken_ = false;
+        if (!WinsockSettingsFound(registry_)) winsock_.set_tcp_chain_broken(false);
         return status;
       });
 }
@@ -227,6 +240,18 @@ RegStatus SimMachine::RegDeleteValueA(RegKey handle, const char* name) {
   return RegistryCall(ValueRecord(Op::kRegDeleteValueA, key, handle, name, ""), [&] {
     if (key.status != kErrorSuccess) return key.status;
     return registry_.RemoveValue(key, Text(name));
+  });
+}
+
+RegStatus SimMachine::RegFlushKey(RegKey handle) {
+  // HKEY_USERS holds no key the machine models; it flushes as the others.
+  bool users = handle == kHkeyUsers;
+  SimRegistry::Key key =
+      users ? SimRegistry::Key{kErrorSuccess, 0, "HKU"} : registry_.Resolve(handle);
+  return RegistryCall(Record(Op::kRegFlushKey, key.path, key.Shown(handle)), [&] {
+    if (key.status != kErrorSuccess) return key.status;
+    if (written_registry_) written_registry_->RestoreContent(registry_);
+    return kErrorSuccess;
   });
 }
 
@@ -244,75 +269,51 @@ RegStatus SimMachine::RegCloseKey(RegKey handle) {
       release);
 }
 
-// ---- Registry helpers -------------------------------------------------------
-
-bool SimMachine::SetString(const std::string& path, const std::string& name,
-                           const std::string& text) {
-  std::vector<uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return SetValue(path, name, kRegSz, bytes);
-}
-
-bool SimMachine::SetDword(const std::string& path, const std::string& name, uint32_t value) {
-  std::vector<uint8_t> bytes = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                                static_cast<uint8_t>(value >> 16),
-                                static_cast<uint8_t>(value >> 24)};
-  return SetValue(path, name, kRegDword, bytes);
-}
-
-bool SimMachine::GetString(const std::string& path, const std::string& name,
-                           std::string* text) const {
-  RegValue value;
-  if (!GetValue(path, name, &value)) return false;
-  std::string out;
-  for (uint8_t b : value.data) {
-    if (b == 0) break;
-    out += static_cast<char>(b);
-  }
-  if (text != nullptr) *text = out;
-  return true;
-}
-
-// ---- System information -----------------------------------------------------
-
-uint32_t SimMachine::GetWindowsDirectoryA(char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetWindowsDirectoryA, "", "size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) result = CopyPathOut(windows_dir_, buffer, size);
-  last_error_ = status;
-  Finish(result, status);
-  return result;
-}
-
-bool SimMachine::GetVersionExA(OsVersion* info) {
-  return BoolCall(Record(Op::kGetVersionExA, "", ""), [&] {
-    if (info == nullptr) return kErrorInvalidParameter;
-    *info = version_;
-    info->csd_version[sizeof info->csd_version - 1] = '\0';
-    return kErrorSuccess;
-  });
-}
-
-void SimMachine::SetVersion(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build,
-                            const std::string& csd) {
-  version_ = OsVersion{};
-  version_.platform_id = platform_id;
-  version_.major_version = major;
-  version_.minor_version = minor;
-  version_.build_number = build;
-  size_t n = std::min(csd.size(), sizeof version_.csd_version - 1);
-  memcpy(version_.csd_version, csd.data(), n);
-  version_.csd_version[n] = '\0';
-}
-
-void SimMachine::set_windows_dir(const std::string& dir) {
-  windows_dir_ = dir;
-  drive_.AddDirectory(dir);
-}
-
 // ---- Files ------------------------------------------------------------------
+
+Handle SimMachine::OpenFile(Op operation, const char* path, bool write) {
+  RegStatus status = kErrorSuccess;
+  Handle handle = kNoHandle;
+  if (Pass(Record(operation, Text(path), Quoted(path)), &status)) {
+    status = TouchDisc(operation, path);
+    if (status == kErrorSuccess) status = drive_.Open(path, write, next_handle_, current_call());
+    if (status == kErrorSuccess) handle = NewHandles(1);
+  }
+  last_error_ = status;
+  Finish(static_cast<int64_t>(handle), status);
+  return handle;
+}
+
+Handle SimMachine::OpenFileForRead(const char* path) {
+  return OpenFile(Op::kOpenFileForRead, path, false);
+}
+
+Handle SimMachine::OpenFileForWrite(const char* path) {
+  return OpenFile(Op::kOpenFileForWrite, path, true);
+}
+
+bool SimMachine::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) {
+  *read = 0;
+  CallRecord record = Record(Op::kReadFile, drive_.PathOf(file),
+                             "handle=" + Hex(file) + ", size=" + std::to_string(size));
+  record.size = size;
+  return BoolCall(std::move(record), [&] { return drive_.Read(file, buffer, size, read); });
+}
+
+bool SimMachine::WriteFile(Handle file, const char* data, uint32_t size) {
+  CallRecord record = Record(Op::kWriteFile, drive_.PathOf(file),
+                             "handle=" + Hex(file) + ", size=" + std::to_string(size) + ", data=" +
+                                 DataText(reinterpret_cast<const uint8_t*>(data), size));
+  record.size = size;
+  return BoolCall(std::move(record), [&] { return drive_.Write(file, data, size); });
+}
+
+bool SimMachine::CloseFile(Handle file) {
+  auto release = [&] { drive_.Release(file); };
+  return BoolCall(
+      Record(Op::kCloseFile, drive_.PathOf(file), "handle=" + Hex(file)),
+      [&] { return drive_.Release(file) ? kErrorSuccess : kErrorInvalidHandle; }, release);
+}
 
 bool SimMachine::CopyFileA(const char* from, const char* to, bool fail_if_exists) {
   CallRecord record = Record(
@@ -328,43 +329,21 @@ bool SimMachine::CopyFileA(const char* from, const char* to, bool fail_if_exists
   });
 }
 
+bool SimMachine::MoveFileA(const char* from, const char* to) {
+  CallRecord record = Record(Op::kMoveFileA, Text(from), Quoted(from) + " -> " + Quoted(to));
+  record.copy_target = Text(to);
+  return BoolCall(std::move(record), [&] {
+    RegStatus status = TouchDisc(Op::kMoveFileA, from);
+    if (status == kErrorSuccess) status = TouchDisc(Op::kMoveFileA, to);
+    return status == kErrorSuccess ? drive_.Move(from, to) : status;
+  });
+}
+
 bool SimMachine::DeleteFileA(const char* path) {
   return BoolCall(Record(Op::kDeleteFileA, Text(path), Quoted(path)), [&] {
     RegStatus status = TouchDisc(Op::kDeleteFileA, path);
     return status == kErrorSuccess ? drive_.Delete(path) : status;
   });
-}
-
-Handle SimMachine::OpenFile(Op operation, const char* path, bool write) {
-  RegStatus status = kErrorSuccess;
-  Handle handle = kNoHandle;
-  if (Pass(Record(operation, Text(path), Quoted(path)), &status)) {
-    status = TouchDisc(operation, path);
-    if (status == kErrorSuccess) status = drive_.Open(path, write, next_handle_, current_call());
-    if (status == kErrorSuccess) {
-      handle = next_handle_;
-      next_handle_ += 4;
-    }
-  }
-  last_error_ = status;
-  Finish(static_cast<int64_t>(handle), status);
-  return handle;
-}
-
-Handle SimMachine::OpenFileForRead(const char* path) {
-  return OpenFile(Op::kOpenFileForRead, path, false);
-}
-
-Handle SimMachine::OpenFileForWrite(const char* path) {
-  return OpenFile(Op::kOpenFileForWrite, path, true);
-}
-
-bool SimMachine::WriteFile(Handle file, const char* data, uint32_t size) {
-  CallRecord record = Record(Op::kWriteFile, drive_.PathOf(file),
-                             "handle=" + Hex(file) + ", size=" + std::to_string(size) + ", data=" +
-                                 DataText(reinterpret_cast<const uint8_t*>(data), size));
-  record.size = size;
-  return BoolCall(std::move(record), [&] { return drive_.Write(file, data, size); });
 }
 
 uint32_t SimMachine::GetFileAttributesA(const char* path) {
@@ -393,35 +372,24 @@ bool SimMachine::SetFileAttributesA(const char* path, uint32_t attributes) {
       });
 }
 
-uint32_t SimMachine::GetDriveTypeA(const char* root) {
+Handle SimMachine::FindFirstFileA(const char* pattern) {
   RegStatus status = kErrorSuccess;
-  uint32_t type = 0;  // DRIVE_UNKNOWN when the call is failed
-  if (Pass(Record(Op::kGetDriveTypeA, Text(root), Quoted(root)), &status)) {
-    type = drive_.DriveType(root);
-  }
-  Finish(type, status);
-  return type;
-}
-
-uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetModuleFileNameA, self_path_, "size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    if (buffer == nullptr || size == 0) {
-      status = kErrorInvalidParameter;
-    } else {
-      // A buffer too small takes what fits, and the result says it was cut.
-      size_t length = std::min<size_t>(self_path_.size(), size - 1);
-      memcpy(buffer, self_path_.data(), length);
-      buffer[length] = '\0';
-      result = length < self_path_.size() ? size : static_cast<uint32_t>(length);
-    }
+  Handle handle = kNoHandle;
+  if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
+    status = TouchDisc(Op::kFindFirstFileA, pattern);
+    if (status == kErrorSuccess) status = drive_.FindFirst(pattern, next_handle_, current_call());
+    if (status == kErrorSuccess) handle = NewHandles(1);
   }
   last_error_ = status;
-  Finish(result, status);
-  return result;
+  Finish(static_cast<int64_t>(handle), status);
+  return handle;
+}
+
+bool SimMachine::FindClose(Handle search) {
+  auto release = [&] { drive_.Release(search); };
+  return BoolCall(
+      Record(Op::kFindClose, drive_.PathOf(search), "handle=" + Hex(search)),
+      [&] { return drive_.Release(search) ? kErrorSuccess : kErrorInvalidHandle; }, release);
 }
 
 uint32_t SimMachine::GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) {
@@ -433,41 +401,46 @@ uint32_t SimMachine::GetLongPathNameA(const char* short_path, char* buffer, uint
 }
 
 uint32_t SimMachine::PathForm(Op operation, const char* path, char* buffer, uint32_t size) {
-  CallRecord record =
-      Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    status = drive_.CheckPath(path);
-    if (status == kErrorSuccess) status = TouchDisc(operation, path);
-    std::string form;
-    if (status == kErrorSuccess) {
-      // Windows takes either form of each name in the path given.
-      std::string long_form = drive_.LongPath(path);
-      if (long_form.empty()) {
-        status = drive_.FindStatus(path);
-        if (status == kErrorSuccess) status = kErrorPathNotFound;
-      } else {
-        // The drive letter keeps the case it was given in.
-        form = operation == Op::kGetShortPathNameA
-                   ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
-                   : long_form;
-        if (form.empty()) status = kErrorPathNotFound;
-      }
-    }
-    if (status == kErrorSuccess) result = CopyPathOut(form, buffer, size);
-  }
-  last_error_ = status;
-  Finish(result, status);
-  return result;
+  return TextCall(Record(operation, Text(path), Quoted(path) + ", size=" + std::to_string(size)),
+                  buffer, size, [&](std::string* form) {
+                    RegStatus status = drive_.CheckPath(path);
+                    if (status == kErrorSuccess) status = TouchDisc(operation, path);
+                    if (status != kErrorSuccess) return status;
+                    // Windows takes either form of each name in the path given.
+                    const std::string long_form = drive_.LongPath(path);
+                    if (long_form.empty()) {
+                      status = drive_.FindStatus(path);
+                      return status == kErrorSuccess ? kErrorPathNotFound : status;
+                    }
+                    // The drive letter keeps the case it was given in.
+                    *form = operation == Op::kGetShortPathNameA
+                                ? drive_.ShortPath(std::string(path, 2) + long_form.substr(2))
+                                : long_form;
+                    return form->empty() ? kErrorPathNotFound : kErrorSuccess;
+                  });
 }
 
-bool SimMachine::CloseFile(Handle file) {
-  auto release = [&] { drive_.Release(file); };
-  return BoolCall(
-      Record(Op::kCloseFile, drive_.PathOf(file), "handle=" + Hex(file)),
-      [&] { return drive_.Release(file) ? kErrorSuccess : kErrorInvalidHandle; }, release);
+uint32_t SimMachine::GetDriveTypeA(const char* root) {
+  RegStatus status = kErrorSuccess;
+  uint32_t type = 0;  // DRIVE_UNKNOWN when the call is failed
+  if (Pass(Record(Op::kGetDriveTypeA, Text(root), Quoted(root)), &status)) {
+    type = drive_.DriveType(root);
+  }
+  Finish(type, status);
+  return type;
+}
+
+RegStatus SimMachine::TouchDisc(Op operation, const char* path) {
+  if (path == nullptr || !drive_.DiscMissing(path)) return kErrorSuccess;
+  if ((error_mode_ & kSemFailCriticalErrors) == 0) {
+    system_dialogs_.push_back(SystemDialog{current_call(), operation, path});
+  }
+  return kErrorNotReady;
+}
+
+void SimMachine::InsertDiscReady() {
+  for (const auto& file : disc_ready_) drive_.PutFile(file.first, file.second);
+  disc_ready_.clear();
 }
 
 // ---- Processes and session --------------------------------------------------
@@ -502,9 +475,8 @@ bool SimMachine::CreateProcessA(const char* program, char* command_line,
     run.command_line = command_line == nullptr ? program_text : command_line;
     run.working_directory = Text(working_directory);
     run.error_mode = error_mode_;
-    run.process = next_handle_;
-    run.thread = next_handle_ + 4;
-    next_handle_ += 8;
+    run.process = NewHandles(2);
+    run.thread = run.process + 4;
     run.process_id = processes_.NewProcessId();
     run.thread_id = run.process_id + 0x10;
     size_t index = processes_.Start(run, current_call());
@@ -568,58 +540,46 @@ bool SimMachine::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   });
 }
 
+bool SimMachine::logoff_requested() const {
+  const std::vector<SessionRequest>& requests = session_requests();
+  return std::find(requests.begin(), requests.end(), SessionRequest::kLogOff) != requests.end();
+}
+
+void SimMachine::BeginNewSession() {
+  winsock_.DropHandles();
+  error_mode_ = inherited_error_mode_;
+  registry_.DropHandles();
+  drive_.DropHandles();
+  processes_.EndSession();
+  plan_.PowerOn();
+  // Windows wrote the registry when the session ended (or found it as last
+  // written after a power cut).
+  if (written_registry_) written_registry_ = registry_;
+}
+
+// ---- Console ----------------------------------------------------------------
+
 bool SimMachine::SetConsoleCtrlHandler() {
   return BoolCall(Record(Op::kSetConsoleCtrlHandler, "", ""), [] { return kErrorSuccess; });
 }
 
+bool SimMachine::FlushConsoleInputBuffer() {
+  return BoolCall(Record(Op::kFlushConsoleInputBuffer, "", ""), [] { return kErrorSuccess; });
+}
+
 // ---- Winsock ----------------------------------------------------------------
 
-namespace {
-
-constexpr const char kProtocolCatalog[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
-    "Catalog_Entries";
-constexpr size_t kLibraryPathBytes = 260;
-// WSAPROTOCOL_INFOW: the fields of ProtocolInfo up to the name, then the
-// name in 256 UTF-16 units.
-constexpr size_t kFixedFieldBytes = offsetof(ProtocolInfo, protocol_name);
-constexpr size_t kProtocolInfoWBytes = kFixedFieldBytes + 2 * 256;
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
-bool Listed(const ProtocolInfo& info, const int32_t* protocols) {
-  if (protocols == nullptr) return true;
-  for (; *protocols != 0; ++protocols) {
-    if (*protocols >= info.protocol && *protocols <= info.protocol + info.protocol_max_offset) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-Handle SimMachine::LoadLibraryA(const char* file) {
+Handle SimMachine::LoadWinsock() {
   RegStatus status = kErrorSuccess;
   Handle module = kNoHandle;
-  if (Pass(Record(Op::kLoadLibraryA, Text(file), Quoted(file)), &status)) {
+  if (Pass(Record(Op::kLoadWinsock, kWinsockLibrary, Quoted(kWinsockLibrary)), &status)) {
     status = kErrorModNotFound;
-    std::string name = Text(file);
-    std::vector<std::string> places = {FolderOf(self_path_), windows_dir_ + "\\SYSTEM",
-                                       windows_dir_};
-    if (name.find_first_of("\\:") != std::string::npos) {
-      places = {""};
-      if (TouchDisc(Op::kLoadLibraryA, file) != kErrorSuccess) status = kErrorNotReady;
-    }
-    for (const std::string& place : places) {
-      std::string path = place.empty() ? name : place + "\\" + name;
-      if (status == kErrorNotReady || name.empty() || !drive_.FileExists(path)) continue;
-      module = next_handle_;
-      next_handle_ += 4;
-      modules_[module] = {path, current_call()};
+    for (const std::string& place :
+         {FolderOf(self_path_), windows_dir_ + "\\SYSTEM", windows_dir_}) {
+      const std::string path = place + "\\" + kWinsockLibrary;
+      if (!drive_.FileExists(path)) continue;
+      module = NewHandles(1);
+      winsock_.Load(module, path, current_call());
       status = kErrorSuccess;
       break;
     }
@@ -629,65 +589,10 @@ Handle SimMachine::LoadLibraryA(const char* file) {
   return module;
 }
 
-bool SimMachine::FreeLibrary(Handle module) {
-  auto release = [&] { return modules_.erase(module) > 0; };
-  auto found = modules_.find(module);
-  return BoolCall(
-      Record(Op::kFreeLibrary, found == modules_.end() ? "" : found->second.first,
-             "module=" + Hex(module)),
-      [&] { return release() ? kErrorSuccess : kErrorInvalidHandle; }, release);
-}
-
-bool SimMachine::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) {
-  *read = 0;
-  CallRecord record = Record(Op::kReadFile, drive_.PathOf(file),
-                             "handle=" + Hex(file) + ", size=" + std::to_string(size));
-  record.size = size;
-  return BoolCall(std::move(record), [&] { return drive_.Read(file, buffer, size, read); });
-}
-
-bool SimMachine::MoveFileA(const char* from, const char* to) {
-  CallRecord record = Record(Op::kMoveFileA, Text(from), Quoted(from) + " -> " + Quoted(to));
-  record.copy_target = Text(to);
-  return BoolCall(std::move(record), [&] {
-    RegStatus status = TouchDisc(Op::kMoveFileA, from);
-    if (status == kErrorSuccess) status = TouchDisc(Op::kMoveFileA, to);
-    return status == kErrorSuccess ? drive_.Move(from, to) : status;
-  });
-}
-
 int32_t SimMachine::WSAStartup(uint16_t version) {
   return RegistryCall(Record(Op::kWSAStartup, "", "version=" + Hex(version)), [&] {
-    if (modules_.empty()) return kWsaNotInitialised;
-    // Winsock 2 on Windows 9x reads its catalogues from the registry when it
-    // starts and is not ready without them.
-    if (!registry_.KeyExists(kWinsockParameters)) return kWsaSysNotReady;
-    winsock_startups_.push_back(current_call());
-    return kErrorSuccess;
+    return winsock_.Startup(WinsockSettingsFound(registry_), current_call());
   });
-}
-
-std::vector<ProtocolInfo> SimMachine::WinsockProviders() const {
-  std::vector<ProtocolInfo> providers;
-  for (const std::string& entry : registry_.ListKeys(kProtocolCatalog)) {
-    RegValue item;
-    if (!registry_.GetValue(std::string(kProtocolCatalog) + "\\" + entry, "PackedCatalogItem",
-                            &item) ||
-        item.data.size() < kLibraryPathBytes + kProtocolInfoWBytes) {
-      continue;
-    }
-    ProtocolInfo info{};
-    const uint8_t* fields = item.data.data() + kLibraryPathBytes;
-    memcpy(&info, fields, kFixedFieldBytes);
-    for (size_t i = 0; i + 1 < sizeof info.protocol_name; ++i) {
-      uint16_t unit = static_cast<uint16_t>(fields[kFixedFieldBytes + 2 * i] |
-                                            fields[kFixedFieldBytes + 2 * i + 1] << 8);
-      if (unit == 0) break;
-      info.protocol_name[i] = unit < 0x80 ? static_cast<char>(unit) : '?';
-    }
-    providers.push_back(info);
-  }
-  return providers;
 }
 
 int32_t SimMachine::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
@@ -707,26 +612,12 @@ int32_t SimMachine::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* bu
   RegStatus status = kErrorSuccess;
   int32_t count = 0;
   if (Pass(std::move(record), &status)) {
-    std::vector<ProtocolInfo> found;
-    for (const ProtocolInfo& info : WinsockProviders()) {
-      if (Listed(info, protocols)) found.push_back(info);
-    }
-    const uint32_t needed = static_cast<uint32_t>(found.size() * sizeof(ProtocolInfo));
-    if (winsock_startups_.empty()) {
-      status = kWsaNotInitialised;
-    } else if (buffer_length == nullptr) {
-      status = kWsaEfault;
-    } else if (buffer == nullptr || *buffer_length < needed) {
-      *buffer_length = needed;
-      status = kWsaEnobufs;
-    } else {
-      if (!found.empty()) memcpy(buffer, found.data(), needed);
-      count = static_cast<int32_t>(found.size());
-    }
+    status = winsock_.EnumProtocols(SimWinsock::Providers(registry_), protocols, buffer,
+                                    buffer_length, &count);
   }
   if (status != kErrorSuccess) {
     count = kSocketError;
-    wsa_error_ = status;
+    winsock_.set_last_error(status);
   }
   Finish(count, status);
   return count;
@@ -734,26 +625,15 @@ int32_t SimMachine::WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* bu
 
 int32_t SimMachine::WSACleanup() {
   // As a close, a cleanup the fault plan fails still ends the startup.
-  auto release = [&] {
-    if (!winsock_startups_.empty()) winsock_startups_.pop_back();
-  };
-  RegStatus status = kErrorSuccess;
-  if (Pass(Record(Op::kWSACleanup, "", ""), &status, release)) {
-    if (winsock_startups_.empty()) {
-      status = kWsaNotInitialised;
-    } else {
-      release();
-    }
-  }
-  if (status != kErrorSuccess) wsa_error_ = status;
-  int32_t result = status == kErrorSuccess ? 0 : kSocketError;
-  Finish(result, status);
-  return result;
+  return WinsockCall(
+      Record(Op::kWSACleanup, "", ""),
+      [&] { return winsock_.EndStartup() ? kErrorSuccess : kWsaNotInitialised; },
+      [&] { winsock_.EndStartup(); });
 }
 
 int32_t SimMachine::WSAGetLastError() {
   RegStatus status = kErrorSuccess;
-  int32_t result = wsa_error_;
+  int32_t result = winsock_.last_error();
   if (!Pass(Record(Op::kWSAGetLastError, "", ""), &status)) result = status;
   Finish(result, status);
   return result;
@@ -766,93 +646,128 @@ Socket SimMachine::socket(int32_t family, int32_t type, int32_t protocol) {
                   "family=" + std::to_string(family) + ", type=" + std::to_string(type) +
                       ", protocol=" + std::to_string(protocol)),
            &status)) {
-    status = kWsaAfNoSupport;
-    if (winsock_startups_.empty()) status = kWsaNotInitialised;
-    for (const ProtocolInfo& info : WinsockProviders()) {
-      if (status == kWsaNotInitialised || info.address_family != family) continue;
-      const int32_t asked[] = {protocol, 0};
-      if (info.socket_type == type && (protocol == 0 || Listed(info, asked))) {
-        status = kErrorSuccess;
-        break;
-      }
-      status = kWsaProtoNoSupport;
-    }
-    // The broken chain fails where the layered provider above TCP would be
-    // loaded.
-    if (status == kErrorSuccess && tcp_chain_broken_ && family == kAfInet &&
-        protocol == kIpprotoTcp) {
-      status = kWsaAfNoSupport;
-    }
-    if (status == kErrorSuccess) {
-      opened = next_socket_;
-      next_socket_ += 4;
-      sockets_[opened] = current_call();
-    }
+    status = winsock_.OpenSocket(SimWinsock::Providers(registry_), family, type, protocol,
+                                 current_call(), &opened);
   }
-  if (status != kErrorSuccess) wsa_error_ = status;
+  if (status != kErrorSuccess) winsock_.set_last_error(status);
   Finish(opened == kInvalidSocket ? -1 : static_cast<int64_t>(opened), status);
   return opened;
 }
 
 int32_t SimMachine::closesocket(Socket opened) {
   // As a close, a closesocket the fault plan fails still gives the socket up.
-  auto release = [&] { return sockets_.erase(opened) > 0; };
+  return WinsockCall(
+      Record(Op::kCloseSocket, "", "socket=" + Hex(opened)),
+      [&] { return winsock_.CloseSocket(opened) ? kErrorSuccess : kWsaNotSock; },
+      [&] { winsock_.CloseSocket(opened); });
+}
+
+bool SimMachine::FreeWinsock(Handle winsock) {
+  auto release = [&] { return winsock_.Free(winsock); };
+  return BoolCall(
+      Record(Op::kFreeWinsock, winsock_.PathOf(winsock), "module=" + Hex(winsock)),
+      [&] { return release() ? kErrorSuccess : kErrorInvalidHandle; }, release);
+}
+
+// ---- The program's surroundings ---------------------------------------------
+
+uint32_t SimMachine::GetWindowsDirectoryA(char* buffer, uint32_t size) {
+  return TextCall(Record(Op::kGetWindowsDirectoryA, "", "size=" + std::to_string(size)), buffer,
+                  size, [&](std::string* text) {
+                    *text = windows_dir_;
+                    return kErrorSuccess;
+                  });
+}
+
+bool SimMachine::GetVersionExA(OsVersion* info) {
+  return BoolCall(Record(Op::kGetVersionExA, "", ""), [&] {
+    if (info == nullptr) return kErrorInvalidParameter;
+    *info = version_;
+    info->csd_version[sizeof info->csd_version - 1] = '\0';
+    return kErrorSuccess;
+  });
+}
+
+void SimMachine::SetVersion(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build,
+                            const std::string& csd) {
+  version_ = OsVersion{};
+  version_.platform_id = platform_id;
+  version_.major_version = major;
+  version_.minor_version = minor;
+  version_.build_number = build;
+  size_t n = std::min(csd.size(), sizeof version_.csd_version - 1);
+  memcpy(version_.csd_version, csd.data(), n);
+  version_.csd_version[n] = '\0';
+}
+
+void SimMachine::set_windows_dir(const std::string& dir) {
+  windows_dir_ = dir;
+  drive_.AddDirectory(dir);
+}
+
+uint32_t SimMachine::GetModuleFileNameA(char* buffer, uint32_t size) {
+  CallRecord record = Record(Op::kGetModuleFileNameA, self_path_, "size=" + std::to_string(size));
+  record.size = size;
   RegStatus status = kErrorSuccess;
-  if (Pass(Record(Op::kCloseSocket, "", "socket=" + Hex(opened)), &status, release)) {
-    if (!release()) status = kWsaNotSock;
+  uint32_t result = 0;
+  if (Pass(std::move(record), &status)) {
+    if (buffer == nullptr || size == 0) {
+      status = kErrorInvalidParameter;
+    } else {
+      // A buffer too small takes what fits, and the result says it was cut.
+      size_t length = std::min<size_t>(self_path_.size(), size - 1);
+      memcpy(buffer, self_path_.data(), length);
+      buffer[length] = '\0';
+      result = length < self_path_.size() ? size : static_cast<uint32_t>(length);
+    }
   }
-  if (status != kErrorSuccess) wsa_error_ = status;
-  int32_t result = status == kErrorSuccess ? 0 : kSocketError;
+  last_error_ = status;
   Finish(result, status);
   return result;
 }
 
-bool SimMachine::logoff_requested() const {
-  const std::vector<SessionRequest>& requests = session_requests();
-  return std::find(requests.begin(), requests.end(), SessionRequest::kLogOff) != requests.end();
+uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
+  return TextCall(Record(Op::kGetTempPathA, "", "size=" + std::to_string(size)), buffer, size,
+                  [&](std::string* text) {
+                    *text = temp_path();
+                    return kErrorSuccess;
+                  });
 }
 
-void SimMachine::BeginNewSession() {
-  modules_.clear();
-  winsock_startups_.clear();
-  sockets_.clear();
-  error_mode_ = inherited_error_mode_;
-  registry_.DropHandles();
-  drive_.DropHandles();
-  processes_.EndSession();
-  plan_.PowerOn();
-  // Windows wrote the registry when the session ended (or found it as last
-  // written after a power cut).
-  if (written_registry_) written_registry_ = registry_;
-}
-
-ResolvedCommand SimMachine::ResolveCommandLine(const std::string& command_line) const {
-  ResolvedCommand resolved;
-  resolved.argv = SplitCommandLine(command_line);
-  for (const std::string& candidate : ProgramCandidates(command_line)) {
-    std::vector<std::string> places;
-    if (candidate.find_first_of("\\:") == std::string::npos) {
-      places.push_back(windows_dir_ + "\\SYSTEM\\" + candidate);
-      places.push_back(windows_dir_ + "\\" + candidate);
-    } else {
-      places.push_back(candidate);
-    }
-    for (const std::string& place : places) {
-      std::string program = place;
-      if (!drive_.FileExists(place)) {
-        // Windows takes short (8.3) names for the long ones anywhere.
-        std::string long_path = drive_.LongPath(place);
-        if (long_path.empty() || !drive_.FileExists(long_path)) continue;
-        for (const std::string& file : drive_.ListFiles()) {
-          if (NormalizeFilePath(file) == long_path) program = file;
-        }
-      }
-      resolved.found = true;
-      resolved.program = program;
-      return resolved;
-    }
+std::string SimMachine::temp_path() const {
+  std::string path;
+  if (!environment_variable("TMP", &path) && !environment_variable("TEMP", &path)) {
+    path = FolderOf(self_path_);
   }
-  return resolved;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+uint32_t SimMachine::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
+  return TextCall(
+      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size)),
+      buffer, size, [&](std::string* value) {
+        return name != nullptr && environment_variable(name, value) ? kErrorSuccess
+                                                                    : kErrorEnvvarNotFound;
+      });
+}
+
+bool SimMachine::environment_variable(const std::string& name, std::string* value) const {
+  auto found = environment_.find(UpperAscii(name));
+  if (found == environment_.end()) return false;
+  if (value != nullptr) *value = found->second;
+  return true;
+}
+
+uint32_t SimMachine::SetErrorMode(uint32_t mode) {
+  RegStatus status = kErrorSuccess;
+  uint32_t previous = 0;
+  if (Pass(Record(Op::kSetErrorMode, "", "mode=" + Hex(mode)), &status)) {
+    previous = error_mode_;
+    error_mode_ = mode;
+  }
+  Finish(previous, status);
+  return previous;
 }
 
 // ---- Handles ----------------------------------------------------------------
@@ -862,16 +777,7 @@ std::vector<OpenHandleInfo> SimMachine::OpenHandles() const {
   registry_.ListHandles(&out);
   drive_.ListHandles(&out);
   processes_.ListHandles(&out);
-  for (const auto& module : modules_) {
-    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kModule, module.first, module.second.first,
-                                 module.second.second});
-  }
-  for (uint64_t call : winsock_startups_) {
-    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kWinsock, 0, "WSAStartup", call});
-  }
-  for (const auto& [opened, call] : sockets_) {
-    out.push_back(OpenHandleInfo{OpenHandleInfo::Kind::kSocket, opened, "socket", call});
-  }
+  winsock_.ListHandles(&out);
   std::stable_sort(out.begin(), out.end(), [](const OpenHandleInfo& a, const OpenHandleInfo& b) {
     return a.opened_by_call < b.opened_by_call;
   });
@@ -887,138 +793,6 @@ std::string SimMachine::DescribeOpenHandles() const {
            info.what + " (opened by call #" + std::to_string(info.opened_by_call) + ")\n";
   }
   return out;
-}
-
-// ---- Operations added later -------------------------------------------------
-
-RegStatus SimMachine::RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
-                                      RegKey* result) {
-  SimRegistry::Key key = registry_.Resolve(parent);
-  std::string shown = key.Shown(parent);
-  if (result != nullptr) *result = 0;
-  return RegistryCall(Record(Op::kRegCreateKeyExA, SubkeyPath(shown, subkey),
-                             shown + ", " + Quoted(subkey) + ", access=" + Hex(access)),
-                      [&] {
-                        if (key.status != kErrorSuccess) return key.status;
-                        return registry_.Create(key, subkey, current_call(), result);
-                      });
-}
-
-RegStatus SimMachine::RegFlushKey(RegKey handle) {
-  // HKEY_USERS holds no key the machine models; it flushes as the others.
-  bool users = handle == kHkeyUsers;
-  SimRegistry::Key key =
-      users ? SimRegistry::Key{kErrorSuccess, 0, "HKU"} : registry_.Resolve(handle);
-  return RegistryCall(Record(Op::kRegFlushKey, key.path, key.Shown(handle)), [&] {
-    if (key.status != kErrorSuccess) return key.status;
-    if (written_registry_) written_registry_->RestoreContent(registry_);
-    return kErrorSuccess;
-  });
-}
-
-Handle SimMachine::FindFirstFileA(const char* pattern) {
-  RegStatus status = kErrorSuccess;
-  Handle handle = kNoHandle;
-  if (Pass(Record(Op::kFindFirstFileA, Text(pattern), Quoted(pattern)), &status)) {
-    status = TouchDisc(Op::kFindFirstFileA, pattern);
-    if (status == kErrorSuccess) status = drive_.FindFirst(pattern, next_handle_, current_call());
-    if (status == kErrorSuccess) {
-      handle = next_handle_;
-      next_handle_ += 4;
-    }
-  }
-  last_error_ = status;
-  Finish(static_cast<int64_t>(handle), status);
-  return handle;
-}
-
-bool SimMachine::FindClose(Handle search) {
-  auto release = [&] { drive_.Release(search); };
-  return BoolCall(
-      Record(Op::kFindClose, drive_.PathOf(search), "handle=" + Hex(search)),
-      [&] { return drive_.Release(search) ? kErrorSuccess : kErrorInvalidHandle; }, release);
-}
-
-uint32_t SimMachine::GetTempPathA(char* buffer, uint32_t size) {
-  CallRecord record = Record(Op::kGetTempPathA, "", "size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) result = CopyPathOut(temp_path(), buffer, size);
-  last_error_ = status;
-  Finish(result, status);
-  return result;
-}
-
-bool SimMachine::FlushConsoleInputBuffer() {
-  return BoolCall(Record(Op::kFlushConsoleInputBuffer, "", ""), [] { return kErrorSuccess; });
-}
-
-uint32_t SimMachine::SetErrorMode(uint32_t mode) {
-  RegStatus status = kErrorSuccess;
-  uint32_t previous = 0;
-  if (Pass(Record(Op::kSetErrorMode, "", "mode=" + Hex(mode)), &status)) {
-    previous = error_mode_;
-    error_mode_ = mode;
-  }
-  Finish(previous, status);
-  return previous;
-}
-
-uint32_t SimMachine::GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
-  CallRecord record =
-      Record(Op::kGetEnvironmentVariableA, "", Quoted(name) + ", size=" + std::to_string(size));
-  record.size = size;
-  RegStatus status = kErrorSuccess;
-  uint32_t result = 0;
-  if (Pass(std::move(record), &status)) {
-    std::string value;
-    if (name != nullptr && environment_variable(name, &value)) {
-      result = CopyPathOut(value, buffer, size);
-    } else {
-      status = kErrorEnvvarNotFound;
-    }
-  }
-  last_error_ = status;
-  Finish(result, status);
-  return result;
-}
-
-bool SimMachine::environment_variable(const std::string& name, std::string* value) const {
-  auto found = environment_.find(UpperAscii(name));
-  if (found == environment_.end()) return false;
-  if (value != nullptr) *value = found->second;
-  return true;
-}
-
-void SimMachine::set_environment_variable(const std::string& name, const std::string& value) {
-  environment_[UpperAscii(name)] = value;
-}
-
-void SimMachine::unset_environment_variable(const std::string& name) {
-  environment_.erase(UpperAscii(name));
-}
-
-std::string SimMachine::temp_path() const {
-  std::string path;
-  if (!environment_variable("TMP", &path) && !environment_variable("TEMP", &path)) {
-    path = FolderOf(self_path_);
-  }
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
-
-RegStatus SimMachine::TouchDisc(Op operation, const char* path) {
-  if (path == nullptr || !drive_.DiscMissing(path)) return kErrorSuccess;
-  if ((error_mode_ & kSemFailCriticalErrors) == 0) {
-    system_dialogs_.push_back(SystemDialog{current_call(), operation, path});
-  }
-  return kErrorNotReady;
-}
-
-void SimMachine::InsertDiscReady() {
-  for (const auto& file : disc_ready_) drive_.PutFile(file.first, file.second);
-  disc_ready_.clear();
 }
 
 }  // namespace netrevive::simulated_pc

@@ -6,9 +6,9 @@
 // does. Every platform call first passes the machine's fault gate (the fault
 // plan and the call log, sim_fault_plan.h), then the part of the machine it
 // concerns does the work: the registry (sim_registry.h), the drive
-// (sim_drive.h) or the process table (sim_processes.h). A test can so fail
-// any call on purpose and check the order and arguments of everything the
-// program did.
+// (sim_drive.h), the process table (sim_processes.h) or Winsock
+// (sim_winsock.h). A test can so fail any call on purpose and check the
+// order and arguments of everything the program did.
 //
 // Machine state is plain data: a SimMachine can be copied (a snapshot of the
 // whole machine, handles and log included) and compared.
@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/simulated_pc/sim_command_line.h"
 #include "platform/simulated_pc/sim_common.h"
 #include "platform/simulated_pc/sim_drive.h"
 #include "platform/simulated_pc/sim_fault_plan.h"
@@ -38,16 +39,9 @@
 #include "platform/simulated_pc/sim_paths.h"
 #include "platform/simulated_pc/sim_processes.h"
 #include "platform/simulated_pc/sim_registry.h"
+#include "platform/simulated_pc/sim_winsock.h"
 
 namespace netrevive::simulated_pc {
-
-// What running a command line would start: the program file found on the
-// drive and the arguments the program's C runtime hands to main.
-struct ResolvedCommand {
-  bool found = false;
-  std::string program;            // the file that would run
-  std::vector<std::string> argv;  // argv[0] included
-};
 
 class SimMachine final : public Platform {
  public:
@@ -64,6 +58,9 @@ class SimMachine final : public Platform {
   // one is required, 1018 a handle whose key was deleted, 234, 259 as Win32.
   RegStatus RegOpenKeyExA(RegKey parent, const char* subkey, uint32_t access,
                           RegKey* result) override;
+  // Opens the key as RegOpenKeyExA does, creating what is missing first.
+  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
+                            RegKey* result) override;
   RegStatus RegQueryInfoKeyA(RegKey key, uint32_t* subkey_count) override;
   // Subkeys in creation order. 234 when name_size < length + 1 (nothing is
   // written), 259 when index is past the end.
@@ -80,43 +77,52 @@ class SimMachine final : public Platform {
   // key then answer 1018. Missing subkey -> 2; null or empty subkey -> 87.
   RegStatus RegDeleteKeyA(RegKey key, const char* subkey) override;
   RegStatus RegDeleteValueA(RegKey key, const char* name) override;
+  // HKLM, HKCR, HKEY_USERS or an open key; with a lazy registry the whole
+  // registry as it is now survives a power cut from then on.
+  RegStatus RegFlushKey(RegKey key) override;
   // Unknown handle -> 6. The predefined roots close successfully and stay
   // usable. A handle to a deleted key closes successfully.
   RegStatus RegCloseKey(RegKey key) override;
 
-  // Files and system information.
-  // Returns the length without NUL; when size < length + 1 returns length + 1
-  // and writes nothing.
-  uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
-  bool GetVersionExA(OsVersion* info) override;
+  // Files.
+  Handle OpenFileForRead(const char* path) override;
+  // Creates or truncates at once (the file exists, empty, after the call);
+  // a read-only file -> 5.
+  Handle OpenFileForWrite(const char* path) override;
+  // Reads on from where the handle's last read ended; a handle opened for
+  // writing -> 5.
+  bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
+  // Appends to the file at once; a handle opened for reading -> 5.
+  bool WriteFile(Handle file, const char* data, uint32_t size) override;
+  bool CloseFile(Handle file) override;
   // Missing source -> 2; target exists with fail_if_exists -> 80; target's
   // folder missing -> 3; paths too long -> 206; a file in use -> 32. As on
   // Windows 9x, the copy gets the source's attributes, and a target that is
   // read-only or hidden is refused with 5.
   bool CopyFileA(const char* from, const char* to, bool fail_if_exists) override;
+  // Move() of the drive: a name taken -> 183, a missing file -> 2 or 3.
+  bool MoveFileA(const char* from, const char* to) override;
   // A read-only file -> 5.
   bool DeleteFileA(const char* path) override;
-  Handle OpenFileForRead(const char* path) override;
-  // Creates or truncates at once (the file exists, empty, after the call);
-  // a read-only file -> 5.
-  Handle OpenFileForWrite(const char* path) override;
-  // Appends to the file at once; a handle opened for reading -> 5.
-  bool WriteFile(Handle file, const char* data, uint32_t size) override;
-  bool CloseFile(Handle file) override;
   // The attributes of a file, 0x10 for a folder or a drive root; missing ->
   // 0xFFFFFFFF with 2 or 3.
   uint32_t GetFileAttributesA(const char* path) override;
   // Attributes() and SetAttributes() of the drive; missing -> 2 or 3.
   bool SetFileAttributesA(const char* path, uint32_t attributes) override;
-  // "X:\\": the drive's type from drive_types() (1, no such root, for a
-  // letter without one); 0 (unknown) when the fault plan fails the call.
-  uint32_t GetDriveTypeA(const char* root) override;
-  // self_path(), the program's own file; a buffer too small takes what fits
-  // and the result is its size.
-  uint32_t GetModuleFileNameA(char* buffer, uint32_t size) override;
+  // A search handle while a file matches (the drive's FindFirst); otherwise
+  // kNoHandle with 2 (none matches) or 3 (no such folder).
+  Handle FindFirstFileA(const char* pattern) override;
+  // Ends a search; unknown handle -> false (6).
+  bool FindClose(Handle search) override;
   // ShortPath() of an existing file or folder, sizes as GetWindowsDirectoryA;
   // missing -> 0 with 2 or 3.
   uint32_t GetShortPathNameA(const char* long_path, char* buffer, uint32_t size) override;
+  // LongPath() of an existing file or folder, sizes and failures as
+  // GetShortPathNameA.
+  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
+  // "X:\\": the drive's type from drive_types() (1, no such root, for a
+  // letter without one); 0 (unknown) when the fault plan fails the call.
+  uint32_t GetDriveTypeA(const char* root) override;
 
   // Processes and session.
   // The program file must exist on the drive (else 2; null program: resolved
@@ -134,44 +140,28 @@ class SimMachine final : public Platform {
   bool CloseHandle(Handle object) override;
   // Records a log-off request (flags 0) or a restart request (flag 2 set).
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
-  // Logged only; the simulated console has no break keys.
-  bool SetConsoleCtrlHandler() override;
-  // Opens the key as RegOpenKeyExA does, creating what is missing first.
-  RegStatus RegCreateKeyExA(RegKey parent, const char* subkey, uint32_t access,
-                            RegKey* result) override;
-  // HKLM, HKCR, HKEY_USERS or an open key; with a lazy registry the whole
-  // registry as it is now survives a power cut from then on.
-  RegStatus RegFlushKey(RegKey key) override;
-  // A search handle while a file matches (the drive's FindFirst); otherwise
-  // kNoHandle with 2 (none matches) or 3 (no such folder).
-  Handle FindFirstFileA(const char* pattern) override;
-  // Ends a search; unknown handle -> false (6).
-  bool FindClose(Handle search) override;
-  // temp_path(), sizes as GetWindowsDirectoryA.
-  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
-  // Logged only; the simulated keys are read one per pause.
-  bool FlushConsoleInputBuffer() override;
-  // LongPath() of an existing file or folder, sizes and failures as
-  // GetShortPathNameA.
-  uint32_t GetLongPathNameA(const char* short_path, char* buffer, uint32_t size) override;
 
-  // Winsock 2, answered from the registry. LoadLibraryA finds the library
-  // in the program's folder, <WindowsDir>\SYSTEM or <WindowsDir> (as
-  // Windows looks), else kNoHandle with 126. WSAStartup answers 10091
-  // (WSASYSNOTREADY) when Winsock2\Parameters cannot be opened, and 10093
-  // without the library loaded. WSAEnumProtocolsA lists the providers of
-  // Winsock2\Parameters\Protocol_Catalog9\Catalog_Entries\*
-  // "PackedCatalogItem" (the library path in 260 bytes, then the provider's
-  // WSAPROTOCOL_INFOW; shorter items are skipped as Winsock skips damaged
-  // ones), 10055 with the size needed when the buffer is too small, 10093
-  // before WSAStartup. WSACleanup ends one WSAStartup. socket opens one
-  // when a listed provider has the family and protocol (10047 without one
-  // for the family, 10043 without the protocol, 10093 before WSAStartup);
-  // on a machine whose TCP chain is broken (tcp_chain_broken) a TCP socket
-  // fails with 10047 although its provider is listed. closesocket closes
-  // one (10038 for anything else). Sockets, started Winsock and
-  // loaded libraries are listed among the open handles.
-  Handle LoadLibraryA(const char* file) override;
+  // Console. Both are logged only: the simulated console has no break keys,
+  // and its keys are read one per pause.
+  bool SetConsoleCtrlHandler() override;
+  bool FlushConsoleInputBuffer() override;
+
+  // Winsock 2 (sim_winsock.h), answered from the registry. LoadWinsock
+  // finds WS2_32.DLL in the program's folder, <WindowsDir>\SYSTEM or
+  // <WindowsDir> (as Windows looks), else kNoHandle with 126. WSAStartup
+  // answers 10091 (WSASYSNOTREADY) when Winsock2\Parameters cannot be
+  // opened, and 10093 without the library loaded. WSAEnumProtocolsA lists
+  // the providers of the protocol catalogue (sim_protocol_catalog.h;
+  // damaged items are skipped as Winsock skips them), 10055 with the size
+  // needed when the buffer is too small, 10093 before WSAStartup.
+  // WSACleanup ends one WSAStartup. socket opens one when a listed provider
+  // has the family and protocol (10047 without one for the family, 10043
+  // without the protocol, 10093 before WSAStartup); on a machine whose TCP
+  // chain is broken (tcp_chain_broken) a TCP socket fails with 10047
+  // although its provider is listed. closesocket closes one (10038 for
+  // anything else). Sockets, started Winsock and the loaded library are
+  // listed among the open handles.
+  Handle LoadWinsock() override;
   int32_t WSAStartup(uint16_t version) override;
   int32_t WSAEnumProtocolsA(const int32_t* protocols, ProtocolInfo* buffer,
                             uint32_t* buffer_length) override;
@@ -179,20 +169,24 @@ class SimMachine final : public Platform {
   int32_t WSAGetLastError() override;
   Socket socket(int32_t family, int32_t type, int32_t protocol) override;
   int32_t closesocket(Socket opened) override;
-  bool FreeLibrary(Handle module) override;
-  // Reads on from where the handle's last read ended; a handle opened for
-  // writing -> 5.
-  bool ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) override;
-  // Move() of the drive: a name taken -> 183, a missing file -> 2 or 3.
-  bool MoveFileA(const char* from, const char* to) override;
-  // Sets the error mode of the program's process (error_mode()) and returns
-  // the mode it replaces; the programs it starts inherit the mode.
-  uint32_t SetErrorMode(uint32_t mode) override;
+  bool FreeWinsock(Handle winsock) override;
+
+  // The program's surroundings.
+  // Returns the length without NUL; when size < length + 1 returns length + 1
+  // and writes nothing.
+  uint32_t GetWindowsDirectoryA(char* buffer, uint32_t size) override;
+  bool GetVersionExA(OsVersion* info) override;
+  // self_path(), the program's own file; a buffer too small takes what fits
+  // and the result is its size.
+  uint32_t GetModuleFileNameA(char* buffer, uint32_t size) override;
+  // temp_path(), sizes as GetWindowsDirectoryA.
+  uint32_t GetTempPathA(char* buffer, uint32_t size) override;
   // environment_variable(), sizes as GetWindowsDirectoryA; 0 with 203 when
   // the variable is not set.
   uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) override;
-  // The providers WSAEnumProtocolsA would list (every protocol).
-  std::vector<ProtocolInfo> WinsockProviders() const;
+  // Sets the error mode of the program's process (error_mode()) and returns
+  // the mode it replaces; the programs it starts inherit the mode.
+  uint32_t SetErrorMode(uint32_t mode) override;
 
   // ---- Registry helpers ---------------------------------------------------
   // Creates the key and any missing keys above it. False for an unknown root.
@@ -208,8 +202,12 @@ class SimMachine final : public Platform {
   bool SetValues(const std::string& path, std::vector<RegValue>&& values) {
     return registry_.SetValues(path, std::move(values));
   }
-  bool SetString(const std::string& path, const std::string& name, const std::string& text);
-  bool SetDword(const std::string& path, const std::string& name, uint32_t value);
+  bool SetString(const std::string& path, const std::string& name, const std::string& text) {
+    return registry_.SetString(path, name, text);
+  }
+  bool SetDword(const std::string& path, const std::string& name, uint32_t value) {
+    return registry_.SetDword(path, name, value);
+  }
   bool SetBinary(const std::string& path, const std::string& name,
                  const std::vector<uint8_t>& data) {
     return SetValue(path, name, kRegBinary, data);
@@ -219,7 +217,9 @@ class SimMachine final : public Platform {
   }
   // The text of a value without its terminating NUL (any type, bytes as they
   // are up to the first NUL). False when key or value is missing.
-  bool GetString(const std::string& path, const std::string& name, std::string* text) const;
+  bool GetString(const std::string& path, const std::string& name, std::string* text) const {
+    return registry_.GetString(path, name, text);
+  }
   bool ValueExists(const std::string& path, const std::string& name) const {
     return GetValue(path, name, nullptr);
   }
@@ -299,8 +299,10 @@ class SimMachine final : public Platform {
   // sets TMP and TEMP to WindowsDir\\TEMP unless AUTOEXEC.BAT sets them;
   // the presets do so, an empty machine has none.
   bool environment_variable(const std::string& name, std::string* value) const;
-  void set_environment_variable(const std::string& name, const std::string& value);
-  void unset_environment_variable(const std::string& name);
+  void set_environment_variable(const std::string& name, const std::string& value) {
+    environment_[UpperAscii(name)] = value;
+  }
+  void unset_environment_variable(const std::string& name) { environment_.erase(UpperAscii(name)); }
   // What GetTempPathA gives, with its trailing backslash: as on Windows 9x,
   // TMP, else TEMP, else the current directory (the folder the program was
   // started from). The folder is not created.
@@ -311,10 +313,10 @@ class SimMachine final : public Platform {
   // ---- Error mode and Windows' own boxes --------------------------------
   // Windows 9x: a call that touches a floppy or CD-ROM drive with no disc in
   // it (GetFileAttributesA, FindFirstFileA, opening, copying, deleting or
-  // starting a file, the path forms, LoadLibraryA with a path) shows
-  // Windows' "drive is not ready" box (Retry/Cancel) and waits for the user,
-  // unless the process's error mode has SEM_FAILCRITICALERRORS; then the call
-  // just fails with 21 (ERROR_NOT_READY). GetDriveTypeA never touches the
+  // starting a file, the path forms) shows Windows' "drive is not ready" box
+  // (Retry/Cancel) and waits for the user, unless the process's error mode
+  // has SEM_FAILCRITICALERRORS; then the call just fails with 21
+  // (ERROR_NOT_READY). GetDriveTypeA never touches the
   // disc. Wine shows no such box. The machine records each box the program
   // would have raised, then fails the call as after Cancel (21).
   struct SystemDialog {
@@ -363,8 +365,8 @@ class SimMachine final : public Platform {
   // in it is damaged or gone): the TCP provider is still listed, but a TCP
   // socket cannot be opened. The program's deletion of the Winsock 2
   // settings (RegDeleteKeyA) takes the broken chain with them.
-  bool tcp_chain_broken() const { return tcp_chain_broken_; }
-  void set_tcp_chain_broken(bool broken) { tcp_chain_broken_ = broken; }
+  bool tcp_chain_broken() const { return winsock_.tcp_chain_broken(); }
+  void set_tcp_chain_broken(bool broken) { winsock_.set_tcp_chain_broken(broken); }
 
   // ---- Lazy registry ------------------------------------------------------
   // Windows 9x keeps registry changes in memory and writes them to its files
@@ -409,7 +411,9 @@ class SimMachine final : public Platform {
   // looked for in <WindowsDir>\SYSTEM and <WindowsDir>). argv as the
   // program's C runtime splits the command line (SplitCommandLine in
   // sim_command_line.h).
-  ResolvedCommand ResolveCommandLine(const std::string& command_line) const;
+  ResolvedCommand ResolveCommandLine(const std::string& command_line) const {
+    return simulated_pc::ResolveCommandLine(drive_, windows_dir_, command_line);
+  }
 
   // ---- Handles ------------------------------------------------------------
   // Every key, file, process and thread handle the program holds, in the
@@ -495,11 +499,28 @@ class SimMachine final : public Platform {
   // A bool kernel call: true for status 0, the status kept as last error.
   bool BoolCall(CallRecord record, const std::function<RegStatus()>& body,
                 const std::function<void()>& release = nullptr);
+  // A call that hands out a text as GetWindowsDirectoryA does: text gives
+  // it, or the status the call fails with.
+  uint32_t TextCall(CallRecord record, char* buffer, uint32_t size,
+                    const std::function<RegStatus(std::string*)>& text);
+  // A Winsock call answering 0 or kSocketError; a status other than 0 is
+  // kept for WSAGetLastError.
+  int32_t WinsockCall(CallRecord record, const std::function<RegStatus()>& body,
+                      const std::function<void()>& release = nullptr);
+  // RegOpenKeyExA and RegCreateKeyExA.
+  RegStatus OpenKey(Op operation, RegKey parent, const char* subkey, uint32_t access,
+                    RegKey* result);
   // OpenFileForRead and OpenFileForWrite.
   Handle OpenFile(Op operation, const char* path, bool write);
   // GetShortPathNameA and GetLongPathNameA.
   uint32_t PathForm(Op operation, const char* path, char* buffer, uint32_t size);
   uint64_t current_call() const { return plan_.current().index; }
+  // The first of count new file, process, thread or module handles, 4 apart.
+  Handle NewHandles(int count) {
+    const Handle first = next_handle_;
+    next_handle_ += 4 * count;
+    return first;
+  }
   // 21 when the path is on a drive without its disc, after recording the
   // box Windows shows unless the error mode keeps it away; else 0.
   RegStatus TouchDisc(Op operation, const char* path);
@@ -508,6 +529,7 @@ class SimMachine final : public Platform {
   SimRegistry registry_;
   SimDrive drive_;
   SimProcesses processes_;
+  SimWinsock winsock_;
   Handle next_handle_ = 0x100;  // file, process and thread handles
   HelperModel helper_model_;
   OsVersion version_{};
@@ -518,18 +540,9 @@ class SimMachine final : public Platform {
   int setup_cancels_ = 0;
   bool upgrade_stays_ = false;
   bool upgrade_restores_winsock2_ = true;
-  bool tcp_chain_broken_ = false;
   // The registry as last written to its files, kept while lazy.
   std::optional<SimRegistry> written_registry_;
   RegStatus last_error_ = 0;
-  // Loaded libraries by handle (path, opening call), and the calls of the
-  // WSAStartups not yet cleaned up.
-  std::map<Handle, std::pair<std::string, uint64_t>> modules_;
-  std::vector<uint64_t> winsock_startups_;
-  // Open sockets and the calls that opened them.
-  std::map<Socket, uint64_t> sockets_;
-  Socket next_socket_ = 0x100;
-  int32_t wsa_error_ = 0;
   uint32_t error_mode_ = 0;
   uint32_t inherited_error_mode_ = 0;
   std::vector<SystemDialog> system_dialogs_;

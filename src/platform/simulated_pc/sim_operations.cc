@@ -5,7 +5,7 @@
 namespace netrevive::simulated_pc {
 
 bool FindOp(const std::string& name, Op* op) {
-  for (const OpEntry& entry : kOps) {
+  for (const OpInfo& entry : kOps) {
     if (EqualsNoCase(entry.name, name)) {
       *op = entry.op;
       return true;
@@ -16,7 +16,7 @@ bool FindOp(const std::string& name, Op* op) {
 
 std::vector<RegStatus> RealStatuses(Op op) {
   std::vector<RegStatus> statuses;
-  for (RegStatus status : kOpStatuses[static_cast<size_t>(op)].statuses) {
+  for (RegStatus status : InfoOf(op).statuses) {
     if (status == 0) break;
     statuses.push_back(status);
   }

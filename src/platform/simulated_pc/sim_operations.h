@@ -2,12 +2,16 @@
 #define NETREVIVE_PLATFORM_SIM_SIM_OPERATIONS_H_
 
 // The Platform operations, named once: the call log records them, fault
-// rules select them, and the names printed in the log and read from the
-// simulator's --inject option all come from the one table below; beside it,
-// the statuses each one really fails with. Code that
-// names an operation uses the enumerator, so a misspelt name does not build.
+// rules select them, and everything said about an operation is one row of
+// the table below: the name printed in the log and read from the
+// simulator's --inject option, the statuses it really fails with, whether
+// it is a registry call and whether it changes the machine. The fault
+// sweeps, the rules every run keeps, the support guide and --inject all
+// read that row. Code that names an operation uses the enumerator, so a
+// misspelt name does not build.
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -16,7 +20,9 @@
 
 namespace netrevive::simulated_pc {
 
-// In the order of the Platform interface (operations added later at the end).
+// In the order the operations were first named: --inject's list in
+// netrevive-sim's help and the fuzz target's choice of operation follow it,
+// so a new operation goes at the end.
 enum class Op {
   kRegOpenKeyExA,
   kRegQueryInfoKeyA,
@@ -51,172 +57,130 @@ enum class Op {
   kGetTempPathA,
   kFlushConsoleInputBuffer,
   kGetLongPathNameA,
-  kLoadLibraryA,
+  kLoadWinsock,
   kWSAStartup,
   kWSAEnumProtocolsA,
   kWSACleanup,
   kWSAGetLastError,
   kSocket,
   kCloseSocket,
-  kFreeLibrary,
+  kFreeWinsock,
   kReadFile,
   kSetErrorMode,
   kGetEnvironmentVariableA,
   kMoveFileA,
 };
 
-struct OpEntry {
+// The registry calls (advapi32) answer with their status; the others with
+// a result, their status kept as the last error (GetLastError or Winsock's
+// WSAGetLastError).
+enum Family : uint8_t { kRegistry, kOther };
+
+// What a call that succeeds does to the machine: only looks (or changes no
+// more than the program's own process: its handles, error mode and console
+// handler), or changes it: the registry or the files written, a key
+// created, a program started (the programs the repair starts are Windows'
+// setup programs), the session ended.
+enum Effect : uint8_t { kLooks, kChanges };
+
+struct OpInfo {
   Op op;
   const char* name;  // the Platform method name
+  // The statuses it really fails with on Windows 9x, for the fault sweeps
+  // and the support guide's table of error codes. Registry calls: those
+  // the Windows 9x registry returns (missing key, access denied, bad
+  // parameter, more data, a corrupt or unreadable registry, no more items
+  // for a list that shrank). Calls with a yes/no result: the status only
+  // fills the last error; a few real ones are enough. A 0 ends the list
+  // early.
+  RegStatus statuses[6];
+  Family family;
+  Effect effect;
 };
 
-// Every operation with its name, in enum order.
-inline constexpr OpEntry kOps[] = {
-    {Op::kRegOpenKeyExA, "RegOpenKeyExA"},
-    {Op::kRegQueryInfoKeyA, "RegQueryInfoKeyA"},
-    {Op::kRegEnumKeyA, "RegEnumKeyA"},
-    {Op::kRegQueryValueExA, "RegQueryValueExA"},
-    {Op::kRegSetValueExA, "RegSetValueExA"},
-    {Op::kRegDeleteKeyA, "RegDeleteKeyA"},
-    {Op::kRegDeleteValueA, "RegDeleteValueA"},
-    {Op::kRegCloseKey, "RegCloseKey"},
-    {Op::kGetWindowsDirectoryA, "GetWindowsDirectoryA"},
-    {Op::kGetVersionExA, "GetVersionExA"},
-    {Op::kCopyFileA, "CopyFileA"},
-    {Op::kDeleteFileA, "DeleteFileA"},
-    {Op::kOpenFileForRead, "OpenFileForRead"},
-    {Op::kOpenFileForWrite, "OpenFileForWrite"},
-    {Op::kWriteFile, "WriteFile"},
-    {Op::kCloseFile, "CloseFile"},
-    {Op::kGetFileAttributesA, "GetFileAttributesA"},
-    {Op::kSetFileAttributesA, "SetFileAttributesA"},
-    {Op::kGetDriveTypeA, "GetDriveTypeA"},
-    {Op::kGetModuleFileNameA, "GetModuleFileNameA"},
-    {Op::kGetShortPathNameA, "GetShortPathNameA"},
-    {Op::kCreateProcessA, "CreateProcessA"},
-    {Op::kWaitForSingleObject, "WaitForSingleObject"},
-    {Op::kCloseHandle, "CloseHandle"},
-    {Op::kExitWindowsEx, "ExitWindowsEx"},
-    {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler"},
-    {Op::kRegCreateKeyExA, "RegCreateKeyExA"},
-    {Op::kRegFlushKey, "RegFlushKey"},
-    {Op::kFindFirstFileA, "FindFirstFileA"},
-    {Op::kFindClose, "FindClose"},
-    {Op::kGetTempPathA, "GetTempPathA"},
-    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer"},
-    {Op::kGetLongPathNameA, "GetLongPathNameA"},
-    {Op::kLoadLibraryA, "LoadLibraryA"},
-    {Op::kWSAStartup, "WSAStartup"},
-    {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA"},
-    {Op::kWSACleanup, "WSACleanup"},
-    {Op::kWSAGetLastError, "WSAGetLastError"},
-    {Op::kSocket, "socket"},
-    {Op::kCloseSocket, "closesocket"},
-    {Op::kFreeLibrary, "FreeLibrary"},
-    {Op::kReadFile, "ReadFile"},
-    {Op::kSetErrorMode, "SetErrorMode"},
-    {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA"},
-    {Op::kMoveFileA, "MoveFileA"},
+// Every operation, in enum order.
+inline constexpr OpInfo kOps[] = {
+    {Op::kRegOpenKeyExA, "RegOpenKeyExA", {2, 5, 87, 1009, 1011, 1015}, kRegistry, kLooks},
+    {Op::kRegQueryInfoKeyA, "RegQueryInfoKeyA", {5, 87, 234, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegEnumKeyA, "RegEnumKeyA", {5, 87, 234, 259, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegQueryValueExA, "RegQueryValueExA", {2, 5, 87, 234, 1009, 1015}, kRegistry, kLooks},
+    {Op::kRegSetValueExA, "RegSetValueExA", {5, 87, 1009, 1015}, kRegistry, kChanges},
+    {Op::kRegDeleteKeyA, "RegDeleteKeyA", {2, 5, 87, 1009, 1011, 1015}, kRegistry, kChanges},
+    // 2 would say the value is already gone, which the program rightly
+    // counts as removed; on a value that is there it cannot happen.
+    {Op::kRegDeleteValueA, "RegDeleteValueA", {5, 1009, 1015}, kRegistry, kChanges},
+    {Op::kRegCloseKey, "RegCloseKey", {6, 1009}, kRegistry, kLooks},
+    {Op::kGetWindowsDirectoryA, "GetWindowsDirectoryA", {5}, kOther, kLooks},
+    {Op::kGetVersionExA, "GetVersionExA", {87}, kOther, kLooks},
+    {Op::kCopyFileA, "CopyFileA", {2, 5}, kOther, kChanges},
+    {Op::kDeleteFileA, "DeleteFileA", {2, 5}, kOther, kChanges},
+    {Op::kOpenFileForRead, "OpenFileForRead", {2, 5}, kOther, kLooks},
+    // Creates the file or empties it.
+    {Op::kOpenFileForWrite, "OpenFileForWrite", {3, 5}, kOther, kChanges},
+    {Op::kWriteFile, "WriteFile", {5}, kOther, kChanges},
+    {Op::kCloseFile, "CloseFile", {5}, kOther, kLooks},
+    {Op::kGetFileAttributesA, "GetFileAttributesA", {2, 3}, kOther, kLooks},
+    {Op::kSetFileAttributesA, "SetFileAttributesA", {2, 5}, kOther, kChanges},
+    // Answers DRIVE_UNKNOWN.
+    {Op::kGetDriveTypeA, "GetDriveTypeA", {5}, kOther, kLooks},
+    {Op::kGetModuleFileNameA, "GetModuleFileNameA", {122}, kOther, kLooks},
+    {Op::kGetShortPathNameA, "GetShortPathNameA", {2, 3}, kOther, kLooks},
+    // The program file is missing, or may not be run.
+    {Op::kCreateProcessA, "CreateProcessA", {2, 5}, kOther, kChanges},
+    {Op::kWaitForSingleObject, "WaitForSingleObject", {6}, kOther, kLooks},
+    {Op::kCloseHandle, "CloseHandle", {6}, kOther, kLooks},
+    {Op::kExitWindowsEx, "ExitWindowsEx", {5}, kOther, kChanges},
+    {Op::kSetConsoleCtrlHandler, "SetConsoleCtrlHandler", {87}, kOther, kLooks},
+    // Creates what is missing of the key's path.
+    {Op::kRegCreateKeyExA, "RegCreateKeyExA", {5, 87, 1009, 1011, 1015}, kRegistry, kChanges},
+    // Writes out what earlier calls changed; it changes nothing itself.
+    {Op::kRegFlushKey, "RegFlushKey", {5, 1009, 1015}, kRegistry, kLooks},
+    {Op::kFindFirstFileA, "FindFirstFileA", {2, 3, 5}, kOther, kLooks},
+    {Op::kFindClose, "FindClose", {6}, kOther, kLooks},
+    {Op::kGetTempPathA, "GetTempPathA", {5}, kOther, kLooks},
+    {Op::kFlushConsoleInputBuffer, "FlushConsoleInputBuffer", {6}, kOther, kLooks},
+    {Op::kGetLongPathNameA, "GetLongPathNameA", {2, 3}, kOther, kLooks},
+    // The library is missing (126) or lacks an entry point (127).
+    {Op::kLoadWinsock, "LoadWinsock", {126, 127}, kOther, kLooks},
+    // Winsock not ready, the version not supported, too many users.
+    {Op::kWSAStartup, "WSAStartup", {10091, 10092, 10067}, kOther, kLooks},
+    {Op::kWSAEnumProtocolsA, "WSAEnumProtocolsA", {10055, 10093, 10014}, kOther, kLooks},
+    {Op::kWSACleanup, "WSACleanup", {10093, 10050}, kOther, kLooks},
+    // The status it gives.
+    {Op::kWSAGetLastError, "WSAGetLastError", {10050}, kOther, kLooks},
+    // The address family or socket type has no provider (a broken layered
+    // chain answers so too), no buffer space left. Opening one sends nothing.
+    {Op::kSocket, "socket", {10047, 10044, 10055}, kOther, kLooks},
+    // Not a socket.
+    {Op::kCloseSocket, "closesocket", {10038}, kOther, kLooks},
+    {Op::kFreeWinsock, "FreeWinsock", {87}, kOther, kLooks},
+    {Op::kReadFile, "ReadFile", {5, 6}, kOther, kLooks},
+    // SetErrorMode cannot fail on Windows and sets no last error; a fault
+    // leaves the mode as it was and answers 0.
+    {Op::kSetErrorMode, "SetErrorMode", {87}, kOther, kLooks},
+    // ERROR_ENVVAR_NOT_FOUND.
+    {Op::kGetEnvironmentVariableA, "GetEnvironmentVariableA", {203}, kOther, kLooks},
+    {Op::kMoveFileA, "MoveFileA", {2, 5, 183}, kOther, kChanges},
 };
 inline constexpr size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
-constexpr bool OpTableInEnumOrder() {
+constexpr bool OpTableComplete() {
   for (size_t i = 0; i < kOpCount; ++i) {
-    if (static_cast<size_t>(kOps[i].op) != i) return false;
+    if (static_cast<size_t>(kOps[i].op) != i || kOps[i].statuses[0] == 0) return false;
   }
   return static_cast<size_t>(Op::kMoveFileA) + 1 == kOpCount;
 }
-static_assert(OpTableInEnumOrder(), "kOps must list every Op once, in enum order");
+static_assert(OpTableComplete(),
+              "kOps must list every Op once, in enum order, each with at least one status");
 
-constexpr const char* OpName(Op op) { return kOps[static_cast<size_t>(op)].name; }
-
-// The statuses each operation really fails with on Windows 9x, for the fault
-// sweeps and the support guide's table of error codes. Registry calls: those
-// the Windows 9x registry returns (missing key, access denied, bad
-// parameter, more data, a corrupt or unreadable registry, no more items for
-// a list that shrank). Calls with a yes/no result: the status only fills the
-// last error; a few real ones are enough. A 0 ends a list early.
-struct OpStatuses {
-  Op op;
-  RegStatus statuses[6];
-};
-
-// In enum order, one entry for every operation of kOps.
-inline constexpr OpStatuses kOpStatuses[] = {
-    {Op::kRegOpenKeyExA, {2, 5, 87, 1009, 1011, 1015}},
-    {Op::kRegQueryInfoKeyA, {5, 87, 234, 1009, 1015}},
-    {Op::kRegEnumKeyA, {5, 87, 234, 259, 1009, 1015}},
-    {Op::kRegQueryValueExA, {2, 5, 87, 234, 1009, 1015}},
-    {Op::kRegSetValueExA, {5, 87, 1009, 1015}},
-    {Op::kRegDeleteKeyA, {2, 5, 87, 1009, 1011, 1015}},
-    // 2 would say the value is already gone, which the program rightly
-    // counts as removed; on a value that is there it cannot happen.
-    {Op::kRegDeleteValueA, {5, 1009, 1015}},
-    {Op::kRegCloseKey, {6, 1009}},
-    {Op::kGetWindowsDirectoryA, {5}},
-    {Op::kGetVersionExA, {87}},
-    {Op::kCopyFileA, {2, 5}},
-    {Op::kDeleteFileA, {2, 5}},
-    {Op::kOpenFileForRead, {2, 5}},
-    {Op::kOpenFileForWrite, {3, 5}},
-    {Op::kWriteFile, {5}},
-    {Op::kCloseFile, {5}},
-    {Op::kGetFileAttributesA, {2, 3}},
-    {Op::kSetFileAttributesA, {2, 5}},
-    {Op::kGetDriveTypeA, {5}},  // answers DRIVE_UNKNOWN
-    {Op::kGetModuleFileNameA, {122}},
-    {Op::kGetShortPathNameA, {2, 3}},
-    {Op::kCreateProcessA, {2, 5}},  // the program file is missing, or may not be run
-    {Op::kWaitForSingleObject, {6}},
-    {Op::kCloseHandle, {6}},
-    {Op::kExitWindowsEx, {5}},
-    {Op::kSetConsoleCtrlHandler, {87}},
-    {Op::kRegCreateKeyExA, {5, 87, 1009, 1011, 1015}},
-    {Op::kRegFlushKey, {5, 1009, 1015}},
-    {Op::kFindFirstFileA, {2, 3, 5}},
-    {Op::kFindClose, {6}},
-    {Op::kGetTempPathA, {5}},
-    {Op::kFlushConsoleInputBuffer, {6}},
-    {Op::kGetLongPathNameA, {2, 3}},
-    // The library is missing (126) or lacks an entry point (127).
-    {Op::kLoadLibraryA, {126, 127}},
-    // Winsock not ready, the version not supported, too many users.
-    {Op::kWSAStartup, {10091, 10092, 10067}},
-    {Op::kWSAEnumProtocolsA, {10055, 10093, 10014}},
-    {Op::kWSACleanup, {10093, 10050}},
-    {Op::kWSAGetLastError, {10050}},  // the status it gives
-    // The address family or socket type has no provider (a broken layered
-    // chain answers so too), no buffer space left.
-    {Op::kSocket, {10047, 10044, 10055}},
-    {Op::kCloseSocket, {10038}},  // not a socket
-    {Op::kFreeLibrary, {87}},
-    {Op::kReadFile, {5, 6}},
-    // SetErrorMode cannot fail on Windows and sets no last error; a fault
-    // leaves the mode as it was and answers 0.
-    {Op::kSetErrorMode, {87}},
-    {Op::kGetEnvironmentVariableA, {203}},  // ERROR_ENVVAR_NOT_FOUND
-    {Op::kMoveFileA, {2, 5, 183}},
-};
-
-constexpr bool OpStatusesInEnumOrder() {
-  if (sizeof kOpStatuses / sizeof kOpStatuses[0] != kOpCount) return false;
-  for (size_t i = 0; i < kOpCount; ++i) {
-    if (static_cast<size_t>(kOpStatuses[i].op) != i || kOpStatuses[i].statuses[0] == 0) {
-      return false;
-    }
-  }
-  return true;
-}
-static_assert(OpStatusesInEnumOrder(),
-              "kOpStatuses must give every Op of kOps at least one status, in enum order");
-
-// The operation's statuses from kOpStatuses.
-std::vector<RegStatus> RealStatuses(Op op);
-
+constexpr const OpInfo& InfoOf(Op op) { return kOps[static_cast<size_t>(op)]; }
+constexpr const char* OpName(Op op) { return InfoOf(op).name; }
 // The registry operations (advapi32) return their status.
-constexpr bool IsRegistryOp(Op op) {
-  return op <= Op::kRegCloseKey || op == Op::kRegCreateKeyExA || op == Op::kRegFlushKey;
-}
+constexpr bool IsRegistryOp(Op op) { return InfoOf(op).family == kRegistry; }
+constexpr bool ChangesTheMachine(Op op) { return InfoOf(op).effect == kChanges; }
+
+// The operation's statuses from its row.
+std::vector<RegStatus> RealStatuses(Op op);
 
 // The operation with this name, compared without regard to ASCII case.
 // False for a name that is not in the table.

@@ -1,8 +1,8 @@
 #ifndef NETREVIVE_PLATFORM_SIM_SIM_PRESETS_H_
 #define NETREVIVE_PLATFORM_SIM_SIM_PRESETS_H_
 
-// Built-in machines; what Windows' own setup programs do to them is in
-// sim_setup_programs.h.
+// Built-in machines, made of the parts in sim_machine_parts.h; what
+// Windows' own setup programs do to them is in sim_setup_programs.h.
 //
 // The default machine is a Windows 98 SE PC with Dial-Up Networking (DUN)
 // installed and no DUN upgrade. DUN's presence is marked by:
@@ -22,29 +22,13 @@
 #include <vector>
 
 #include "platform/simulated_pc/sim_machine.h"
+#include "platform/simulated_pc/sim_machine_parts.h"
 #include "platform/simulated_pc/sim_setup_programs.h"
 
 namespace netrevive::simulated_pc {
 
-// Registry paths the machines and helpers use.
-inline constexpr const char kWinsock2Path[] = "HKLM\\System\\CurrentControlSet\\Services\\Winsock2";
-inline constexpr const char kServicesPath[] = "HKLM\\System\\CurrentControlSet\\Services";
-inline constexpr const char kDunFilePath[] = "HKCR\\dunfile";
-inline constexpr const char kRemoteAccessPath[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\RemoteAccess";
-inline constexpr const char kRnaComponentPath[] =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup\\OptionalComponents\\RNA";
-inline constexpr const char kDialUpAdapterPath[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Class\\Net\\0000";
-inline constexpr const char kUninstallPath[] =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-inline constexpr const char kMsdunPath[] =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MSDUN";
-inline constexpr const char kRunOncePath[] =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// The program's file on the presets.
 inline constexpr const char kDefaultSelfPath[] = "C:\\NETREVIVE\\NETREVIVE.EXE";
-inline constexpr const char kSetupPath[] =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
 // The Windows 98 SE PC described above, with the default helper model:
 // C:\WINDOWS; version platform 1, 4.10, build 0x040A08AE (2222), CSD " A ";
@@ -70,22 +54,6 @@ struct PresetInfo {
 const std::vector<PresetInfo>& PresetMachines();
 // Builds the preset of that name; false (out untouched) for an unknown name.
 bool MakePresetMachine(const std::string& name, SimMachine* out);
-
-// Pieces of the default machine, for tests and for helpers.
-// The Winsock 2 settings of the default machine, whose catalogue lists
-// TCP/IP providers; RemoveTcpIpProviders takes those entries out of it.
-void AddDefaultWinsock2Tree(SimMachine* machine);
-void RemoveTcpIpProviders(SimMachine* machine);
-void InstallDun(SimMachine* machine);  // dunfile, RemoteAccess, RNA "1"
-void InstallDialUpAdapter(SimMachine* machine);
-void RemoveDun(SimMachine* machine);  // the UninstallUpgrade effect
-// Windows ME's third registry file, classes.dat (HKEY_CLASSES_ROOT), marked
-// as the other registry files.
-void AddMeClassesFile(SimMachine* machine);
-// The MSDUN key with the given UninstallString; dunsetup.exe is put into
-// <WindowsDir>\system when the text names it.
-void AddDunUpgrade(SimMachine* machine, const std::string& uninstall_string);
-bool DunInstalled(const SimMachine& machine);  // HKCR\dunfile exists
 
 }  // namespace netrevive::simulated_pc
 

@@ -350,4 +350,31 @@ void SimRegistry::ListHandles(std::vector<OpenHandleInfo>* out) const {
   }
 }
 
+bool SimRegistry::SetString(const std::string& path, const std::string& name,
+                            const std::string& text) {
+  std::vector<uint8_t> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  return SetValue(path, name, kRegSz, bytes);
+}
+
+bool SimRegistry::SetDword(const std::string& path, const std::string& name, uint32_t value) {
+  std::vector<uint8_t> bytes = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                                static_cast<uint8_t>(value >> 16),
+                                static_cast<uint8_t>(value >> 24)};
+  return SetValue(path, name, kRegDword, bytes);
+}
+
+bool SimRegistry::GetString(const std::string& path, const std::string& name,
+                            std::string* text) const {
+  RegValue value;
+  if (!GetValue(path, name, &value)) return false;
+  std::string out;
+  for (uint8_t b : value.data) {
+    if (b == 0) break;
+    out += static_cast<char>(b);
+  }
+  if (text != nullptr) *text = out;
+  return true;
+}
+
 }  // namespace netrevive::simulated_pc

@@ -43,6 +43,11 @@ class SimRegistry {
   // created when needed); the data is moved in.
   bool SetValues(const std::string& path, std::vector<RegValue>&& values);
   bool GetValue(const std::string& path, const std::string& name, RegValue* value) const;
+  // A REG_SZ with its NUL, a REG_DWORD; the text of any value up to its
+  // first NUL (see SimMachine).
+  bool SetString(const std::string& path, const std::string& name, const std::string& text);
+  bool SetDword(const std::string& path, const std::string& name, uint32_t value);
+  bool GetString(const std::string& path, const std::string& name, std::string* text) const;
   bool DeleteValue(const std::string& path, const std::string& name);
   std::vector<std::string> ListKeys(const std::string& path) const;
   std::vector<RegValue> ListValues(const std::string& path) const;

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "platform/simulated_pc/sim_command_line.h"
+#include "platform/simulated_pc/sim_machine_parts.h"
 #include "platform/simulated_pc/sim_paths.h"
-#include "platform/simulated_pc/sim_presets.h"
 
 namespace netrevive::simulated_pc {
 namespace {

@@ -277,14 +277,14 @@ uint32_t Win32Platform::GetLongPathNameA(const char* short_path, char* buffer, u
   return ::GetLongPathNameA(short_path, buffer, size);
 }
 
-Handle Win32Platform::LoadLibraryA(const char* file) {
-  HMODULE module = ::LoadLibraryA(file);
+Handle Win32Platform::LoadWinsock() {
+  HMODULE module = ::LoadLibraryA(kWinsockLibrary);
   if (module == nullptr) return kNoHandle;
   Handle handle = reinterpret_cast<Handle>(module);
   for (int i = 0; i < kWinsockEntryPoints; ++i) {
     winsock_[i] = reinterpret_cast<void*>(::GetProcAddress(module, kWinsockNames[i]));
     if (winsock_[i] == nullptr) {
-      FreeLibrary(handle);
+      FreeWinsock(handle);
       return kNoHandle;
     }
   }
@@ -329,9 +329,9 @@ int32_t Win32Platform::closesocket(Socket opened) {
   return EntryPoint<CloseSocketFunction>(winsock_[kCloseSocket])(opened);
 }
 
-bool Win32Platform::FreeLibrary(Handle module) {
+bool Win32Platform::FreeWinsock(Handle winsock) {
   for (void*& entry : winsock_) entry = nullptr;
-  return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != FALSE;
+  return ::FreeLibrary(reinterpret_cast<HMODULE>(winsock)) != FALSE;
 }
 
 bool Win32Platform::ReadFile(Handle file, char* buffer, uint32_t size, uint32_t* read) {

@@ -36,7 +36,8 @@ netrevive_add_standin(netrevive_session session session.cc)
 # than its own (see ws2_32.cc). Its exports keep their plain names.
 add_library(netrevive_standin_ws2_32 SHARED ${NETREVIVE_STANDIN_SOURCES}/ws2_32.cc)
 target_compile_options(netrevive_standin_ws2_32 PRIVATE ${NETREVIVE_WARNINGS})
-target_include_directories(netrevive_standin_ws2_32 PRIVATE ${NETREVIVE_STANDIN_SOURCES})
+target_include_directories(netrevive_standin_ws2_32 PRIVATE ${NETREVIVE_STANDIN_SOURCES}
+  ${PROJECT_SOURCE_DIR}/src)
 target_link_options(netrevive_standin_ws2_32 PRIVATE -static -s -Wl,--kill-at)
 target_link_libraries(netrevive_standin_ws2_32 PRIVATE netrevive_standin_state advapi32 kernel32)
 set_target_properties(netrevive_standin_ws2_32 PROPERTIES

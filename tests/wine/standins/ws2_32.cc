@@ -9,10 +9,10 @@
 //   WSAStartup          10091 (WSASYSNOTREADY) when
 //                       HKLM\System\CurrentControlSet\Services\Winsock2\Parameters
 //                       cannot be opened, else 0
-//   WSAEnumProtocolsA   the providers of the catalogue's entries
-//                       (Parameters\Protocol_Catalog9\Catalog_Entries\*,
-//                       value "PackedCatalogItem"): the library
-//                       path in 260 bytes, then the provider's
+//   WSAEnumProtocolsA   the providers of the catalogue's entries, read as
+//                       the simulated PC reads them
+//                       (platform/simulated_pc/sim_protocol_catalog.h):
+//                       the library path in 260 bytes, then the provider's
 //                       WSAPROTOCOL_INFOW; the test machines' shorter items
 //                       carry only the provider's name, and a name with
 //                       "TCP" in it is a TCP/IP provider (AF_INET,
@@ -33,45 +33,21 @@
 #include <vector>
 
 #include "machine_state.h"
+#include "platform/simulated_pc/sim_protocol_catalog.h"
 
 namespace {
 
-// WSAPROTOCOL_INFOA as Winsock fills it in (372 bytes).
-struct ProtocolInfoA {
-  DWORD service_flags[4];
-  DWORD provider_flags;
-  BYTE provider_id[16];
-  DWORD catalog_entry_id;
-  int chain_length;
-  DWORD chain_entries[7];
-  int version;
-  int address_family;
-  int max_sockaddr;
-  int min_sockaddr;
-  int socket_type;
-  int protocol;
-  int protocol_max_offset;
-  int network_byte_order;
-  int security_scheme;
-  DWORD message_size;
-  DWORD provider_reserved;
-  char protocol_name[256];
-};
-static_assert(sizeof(ProtocolInfoA) == 372, "WSAPROTOCOL_INFOA's size");
+using netrevive::ProtocolInfo;
+using netrevive::simulated_pc::kCatalogEntriesKey;
+using netrevive::simulated_pc::kCatalogLibraryPathBytes;
+using netrevive::simulated_pc::kPackedCatalogItem;
+using netrevive::simulated_pc::kWinsockParametersKey;
 
 constexpr int kSocketError = -1;
 constexpr int kWsaEfault = 10014;
 constexpr int kWsaEnobufs = 10055;
 constexpr int kWsaSysNotReady = 10091;
 constexpr int kWsaNotInitialised = 10093;
-constexpr size_t kLibraryPathBytes = 260;
-constexpr size_t kFixedFieldBytes = offsetof(ProtocolInfoA, protocol_name);
-constexpr size_t kProtocolInfoWBytes = kFixedFieldBytes + 2 * 256;
-
-const char kParameters[] = "System\\CurrentControlSet\\Services\\Winsock2\\Parameters";
-const char kEntries[] =
-    "System\\CurrentControlSet\\Services\\Winsock2\\Parameters\\Protocol_Catalog9\\"
-    "Catalog_Entries";
 
 int g_last_error = 0;
 int g_startups = 0;
@@ -85,10 +61,10 @@ bool ReadItem(HKEY entries, const char* name, std::vector<BYTE>* item) {
   HKEY entry;
   if (RegOpenKeyExA(entries, name, 0, KEY_READ, &entry) != ERROR_SUCCESS) return false;
   DWORD size = 0;
-  LONG status = RegQueryValueExA(entry, "PackedCatalogItem", nullptr, nullptr, nullptr, &size);
+  LONG status = RegQueryValueExA(entry, kPackedCatalogItem, nullptr, nullptr, nullptr, &size);
   if (status == ERROR_SUCCESS) {
     item->assign(size, 0);
-    status = RegQueryValueExA(entry, "PackedCatalogItem", nullptr, nullptr,
+    status = RegQueryValueExA(entry, kPackedCatalogItem, nullptr, nullptr,
                               size == 0 ? nullptr : item->data(), &size);
     item->resize(size);
   }
@@ -96,21 +72,14 @@ bool ReadItem(HKEY entries, const char* name, std::vector<BYTE>* item) {
   return status == ERROR_SUCCESS;
 }
 
-ProtocolInfoA FromItem(const std::vector<BYTE>& item) {
-  ProtocolInfoA info;
+// A whole item as Winsock reads it; the test machines' shorter items by
+// the provider's name alone.
+ProtocolInfo FromItem(const std::vector<BYTE>& item) {
+  ProtocolInfo info;
+  if (netrevive::simulated_pc::UnpackCatalogItem(item.data(), item.size(), &info)) return info;
   memset(&info, 0, sizeof info);
-  const BYTE* fields = item.data() + kLibraryPathBytes;
-  if (item.size() >= kLibraryPathBytes + kProtocolInfoWBytes) {
-    memcpy(&info, fields, kFixedFieldBytes);
-    for (size_t i = 0; i + 1 < sizeof info.protocol_name; ++i) {
-      unsigned unit = fields[kFixedFieldBytes + 2 * i] | fields[kFixedFieldBytes + 2 * i + 1] << 8;
-      if (unit == 0) break;
-      info.protocol_name[i] = unit < 0x80 ? static_cast<char>(unit) : '?';
-    }
-    return info;
-  }
   std::string name;
-  for (size_t i = kLibraryPathBytes; i < item.size() && item[i] != 0; ++i) {
+  for (size_t i = kCatalogLibraryPathBytes; i < item.size() && item[i] != 0; ++i) {
     name += static_cast<char>(item[i]);
   }
   strncpy(info.protocol_name, name.c_str(), sizeof info.protocol_name - 1);
@@ -127,32 +96,23 @@ ProtocolInfoA FromItem(const std::vector<BYTE>& item) {
   return info;
 }
 
-std::vector<ProtocolInfoA> Providers() {
-  std::vector<ProtocolInfoA> out;
+std::vector<ProtocolInfo> Providers() {
+  std::vector<ProtocolInfo> out;
   HKEY entries;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntries, 0, KEY_READ, &entries) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCatalogEntriesKey, 0, KEY_READ, &entries) !=
+      ERROR_SUCCESS) {
     return out;
   }
   char name[MAX_PATH];
   for (DWORD index = 0; RegEnumKeyA(entries, index, name, sizeof name) == ERROR_SUCCESS; ++index) {
     std::vector<BYTE> item;
     // Winsock skips an entry it cannot read or that is too short.
-    if (ReadItem(entries, name, &item) && item.size() > kLibraryPathBytes) {
+    if (ReadItem(entries, name, &item) && item.size() > kCatalogLibraryPathBytes) {
       out.push_back(FromItem(item));
     }
   }
   RegCloseKey(entries);
   return out;
-}
-
-bool Listed(const ProtocolInfoA& info, const int* protocols) {
-  if (protocols == nullptr) return true;
-  for (; *protocols != 0; ++protocols) {
-    if (*protocols >= info.protocol && *protocols <= info.protocol + info.protocol_max_offset) {
-      return true;
-    }
-  }
-  return false;
 }
 
 }  // namespace
@@ -161,7 +121,7 @@ extern "C" {
 
 __declspec(dllexport) int WINAPI WSAStartup(WORD version, void* data) {
   HKEY key;
-  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParameters, 0, KEY_READ, &key);
+  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kWinsockParametersKey, 0, KEY_READ, &key);
   if (status == ERROR_SUCCESS) RegCloseKey(key);
   int result = status == ERROR_SUCCESS ? 0 : kWsaSysNotReady;
   if (result == 0) {
@@ -182,11 +142,11 @@ __declspec(dllexport) int WINAPI WSAEnumProtocolsA(int* protocols, void* buffer,
   } else if (length == nullptr) {
     g_last_error = kWsaEfault;
   } else {
-    std::vector<ProtocolInfoA> found;
-    for (const ProtocolInfoA& info : Providers()) {
-      if (Listed(info, protocols)) found.push_back(info);
+    std::vector<ProtocolInfo> found;
+    for (const ProtocolInfo& info : Providers()) {
+      if (netrevive::simulated_pc::ServesProtocol(info, protocols)) found.push_back(info);
     }
-    const DWORD needed = static_cast<DWORD>(found.size() * sizeof(ProtocolInfoA));
+    const DWORD needed = static_cast<DWORD>(found.size() * sizeof(ProtocolInfo));
     if (buffer == nullptr || *length < needed) {
       *length = needed;
       g_last_error = kWsaEnobufs;
