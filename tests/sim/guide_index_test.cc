@@ -33,8 +33,8 @@ const char* const kNotShown[] = {
     "\\system.nr$", "\\user.nr$", "\\classes.nr$", "\\netrevive.QU", "\\rundunreinst.QU",
     "\\inf\\rna.inf", "\\rundll32.exe", "\\rundll.exe", "\\system\\setupx.dll",
     "\\system\\rnasetup.dll", "\\system\\dunsetup.exe", "\\system\\", "\\system", "\\", "\\\\",
-    "\\*.CAB", "\\OPTIONS\\CABS", "\\OPTIONS\\INSTALL", "\\Temporary Internet Files\\",
-    "WS2_32.DLL", "TMP", "TEMP", "system.tom", "user.tom",
+    "\\*.CAB", "\\OPTIONS\\CABS", "\\OPTIONS\\INSTALL", "\\Temporary Internet Files\\", "TMP",
+    "TEMP", "system.tom", "user.tom",
     // The helpers' command lines and the upgrade's uninstall texts it compares.
     "rnasetup.dll,UninstallUpgrade", "rnasetup.dll,RnaReboot",
     "setupx.dll,InstallHinfSection RNA 128", "rnasetup.dll,InstallDefaultDrv", "dunsetup.exe /u",
