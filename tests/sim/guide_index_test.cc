@@ -207,5 +207,32 @@ TEST(GuideIndexTest, ProgressLinesLeadToTheirStops) {
   EXPECT_TRUE(seen);
 }
 
+// A line several endings print names, for each, a line of the index only
+// that ending's runs print next to it: the page links it by its number.
+TEST(GuideIndexTest, LinesThatTellEndingsApartAreInTheIndex) {
+  GuideRuns runs;
+  std::string error;
+  ASSERT_TRUE(CollectRuns(&runs, &error)) << error;
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(IndexRows(runs, &rows, &error)) << error;
+  std::set<std::string> lines;
+  for (const IndexRow& row : rows) lines.insert(row.line);
+  bool seen = false;
+  for (const IndexRow& row : rows) {
+    for (const ApartLine& apart : row.apart) {
+      EXPECT_EQ(row.endings.count(apart.ending), 1u) << row.line << ": " << apart.ending;
+      if (!apart.line.empty()) EXPECT_EQ(lines.count(apart.line), 1u) << apart.line;
+    }
+    if (row.line != "Proceeding with the uninstallation of Dial-Up Networking...") continue;
+    for (const ApartLine& apart : row.apart) {
+      if (apart.ending != "dun-uninstall-failed") continue;
+      seen = true;
+      EXPECT_TRUE(apart.later);
+      EXPECT_EQ(apart.line, "Unable to remove DUN, remove DUN thru add remove programs.");
+    }
+  }
+  EXPECT_TRUE(seen);
+}
+
 }  // namespace
 }  // namespace netrevive::support_kit
