@@ -22,6 +22,7 @@ pre { background: #f4f4f4; border: 1px solid #999; padding: 0.4em; font-size: 9p
       white-space: pre-wrap; overflow-wrap: anywhere; }
 code { font-family: "DejaVu Sans Mono", "Courier New", monospace; }
 td code { white-space: pre-wrap; }
+span.l { white-space: nowrap; }
 table { border-collapse: collapse; margin: 0.5em 0; font-size: 9.5pt; }
 th, td { border: 1px solid #666; padding: 0.2em 0.4em; vertical-align: top; text-align: left; }
 th { background: #e8e8e8; }

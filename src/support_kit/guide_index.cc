@@ -423,6 +423,7 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
   // Lines next to each other in the index with the same endings share one
   // row, one after another, each after its number, and the endings follow
   // them on the same row, so that a short line leaves no blank beside it.
+  // Blanks around each line's <code> let Wrap give it a text line of its own.
   std::vector<std::string> lines;
   std::vector<std::string> cells;
   for (size_t i = 0; i < index.size(); ++i) {
@@ -431,8 +432,7 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
     for (size_t n : row.next) next += (next.empty() ? "" : ",") + std::to_string(n + 1);
     const std::string line = "<span class=\"l\" id=\"line-" + std::to_string(i + 1) + "\"" +
                              (next.empty() ? "" : " data-next=\"" + next + "\"") + ">" + "<b>" +
-                             std::to_string(i + 1) + "</b>&nbsp;" + ScreenHtml(row.line) +
-                             "</span>";
+                             std::to_string(i + 1) + "</b> " + ScreenHtml(row.line) + " </span>";
     const std::string cell = RowCell(row, number);
     if (!cells.empty() && cell == cells.back()) {
       lines.back() += " " + line;

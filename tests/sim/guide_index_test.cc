@@ -221,7 +221,9 @@ TEST(GuideIndexTest, LinesThatTellEndingsApartAreInTheIndex) {
   for (const IndexRow& row : rows) {
     for (const ApartLine& apart : row.apart) {
       EXPECT_EQ(row.endings.count(apart.ending), 1u) << row.line << ": " << apart.ending;
-      if (!apart.line.empty()) EXPECT_EQ(lines.count(apart.line), 1u) << apart.line;
+      if (!apart.line.empty()) {
+        EXPECT_EQ(lines.count(apart.line), 1u) << apart.line;
+      }
     }
     if (row.line != "Proceeding with the uninstallation of Dial-Up Networking...") continue;
     for (const ApartLine& apart : row.apart) {
