@@ -29,6 +29,21 @@ std::string LineLink(size_t number) {
          std::to_string(number) + "</a>";
 }
 
+// Text with `code` spans, as HTML.
+std::string CodeHtml(const std::string& text) {
+  std::string out;
+  bool in_code = false;
+  for (char c : text) {
+    if (c != '`') {
+      out += Html(std::string(1, c));
+      continue;
+    }
+    out += in_code ? "</code>" : "<code>";
+    in_code = !in_code;
+  }
+  return out + (in_code ? "</code>" : "");
+}
+
 struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
@@ -118,9 +133,19 @@ bool CodeTable(std::string* md, std::string* error) {
       }
     }
   }
+  // The codes with the same action share a row.
   std::vector<std::vector<std::string>> meanings;
   for (int code : codes) {
-    meanings.push_back({std::to_string(code), Html(CodeMeaning(code)), Html(CodeAction(code))});
+    const std::string action = CodeHtml(CodeAction(code));
+    const std::string meaning = "<b>" + std::to_string(code) + "</b> " + Html(CodeMeaning(code));
+    auto same = std::find_if(meanings.begin(), meanings.end(),
+                             [&](const std::vector<std::string>& row) { return row[2] == action; });
+    if (same == meanings.end()) {
+      meanings.push_back({std::to_string(code), meaning, action});
+    } else {
+      (*same)[0] += ", " + std::to_string(code);
+      (*same)[1] += "<br> " + meaning;
+    }
   }
   *md += Heading("###", "error-codes", "Error codes: the message and the code together");
   *md += Wrap(
@@ -128,7 +153,7 @@ bool CodeTable(std::string* md, std::string* error) {
       "the simulated PC by failing that step with that code), then what each code means. Look the "
       "message and the code up together.");
   *md += "\n" + HtmlTable("codes", {"Message", "Codes", "Ending"}, rows) + "\n";
-  *md += HtmlTable("code-meanings", {"Code", "Meaning", "Action"}, meanings) + "\n";
+  *md += HtmlTable("code-meanings", {"Codes", "Meaning", "Action"}, meanings) + "\n";
   return true;
 }
 
@@ -411,7 +436,9 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
       "Every line the program can print, numbered, with the endings it belongs to by their short "
       "names (each ending's section starts with its name). Where several endings print a line, "
       "ask for the line above or below it: \"after 12\" means that ending's runs print line 12 "
-      "above it and no other's do, \"then 12\" below it. A progress line names the stop it is on "
+      "above it and no other's do, \"then 12\" below it, \"whole screen\" that no one line tells "
+      "it: "
+      "ask for the whole screen. A progress line names the stop it is on "
       "the screen at in the where-table (98se 1.2: run 1, stop 2); ask for the last line on the "
       "screen. The lines are spelt as the screen spells them (\"occured\", \"existance\", "
       "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
