@@ -139,10 +139,10 @@ function search(query) {
       told.push({name: name, title: a.getAttribute("title") || a.textContent});
     });
     if (count > kShown) return;
-    // The cell as the result shows it: each ending by its title, each line
+    // The cell as the result shows it: each ending and stop by its title, each line
     // that tells endings apart by its words.
     var full = cell.cloneNode(true);
-    full.querySelectorAll("a.ending").forEach(function (a) {
+    full.querySelectorAll("a.ending, a.stop").forEach(function (a) {
       a.textContent = a.getAttribute("title") || a.textContent;
     });
     full.querySelectorAll("a.line").forEach(function (a) {

@@ -324,9 +324,11 @@ std::string StopsHtml(const IndexRow& row) {
   std::string out;
   for (const auto& [preset, stop] : row.stops) {
     const std::string anchor = StopAnchor(preset, stop->run, stop->pause);
-    out += std::string(out.empty() ? "" : ", ") + "<a class=\"stop\" href=\"#" + anchor + "\">" +
-           Html(preset) + "&nbsp;" + std::to_string(stop->run) + "." + std::to_string(stop->pause) +
-           "</a>";
+    const std::string run = std::to_string(stop->run);
+    const std::string pause = std::to_string(stop->pause);
+    out += std::string(out.empty() ? "" : ", ") + "<a class=\"stop\" href=\"#" + anchor +
+           "\" title=\"" + Html(preset) + " run " + run + " stop " + pause + "\">" + Html(preset) +
+           "&nbsp;" + run + "." + pause + "</a>";
   }
   return out;
 }
@@ -410,7 +412,7 @@ std::string RowCell(const IndexRow& row, const std::map<std::string, size_t>& nu
                                 : EndingNames(row.endings)) +
            " (no simulated run: " + Html(row.unreached) + ")";
   }
-  if (!row.stops.empty()) return "progress: " + StopsHtml(row);
+  if (!row.stops.empty()) return "progress, ask for the last line; at " + StopsHtml(row);
   if (row.endings.size() > kManyEndings) {
     return "progress (" + std::to_string(row.endings.size()) + " endings)";
   }
