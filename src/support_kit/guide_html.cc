@@ -22,6 +22,7 @@ pre { background: #f4f4f4; border: 1px solid #999; padding: 0.4em; font-size: 9p
       white-space: pre-wrap; overflow-wrap: anywhere; }
 code { font-family: "DejaVu Sans Mono", "Courier New", monospace; }
 td code { white-space: pre-wrap; }
+span.l { white-space: nowrap; }
 table { border-collapse: collapse; margin: 0.5em 0; font-size: 9.5pt; }
 th, td { border: 1px solid #666; padding: 0.2em 0.4em; vertical-align: top; text-align: left; }
 th { background: #e8e8e8; }
@@ -66,10 +67,13 @@ function norm(text) {
 }
 function bare(text) { return norm(text).replace(/[^a-z0-9]/g, ""); }
 var rows = Array.prototype.slice.call(document.querySelectorAll("table.line-index tbody tr"));
-var lines = rows.map(function (row) { return bare(row.cells[0].textContent); });
-var nexts = rows.map(function (row) {
-  var span = row.querySelector("[data-next]");
-  return span ? span.getAttribute("data-next").split(",").map(Number) : [];
+// The index's lines, numbered from 1 as the page numbers them; several may
+// share a row, which ends with their endings (span.e).
+var items = Array.prototype.slice.call(document.querySelectorAll("table.line-index span.l"));
+var lines = items.map(function (item) { return bare(item.querySelector("code").textContent); });
+var nexts = items.map(function (item) {
+  var next = item.getAttribute("data-next");
+  return next ? next.split(",").map(function (n) { return Number(n) - 1; }) : [];
 });
 var says = Array.prototype.slice.call(document.querySelectorAll("ul.says li"));
 function matches(text, q, words) {
@@ -118,29 +122,41 @@ function search(query) {
     html.push("<div class=\"hit\">" + a.outerHTML + (todo ? "<br>Do: " + escapeHtml(todo) : "") +
               "</div>");
   });
-  rows.forEach(function (row, i) {
-    var hit = q.length > 0 && rowMatches(i, q, words);
-    row.hidden = q.length > 0 && !hit;
-    if (!hit) return;
+  var shown = [];
+  items.forEach(function (item, i) {
+    var row = item.parentNode.parentNode, cell = row.querySelector("span.e");
+    if (q.length === 0 || !rowMatches(i, q, words)) return;
+    if (shown.indexOf(row) < 0) shown.push(row);
     count++;
     var told = [];
-    row.cells[1].querySelectorAll("a").forEach(function (a) {
+    cell.querySelectorAll("a").forEach(function (a) {
       var href = a.getAttribute("href");
       if (links.indexOf(href) < 0) links.push(href);
       if (!a.classList.contains("ending")) return;
       var name = href.replace(/^#ending-/, "");
       if (endings.indexOf(name) < 0) endings.push(name);
       if (told.some(function (t) { return t.name === name; })) return;
-      told.push({name: name, title: a.textContent});
+      told.push({name: name, title: a.getAttribute("title") || a.textContent});
     });
     if (count > kShown) return;
+    // The cell as the result shows it: each ending and stop by its title, each line
+    // that tells endings apart by its words.
+    var full = cell.cloneNode(true);
+    full.querySelectorAll("a.ending, a.stop").forEach(function (a) {
+      a.textContent = a.getAttribute("title") || a.textContent;
+    });
+    full.querySelectorAll("a.line").forEach(function (a) {
+      var at = Number(a.textContent) - 1;
+      if (items[at]) a.innerHTML = items[at].querySelector("code").outerHTML;
+    });
     var tell = told.map(function (t) {
       var todo = advice("ending-" + t.name, ["What the caller does."]);
       return todo ? "<li>" + escapeHtml(t.title) + ": " + escapeHtml(todo) + "</li>" : "";
     }).join("");
-    html.push("<div class=\"hit\"><code>" + escapeHtml(row.cells[0].textContent) + "</code>: " +
-              row.cells[1].innerHTML + (tell ? "<ul>" + tell + "</ul>" : "") + "</div>");
+    html.push("<div class=\"hit\">" + item.querySelector("code").outerHTML + " " +
+              full.innerHTML + (tell ? "<ul>" + tell + "</ul>" : "") + "</div>");
   });
+  rows.forEach(function (row) { row.hidden = q.length > 0 && shown.indexOf(row) < 0; });
   out.setAttribute("data-endings", endings.join(" "));
   out.setAttribute("data-lines", String(count));
   out.setAttribute("data-links", links.join(" "));

@@ -3,11 +3,47 @@
 
 #include "support_kit/guide_index.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace netrevive::support_kit {
 
 namespace {
+
+// An ending by its short name, as its section's "== ending:" line gives it,
+// linked; the title goes with it for the search result to show.
+std::string EndingName(const std::string& name) {
+  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
+  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\" title=\"" + Html(EndingTitle(name)) +
+         "\">" + Html(name) + "</a>";
+}
+
+std::string EndingNames(const std::set<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + EndingName(name);
+  return out;
+}
+
+std::string LineLink(size_t number) {
+  return "<a class=\"line\" href=\"#line-" + std::to_string(number) + "\">" +
+         std::to_string(number) + "</a>";
+}
+
+// Text with `code` spans, as HTML.
+std::string CodeHtml(const std::string& text) {
+  std::string out;
+  bool in_code = false;
+  for (char c : text) {
+    if (c != '`') {
+      out += Html(std::string(1, c));
+      continue;
+    }
+    out += in_code ? "</code>" : "<code>";
+    in_code = !in_code;
+  }
+  return out + (in_code ? "</code>" : "");
+}
+
 struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
@@ -61,7 +97,11 @@ const std::vector<CodeStep>& CodeSteps() {
 }  // namespace
 
 bool CodeTable(std::string* md, std::string* error) {
+  // One row per message and ending, with the codes that lead there; the
+  // codes' meanings once, in a table of their own.
   std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row_keys;  // message and ending of each row
+  std::set<int> codes;
   for (const CodeStep& step : CodeSteps()) {
     for (int code : simulated_pc::RealStatuses(step.op)) {
       std::vector<std::string> args = step.args;
@@ -82,16 +122,38 @@ bool CodeTable(std::string* md, std::string* error) {
                  std::to_string(code) + " after \"" + step.screen + "\"";
         return false;
       }
-      rows.push_back({ScreenHtml(step.screen), std::to_string(code), Html(CodeMeaning(code)),
-                      Html(CodeAction(code)), EndingHtml(ending)});
+      codes.insert(code);
+      const std::string key = std::string(step.screen) + "\n" + ending;
+      auto at = std::find(row_keys.begin(), row_keys.end(), key);
+      if (at == row_keys.end()) {
+        row_keys.push_back(key);
+        rows.push_back({ScreenHtml(step.screen), std::to_string(code), EndingName(ending)});
+      } else {
+        rows[static_cast<size_t>(at - row_keys.begin())][1] += ", " + std::to_string(code);
+      }
+    }
+  }
+  // The codes with the same action share a row.
+  std::vector<std::vector<std::string>> meanings;
+  for (int code : codes) {
+    const std::string action = CodeHtml(CodeAction(code));
+    const std::string meaning = "<b>" + std::to_string(code) + "</b> " + Html(CodeMeaning(code));
+    auto same = std::find_if(meanings.begin(), meanings.end(),
+                             [&](const std::vector<std::string>& row) { return row[2] == action; });
+    if (same == meanings.end()) {
+      meanings.push_back({std::to_string(code), meaning, action});
+    } else {
+      (*same)[0] += ", " + std::to_string(code);
+      (*same)[1] += "<br> " + meaning;
     }
   }
   *md += Heading("###", "error-codes", "Error codes: the message and the code together");
   *md += Wrap(
-      "Every code the program prints, with the message it follows (each made on the simulated PC "
-      "by failing that step with that code). The same code means different things after different "
-      "messages: look both up together.");
-  *md += "\n" + HtmlTable("codes", {"Message", "Code", "Meaning", "Action", "Ending"}, rows) + "\n";
+      "Every code the program prints, with the message it follows and the ending (each made on "
+      "the simulated PC by failing that step with that code), then what each code means. Look the "
+      "message and the code up together.");
+  *md += "\n" + HtmlTable("codes", {"Message", "Codes", "Ending"}, rows) + "\n";
+  *md += HtmlTable("code-meanings", {"Codes", "Meaning", "Action"}, meanings) + "\n";
   return true;
 }
 
@@ -193,9 +255,9 @@ std::vector<std::string> Around(const IndexedRun& run, const std::string& line, 
 // For a line printed by several endings: for each, the nearest earlier line
 // that every run of that ending prints before it and no run of the others
 // does; failing that, the nearest such later line.
-std::string TellApart(const std::string& line, const std::set<std::string>& endings,
-                      const std::vector<IndexedRun>& runs) {
-  std::string out;
+std::vector<ApartLine> TellApart(const std::string& line, const std::set<std::string>& endings,
+                                 const std::vector<IndexedRun>& runs) {
+  std::vector<ApartLine> out;
   for (const std::string& ending : endings) {
     std::string found;
     bool later = false;
@@ -231,9 +293,7 @@ std::string TellApart(const std::string& line, const std::set<std::string>& endi
         }
       }
     }
-    out += "<br> " + EndingHtml(ending) + " " +
-           (found.empty() ? std::string("(ask for the whole screen)")
-                          : (later ? "(then " : "(after ") + ScreenHtml(found) + ")");
+    out.push_back({ending, found, later});
   }
   return out;
 }
@@ -264,9 +324,11 @@ std::string StopsHtml(const IndexRow& row) {
   std::string out;
   for (const auto& [preset, stop] : row.stops) {
     const std::string anchor = StopAnchor(preset, stop->run, stop->pause);
-    out += std::string(out.empty() ? "" : ", ") + "<a class=\"stop\" href=\"#" + anchor + "\">" +
-           Html(preset) + " run&nbsp;" + std::to_string(stop->run) + " stop&nbsp;" +
-           std::to_string(stop->pause) + "</a>";
+    const std::string run = std::to_string(stop->run);
+    const std::string pause = std::to_string(stop->pause);
+    out += std::string(out.empty() ? "" : ", ") + "<a class=\"stop\" href=\"#" + anchor +
+           "\" title=\"" + Html(preset) + " run " + run + " stop " + pause + "\">" + Html(preset) +
+           "&nbsp;" + run + "." + pause + "</a>";
   }
   return out;
 }
@@ -339,50 +401,80 @@ bool IndexRows(const GuideRuns& runs, std::vector<IndexRow>* rows, std::string* 
   return true;
 }
 
+namespace {
+
+// What the index says of a row: its endings, with what tells them apart, or
+// its stops. number gives a line's number in the index.
+std::string RowCell(const IndexRow& row, const std::map<std::string, size_t>& number) {
+  if (row.banner) return "every run (the banner)";
+  if (!row.unreached.empty()) {
+    return (row.endings.empty() ? std::string("a Check line: its Result line gives the ending")
+                                : EndingNames(row.endings)) +
+           " (no simulated run: " + Html(row.unreached) + ")";
+  }
+  if (!row.stops.empty()) return "progress, ask for the last line; at " + StopsHtml(row);
+  if (row.endings.size() > kManyEndings) {
+    return "progress (" + std::to_string(row.endings.size()) + " endings)";
+  }
+  if (row.apart.empty()) return EndingNames(row.endings);
+  std::string out;
+  for (const ApartLine& apart : row.apart) {
+    out += std::string(out.empty() ? "" : "; ") + EndingName(apart.ending) + " ";
+    auto it = number.find(apart.line);
+    out += apart.line.empty() || it == number.end()
+               ? std::string("whole&nbsp;screen")
+               : std::string(apart.later ? "then&nbsp;" : "after&nbsp;") + LineLink(it->second);
+  }
+  return out;
+}
+
+}  // namespace
+
 bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
   std::vector<IndexRow> index;
   if (!IndexRows(runs, &index, error)) return false;
   *md += Heading("##", "what-the-caller-reads", "What the caller reads, and what to do");
   *md += Wrap(
-      "Every line the program can print after its banner, with the endings it belongs to. Where a "
-      "line belongs to several, ask for the line above it: each ending comes with the nearest "
-      "earlier line only that ending prints. A progress line links to the stop it is on the "
-      "screen at. The lines are spelt as the screen spells them (\"occured\", \"existance\", "
+      "Every line the program can print, numbered, with the endings it belongs to by their short "
+      "names (each ending's section starts with its name). Where several endings print a line, "
+      "ask for the line above or below it: \"after 12\" means that ending's runs print line 12 "
+      "above it and no other's do, \"then 12\" below it, \"whole screen\" that no one line tells "
+      "it: "
+      "ask for the whole screen. A progress line names the stop it is on "
+      "the screen at in the where-table (98se 1.2: run 1, stop 2); ask for the last line on the "
+      "screen. The lines are spelt as the screen spells them (\"occured\", \"existance\", "
       "\"avialable\", \"affilated\", \"Completeing\", \"Preforms\", \"winsock 2  fix\" with two "
-      "blanks); the search box finds them by the right spelling too.");
+      "blanks); the search box finds them by the right spelling too, and shows under it each "
+      "ending's title, the line that tells it apart and what the caller does.");
   *md += "\n";
-  std::vector<std::vector<std::string>> rows;
-  for (const IndexRow& row : index) {
+  std::map<std::string, size_t> number;  // line -> its number, from 1
+  for (size_t i = 0; i < index.size(); ++i) number.emplace(index[i].line, i + 1);
+  // Lines next to each other in the index with the same endings share one
+  // row, one after another, each after its number, and the endings follow
+  // them on the same row, so that a short line leaves no blank beside it.
+  // Blanks around each line's <code> let Wrap give it a text line of its own.
+  std::vector<std::string> lines;
+  std::vector<std::string> cells;
+  for (size_t i = 0; i < index.size(); ++i) {
+    const IndexRow& row = index[i];
     std::string next;
-    for (size_t n : row.next) next += (next.empty() ? "" : ",") + std::to_string(n);
-    std::string line = ScreenHtml(row.line);
-    // After the line, so that Wrap keeps the line on a row of its own.
-    if (!next.empty()) line += " <span data-next=\"" + next + "\"></span>";
-    std::string cell;
-    if (row.banner) {
-      cell = "every run (the banner)";
-    } else if (!row.unreached.empty()) {
-      std::string names;
-      for (const std::string& name : row.endings)
-        names += (names.empty() ? "" : ", ") + EndingHtml(name);
-      cell = (names.empty() ? std::string("a line of the Check: its Result line gives the ending")
-                            : names) +
-             " (no simulated run: " + Html(row.unreached) + ")";
-    } else if (!row.stops.empty()) {
-      cell = "a progress line: ask for the last line on the screen; at " + StopsHtml(row);
-    } else if (row.endings.size() > kManyEndings) {
-      cell = "a progress line of " + std::to_string(row.endings.size()) +
-             " endings: ask for the last line on the screen";
-    } else if (row.endings.size() > 1) {
-      cell = (Contains(row.apart, "(then ") ? "ask for the lines above and below it:"
-                                            : "ask for the line above it:") +
-             row.apart;
-    } else {
-      cell = EndingHtml(*row.endings.begin());
+    for (size_t n : row.next) next += (next.empty() ? "" : ",") + std::to_string(n + 1);
+    const std::string line = "<span class=\"l\" id=\"line-" + std::to_string(i + 1) + "\"" +
+                             (next.empty() ? "" : " data-next=\"" + next + "\"") + ">" + "<b>" +
+                             std::to_string(i + 1) + "</b> " + ScreenHtml(row.line) + " </span>";
+    const std::string cell = RowCell(row, number);
+    if (!cells.empty() && cell == cells.back()) {
+      lines.back() += " " + line;
+      continue;
     }
-    rows.push_back({line, cell});
+    lines.push_back(line);
+    cells.push_back(cell);
   }
-  *md += HtmlTable("line-index", {"Line on the screen", "Ending, or the question to ask"}, rows);
+  std::vector<std::vector<std::string>> rows;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    rows.push_back({lines[i] + " <span class=\"e\">&rarr; " + cells[i] + "</span>"});
+  }
+  *md += HtmlTable("line-index", {"Line on the screen &rarr; its endings, or what to ask"}, rows);
   *md += "\n";
   return true;
 }
@@ -432,7 +524,7 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
       auto last = runs.last_screens.find(ending->name);
       const bool gone = last != runs.last_screens.end() && last->second.done.winsock2_missing;
       if (advice.needs_winsock2 && !gone) continue;
-      where += (where.empty() ? "" : "<br> ") + EndingHtml(ending->name);
+      where += (where.empty() ? "" : ", ") + EndingName(ending->name);
     }
     if (where.empty()) continue;
     rows.push_back({ScreenHtml(advice.screen), where, Html(advice.holds_when),

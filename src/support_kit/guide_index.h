@@ -14,6 +14,14 @@
 
 namespace netrevive::support_kit {
 
+// For a line a few endings print: one of them, with the nearest line only
+// its runs print around it ("" when none does: ask for the whole screen).
+struct ApartLine {
+  std::string ending;
+  std::string line;
+  bool later = false;  // the line comes after it, not before
+};
+
 // One line of the index.
 struct IndexRow {
   std::string line;               // as the screen shows it (tabs kept)
@@ -21,9 +29,9 @@ struct IndexRow {
   std::set<size_t> next;          // the rows printed right after it by some run
   // The stops a progress line is on the screen at, with their PC's preset.
   std::vector<std::pair<std::string, const Stop*>> stops;
-  std::string unreached;  // for a line no run prints: when the program prints it
-  bool banner = false;    // a line of the banner every run prints first
-  std::string apart;      // for a line of a few endings: each with the line that tells it, HTML
+  std::string unreached;         // for a line no run prints: when the program prints it
+  bool banner = false;           // a line of the banner every run prints first
+  std::vector<ApartLine> apart;  // for a line of a few endings: what tells each apart
 };
 
 // The index's rows: the banner, then every line the guide's runs and the

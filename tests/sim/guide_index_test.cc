@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -205,6 +206,86 @@ TEST(GuideIndexTest, ProgressLinesLeadToTheirStops) {
     EXPECT_FALSE(row.next.empty());
   }
   EXPECT_TRUE(seen);
+}
+
+// A line several endings print names, for each, a line of the index only
+// that ending's runs print next to it: the page links it by its number.
+TEST(GuideIndexTest, LinesThatTellEndingsApartAreInTheIndex) {
+  GuideRuns runs;
+  std::string error;
+  ASSERT_TRUE(CollectRuns(&runs, &error)) << error;
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(IndexRows(runs, &rows, &error)) << error;
+  std::set<std::string> lines;
+  for (const IndexRow& row : rows) lines.insert(row.line);
+  bool seen = false;
+  for (const IndexRow& row : rows) {
+    for (const ApartLine& apart : row.apart) {
+      EXPECT_EQ(row.endings.count(apart.ending), 1u) << row.line << ": " << apart.ending;
+      if (!apart.line.empty()) {
+        EXPECT_EQ(lines.count(apart.line), 1u) << apart.line;
+      }
+    }
+    if (row.line != "Proceeding with the uninstallation of Dial-Up Networking...") continue;
+    for (const ApartLine& apart : row.apart) {
+      if (apart.ending != "dun-uninstall-failed") continue;
+      seen = true;
+      EXPECT_TRUE(apart.later);
+      EXPECT_EQ(apart.line, "Unable to remove DUN, remove DUN thru add remove programs.");
+    }
+  }
+  EXPECT_TRUE(seen);
+}
+
+// The page's index: every number a row links (a line that tells endings
+// apart, a line printed next) is a line of the index, and the line that
+// tells an ending apart is linked by its own number.
+TEST(GuideIndexTest, TheIndexLinksLinesByTheirNumbers) {
+  GuideRuns runs;
+  std::string error;
+  ASSERT_TRUE(CollectRuns(&runs, &error)) << error;
+  std::string wrapped;
+  ASSERT_TRUE(LineIndex(runs, &wrapped, &error)) << error;
+  const std::string md = Squeezed(wrapped);
+  // Each line's number and words, as the page gives them.
+  std::map<int, std::string> lines;
+  std::map<std::string, std::string> next_of;  // line -> its data-next
+  const std::string kId = "id=\"line-";
+  for (size_t at = md.find(kId); at != std::string::npos; at = md.find(kId, at + 1)) {
+    const size_t code = md.find("<code>", at) + 6;
+    const std::string line = md.substr(code, md.find("</code>", code) - code);
+    lines[std::stoi(md.substr(at + kId.size()))] = line;
+    const std::string tag = md.substr(at, md.find('>', at) - at);
+    const size_t next = tag.find("data-next=\"");
+    if (next != std::string::npos) next_of[line] = tag.substr(next + 11, tag.size() - next - 12);
+  }
+  ASSERT_GT(lines.size(), 100u);
+  EXPECT_EQ(lines.begin()->first, 1);
+  EXPECT_EQ(lines.rbegin()->first, static_cast<int>(lines.size()));
+  for (const std::string mark : {"href=\"#line-", "data-next=\""}) {
+    for (size_t at = md.find(mark); at != std::string::npos; at = md.find(mark, at + 1)) {
+      const size_t start = at + mark.size();
+      std::istringstream numbers(md.substr(start, md.find('"', start) - start));
+      for (std::string n; std::getline(numbers, n, ',');) {
+        EXPECT_EQ(lines.count(std::stoi(n)), 1u) << mark << n;
+      }
+    }
+  }
+  // Every run prints "This computer is running ..." right after "Determining OS version...".
+  std::string running;
+  for (const auto& [number, line] : lines) {
+    if (line == "This computer is running Windows 98SE") running = std::to_string(number);
+  }
+  EXPECT_NE(("," + next_of["Determining OS version..."] + ",").find("," + running + ","),
+            std::string::npos);
+  // "Proceeding with the uninstallation ..." is told apart from the line after it.
+  const size_t row = md.find("<code>Proceeding with the uninstallation of Dial-Up Networking...");
+  ASSERT_NE(row, std::string::npos);
+  const std::string kThen = "dun-uninstall-failed</a> then&nbsp;<a class=\"line\" href=\"#line-";
+  const size_t then = md.find(kThen, row);
+  ASSERT_NE(then, std::string::npos);
+  EXPECT_EQ(lines[std::stoi(md.substr(then + kThen.size()))],
+            "Unable to remove DUN, remove DUN thru add remove programs.");
 }
 
 }  // namespace
