@@ -7,17 +7,13 @@
 
 namespace netrevive::support_kit {
 
-namespace {
-
 // An ending by its short name, linked, its title shown on pointing: a cell
 // lists several.
-std::string ShortLink(const std::string& name) {
+std::string ShortEnding(const std::string& name) {
   if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
   return "<a class=\"ending\" href=\"#" + Anchor(name) + "\" title=\"" + Html(EndingTitle(name)) +
          "\">" + Html(name) + "</a>";
 }
-
-}  // namespace
 
 std::string DoneText(const PcFacts& done) {
   if (!done.changed) return "nothing changed";
@@ -54,11 +50,11 @@ std::string ContinuationHtml(const Continuation& after) {
   }
   std::string endings;
   for (const std::string& name : after.endings) {
-    endings += (endings.empty() ? "" : ", ") + ShortLink(name);
+    endings += (endings.empty() ? "" : ", ") + ShortEnding(name);
   }
   const bool check_shown = !after.endings.empty() && after.endings.back() == after.check;
   if (!after.check.empty() && !check_shown) {
-    endings += (endings.empty() ? "" : ", ") + ShortLink(after.check);
+    endings += (endings.empty() ? "" : ", ") + ShortEnding(after.check);
   }
   if (after.start == Continuation::Start::kNothingLeft && !endings.empty()) {
     return html + " (" + endings + ")";
@@ -78,7 +74,7 @@ std::string SafetyHtml(const Stop& stop) {
 }
 
 std::string AfterKeyHtml(const Stop& stop) {
-  if (stop.last) return "the run ends: " + ShortLink(stop.ending);
+  if (stop.last) return "the run ends: " + ShortEnding(stop.ending);
   return stop.next_line.empty() ? "the program goes on to its next pause"
                                 : "next: " + ScreenHtml(stop.next_line);
 }

@@ -88,6 +88,7 @@ bool CollectRuns(GuideRuns* runs, std::string* error);
 std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
 // Formatting of a stop's facts (guide_facts.cc).
+std::string ShortEnding(const std::string& name);
 std::string DoneText(const PcFacts& done);
 std::string ContinuationHtml(const Continuation& after);
 std::string SafetyHtml(const Stop& stop);
