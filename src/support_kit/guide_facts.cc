@@ -79,11 +79,4 @@ std::string AfterKeyHtml(const Stop& stop) {
                                 : "next: " + ScreenHtml(stop.next_line);
 }
 
-std::string StopFactsText(const Stop& stop) {
-  if (!stop.done.changed) return "Nothing changed yet: the window may be closed.";
-  return "Done to the PC: " + Html(DoneText(stop.done)) +
-         (stop.done.runonce.empty() ? "; nothing scheduled" : "") +
-         ". Closed or switched off here: " + SafetyHtml(stop);
-}
-
 }  // namespace netrevive::support_kit

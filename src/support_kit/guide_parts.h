@@ -93,7 +93,6 @@ std::string DoneText(const PcFacts& done);
 std::string ContinuationHtml(const Continuation& after);
 std::string SafetyHtml(const Stop& stop);
 std::string AfterKeyHtml(const Stop& stop);
-std::string StopFactsText(const Stop& stop);
 std::string WhereTable(const GuideRuns& runs);
 std::string StaleAdviceSection(const GuideRuns& runs);
 std::string CallsSection();

@@ -299,8 +299,8 @@ TEST(PauseProbeTest, GuideSectionsAgree) {
     const Ending* ending = FindEnding(name);
     ASSERT_NE(ending, nullptr) << name;
     // The row of the stop in the where-table (endings whose last screens
-    // agree share one, naming each in its last cell), and the ending's own
-    // facts.
+    // agree share one, naming each in its last cell): the one place that
+    // gives an ending's facts.
     const std::string facts = Flat("<td> " + Html(DoneText(stop.done)) + " </td> <td> " +
                                    SafetyHtml(stop) + " </td> <td> ");
     const std::string link = Flat(ShortEnding(name));
@@ -314,7 +314,12 @@ TEST(PauseProbeTest, GuideSectionsAgree) {
                                 row.find(link, after) != std::string::npos);
     }
     EXPECT_TRUE(row_found) << name << ": " << facts << " ... " << link;
-    EXPECT_NE(endings.find(Flat(StopFactsText(stop))), std::string::npos) << name;
+    // The page's search tells the caller's next step from the text after the
+    // ending's anchor that begins "What the caller does.".
+    EXPECT_NE(endings.find(Flat("<a id=\"" + Anchor(name) +
+                                "\"></a><span><b>What the caller does.</b> ")),
+              std::string::npos)
+        << name;
     // What the ending's words say about scheduling and restarting by hand.
     const std::string meaning = ending->meaning;
     const std::string advice = ending->advice;
