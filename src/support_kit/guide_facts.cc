@@ -42,7 +42,9 @@ std::string ContinuationHtml(const Continuation& after) {
       html = "Comes back by itself: ";
       break;
     case Continuation::Start::kCallerAgain:
-      html = "Start " + Html(after.again) + " again: ";
+      // The program where the caller put it goes without saying.
+      html = after.again == kProgramPath ? std::string("Start it again: ")
+                                         : "Start " + Html(after.again) + " again: ";
       break;
     case Continuation::Start::kNothingLeft:
       html = "Nothing left to do";

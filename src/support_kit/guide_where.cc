@@ -125,7 +125,8 @@ std::string WhereTable(const GuideRuns& runs) {
       "the RunOnce entry Windows runs at its next start; rundunreinst.QU authorises the "
       "reinstallation; netrevive.QU marks a repair under way. Yes: closing the window there (or a "
       "power cut) and starting the PC again ends no worse than the key; then what follows: the "
-      "runs Windows starts by itself, or those after the caller starts the program again.");
+      "runs Windows starts by itself, or those after the caller starts the program again (Start, "
+      "Run, C:\\NETREVIVE.EXE, OK).");
   md += "\n";
   // One row for the stops that show the same lines and lead to the same
   // places; its first cell names them all and holds each one's anchor (the
@@ -178,7 +179,7 @@ std::string WhereTable(const GuideRuns& runs) {
   }
   for (const Ending& ending : Endings()) {
     auto it = runs.last_screens.find(ending.name);
-    if (it != runs.last_screens.end()) add(it->second, ending.name, "end of a run", "", true);
+    if (it != runs.last_screens.end()) add(it->second, ending.name, "", "", true);
   }
   // The stops on the way to each ending whose screen no row above shows:
   // the refusals' own pauses, the prompts of the checks before the first
@@ -194,14 +195,22 @@ std::string WhereTable(const GuideRuns& runs) {
           "", false);
     }
   }
+  // The stops a row stands for under its lines: the lines are what the
+  // agent looks for.
   std::vector<std::vector<std::string>> cells;
   for (const Row& row : rows) {
-    cells.push_back({row.where, row.lines, MergedDone(row.done), row.safety, row.after});
+    cells.push_back({row.lines + (row.where.empty() ? "" : "<br> <i>" + row.where + "</i>"),
+                     MergedDone(row.done), row.safety, row.after});
   }
-  md += HtmlTable("where",
-                  {"Where", "Last lines on the screen", "Done to the PC",
-                   "May the caller close the window or switch off?", "After the key"},
-                  cells);
+  std::string table = HtmlTable("where",
+                                {"Last lines on the screen (the stop)", "Done to the PC",
+                                 "May the caller close the window or switch off?", "After the key"},
+                                cells);
+  table.replace(0, strlen("<table class=\"where\">"),
+                "<table class=\"where\" style=\"width: 100%\"><colgroup><col style=\"width: "
+                "36%\"><col style=\"width: 22%\"><col style=\"width: 26%\"><col style=\"width: "
+                "16%\"></colgroup>");
+  md += table;
   return md + "\n";
 }
 
