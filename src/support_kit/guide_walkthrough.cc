@@ -233,34 +233,56 @@ std::string OtherPcs(const GuideRuns& runs) {
       "--preset NAME`.");
   md += "\n";
   std::vector<ShownRun> shown;
+  // The kinds of PC above, each with its runs: a PC whose every run shows
+  // the same screens as one of them, run for run, is named in one line.
+  std::vector<std::pair<std::string, const GuideRun*>> pcs;
   const GuideRun& main = *PresetRun(runs, kWalkthroughPreset);
   for (size_t i = 0; i < main.report.runs.size(); ++i) {
     shown.push_back({"<a href=\"#walkthrough\">98 SE run " + std::to_string(i + 1) + "</a>",
                      &main.report.runs[i]});
   }
+  pcs.push_back({"<a href=\"#walkthrough\">98 SE</a>", &main});
   std::vector<std::vector<std::string>> rows;
   for (const auto& [preset, sim] : runs.presets) {
     if (preset.name == kWalkthroughPreset) continue;
+    const std::string link = "<a href=\"#preset-" + preset.name + "\">" + Html(preset.name);
+    std::string same;
+    for (const auto& [name, earlier] : pcs) {
+      bool all = earlier->report.runs.size() == sim.report.runs.size();
+      for (size_t i = 0; all && i < sim.report.runs.size(); ++i) {
+        std::vector<std::string> items;
+        all = LineDifferences(earlier->report.runs[i], sim.report.runs[i], &items) &&
+              items.empty() && earlier->report.runs[i].argv == sim.report.runs[i].argv;
+      }
+      if (all) {
+        same = name;
+        break;
+      }
+    }
     std::string cell;
     std::vector<ShownRun> own;
     for (size_t i = 0; i < sim.report.runs.size(); ++i) {
       const RunReport& run = sim.report.runs[i];
-      std::string words;
-      for (size_t k = 1; k < run.argv.size(); ++k) words += " " + run.argv[k];
+      own.push_back({link + " run " + std::to_string(i + 1) + "</a>", &run});
       const char* after =
           run.session_end == simulated_pc::SessionRequest::kRestart  ? " (restart)"
           : run.session_end == simulated_pc::SessionRequest::kLogOff ? " (log-off)"
                                                                      : "";
+      if (!same.empty()) {
+        cell += (i == 0 ? "every run as on " + same + ": " : std::string(", ")) +
+                ShortEnding(run.ending_name) + after;
+        continue;
+      }
+      std::string words;
+      for (size_t k = 1; k < run.argv.size(); ++k) words += " " + run.argv[k];
       const bool by_caller = i > 0 && run.runonce_name.empty();
       cell += (i == 0 ? "" : "<br> ") + std::to_string(i + 1) + "." +
               (by_caller ? std::string(" the caller:") : std::string("")) +
               (words.empty() ? std::string("") : " <code>" + Html(words.substr(1)) + "</code>") +
               ": " + RunAgainst(run, shown) + " &rarr; " + ShortEnding(run.ending_name) + after;
-      own.push_back({"<a href=\"#preset-" + preset.name + "\">" + Html(preset.name) + " run " +
-                         std::to_string(i + 1) + "</a>",
-                     &run});
     }
     shown.insert(shown.end(), own.begin(), own.end());
+    pcs.push_back({link + "</a>", &sim});
     rows.push_back({"<a id=\"preset-" + preset.name + "\"></a><b>" + Html(preset.name) +
                         "</b><br> " + Html(preset.description),
                     cell});
@@ -269,7 +291,7 @@ std::string OtherPcs(const GuideRuns& runs) {
   // Screen lines break anywhere, or the table would be wider than the page.
   table.replace(0, strlen("<table class=\"other-pcs\">"),
                 "<table class=\"other-pcs\" style=\"width: 100%; overflow-wrap: anywhere\"><colgroup>"
-                "<col style=\"width: 22%\"><col style=\"width: 78%\"></colgroup>");
+                "<col style=\"width: 24%\"><col style=\"width: 76%\"></colgroup>");
   return md + table + "\n";
 }
 
