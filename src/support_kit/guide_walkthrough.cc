@@ -163,7 +163,14 @@ bool LineDifferences(const RunReport& a, const RunReport& b, std::vector<std::st
     if (k + 1 < ops.size() && ops[k].first != ops[k + 1].first) {
       const std::string& added = ops[k].first == '+' ? ops[k].second : ops[k + 1].second;
       const std::string& removed = ops[k].first == '-' ? ops[k].second : ops[k + 1].second;
-      items->push_back(Shown(added) + " instead of " + Shown(removed));
+      // The line it replaces without the words both begin with.
+      size_t same = 0;
+      while (same < added.size() && same < removed.size() && added[same] == removed[same]) ++same;
+      const size_t cut = removed.rfind(' ', same);
+      const bool shorten = same < removed.size() && cut != std::string::npos && cut >= 8;
+      items->push_back(Shown(added) + " instead of " +
+                       (shorten ? "<code>&hellip;" + ScreenHtml(removed.substr(cut + 1)) + "</code>"
+                                : Shown(removed)));
       ++k;
     } else {
       items->push_back((ops[k].first == '+' ? "also " : "without ") + Shown(ops[k].second));
@@ -215,7 +222,7 @@ std::string RunAgainst(const RunReport& run, const std::vector<ShownRun>& shown)
   }
   std::string text;
   if (longest != nullptr && !last_common.empty()) {
-    text = "as " + longest->name + " up to " + Shown(last_common) + ", then ";
+    text = "as " + longest->name + " to " + Shown(last_common) + ", then ";
   }
   return text + (own.empty() ? std::string("no more lines") : Shown(own));
 }
@@ -225,11 +232,10 @@ std::string RunAgainst(const RunReport& run, const std::vector<ShownRun>& shown)
 std::string OtherPcs(const GuideRuns& runs) {
   std::string md = Heading("##", "other-kinds-of-pc", "Other kinds of PC: only what differs");
   md += Wrap(
-      "Each other kind of PC the simulator knows, run by run against the runs above it: the "
-      "words after C:\\NETREVIVE.EXE (the caller starts the first run and those marked so, "
-      "Windows the others after a restart or log-off), the run its screens are the same as, with the lines that differ, or "
-      "where they part from it and their first line of their own, then the run's ending. Every line is in [the index](#what-the-caller-reads), every stop in [where "
-      "is the caller now](#where-is-the-caller-now). Reproduce: `netrevive-sim --keys auto "
+      "Run by run: the words after C:\\NETREVIVE.EXE (Windows starts all but the first, unless "
+      "marked), the run above whose screens it shows, with the lines that differ or where it "
+      "parts from it and its next line, then its ending (which says whether Windows restarts or "
+      "logs off). Reproduce: `netrevive-sim --keys auto "
       "--preset NAME`.");
   md += "\n";
   std::vector<ShownRun> shown;
@@ -243,6 +249,7 @@ std::string OtherPcs(const GuideRuns& runs) {
   }
   pcs.push_back({"<a href=\"#walkthrough\">98 SE</a>", &main});
   std::vector<std::vector<std::string>> rows;
+  std::map<std::string, size_t> alike;  // the runs of PCs that are another's -> their row
   for (const auto& [preset, sim] : runs.presets) {
     if (preset.name == kWalkthroughPreset) continue;
     const std::string link = "<a href=\"#preset-" + preset.name + "\">" + Html(preset.name);
@@ -264,34 +271,45 @@ std::string OtherPcs(const GuideRuns& runs) {
     for (size_t i = 0; i < sim.report.runs.size(); ++i) {
       const RunReport& run = sim.report.runs[i];
       own.push_back({link + " run " + std::to_string(i + 1) + "</a>", &run});
-      const char* after =
-          run.session_end == simulated_pc::SessionRequest::kRestart  ? " (restart)"
-          : run.session_end == simulated_pc::SessionRequest::kLogOff ? " (log-off)"
-                                                                     : "";
       if (!same.empty()) {
         cell += (i == 0 ? "every run as on " + same + ": " : std::string(", ")) +
-                ShortEnding(run.ending_name) + after;
+                ShortEnding(run.ending_name);
         continue;
       }
       std::string words;
       for (size_t k = 1; k < run.argv.size(); ++k) words += " " + run.argv[k];
       const bool by_caller = i > 0 && run.runonce_name.empty();
-      cell += (i == 0 ? "" : "<br> ") + std::to_string(i + 1) + "." +
+      cell += (i == 0 ? "" : "<br> ") + std::to_string(i + 1) +
               (by_caller ? std::string(" the caller:") : std::string("")) +
               (words.empty() ? std::string("") : " <code>" + Html(words.substr(1)) + "</code>") +
-              ": " + RunAgainst(run, shown) + " &rarr; " + ShortEnding(run.ending_name) + after;
+              ": " + RunAgainst(run, shown) + " &rarr; " + ShortEnding(run.ending_name);
     }
     shown.insert(shown.end(), own.begin(), own.end());
     pcs.push_back({link + "</a>", &sim});
-    rows.push_back({"<a id=\"preset-" + preset.name + "\"></a><b>" + Html(preset.name) +
-                        "</b><br> " + Html(preset.description),
-                    cell});
+    const std::string name =
+        "<a id=\"preset-" + preset.name + "\"></a><b>" + Html(preset.name) + "</b>";
+    if (same.empty()) {
+      rows.push_back({name + "<br> " + Html(preset.description), cell});
+      continue;
+    }
+    // The PCs that are another's run for run share a row: their names, then
+    // what each is, and the runs once.
+    auto [it, added] = alike.insert({cell, rows.size()});
+    if (added) {
+      rows.push_back({name, "<b>" + Html(preset.name) + "</b>: " + Html(preset.description) +
+                                ".<br> " + cell});
+    } else {
+      std::vector<std::string>& row = rows[it->second];
+      row[0] += "<br> " + name;
+      const size_t at = row[1].rfind("<br> ");
+      row[1].insert(at, " <b>" + Html(preset.name) + "</b>: " + Html(preset.description) + ".");
+    }
   }
   std::string table = HtmlTable("other-pcs", {"PC", "Its runs, against those above"}, rows);
   // Screen lines break anywhere, or the table would be wider than the page.
   table.replace(0, strlen("<table class=\"other-pcs\">"),
                 "<table class=\"other-pcs\" style=\"width: 100%; overflow-wrap: anywhere\"><colgroup>"
-                "<col style=\"width: 24%\"><col style=\"width: 76%\"></colgroup>");
+                "<col style=\"width: 22%\"><col style=\"width: 78%\"></colgroup>");
   return md + table + "\n";
 }
 
