@@ -62,12 +62,9 @@ std::string CallsSection() {
                     "<a id=\"" + std::string(call.anchor) + "\"></a><span><b>Do:</b> " +
                         InlineHtml(call.action) + "</span>"});
   }
-  std::string table = HtmlTable("calls", {"The caller says", "Ask", "Check", "Do"}, rows);
-  table.replace(0, strlen("<table class=\"calls\">"),
-                "<table class=\"calls\" style=\"width: 100%\"><colgroup><col style=\"width: "
-                "15%\"><col style=\"width: 22%\"><col style=\"width: 18%\"><col style=\"width: "
-                "45%\"></colgroup>");
-  return md + table + "\n" + RecipesSection();
+  return md +
+         WideTable("calls", {15, 22, 18, 45}, {"The caller says", "Ask", "Check", "Do"}, rows) +
+         "\n" + RecipesSection();
 }
 
 // The advice with each recipe it spells out replaced by a link to it.

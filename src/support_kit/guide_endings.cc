@@ -49,8 +49,9 @@ std::string EndingsSection(const GuideRuns& runs) {
     // The kind: the title's head ("Check: REPAIRED"), else the kind's name.
     const std::string title = EndingTitle(ending->name);
     const size_t colon = title.find(": ");
-    const std::string kind = colon != std::string::npos ? title.substr(0, colon)
-                                                        : std::string(rehearsal::KindName(ending->kind));
+    const std::string kind = colon != std::string::npos
+                                 ? title.substr(0, colon)
+                                 : std::string(rehearsal::KindName(ending->kind));
     rows.push_back({"<b>" + Html(ending->name) + "</b><br> " + Html(kind),
                     meaning + "<br> Reproduce" +
                         (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")"
@@ -60,16 +61,8 @@ std::string EndingsSection(const GuideRuns& runs) {
                         "\"></a><span><b>What the caller does.</b> " + AdviceHtml(advice) +
                         "</span>"});
   }
-  std::string table =
-      HtmlTable("endings", {"Ending", "What it means for the PC", "What the caller does"}, rows);
-  // Registry paths and command lines break anywhere, or the table would be
-  // wider than the page and the printed page scaled down.
-  // The columns share the width by how much each holds.
-  table.replace(0, strlen("<table class=\"endings\">"),
-                "<table class=\"endings\" style=\"width: 100%; overflow-wrap: anywhere\"><colgroup><col "
-                "style=\"width: 14%\"><col style=\"width: 41%\"><col style=\"width: "
-                "45%\"></colgroup>");
-  md += table;
+  md += WideTable("endings", {14, 41, 45},
+                  {"Ending", "What it means for the PC", "What the caller does"}, rows);
   md += "\n" + Heading("####", "reproduce-endings", "Reproducing the endings");
   md += Wrap("netrevive-sim's machines keep the program at " +
              std::string(simulated_pc::kDefaultSelfPath) + "; this guide's at " + kProgramPath +

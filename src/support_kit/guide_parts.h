@@ -80,6 +80,9 @@ std::string EndingLink(const std::string& name);
 std::string EndingHtml(const std::string& name);
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
                       const std::vector<std::vector<std::string>>& rows);
+std::string WideTable(const std::string& cls, const std::vector<int>& widths,
+                      const std::vector<std::string>& heads,
+                      const std::vector<std::vector<std::string>>& rows);
 std::string Heading(const std::string& level, const std::string& anchor, const std::string& title);
 std::string DescribeRun(const RunReport& run, size_t number);
 bool CodeTable(std::string* md, std::string* error);

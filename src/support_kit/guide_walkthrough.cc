@@ -127,7 +127,7 @@ std::vector<std::string> ScreenLines(const RunReport& run) {
 
 std::string Shown(const std::string& line) {
   if (line == "[key]") return "a key press";
-  return line.empty() ? std::string("a blank line") : "<code>" + ScreenHtml(line) + "</code>";
+  return line.empty() ? std::string("a blank line") : ScreenHtml(line);
 }
 
 // The lines in which b's screens differ from a's (a longest common
@@ -168,9 +168,9 @@ bool LineDifferences(const RunReport& a, const RunReport& b, std::vector<std::st
       while (same < added.size() && same < removed.size() && added[same] == removed[same]) ++same;
       const size_t cut = removed.rfind(' ', same);
       const bool shorten = same < removed.size() && cut != std::string::npos && cut >= 8;
-      items->push_back(Shown(added) + " instead of " +
-                       (shorten ? "<code>&hellip;" + ScreenHtml(removed.substr(cut + 1)) + "</code>"
-                                : Shown(removed)));
+      items->push_back(
+          Shown(added) + " instead of " +
+          (shorten ? "&hellip;" + ScreenHtml(removed.substr(cut + 1)) : Shown(removed)));
       ++k;
     } else {
       items->push_back((ops[k].first == '+' ? "also " : "without ") + Shown(ops[k].second));
@@ -305,12 +305,8 @@ std::string OtherPcs(const GuideRuns& runs) {
       row[1].insert(at, " <b>" + Html(preset.name) + "</b>: " + Html(preset.description) + ".");
     }
   }
-  std::string table = HtmlTable("other-pcs", {"PC", "Its runs, against those above"}, rows);
-  // Screen lines break anywhere, or the table would be wider than the page.
-  table.replace(0, strlen("<table class=\"other-pcs\">"),
-                "<table class=\"other-pcs\" style=\"width: 100%; overflow-wrap: anywhere\"><colgroup>"
-                "<col style=\"width: 22%\"><col style=\"width: 78%\"></colgroup>");
-  return md + table + "\n";
+  return md + WideTable("other-pcs", {22, 78}, {"PC", "Its runs, against those above"}, rows) +
+         "\n";
 }
 
 namespace {}  // namespace

@@ -172,8 +172,7 @@ std::string WhereTable(const GuideRuns& runs) {
   for (const auto& [preset, stops] : runs.other_stops) {
     for (const Stop& stop : stops) {
       add(stop, Html(preset),
-          Html(preset) + " run " + std::to_string(stop.run) + " stop " +
-              std::to_string(stop.pause),
+          Html(preset) + " run " + std::to_string(stop.run) + " stop " + std::to_string(stop.pause),
           StopAnchor(preset, stop.run, stop.pause), false);
     }
   }
@@ -202,15 +201,10 @@ std::string WhereTable(const GuideRuns& runs) {
     cells.push_back({row.lines + (row.where.empty() ? "" : "<br> <i>" + row.where + "</i>"),
                      MergedDone(row.done), row.safety, row.after});
   }
-  std::string table = HtmlTable("where",
-                                {"Last lines on the screen (the stop)", "Done to the PC",
-                                 "May the caller close the window or switch off?", "After the key"},
-                                cells);
-  table.replace(0, strlen("<table class=\"where\">"),
-                "<table class=\"where\" style=\"width: 100%\"><colgroup><col style=\"width: "
-                "36%\"><col style=\"width: 22%\"><col style=\"width: 26%\"><col style=\"width: "
-                "16%\"></colgroup>");
-  md += table;
+  md += WideTable("where", {36, 22, 26, 16},
+                  {"Last lines on the screen (the stop)", "Done to the PC",
+                   "May the caller close the window or switch off?", "After the key"},
+                  cells);
   return md + "\n";
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,18 @@ std::string Flat(const std::string& text) {
   return out;
 }
 
+// The facts of a where-table cell, "; " between them.
+std::vector<std::string> Items(const std::string& cell) {
+  std::vector<std::string> items;
+  for (size_t from = 0; from <= cell.size();) {
+    size_t cut = cell.find("; ", from);
+    if (cut == std::string::npos) cut = cell.size();
+    items.push_back(cell.substr(from, cut - from));
+    from = cut + 2;
+  }
+  return items;
+}
+
 // The where-table, the endings and the call script say the same about each
 // stop: what was done, what is scheduled, whether the window may be closed;
 // and the endings' own words agree with the facts of their last screen.
@@ -300,24 +313,38 @@ TEST(PauseProbeTest, GuideSectionsAgree) {
     ASSERT_NE(ending, nullptr) << name;
     // The row of the stop in the where-table (endings whose last screens
     // agree share one, naming each in its last cell): the one place that
-    // gives an ending's facts.
-    const std::string facts = Flat("<td> " + Html(DoneText(stop.done)) + " </td> <td> " +
-                                   SafetyHtml(stop) + " </td> <td> ");
+    // gives an ending's facts. A row that stands for stops of several PCs
+    // names where a fact holds unless it holds for all: the stop's facts are
+    // among the row's, and a fact named for all is one of the stop's.
+    const std::string tail = Flat("</td> <td> " + SafetyHtml(stop) + " </td> <td> the run ends: ");
     const std::string link = Flat(ShortEnding(name));
+    std::set<std::string> facts;
+    for (const std::string& fact : Items(Html(DoneText(stop.done)))) facts.insert(fact);
     bool row_found = false;
     for (size_t at = 0; (at = where.find("<tr>", at)) != std::string::npos; ++at) {
       const std::string row = where.substr(at, where.find("</tr>", at) - at);
-      const size_t cells = row.find(facts);
-      const size_t after = cells == std::string::npos ? cells : cells + facts.size();
-      row_found = row_found || (cells != std::string::npos &&
-                                row.compare(after, 14, "the run ends: ") == 0 &&
-                                row.find(link, after) != std::string::npos);
+      const size_t cells = row.find(tail);
+      if (cells == std::string::npos || row.find(link, cells + tail.size()) == std::string::npos) {
+        continue;
+      }
+      const size_t done = row.rfind("<td> ", cells) + 5;
+      std::set<std::string> all, some;
+      for (const std::string& item : Items(row.substr(done, cells - 1 - done))) {
+        const size_t where_only = item.find(" (");
+        (where_only == std::string::npos ? all : some).insert(item.substr(0, where_only));
+      }
+      bool agree = true;
+      for (const std::string& fact : all) agree = agree && facts.count(fact) == 1;
+      for (const std::string& fact : facts) {
+        agree = agree && (all.count(fact) == 1 || some.count(fact) == 1);
+      }
+      row_found = row_found || agree;
     }
-    EXPECT_TRUE(row_found) << name << ": " << facts << " ... " << link;
+    EXPECT_TRUE(row_found) << name << ": " << DoneText(stop.done) << tail << link;
     // The page's search tells the caller's next step from the text after the
     // ending's anchor that begins "What the caller does.".
-    EXPECT_NE(endings.find(Flat("<a id=\"" + Anchor(name) +
-                                "\"></a><span><b>What the caller does.</b> ")),
+    EXPECT_NE(endings.find(
+                  Flat("<a id=\"" + Anchor(name) + "\"></a><span><b>What the caller does.</b> ")),
               std::string::npos)
         << name;
     // What the ending's words say about scheduling and restarting by hand.
