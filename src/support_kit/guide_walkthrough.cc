@@ -18,7 +18,7 @@ std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
     }
     return out;
   };
-  std::string dot = "digraph walkthrough {\n  rankdir=TB;\n";
+  std::string dot = "digraph walkthrough {\n  rankdir=TB;\n  ranksep=0.15;\n";
   dot += "  node [shape=box, fontname=\"Helvetica\", fontsize=10, color=black];\n";
   dot += "  edge [fontname=\"Helvetica\", fontsize=9, color=black];\n";
   if (!stops.empty() && !stops.front().argv.empty()) {
