@@ -120,7 +120,8 @@ std::string WhereTable(const GuideRuns& runs) {
   std::string md = Heading("##", "where-is-the-caller-now", "Where is the caller now");
   md += Wrap(
       "Every stop for a key, found by running the program: the repair on 98 SE and where other "
-      "PCs differ (run and stop by PC), then the last screen of every ending, then other screens "
+      "PCs differ (under the lines: the PC, run/stop), then the last screen of every ending, then "
+      "other screens "
       "on the way to an ending. Find the row by the last lines the caller reads. \"scheduled\": "
       "the RunOnce entry Windows runs at its next start; rundunreinst.QU authorises the "
       "reinstallation; netrevive.QU marks a repair under way. Yes: closing the window there (or a "
@@ -165,14 +166,13 @@ std::string WhereTable(const GuideRuns& runs) {
     row.done.push_back({who, DoneText(stop.done)});
   };
   for (const Stop& stop : runs.walkthrough) {
-    add(stop, "98 SE",
-        "98 SE run " + std::to_string(stop.run) + " stop " + std::to_string(stop.pause),
+    add(stop, "98 SE", "98 SE " + std::to_string(stop.run) + "/" + std::to_string(stop.pause),
         StopAnchor(kWalkthroughPreset, stop.run, stop.pause), false);
   }
   for (const auto& [preset, stops] : runs.other_stops) {
     for (const Stop& stop : stops) {
       add(stop, Html(preset),
-          Html(preset) + " run " + std::to_string(stop.run) + " stop " + std::to_string(stop.pause),
+          Html(preset) + " " + std::to_string(stop.run) + "/" + std::to_string(stop.pause),
           StopAnchor(preset, stop.run, stop.pause), false);
     }
   }
@@ -189,8 +189,8 @@ std::string WhereTable(const GuideRuns& runs) {
     for (const Stop& stop : it->second) {
       if (screens.count(LastLines(stop.screen, 3)) != 0) continue;
       add(stop, ending.name,
-          "on the way to " + ShortEnding(ending.name) + ", run " + std::to_string(stop.run) +
-              " stop " + std::to_string(stop.pause),
+          "on the way to " + ShortEnding(ending.name) + " " + std::to_string(stop.run) + "/" +
+              std::to_string(stop.pause),
           "", false);
     }
   }
@@ -201,7 +201,7 @@ std::string WhereTable(const GuideRuns& runs) {
     cells.push_back({row.lines + (row.where.empty() ? "" : "<br> <i>" + row.where + "</i>"),
                      MergedDone(row.done), row.safety, row.after});
   }
-  md += WideTable("where", {36, 22, 26, 16},
+  md += WideTable("where", {34, 27, 21, 18},
                   {"Last lines on the screen (the stop)", "Done to the PC",
                    "May the caller close the window or switch off?", "After the key"},
                   cells);
