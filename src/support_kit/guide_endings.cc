@@ -21,6 +21,30 @@ std::string AdviceHtml(const std::string& advice) {
   return html;
 }
 
+// A command line as the table shows it: the options after
+// "netrevive-sim --keys auto", each long run of one character (a path too
+// long for RunOnce) written as the shell command that makes it, so that the
+// line still runs as it stands.
+std::string ShownCommand(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& arg : args) {
+    std::string quoted = ShellQuote(arg);
+    const bool in_quotes = !quoted.empty() && quoted[0] == '\'';
+    for (size_t at = 0; in_quotes && at < quoted.size(); ++at) {
+      size_t end = at;
+      while (end < quoted.size() && quoted[end] == quoted[at]) ++end;
+      if (end - at >= 40 && isalnum(static_cast<unsigned char>(quoted[at]))) {
+        const std::string made =
+            "'\"$(printf '%" + std::to_string(end - at) + "s' '' | tr ' ' " + quoted[at] + ")\"'";
+        quoted.replace(at, end - at, made);
+        at += made.size();
+      }
+    }
+    line += (line.empty() ? "" : " ") + quoted;
+  }
+  return line;
+}
+
 }  // namespace
 
 std::string EndingsSection(const GuideRuns& runs) {
@@ -35,11 +59,9 @@ std::string EndingsSection(const GuideRuns& runs) {
       "its row of [where is the caller now](#where-is-the-caller-now). Reproduce: the options "
       "after `netrevive-sim --keys auto` whose run, run 1 unless named, ends there.");
   md += "\n";
-  const std::string common = CommandLineOf({}) + " ";
   std::vector<std::vector<std::string>> rows;
   for (const auto& [ending, sim] : runs.endings) {
-    std::string command = CommandLineOf(ending->reach);
-    if (StartsWith(command, common)) command = command.substr(common.size());
+    const std::string command = ShownCommand(ending->reach);
     const std::string meaning = Html(ending->meaning);
     std::string advice = ending->advice;
     const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);
@@ -61,7 +83,7 @@ std::string EndingsSection(const GuideRuns& runs) {
                         "\"></a><span><b>What the caller does.</b> " + AdviceHtml(advice) +
                         "</span>"});
   }
-  md += WideTable("endings", {14, 41, 45},
+  md += WideTable("endings", {13, 40, 47},
                   {"Ending", "What it means for the PC", "What the caller does"}, rows);
   md += "\n" + Heading("####", "reproduce-endings", "Reproducing the endings");
   md += Wrap("netrevive-sim's machines keep the program at " +
