@@ -7,9 +7,17 @@ namespace netrevive::support_kit {
 namespace {
 
 // An ending's advice for a table cell, each recipe it spells out a link to
-// where the guide gives it.
+// where the guide gives it, and the advice to start the program again
+// short, with a link to the call that spells it out.
 std::string AdviceHtml(const std::string& advice) {
   std::string html = Html(advice);
+  const std::string again = Html(rehearsal::kStartAgainAdvice);
+  const size_t at = html.find(again);
+  if (at != std::string::npos) {
+    html.replace(at, again.size(),
+                 "Restart the PC and start Netrevive again as before: it carries the repair on "
+                 "(<a href=\"#call-closed\">I closed it</a>).");
+  }
   for (const Recipe& recipe : Recipes()) {
     const std::string text = Html(recipe.text);
     const std::string link =
@@ -56,8 +64,9 @@ std::string EndingsSection(const GuideRuns& runs) {
       "caller acts on a PC that had a Dial-Up Networking upgrade, the caller installs the upgrade "
       "again once the connection works (DUN 1.4); the rows do not repeat that. Each ending's last "
       "lines, what was done to the PC there and whether the window may be closed there are in "
-      "its row of [where is the caller now](#where-is-the-caller-now). Reproduce: the options "
-      "after `netrevive-sim --keys auto` whose run, run 1 unless named, ends there.");
+      "its row of [where is the caller now](#where-is-the-caller-now). After the meaning, to "
+      "reproduce the ending: the options after `netrevive-sim --keys auto` whose run, run 1 "
+      "unless named, ends there.");
   md += "\n";
   std::vector<std::vector<std::string>> rows;
   for (const auto& [ending, sim] : runs.endings) {
@@ -75,10 +84,9 @@ std::string EndingsSection(const GuideRuns& runs) {
                                  ? title.substr(0, colon)
                                  : std::string(rehearsal::KindName(ending->kind));
     rows.push_back({"<b>" + Html(ending->name) + "</b><br> " + Html(kind),
-                    meaning + "<br> Reproduce" +
+                    meaning + " <code>" + Html(command) + "</code>" +
                         (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")"
-                                               : std::string("")) +
-                        ": <code>" + Html(command) + "</code>",
+                                               : std::string("")),
                     "<a id=\"" + Anchor(ending->name) +
                         "\"></a><span><b>What the caller does.</b> " + AdviceHtml(advice) +
                         "</span>"});
