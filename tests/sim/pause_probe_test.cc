@@ -293,7 +293,8 @@ std::vector<std::string> Items(const std::string& cell) {
 
 // The where-table, the endings and the call script say the same about each
 // stop: what was done, what is scheduled, whether the window may be closed;
-// and the endings' own words agree with the facts of their last screen.
+// the endings' own words agree with the facts of their last screen; the
+// other kinds of PC end each run as their simulations do.
 TEST(PauseProbeTest, GuideSectionsAgree) {
   GuideRuns runs;
   std::string error;
@@ -307,6 +308,37 @@ TEST(PauseProbeTest, GuideSectionsAgree) {
   const std::string screens = endings.substr(0, endings.find("<a id=\"reproduce-endings\">"));
   for (const std::string& section : {where, screens, script}) {
     EXPECT_EQ(section.find(simulated_pc::kDefaultSelfPath), std::string::npos);
+  }
+  // Each other kind of PC keeps the anchor the index links to, and its row
+  // (shared only with PCs that are another's run for run) names the ending
+  // of each of its runs, in order.
+  const std::string pcs = Flat(OtherPcs(runs));
+  for (const auto& [preset, sim] : runs.presets) {
+    if (preset.name == kWalkthroughPreset) continue;
+    const size_t anchor = pcs.find("<a id=\"preset-" + preset.name + "\"></a>");
+    ASSERT_NE(anchor, std::string::npos) << preset.name;
+    const size_t row = pcs.rfind("<tr>", anchor);
+    const std::string cells = pcs.substr(row, pcs.find("</tr>", anchor) - row);
+    size_t at = 0;
+    for (const auto& run : sim.report.runs) {
+      at = cells.find(Flat(ShortEnding(run.ending_name)), at);
+      ASSERT_NE(at, std::string::npos) << preset.name << ": " << run.ending_name;
+      ++at;
+    }
+    // A PC said to show another's screens run for run ends as it does.
+    const std::string as_on = "every run as on <a href=\"#";
+    const size_t same = cells.find(as_on);
+    if (same == std::string::npos) continue;
+    const size_t name_at = same + as_on.size();
+    std::string other = cells.substr(name_at, cells.find('"', name_at) - name_at);
+    other = other == "walkthrough" ? kWalkthroughPreset : other.substr(strlen("preset-"));
+    const GuideRun* earlier = PresetRun(runs, other);
+    ASSERT_NE(earlier, nullptr) << preset.name << ": " << other;
+    ASSERT_EQ(earlier->report.runs.size(), sim.report.runs.size()) << preset.name;
+    for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+      EXPECT_EQ(earlier->report.runs[i].ending_name, sim.report.runs[i].ending_name)
+          << preset.name << " run " << i + 1 << " as on " << other;
+    }
   }
   for (const auto& [name, stop] : runs.last_screens) {
     const Ending* ending = FindEnding(name);
