@@ -676,7 +676,6 @@ std::vector<Ending> MakeEndings() {
 #undef NR_WINDOWS_SETUP
 #undef NR_REINSTALL_DUN
 #undef NR_INSTALL_DUN
-#undef NR_START_AGAIN
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -699,6 +698,8 @@ bool RuleMatches(const ScreenRule& rule, const std::string& output) {
 
 const char kUpgradeLaterAdvice[] = NR_UPGRADE_LATER;
 #undef NR_UPGRADE_LATER
+const char kStartAgainAdvice[] = NR_START_AGAIN;
+#undef NR_START_AGAIN
 
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to

@@ -67,6 +67,9 @@ const Ending* FindEnding(const std::string& name);
 // The sentence that closes the advice of every ending after which the caller
 // has to act on a PC that may have had a DUN upgrade (blank first).
 extern const char kUpgradeLaterAdvice[];
+// The advice to restart and start the program again, which carries the
+// repair on: the support guide says it once and links it.
+extern const char kStartAgainAdvice[];
 
 // "goes on", "repaired", "refused", "stopped".
 const char* KindName(EndingKind kind);

@@ -6,23 +6,51 @@ namespace netrevive::support_kit {
 
 namespace {
 
-// The last paragraphs of a screen (blank lines part them), at least two
-// lines: an ending's own message, without the steps before it that the
-// index and the walk-through already show.
-std::string LastParagraphs(const std::string& screen) {
-  std::string body = screen;
-  while (!body.empty() && (body.back() == '\n' || body.back() == ' ')) body.pop_back();
-  const size_t first = body.find_first_not_of('\n');
-  body = first == std::string::npos ? "" : body.substr(first);
-  size_t from = body.size();
-  while (from != std::string::npos && from > 0) {
-    from = body.rfind("\n\n", from - 1);
-    const std::string shown = from == std::string::npos ? body : body.substr(from + 2);
-    int lines = 0;
-    for (const std::string& line : Lines(shown)) lines += TrimRight(line).empty() ? 0 : 1;
-    if (lines >= 2) return shown;
+// An ending's advice for a table cell, each recipe it spells out a link to
+// where the guide gives it, and the advice to start the program again
+// short, with a link to the call that spells it out.
+std::string AdviceHtml(const std::string& advice) {
+  std::string html = Html(advice);
+  const std::string again = Html(rehearsal::kStartAgainAdvice);
+  const size_t at = html.find(again);
+  if (at != std::string::npos) {
+    html.replace(at, again.size(),
+                 "Restart the PC and start Netrevive again as before: it carries the repair on "
+                 "(<a href=\"#call-closed\">I closed it</a>).");
   }
-  return body;
+  for (const Recipe& recipe : Recipes()) {
+    const std::string text = Html(recipe.text);
+    const std::string link =
+        "<a href=\"#" + std::string(recipe.anchor) + "\">" + recipe.link + "</a>";
+    for (size_t at = 0; (at = html.find(text, at)) != std::string::npos; at += link.size()) {
+      html.replace(at, text.size(), link);
+    }
+  }
+  return html;
+}
+
+// A command line as the table shows it: the options after
+// "netrevive-sim --keys auto", each long run of one character (a path too
+// long for RunOnce) written as the shell command that makes it, so that the
+// line still runs as it stands.
+std::string ShownCommand(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& arg : args) {
+    std::string quoted = ShellQuote(arg);
+    const bool in_quotes = !quoted.empty() && quoted[0] == '\'';
+    for (size_t at = 0; in_quotes && at < quoted.size(); ++at) {
+      size_t end = at;
+      while (end < quoted.size() && quoted[end] == quoted[at]) ++end;
+      if (end - at >= 40 && isalnum(static_cast<unsigned char>(quoted[at]))) {
+        const std::string made =
+            "'\"$(printf '%" + std::to_string(end - at) + "s' '' | tr ' ' " + quoted[at] + ")\"'";
+        quoted.replace(at, end - at, made);
+        at += made.size();
+      }
+    }
+    line += (line.empty() ? "" : " ") + quoted;
+  }
+  return line;
 }
 
 }  // namespace
@@ -31,51 +59,45 @@ std::string EndingsSection(const GuideRuns& runs) {
   std::string md = Heading("##", "endings", "Endings");
   md += Wrap(
       "Every run of the program ends in exactly one of these; `netrevive-sim` names it with a "
-      "line `== ending: NAME`, which is also each heading's anchor. *Goes on*: Windows carries on "
-      "by itself. *Repaired*: the repair is complete. *Refused*: nothing was changed. *Stopped*: "
-      "the caller has to act. After each ending where the caller acts on a PC that had a "
-      "Dial-Up Networking upgrade, the caller installs the upgrade again once the connection "
-      "works (DUN 1.4); the endings below do not repeat that. Under each: what was done to the PC "
-      "at its last screen and whether the window may be closed there, in the words of [where is "
-      "the caller now](#where-is-the-caller-now).");
+      "line `== ending: NAME`. *Goes on*: Windows carries on by itself. *Repaired*: the repair is "
+      "complete. *Refused*: nothing was changed. *Stopped*: the caller has to act. Where the "
+      "caller acts on a PC that had a Dial-Up Networking upgrade, the caller installs the upgrade "
+      "again once the connection works (DUN 1.4); the rows do not repeat that. Each ending's last "
+      "lines, what was done to the PC there and whether the window may be closed there are in "
+      "its row of [where is the caller now](#where-is-the-caller-now). After the meaning, to "
+      "reproduce the ending: the options after `netrevive-sim --keys auto` whose run, run 1 "
+      "unless named, ends there.");
   md += "\n";
+  std::vector<std::vector<std::string>> rows;
   for (const auto& [ending, sim] : runs.endings) {
-    const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
-    md += Heading("###", Anchor(ending->name), EndingTitle(ending->name));
-    auto last = runs.last_screens.find(ending->name);
-    const std::string screen = AfterBanner(
-        last != runs.last_screens.end() ? last->second.screen : AfterBanner(run.output));
-    const std::string shown = LastParagraphs(screen);
-    md +=
-        Wrap("`== ending: " + std::string(ending->name) + "` ([reproduce](#reproduce-endings)). " +
-             (Block(shown) != Block(screen) ? "The last lines:" : "The last screen:")) +
-        "\n";
-    md += Block(shown) + "\n";
-    md += Wrap("**What it means for the PC.** " + std::string(ending->meaning)) + "\n";
-    if (last != runs.last_screens.end()) {
-      md += Wrap(StopFactsText(last->second)) + "\n";
-    }
+    const std::string command = ShownCommand(ending->reach);
+    const std::string meaning = Html(ending->meaning);
     std::string advice = ending->advice;
     const size_t later = advice.find(rehearsal::kUpgradeLaterAdvice);
     if (later != std::string::npos) advice.erase(later, strlen(rehearsal::kUpgradeLaterAdvice));
-    md += Wrap("**What the caller does.** " + WithRecipeLinks(advice)) + "\n";
+    // The anchor sits with the advice: the page's search shows the text
+    // after an ending's anchor that begins "What the caller does.".
+    // The kind: the title's head ("Check: REPAIRED"), else the kind's name.
+    const std::string title = EndingTitle(ending->name);
+    const size_t colon = title.find(": ");
+    const std::string kind = colon != std::string::npos
+                                 ? title.substr(0, colon)
+                                 : std::string(rehearsal::KindName(ending->kind));
+    rows.push_back({"<b>" + Html(ending->name) + "</b><br> " + Html(kind),
+                    meaning + " <code>" + Html(command) + "</code>" +
+                        (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")"
+                                               : std::string("")),
+                    "<a id=\"" + Anchor(ending->name) +
+                        "\"></a><span><b>What the caller does.</b> " + AdviceHtml(advice) +
+                        "</span>"});
   }
-  // The command lines that reach them, for whoever wants to see an ending
-  // on the simulator.
-  md += Heading("###", "reproduce-endings", "Reproducing the endings");
-  md += Wrap(
-      "Each ending, and the netrevive-sim command line whose run (run 1 unless named) ends "
-      "there. netrevive-sim's machines keep the program at " +
-      std::string(simulated_pc::kDefaultSelfPath) + "; this guide's at " + kProgramPath +
-      ", where README.TXT has the caller put it, and the screens differ only in that path:");
-  md += "\n```sh\n";
-  for (const auto& entry : runs.endings) {
-    const Ending* ending = entry.first;
-    md += "# " + std::string(ending->name) +
-          (ending->reach_run > 1 ? " (run " + std::to_string(ending->reach_run) + ")" : "") + "\n" +
-          CommandLineOf(ending->reach) + "\n";
-  }
-  return md + "```\n\n";
+  md += WideTable("endings", {13, 40, 47},
+                  {"Ending", "What it means for the PC", "What the caller does"}, rows);
+  md += "\n" + Heading("####", "reproduce-endings", "Reproducing the endings");
+  md += Wrap("netrevive-sim's machines keep the program at " +
+             std::string(simulated_pc::kDefaultSelfPath) + "; this guide's at " + kProgramPath +
+             ", where README.TXT has the caller put it, and the screens differ only in that path.");
+  return md + "\n";
 }
 
 // ---- Backups and prediction ----------------------------------------------------

@@ -7,17 +7,13 @@
 
 namespace netrevive::support_kit {
 
-namespace {
-
 // An ending by its short name, linked, its title shown on pointing: a cell
 // lists several.
-std::string ShortLink(const std::string& name) {
+std::string ShortEnding(const std::string& name) {
   if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
   return "<a class=\"ending\" href=\"#" + Anchor(name) + "\" title=\"" + Html(EndingTitle(name)) +
          "\">" + Html(name) + "</a>";
 }
-
-}  // namespace
 
 std::string DoneText(const PcFacts& done) {
   if (!done.changed) return "nothing changed";
@@ -46,7 +42,9 @@ std::string ContinuationHtml(const Continuation& after) {
       html = "Comes back by itself: ";
       break;
     case Continuation::Start::kCallerAgain:
-      html = "Start " + Html(after.again) + " again: ";
+      // The program where the caller put it goes without saying.
+      html = after.again == kProgramPath ? std::string("Start it again: ")
+                                         : "Start " + Html(after.again) + " again: ";
       break;
     case Continuation::Start::kNothingLeft:
       html = "Nothing left to do";
@@ -54,11 +52,11 @@ std::string ContinuationHtml(const Continuation& after) {
   }
   std::string endings;
   for (const std::string& name : after.endings) {
-    endings += (endings.empty() ? "" : ", ") + ShortLink(name);
+    endings += (endings.empty() ? "" : ", ") + ShortEnding(name);
   }
   const bool check_shown = !after.endings.empty() && after.endings.back() == after.check;
   if (!after.check.empty() && !check_shown) {
-    endings += (endings.empty() ? "" : ", ") + ShortLink(after.check);
+    endings += (endings.empty() ? "" : ", ") + ShortEnding(after.check);
   }
   if (after.start == Continuation::Start::kNothingLeft && !endings.empty()) {
     return html + " (" + endings + ")";
@@ -78,16 +76,9 @@ std::string SafetyHtml(const Stop& stop) {
 }
 
 std::string AfterKeyHtml(const Stop& stop) {
-  if (stop.last) return "the run ends: " + ShortLink(stop.ending);
+  if (stop.last) return "the run ends: " + ShortEnding(stop.ending);
   return stop.next_line.empty() ? "the program goes on to its next pause"
                                 : "next: " + ScreenHtml(stop.next_line);
-}
-
-std::string StopFactsText(const Stop& stop) {
-  if (!stop.done.changed) return "Nothing changed yet: the window may be closed.";
-  return "Done to the PC: " + Html(DoneText(stop.done)) +
-         (stop.done.runonce.empty() ? "; nothing scheduled" : "") +
-         ". Closed or switched off here: " + SafetyHtml(stop);
 }
 
 }  // namespace netrevive::support_kit

@@ -163,6 +163,20 @@ std::string HtmlTable(const std::string& cls, const std::vector<std::string>& he
   return out + "</tbody>\n</table>\n";
 }
 
+// A table across the page, its columns sharing the width by the percentages
+// in widths; long words (paths, command lines) break anywhere, or the table
+// would be wider than the page and the printed page scaled down.
+std::string WideTable(const std::string& cls, const std::vector<int>& widths,
+                      const std::vector<std::string>& heads,
+                      const std::vector<std::vector<std::string>>& rows) {
+  std::string cols = "<colgroup>";
+  for (int width : widths) cols += "\n<col style=\"width: " + std::to_string(width) + "%\">";
+  std::string table = HtmlTable(cls, heads, rows);
+  const std::string head = "<table class=\"" + cls + "\">\n";
+  return "<table class=\"" + cls + "\" style=\"width: 100%; overflow-wrap: anywhere\">\n" + cols +
+         "</colgroup>\n" + table.substr(head.size());
+}
+
 std::string Heading(const std::string& level, const std::string& anchor, const std::string& title) {
   return "<a id=\"" + anchor + "\"></a>\n\n" + level + " " + title + "\n\n";
 }

@@ -80,6 +80,9 @@ std::string EndingLink(const std::string& name);
 std::string EndingHtml(const std::string& name);
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
                       const std::vector<std::vector<std::string>>& rows);
+std::string WideTable(const std::string& cls, const std::vector<int>& widths,
+                      const std::vector<std::string>& heads,
+                      const std::vector<std::vector<std::string>>& rows);
 std::string Heading(const std::string& level, const std::string& anchor, const std::string& title);
 std::string DescribeRun(const RunReport& run, size_t number);
 bool CodeTable(std::string* md, std::string* error);
@@ -88,11 +91,11 @@ bool CollectRuns(GuideRuns* runs, std::string* error);
 std::string PresetDescription(const std::string& name);
 std::string CallScript(const GuideRuns& runs);
 // Formatting of a stop's facts (guide_facts.cc).
+std::string ShortEnding(const std::string& name);
 std::string DoneText(const PcFacts& done);
 std::string ContinuationHtml(const Continuation& after);
 std::string SafetyHtml(const Stop& stop);
 std::string AfterKeyHtml(const Stop& stop);
-std::string StopFactsText(const Stop& stop);
 std::string WhereTable(const GuideRuns& runs);
 std::string StaleAdviceSection(const GuideRuns& runs);
 std::string CallsSection();

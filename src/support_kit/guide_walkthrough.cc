@@ -18,7 +18,7 @@ std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts) {
     }
     return out;
   };
-  std::string dot = "digraph walkthrough {\n  rankdir=TB;\n";
+  std::string dot = "digraph walkthrough {\n  rankdir=TB;\n  ranksep=0.15;\n";
   dot += "  node [shape=box, fontname=\"Helvetica\", fontsize=10, color=black];\n";
   dot += "  edge [fontname=\"Helvetica\", fontsize=9, color=black];\n";
   if (!stops.empty() && !stops.front().argv.empty()) {
@@ -115,18 +115,28 @@ namespace {
 
 // A run shown before: the words that name it, and its screens.
 struct ShownRun {
-  std::string name;  // "run 2 on 98 SE" with a link
+  std::string name;  // "98 SE run 2" with a link
   const RunReport* run;
 };
 
+std::vector<std::string> ScreenLines(const RunReport& run) {
+  std::vector<std::string> lines;
+  for (const std::string& line : Lines(AfterBanner(run.shown))) lines.push_back(TrimRight(line));
+  return lines;
+}
+
+std::string Shown(const std::string& line) {
+  if (line == "[key]") return "a key press";
+  return line.empty() ? std::string("a blank line") : ScreenHtml(line);
+}
+
 // The lines in which b's screens differ from a's (a longest common
-// subsequence of lines): "" when the endings differ or more than a third of
-// the lines would be listed, "-" when no line differs.
-std::string LineDifferences(const RunReport& a, const RunReport& b) {
-  if (a.ending != b.ending) return "";
-  std::vector<std::string> la, lb;
-  for (const std::string& line : Lines(AfterBanner(a.shown))) la.push_back(TrimRight(line));
-  for (const std::string& line : Lines(AfterBanner(b.shown))) lb.push_back(TrimRight(line));
+// subsequence of lines), one item each; no items when none differs. False
+// when the endings differ or more than a third of the lines would be listed.
+bool LineDifferences(const RunReport& a, const RunReport& b, std::vector<std::string>* items) {
+  items->clear();
+  if (a.ending != b.ending) return false;
+  const std::vector<std::string> la = ScreenLines(a), lb = ScreenLines(b);
   const size_t n = la.size(), m = lb.size();
   std::vector<std::vector<size_t>> common(n + 1, std::vector<size_t>(m + 1, 0));
   for (size_t x = n; x-- > 0;) {
@@ -149,103 +159,72 @@ std::string LineDifferences(const RunReport& a, const RunReport& b) {
       ops.push_back({'-', la[x++]});
     }
   }
-  auto shown = [](const std::string& line) {
-    return line.empty() ? std::string("a blank line") : "`" + line + "`";
-  };
-  std::vector<std::string> items;
   for (size_t k = 0; k < ops.size(); ++k) {
-    if (ops[k].first == '-' && k + 1 < ops.size() && ops[k + 1].first == '+') {
-      items.push_back(shown(ops[k + 1].second) + " instead of " + shown(ops[k].second));
-      ++k;
-    } else if (ops[k].first == '+' && k + 1 < ops.size() && ops[k + 1].first == '-') {
-      items.push_back(shown(ops[k].second) + " instead of " + shown(ops[k + 1].second));
+    if (k + 1 < ops.size() && ops[k].first != ops[k + 1].first) {
+      const std::string& added = ops[k].first == '+' ? ops[k].second : ops[k + 1].second;
+      const std::string& removed = ops[k].first == '-' ? ops[k].second : ops[k + 1].second;
+      // The line it replaces without the words both begin with.
+      size_t same = 0;
+      while (same < added.size() && same < removed.size() && added[same] == removed[same]) ++same;
+      const size_t cut = removed.rfind(' ', same);
+      const bool shorten = same < removed.size() && cut != std::string::npos && cut >= 8;
+      items->push_back(
+          Shown(added) + " instead of " +
+          (shorten ? "&hellip;" + ScreenHtml(removed.substr(cut + 1)) : Shown(removed)));
       ++k;
     } else {
-      items.push_back((ops[k].first == '+' ? "also " : "without ") + shown(ops[k].second));
+      items->push_back((ops[k].first == '+' ? "also " : "without ") + Shown(ops[k].second));
     }
   }
-  if (items.empty()) return "-";
-  if (items.size() * 3 > std::max(n, m)) return "";
-  std::string out;
-  for (const std::string& item : items) out += Wrap("  - " + item, "    ");
-  return out;
+  return items->size() * 3 <= std::max(n, m);
 }
 
-// A run's screens, where its first lines are those of a run shown before
-// (four or more): that run named with its last common line, then the rest.
-std::string ScreensAfterCommonStart(const RunReport& run, const std::vector<ShownRun>& shown) {
-  const std::vector<std::string> lines = Lines(AfterBanner(run.shown));
+// A run against the runs shown before it, in a line: the same screens as
+// one, the lines that differ where only lines differ, else where it parts
+// from the run it begins as and its first line of its own.
+std::string RunAgainst(const RunReport& run, const std::vector<ShownRun>& shown) {
+  const ShownRun* closest = nullptr;
+  std::vector<std::string> diff;
+  for (const ShownRun& earlier : shown) {
+    std::vector<std::string> items;
+    if (!LineDifferences(*earlier.run, run, &items)) continue;
+    if (closest == nullptr || items.size() < diff.size()) {
+      closest = &earlier;
+      diff = items;
+    }
+    if (diff.empty()) break;
+  }
+  if (closest != nullptr) {
+    std::string text = "as " + closest->name;
+    for (size_t k = 0; k < diff.size(); ++k) text += (k == 0 ? ", but " : "; ") + diff[k];
+    return text;
+  }
+  // The shown run its screens begin as, for the most lines.
+  const std::vector<std::string> lines = ScreenLines(run);
   const ShownRun* longest = nullptr;
   size_t common = 0;
   for (const ShownRun& earlier : shown) {
-    const std::vector<std::string> before = Lines(AfterBanner(earlier.run->shown));
+    const std::vector<std::string> before = ScreenLines(*earlier.run);
     size_t k = 0;
-    while (k < lines.size() && k < before.size() && TrimRight(lines[k]) == TrimRight(before[k])) {
-      ++k;
-    }
+    while (k < lines.size() && k < before.size() && lines[k] == before[k]) ++k;
     if (k > common) {
       longest = &earlier;
       common = k;
     }
   }
-  std::vector<std::string> kept;
+  std::string last_common;
   for (size_t k = 0; k < common; ++k) {
-    if (!TrimRight(lines[k]).empty() && TrimRight(lines[k]) != "[key]") {
-      kept.push_back(TrimRight(lines[k]));
-    }
+    if (!lines[k].empty() && lines[k] != "[key]") last_common = lines[k];
   }
-  const bool ends_with_key = common > 0 && TrimRight(lines[common - 1]) == "[key]";
-  if (longest == nullptr || kept.size() < 4 || common == lines.size()) {
-    return Block(AfterBanner(run.shown)) + "\n";
+  std::string own;
+  for (size_t k = common; k < lines.size() && own.empty(); ++k) {
+    if (!lines[k].empty() && lines[k] != "[key]") own = lines[k];
   }
-  std::string rest;
-  for (size_t k = common; k < lines.size(); ++k) rest += lines[k] + "\n";
-  return Wrap("  The screens begin as " + longest->name + ", up to `" + kept.back() + "`" +
-                  (ends_with_key ? " and the key after it" : "") + "; then:",
-              "  ") +
-         "\n" + Block(rest) + "\n";
-}
-
-// Each run of the simulation against the runs shown before: named where
-// the screens are the same, its differing lines where only lines differ,
-// else its screens.
-std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
-                        std::vector<ShownRun>* shown) {
-  std::string md;
-  for (size_t i = 0; i < sim.report.runs.size(); ++i) {
-    const RunReport& run = sim.report.runs[i];
-    const ShownRun* closest = nullptr;
-    std::string diff;
-    for (const ShownRun& earlier : *shown) {
-      std::string d = LineDifferences(*earlier.run, run);
-      if (d.empty()) continue;
-      if (closest == nullptr || d == "-" || (diff != "-" && d.size() < diff.size())) {
-        closest = &earlier;
-        diff = d;
-      }
-      if (diff == "-") break;
-    }
-    const std::string ends =
-        "; it ends: " + EndingLink(run.ending_name) +
-        (run.session_end == simulated_pc::SessionRequest::kRestart  ? ", Windows restarts."
-         : run.session_end == simulated_pc::SessionRequest::kLogOff ? ", Windows logs off."
-                                                                    : ".");
-    if (closest != nullptr && diff == "-") {
-      md += Wrap("- " + DescribeRun(run, i + 1) + ": the same screens as " + closest->name + ends,
-                 "  ");
-    } else if (closest != nullptr) {
-      md += Wrap(
-          "- " + DescribeRun(run, i + 1) + ": as " + closest->name + ends + " These lines differ:",
-          "  ");
-      md += diff;
-    } else {
-      md += Wrap("- " + DescribeRun(run, i + 1) + ends, "  ") + "\n";
-      md += ScreensAfterCommonStart(run, *shown);
-    }
-    shown->push_back(
-        {"run " + std::to_string(i + 1) + " on [" + preset + "](#preset-" + preset + ")", &run});
+  std::string text;
+  if (longest != nullptr && !last_common.empty()) {
+    text = "as " + longest->name + " to " + Shown(last_common) + ", then ";
   }
-  return md + "\n";
+  return text + (own.empty() ? std::string("no more lines") : Shown(own));
 }
 
 }  // namespace
@@ -253,23 +232,81 @@ std::string RunsAgainst(const GuideRun& sim, const std::string& preset,
 std::string OtherPcs(const GuideRuns& runs) {
   std::string md = Heading("##", "other-kinds-of-pc", "Other kinds of PC: only what differs");
   md += Wrap(
-      "Each other kind of PC the simulator knows, run by run against the runs shown before it: "
-      "named where the screens are the same, the lines that differ where only lines differ, else "
-      "the screens (after the banner).");
+      "Run by run: the words after C:\\NETREVIVE.EXE (Windows starts all but the first, unless "
+      "marked), the run above whose screens it shows, with the lines that differ or where it "
+      "parts from it and its next line, then its ending (which says whether Windows restarts or "
+      "logs off). Reproduce: `netrevive-sim --keys auto "
+      "--preset NAME`.");
   md += "\n";
   std::vector<ShownRun> shown;
+  // The kinds of PC above, each with its runs: a PC whose every run shows
+  // the same screens as one of them, run for run, is named in one line.
+  std::vector<std::pair<std::string, const GuideRun*>> pcs;
   const GuideRun& main = *PresetRun(runs, kWalkthroughPreset);
   for (size_t i = 0; i < main.report.runs.size(); ++i) {
-    shown.push_back({"run " + std::to_string(i + 1) + " of [the walk-through](#walkthrough)",
+    shown.push_back({"<a href=\"#walkthrough\">98 SE run " + std::to_string(i + 1) + "</a>",
                      &main.report.runs[i]});
   }
+  pcs.push_back({"<a href=\"#walkthrough\">98 SE</a>", &main});
+  std::vector<std::vector<std::string>> rows;
+  std::map<std::string, size_t> alike;  // the runs of PCs that are another's -> their row
   for (const auto& [preset, sim] : runs.presets) {
     if (preset.name == kWalkthroughPreset) continue;
-    md += Heading("###", "preset-" + preset.name, preset.description);
-    md += "Reproduce: `" + CommandLineOf({"--preset", preset.name}) + "`.\n\n";
-    md += RunsAgainst(sim, preset.name, &shown);
+    const std::string link = "<a href=\"#preset-" + preset.name + "\">" + Html(preset.name);
+    std::string same;
+    for (const auto& [name, earlier] : pcs) {
+      bool all = earlier->report.runs.size() == sim.report.runs.size();
+      for (size_t i = 0; all && i < sim.report.runs.size(); ++i) {
+        std::vector<std::string> items;
+        all = LineDifferences(earlier->report.runs[i], sim.report.runs[i], &items) &&
+              items.empty() && earlier->report.runs[i].argv == sim.report.runs[i].argv;
+      }
+      if (all) {
+        same = name;
+        break;
+      }
+    }
+    std::string cell;
+    std::vector<ShownRun> own;
+    for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+      const RunReport& run = sim.report.runs[i];
+      own.push_back({link + " run " + std::to_string(i + 1) + "</a>", &run});
+      if (!same.empty()) {
+        cell += (i == 0 ? "every run as on " + same + ": " : std::string(", ")) +
+                ShortEnding(run.ending_name);
+        continue;
+      }
+      std::string words;
+      for (size_t k = 1; k < run.argv.size(); ++k) words += " " + run.argv[k];
+      const bool by_caller = i > 0 && run.runonce_name.empty();
+      cell += (i == 0 ? "" : "<br> ") + std::to_string(i + 1) +
+              (by_caller ? std::string(" the caller:") : std::string("")) +
+              (words.empty() ? std::string("") : " <code>" + Html(words.substr(1)) + "</code>") +
+              ": " + RunAgainst(run, shown) + " &rarr; " + ShortEnding(run.ending_name);
+    }
+    shown.insert(shown.end(), own.begin(), own.end());
+    pcs.push_back({link + "</a>", &sim});
+    const std::string name =
+        "<a id=\"preset-" + preset.name + "\"></a><b>" + Html(preset.name) + "</b>";
+    if (same.empty()) {
+      rows.push_back({name + "<br> " + Html(preset.description), cell});
+      continue;
+    }
+    // The PCs that are another's run for run share a row: their names, then
+    // what each is, and the runs once.
+    auto [it, added] = alike.insert({cell, rows.size()});
+    if (added) {
+      rows.push_back({name, "<b>" + Html(preset.name) + "</b>: " + Html(preset.description) +
+                                ".<br> " + cell});
+    } else {
+      std::vector<std::string>& row = rows[it->second];
+      row[0] += "<br> " + name;
+      const size_t at = row[1].rfind("<br> ");
+      row[1].insert(at, " <b>" + Html(preset.name) + "</b>: " + Html(preset.description) + ".");
+    }
   }
-  return md;
+  return md + WideTable("other-pcs", {22, 78}, {"PC", "Its runs, against those above"}, rows) +
+         "\n";
 }
 
 namespace {}  // namespace

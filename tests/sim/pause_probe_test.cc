@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -278,9 +279,22 @@ std::string Flat(const std::string& text) {
   return out;
 }
 
+// The facts of a where-table cell, "; " between them.
+std::vector<std::string> Items(const std::string& cell) {
+  std::vector<std::string> items;
+  for (size_t from = 0; from <= cell.size();) {
+    size_t cut = cell.find("; ", from);
+    if (cut == std::string::npos) cut = cell.size();
+    items.push_back(cell.substr(from, cut - from));
+    from = cut + 2;
+  }
+  return items;
+}
+
 // The where-table, the endings and the call script say the same about each
 // stop: what was done, what is scheduled, whether the window may be closed;
-// and the endings' own words agree with the facts of their last screen.
+// the endings' own words agree with the facts of their last screen; the
+// other kinds of PC end each run as their simulations do.
 TEST(PauseProbeTest, GuideSectionsAgree) {
   GuideRuns runs;
   std::string error;
@@ -295,14 +309,76 @@ TEST(PauseProbeTest, GuideSectionsAgree) {
   for (const std::string& section : {where, screens, script}) {
     EXPECT_EQ(section.find(simulated_pc::kDefaultSelfPath), std::string::npos);
   }
+  // Each other kind of PC keeps the anchor the index links to, and its row
+  // (shared only with PCs that are another's run for run) names the ending
+  // of each of its runs, in order.
+  const std::string pcs = Flat(OtherPcs(runs));
+  for (const auto& [preset, sim] : runs.presets) {
+    if (preset.name == kWalkthroughPreset) continue;
+    const size_t anchor = pcs.find("<a id=\"preset-" + preset.name + "\"></a>");
+    ASSERT_NE(anchor, std::string::npos) << preset.name;
+    const size_t row = pcs.rfind("<tr>", anchor);
+    const std::string cells = pcs.substr(row, pcs.find("</tr>", anchor) - row);
+    size_t at = 0;
+    for (const auto& run : sim.report.runs) {
+      at = cells.find(Flat(ShortEnding(run.ending_name)), at);
+      ASSERT_NE(at, std::string::npos) << preset.name << ": " << run.ending_name;
+      ++at;
+    }
+    // A PC said to show another's screens run for run ends as it does.
+    const std::string as_on = "every run as on <a href=\"#";
+    const size_t same = cells.find(as_on);
+    if (same == std::string::npos) continue;
+    const size_t name_at = same + as_on.size();
+    std::string other = cells.substr(name_at, cells.find('"', name_at) - name_at);
+    other = other == "walkthrough" ? kWalkthroughPreset : other.substr(strlen("preset-"));
+    const GuideRun* earlier = PresetRun(runs, other);
+    ASSERT_NE(earlier, nullptr) << preset.name << ": " << other;
+    ASSERT_EQ(earlier->report.runs.size(), sim.report.runs.size()) << preset.name;
+    for (size_t i = 0; i < sim.report.runs.size(); ++i) {
+      EXPECT_EQ(earlier->report.runs[i].ending_name, sim.report.runs[i].ending_name)
+          << preset.name << " run " << i + 1 << " as on " << other;
+    }
+  }
   for (const auto& [name, stop] : runs.last_screens) {
     const Ending* ending = FindEnding(name);
     ASSERT_NE(ending, nullptr) << name;
-    // The row of the stop in the where-table, and the ending's own facts.
-    const std::string row = Flat("<td> " + Html(DoneText(stop.done)) + " </td> <td> " +
-                                 SafetyHtml(stop) + " </td> <td> " + AfterKeyHtml(stop));
-    EXPECT_NE(where.find(row), std::string::npos) << name << ": " << row;
-    EXPECT_NE(endings.find(Flat(StopFactsText(stop))), std::string::npos) << name;
+    // The row of the stop in the where-table (endings whose last screens
+    // agree share one, naming each in its last cell): the one place that
+    // gives an ending's facts. A row that stands for stops of several PCs
+    // names where a fact holds unless it holds for all: the stop's facts are
+    // among the row's, and a fact named for all is one of the stop's.
+    const std::string tail = Flat("</td> <td> " + SafetyHtml(stop) + " </td> <td> the run ends: ");
+    const std::string link = Flat(ShortEnding(name));
+    std::set<std::string> facts;
+    for (const std::string& fact : Items(Html(DoneText(stop.done)))) facts.insert(fact);
+    bool row_found = false;
+    for (size_t at = 0; (at = where.find("<tr>", at)) != std::string::npos; ++at) {
+      const std::string row = where.substr(at, where.find("</tr>", at) - at);
+      const size_t cells = row.find(tail);
+      if (cells == std::string::npos || row.find(link, cells + tail.size()) == std::string::npos) {
+        continue;
+      }
+      const size_t done = row.rfind("<td> ", cells) + 5;
+      std::set<std::string> all, some;
+      for (const std::string& item : Items(row.substr(done, cells - 1 - done))) {
+        const size_t where_only = item.find(" (");
+        (where_only == std::string::npos ? all : some).insert(item.substr(0, where_only));
+      }
+      bool agree = true;
+      for (const std::string& fact : all) agree = agree && facts.count(fact) == 1;
+      for (const std::string& fact : facts) {
+        agree = agree && (all.count(fact) == 1 || some.count(fact) == 1);
+      }
+      row_found = row_found || agree;
+    }
+    EXPECT_TRUE(row_found) << name << ": " << DoneText(stop.done) << tail << link;
+    // The page's search tells the caller's next step from the text after the
+    // ending's anchor that begins "What the caller does.".
+    EXPECT_NE(endings.find(
+                  Flat("<a id=\"" + Anchor(name) + "\"></a><span><b>What the caller does.</b> ")),
+              std::string::npos)
+        << name;
     // What the ending's words say about scheduling and restarting by hand.
     const std::string meaning = ending->meaning;
     const std::string advice = ending->advice;
