@@ -84,6 +84,11 @@ if(NETREVIVE_CHROMIUM)
     COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_browser.py ${NETREVIVE_CHROMIUM}
             ${PROJECT_SOURCE_DIR}/docs/support-guide.html)
   set_tests_properties(support_guide_in_browser PROPERTIES TIMEOUT 600)
+  # Printed to A4 with its own print stylesheet, it stays short enough to use.
+  add_test(NAME support_guide_pages
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/checks/guide_pages.py ${NETREVIVE_CHROMIUM}
+            ${PROJECT_SOURCE_DIR}/docs/support-guide.html)
+  set_tests_properties(support_guide_pages PROPERTIES TIMEOUT 300)
 else()
   add_test(NAME support_guide_in_browser
     COMMAND ${CMAKE_COMMAND} -E echo "chromium is missing: run scripts/install-deps")

@@ -17,6 +17,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import zlib
 
 
 def print_pdf(chromium, page):
@@ -56,6 +57,27 @@ MAX_ANSWER_PAGES = 10
 ANSWER_SECTIONS = ["call-script", "where-is-the-caller-now", "calls"]
 
 
+def print_scale(pdf, objs, page):
+    """The size a CSS pixel prints at on the page, in points: 0.75 at full
+    size (96 pixels to the inch). Chromium shrinks every page of the print
+    when anything is wider than the page, so the count alone would not
+    tell a short guide from a small one."""
+    contents = re.search(rb"/Contents\s+(\d+) 0 R", objs[page])
+    if not contents:
+        return None
+    head = re.search(rb"(?m)^%d 0 obj\s*<<(.*?)>>\s*stream\r?\n" % int(contents.group(1)), pdf, re.S)
+    length = re.search(rb"/Length (\d+)", head.group(1))
+    data = pdf[head.end():head.end() + int(length.group(1))]
+    if b"/FlateDecode" in head.group(1):
+        data = zlib.decompress(data)
+    scale = 1.0
+    # The page's first two transforms: points to device units, then the
+    # layout's pixels (with the shrink, if any) to device units.
+    for m in list(re.finditer(rb"([-\d.]+) 0 0 ([-\d.]+) [-\d.]+ [-\d.]+ cm", data))[:2]:
+        scale *= abs(float(m.group(1)))
+    return scale
+
+
 def main():
     chromium, page = sys.argv[1], sys.argv[2]
     pdf = print_pdf(chromium, page)
@@ -69,10 +91,14 @@ def main():
         print("the printed guide has no page tree or no link targets")
         return 1
     pages = page_order(objs, int(catalog.group(1)))
+    findings = []
+    scales = sorted({round(print_scale(pdf, objs, p) or 0, 3) for p in pages})
+    if scales != [0.75]:
+        findings.append("printed at %s points a pixel, not 0.75: something is wider than the "
+                        "page and Chromium shrank the print" % scales)
     with open(page, encoding="utf-8") as f:
         sections = re.findall(r'<a id="([^"]+)"></a></p>\s*<h2>', f.read())
     dest_list = objs[int(dests.group(1))]
-    findings = []
     first_page = {}
     for name in sections:
         target = re.search(rb"/" + re.escape(name.encode()) + rb"\s*\[(\d+) 0 R", dest_list)
