@@ -180,12 +180,7 @@ std::vector<Stop> ProbeMachine(const SimMachine& start, SessionSettings settings
     const PauseStop& pause = snapshots[i].pause;
     const SimMachine& pc = snapshots[i].machine;
     Stop stop;
-    stop.run = pause.run;
-    stop.argv = pause.argv;
-    stop.by_windows = pause.by_windows;
-    stop.callers_check = pause.callers_check;
-    stop.pause = pause.pause;
-    stop.screen = pause.screen;
+    static_cast<rehearsal::PauseStop&>(stop) = pause;
     const size_t run = static_cast<size_t>(pause.run - 1);
     stop.ending = run < report.runs.size() ? report.runs[run].ending_name : "";
     stop.last = i + 1 == snapshots.size() || snapshots[i + 1].pause.run != pause.run;

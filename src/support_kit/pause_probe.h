@@ -64,21 +64,16 @@ struct Continuation {
   }
 };
 
-// One place the program waits for a key.
-struct Stop {
-  int run = 0;                    // 1-based run of the program in the simulation
-  std::vector<std::string> argv;  // the run's command line
-  bool by_windows = false;        // Windows started the run from RunOnce
-  bool callers_check = false;     // the Check the simulator has the caller run at the end
-  int pause = 0;                  // 1-based pause in the run
-  bool last = false;              // the run's last pause (its last screen)
-  std::string screen;             // what the run printed since the last key press
-  std::string next_line;          // the next screen's first line; "" at the last pause
-  std::string ending;             // the run's ending
-  PcFacts done;                   // what has been done to the PC
-  Continuation after_close;       // the window closed here, the PC restarted
-  Continuation after_power_off;   // the power cut here, the PC started again
-  std::string key_check;          // the Check at the end when the caller goes on with the key
+// One place the program waits for a key: the pause as the session player
+// met it, and what the guide knows of it.
+struct Stop : rehearsal::PauseStop {
+  bool last = false;             // the run's last pause (its last screen)
+  std::string next_line;         // the next screen's first line; "" at the last pause
+  std::string ending;            // the run's ending
+  PcFacts done;                  // what has been done to the PC
+  Continuation after_close;      // the window closed here, the PC restarted
+  Continuation after_power_off;  // the power cut here, the PC started again
+  std::string key_check;         // the Check at the end when the caller goes on with the key
 };
 
 // Whether the caller may close the window or switch off at the stop: nothing
