@@ -109,6 +109,20 @@ bool ParseSettings(const std::string& file, const std::string& text,
   });
 }
 
+// A setting that is "yes" or "no", when it is there, handed to the
+// machine's setter.
+bool ReadYesNo(const std::string& file, const std::map<std::string, Setting>& settings,
+               const char* name, void (SimMachine::*set)(bool), SimMachine* machine,
+               MachineFolderError* error) {
+  auto it = settings.find(name);
+  if (it == settings.end()) return true;
+  if (it->second.value != "yes" && it->second.value != "no") {
+    return Fail(error, file, it->second.line, std::string(name) + " must be yes or no");
+  }
+  (machine->*set)(it->second.value == "yes");
+  return true;
+}
+
 bool Require(const std::string& file, const std::map<std::string, Setting>& settings,
              const char* name, MachineFolderError* error) {
   if (settings.count(name) != 0) return true;
@@ -503,26 +517,12 @@ bool LoadMachineSettings(const fs::path& dir, SimMachine* machine, SessionReques
     }
     machine->set_setup_cancels(static_cast<int>(count));
   }
-  if (settings.count("upgrade_stays") != 0) {
-    const Setting& stays = settings["upgrade_stays"];
-    if (stays.value != "yes" && stays.value != "no") {
-      return Fail(error, file, stays.line, "upgrade_stays must be yes or no");
-    }
-    machine->set_upgrade_stays(stays.value == "yes");
-  }
-  if (settings.count("upgrade_restores_winsock2") != 0) {
-    const Setting& restores = settings["upgrade_restores_winsock2"];
-    if (restores.value != "yes" && restores.value != "no") {
-      return Fail(error, file, restores.line, "upgrade_restores_winsock2 must be yes or no");
-    }
-    machine->set_upgrade_restores_winsock2(restores.value == "yes");
-  }
-  if (settings.count("tcp_chain_broken") != 0) {
-    const Setting& broken = settings["tcp_chain_broken"];
-    if (broken.value != "yes" && broken.value != "no") {
-      return Fail(error, file, broken.line, "tcp_chain_broken must be yes or no");
-    }
-    machine->set_tcp_chain_broken(broken.value == "yes");
+  if (!ReadYesNo(file, settings, "upgrade_stays", &SimMachine::set_upgrade_stays, machine, error) ||
+      !ReadYesNo(file, settings, "upgrade_restores_winsock2",
+                 &SimMachine::set_upgrade_restores_winsock2, machine, error) ||
+      !ReadYesNo(file, settings, "tcp_chain_broken", &SimMachine::set_tcp_chain_broken, machine,
+                 error)) {
+    return false;
   }
   // Windows 98 sets TMP and TEMP to its TEMP folder unless AUTOEXEC.BAT
   // sets them; "unset" leaves both out, and GetTempPathA then gives the
