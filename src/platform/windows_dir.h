@@ -28,6 +28,16 @@ BuildStatus ReadWindowsDir(Platform& os, FixedText<N>* text) {
   return BuildStatus::kOk;
 }
 
+// Whether WindowsDir\name is a plain file: false as well when there is
+// no usable Windows directory.
+inline bool WindowsFileExists(Platform& os, const char* name) {
+  FixedText<kPathSize> path;
+  if (ReadWindowsDir(os, &path) != BuildStatus::kOk || !path.Append("\\") || !path.Append(name)) {
+    return false;
+  }
+  return IsPlainFile(os, path.c_str());
+}
+
 }  // namespace netrevive
 
 #endif  // NETREVIVE_PLATFORM_WINDOWS_DIR_H_

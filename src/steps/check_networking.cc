@@ -202,15 +202,6 @@ bool HasDialUpAdapter(Platform& os) {
   return found;
 }
 
-// Whether WindowsDir\name is a file there.
-bool WindowsFileExists(Platform& os, const char* name) {
-  FixedText<kPathSize> path;
-  if (ReadWindowsDir(os, &path) != BuildStatus::kOk || !path.Append("\\") || !path.Append(name)) {
-    return false;
-  }
-  return IsPlainFile(os, path.c_str());
-}
-
 // "Result: NOT WORKING: " and the line's label without its colon.
 void PrintNotWorking(Console& console, Line line) {
   FixedText<kLabelColumns> what;

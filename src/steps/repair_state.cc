@@ -62,16 +62,12 @@ bool WriteRepairState(Platform& os, const RepairState& state) {
   return written && closed;
 }
 
-bool RepairUnderWay(Platform& os) {
-  FixedText<kPathSize> path;
-  if (!BuildStatePath(os, &path)) return false;
-  return IsPlainFile(os, path.c_str());
-}
+bool RepairUnderWay(Platform& os) { return WindowsFileExists(os, "netrevive.QU"); }
 
 bool EndRepairState(Platform& os) {
   FixedText<kPathSize> path;
   if (!BuildStatePath(os, &path)) return false;
-  return os.DeleteFileA(path.c_str()) || !RepairUnderWay(os);
+  return os.DeleteFileA(path.c_str()) || !IsPlainFile(os, path.c_str());
 }
 
 bool CountSetupTry(Platform& os, SetupStep step) {

@@ -121,11 +121,7 @@ bool ReadResumeEntry(Platform& os, ResumeEntryText* command) {
   return true;
 }
 
-bool MarkerExists(Platform& os) {
-  FixedText<kPathSize> path;
-  if (!BuildMarkerPath(os, &path)) return false;
-  return IsPlainFile(os, path.c_str());
-}
+bool MarkerExists(Platform& os) { return WindowsFileExists(os, "rundunreinst.QU"); }
 
 bool WriteMarker(Platform& os) {
   FixedText<kPathSize> path;
