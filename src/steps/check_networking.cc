@@ -98,7 +98,7 @@ bool PrintWindowsVersion(Platform& os, Console& console) {
   csd[length] = '\0';
   if (length > 1) console.PrintText(csd);
   console.PrintLine(")");
-  return info.minor_version != 0;
+  return release != WindowsRelease::k95;
 }
 
 // Lists the TCP providers into slots entries; kWorking when one is for

@@ -88,11 +88,17 @@ bool RefuseTooLong(Platform& os, Console& console) {
                 "Please copy it to a shorter path, such as C:\\, and run it from there.");
 }
 
+// The length of folder without its trailing backslashes.
+size_t FolderLength(const char* folder) {
+  size_t length = FixedText<kPathSize>::Length(folder);
+  while (length > 0 && folder[length - 1] == '\\') --length;
+  return length;
+}
+
 // Whether path lies inside folder (given with or without its trailing
 // backslash).
 bool IsInside(const char* path, const char* folder) {
-  size_t length = FixedText<kPathSize>::Length(folder);
-  while (length > 0 && folder[length - 1] == '\\') --length;
+  size_t length = FolderLength(folder);
   if (length == 0) return false;
   for (size_t i = 0; i < length; ++i) {
     if (UpperAscii(path[i]) != UpperAscii(folder[i])) return false;
@@ -133,15 +139,10 @@ bool IsVariableSet(Platform& os, const char* name) {
 // Whether folder (with or without its trailing backslash) is a drive root or
 // the Windows directory.
 bool IsRootOrWindowsDir(const char* folder, const char* windows_dir) {
-  size_t length = FixedText<kPathSize>::Length(folder);
-  while (length > 0 && folder[length - 1] == '\\') --length;
+  size_t length = FolderLength(folder);
   if (length <= 2) return true;
-  size_t windows_length = FixedText<kPathSize>::Length(windows_dir);
-  if (windows_length != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    if (UpperAscii(folder[i]) != UpperAscii(windows_dir[i])) return false;
-  }
-  return true;
+  return FixedText<kPathSize>::Length(windows_dir) == length &&
+         TextStartsWithNoCase(folder, windows_dir);
 }
 
 // Whether GetTempPathA's answer names a folder Windows empties. It gives the

@@ -30,7 +30,7 @@ using BackupPath = FixedText<kBackupPathSize>;
 size_t RegistryFileCount(Platform& os) {
   OsVersion info = {};
   os.GetVersionExA(&info);
-  return info.minor_version == 90 ? 3 : 2;
+  return FindWindowsRelease(info) == WindowsRelease::kMe ? 3 : 2;
 }
 
 // Any Windows directory ReadWindowsDir gives (kMaxPath - 1 characters at
@@ -164,7 +164,6 @@ bool RemoveWinsock2Keys(Platform& os, Console& console) {
   ReadRepairState(os, &state);
   if (!BackupRegistryFiles(os, console, state.under_way)) return false;
   if (!state.under_way) {
-    state.under_way = true;
     if (!WriteRepairState(os, state)) {
       console.PrintText("Unable to create the file netrevive.QU in the Windows directory, which\n");
       console.PrintText("lets the repair carry on whatever interrupts it.\n");

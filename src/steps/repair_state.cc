@@ -73,7 +73,6 @@ bool EndRepairState(Platform& os) {
 bool CountSetupTry(Platform& os, SetupStep step) {
   RepairState state;
   ReadRepairState(os, &state);
-  state.under_way = true;
   int& tries = state.tries[static_cast<int>(step)];
   if (tries < kMaxSetupTries) {
     // A count that cannot be written does not stop the repair: it only
