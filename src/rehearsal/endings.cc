@@ -18,6 +18,10 @@ namespace {
   "install Dial-Up Networking with Windows' own setup: " NR_WINDOWS_SETUP                \
   ", tick \"Dial-Up Networking\", OK, OK (have the Windows CD ready), and restart when " \
   "asked. Setting up DUN writes the Winsock 2 settings anew"
+#define NR_REMOVE_UPGRADE_BY_HAND                                                       \
+  "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then " \
+  "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it carries the "   \
+  "repair on."
 #define NR_START_AGAIN                                                           \
   "Restart the PC and start Netrevive again as before (Start > Run, "            \
   "C:\\NETREVIVE.EXE): it finds the repair under way (the file netrevive.QU in " \
@@ -302,9 +306,7 @@ std::vector<Ending> MakeEndings() {
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
                "uninstaller's command line could not be built (the Windows directory could not "
                "be read, or the line is too long).",
-               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
-               "carries the repair on." NR_UPGRADE_LATER,
+               NR_REMOVE_UPGRADE_BY_HAND NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "GetWindowsDirectoryA=5,once,skip=9"},
                1});
   t.push_back(
@@ -315,9 +317,7 @@ std::vector<Ending> MakeEndings() {
          "Please delete that value with regedit"}},
        "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but its "
        "uninstaller could not be started; its RunOnce entry was taken back.",
-       "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-       "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it carries "
-       "the repair on." NR_UPGRADE_LATER,
+       NR_REMOVE_UPGRADE_BY_HAND NR_UPGRADE_LATER,
        {"--preset", "upgrade-rundll32", "--inject", "CreateProcessA:C:\\WINDOWS\\rundll32.exe=2"},
        1});
   t.push_back({"uninstaller-entry-left",
@@ -341,9 +341,7 @@ std::vector<Ending> MakeEndings() {
                "The Winsock2 key was deleted and a Dial-Up Networking upgrade was found, but the "
                "program's RunOnce entry could not be written (the code tells why), so the "
                "upgrade was not removed.",
-               "Remove the upgrade with Add/Remove Programs (Install/Uninstall tab), restart, then "
-               "start Netrevive again as before (Start > Run, C:\\NETREVIVE.EXE): it "
-               "carries the repair on." NR_UPGRADE_LATER,
+               NR_REMOVE_UPGRADE_BY_HAND NR_UPGRADE_LATER,
                {"--preset", "upgrade-dunsetup", "--inject", "RegSetValueExA=5"},
                1});
   t.push_back(
@@ -700,6 +698,7 @@ const char kUpgradeLaterAdvice[] = NR_UPGRADE_LATER;
 #undef NR_UPGRADE_LATER
 const char kStartAgainAdvice[] = NR_START_AGAIN;
 #undef NR_START_AGAIN
+#undef NR_REMOVE_UPGRADE_BY_HAND
 
 // The output without the registry data the program echoes (the upgrade's
 // uninstall text, after "Unknown uninstall string: " and after "Unable to

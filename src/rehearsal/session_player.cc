@@ -66,8 +66,9 @@ class Simulation {
   void WaitForKey();
 
  private:
+  // callers_check: the Check the simulator has the caller run at the end.
   void RunProgram(const std::vector<std::string>& argv, const std::string& runonce_name = "",
-                  const std::string& runonce_command = "");
+                  const std::string& runonce_command = "", bool callers_check = false);
   // Plays the RunOnce entries of the session that starts. False when there
   // were none.
   bool PlayEntries(SessionStart& start);
@@ -163,7 +164,7 @@ void Simulation::ReportNewCalls() {
 }
 
 void Simulation::RunProgram(const std::vector<std::string>& args, const std::string& runonce_name,
-                            const std::string& runonce_command) {
+                            const std::string& runonce_command, bool callers_check) {
   SimEvent starts = Event(EventKind::kProgramStarts);
   starts.argv = args;
   out_.Add(starts);
@@ -174,7 +175,6 @@ void Simulation::RunProgram(const std::vector<std::string>& args, const std::str
   Console console(terminal, &machine_);
   run_output_.clear();
   run_shown_.clear();
-  const bool callers_check = pause_.callers_check;
   pause_ = PauseStop{};
   pause_.run = program_runs_ + 1;
   pause_.argv = args;
@@ -325,8 +325,7 @@ void Simulation::RunCheck() {
   caller.command = self + " Check";
   out_.Add(caller);
   ChangeMark check_start = MarkChanges(machine_);
-  pause_.callers_check = true;
-  RunProgram({self, "Check"});
+  RunProgram({self, "Check"}, "", "", true);
   PrintChanges("changes by the Check:", check_start);
 }
 

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/simulated_pc/sim_protocol_catalog.h"
+
 namespace netrevive::simulated_pc {
 namespace {
 
@@ -53,11 +55,14 @@ const Provider kProviders[] = {
     {"%windir%\\system\\mswsock.dll", "MSAFD nwlnkipx [IPX]", 6, 2, 1000, 14, 576},
 };
 
-// LibraryPath (260 bytes) followed by a WSAPROTOCOL_INFOW (628 bytes).
+// LibraryPath (260 bytes) followed by a WSAPROTOCOL_INFOW (628 bytes), as
+// UnpackCatalogItem reads it.
 std::vector<uint8_t> PackedCatalogItem(const Provider& provider, uint32_t entry_id) {
-  std::vector<uint8_t> item(260, 0);
+  std::vector<uint8_t> item(kCatalogLibraryPathBytes, 0);
   std::string library = provider.library;
-  for (size_t i = 0; i < library.size() && i < 259; ++i) item[i] = static_cast<uint8_t>(library[i]);
+  for (size_t i = 0; i < library.size() && i + 1 < kCatalogLibraryPathBytes; ++i) {
+    item[i] = static_cast<uint8_t>(library[i]);
+  }
   PutLe32(&item, provider.socket_type == 1 ? 0x20066 : 0x20609);  // dwServiceFlags1
   PutLe32(&item, 0);                                              // dwServiceFlags2..4
   PutLe32(&item, 0);
@@ -101,7 +106,7 @@ const NameSpace kNameSpaces[] = {
 }  // namespace
 
 void AddDefaultWinsock2Tree(SimMachine* machine) {
-  const std::string parameters = std::string(kWinsock2Path) + "\\Parameters";
+  const std::string parameters = std::string("HKLM\\") + kWinsockParametersKey;
   const std::string protocols = parameters + "\\Protocol_Catalog9";
   const std::string name_spaces = parameters + "\\NameSpace_Catalog5";
   machine->CreateKey(kWinsock2Path);
@@ -113,8 +118,9 @@ void AddDefaultWinsock2Tree(SimMachine* machine) {
   machine->SetDword(protocols, "Next_Catalog_Entry_ID", 1001 + provider_count);
   machine->SetDword(protocols, "Num_Catalog_Entries", provider_count);
   for (uint32_t i = 0; i < provider_count; ++i) {
-    machine->SetBinary(protocols + "\\Catalog_Entries\\" + Catalog12(static_cast<int>(i) + 1),
-                       "PackedCatalogItem", PackedCatalogItem(kProviders[i], 1001 + i));
+    machine->SetBinary(
+        std::string("HKLM\\") + kCatalogEntriesKey + "\\" + Catalog12(static_cast<int>(i) + 1),
+        kPackedCatalogItem, PackedCatalogItem(kProviders[i], 1001 + i));
   }
 
   machine->SetDword(name_spaces, "Serial_Access_Num", 1);
@@ -136,8 +142,7 @@ void AddDefaultWinsock2Tree(SimMachine* machine) {
 }
 
 void RemoveTcpIpProviders(SimMachine* machine) {
-  const std::string entries =
-      std::string(kWinsock2Path) + "\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
+  const std::string entries = std::string("HKLM\\") + kCatalogEntriesKey;
   const uint32_t provider_count = sizeof kProviders / sizeof kProviders[0];
   for (uint32_t i = 0; i < provider_count; ++i) {
     if (kProviders[i].address_family == 2 && kProviders[i].protocol_number == 6) {
