@@ -29,7 +29,7 @@ bool SimulateInMemory(const std::vector<std::string>& args, GuideRun* run, std::
   SessionSettings settings;
   if (!BuildSimulatedPc(args, &machine, &settings, error)) return false;
   *run = GuideRun{};
-  SimOutput out(nullptr, &run->events);
+  SimOutput out(nullptr);
   settings.report = &run->report;
   RunSessions(machine, settings, out);
   return true;

@@ -18,7 +18,6 @@ namespace netrevive::support_kit {
 
 // A whole simulation on a built-in machine, kept in memory.
 struct GuideRun {
-  std::vector<rehearsal::SimEvent> events;
   rehearsal::SessionReport report;
 };
 

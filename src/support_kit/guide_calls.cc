@@ -67,16 +67,4 @@ std::string CallsSection() {
          "\n" + RecipesSection();
 }
 
-// The advice with each recipe it spells out replaced by a link to it.
-std::string WithRecipeLinks(const std::string& advice) {
-  std::string text = advice;
-  for (const Recipe& recipe : Recipes()) {
-    const std::string link = "[" + std::string(recipe.link) + "](#" + recipe.anchor + ")";
-    for (size_t at = 0; (at = text.find(recipe.text, at)) != std::string::npos; at += link.size()) {
-      text.replace(at, strlen(recipe.text), link);
-    }
-  }
-  return text;
-}
-
 }  // namespace netrevive::support_kit

@@ -136,6 +136,4 @@ std::string PredictionSection() {
   return md;
 }
 
-namespace {}  // namespace
-
 }  // namespace netrevive::support_kit

@@ -141,12 +141,6 @@ std::string EndingLink(const std::string& name) {
   return "[" + EndingTitle(name) + "](#" + Anchor(name) + ")";
 }
 
-// The same in HTML; class "ending" lets the search box collect them.
-std::string EndingHtml(const std::string& name) {
-  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
-  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\">" + Html(EndingTitle(name)) + "</a>";
-}
-
 // A table as HTML, so that its rows can be broken into short lines and the
 // search box can find it: a row wrapped at blanks between cells and words.
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,

@@ -22,7 +22,7 @@ bool WriteGuideHtml(const std::string& markdown, const std::string& dir, std::st
 bool WriteGuideFile(const std::string& path, const std::string& text, std::string* error);
 
 // Runs the shell command with input on its standard input; *output is what
-// it wrote to the file named by the command's "{out}". False with a message
+// it wrote to out_path, which the command names. False with a message
 // naming the program when it cannot be run or fails.
 bool RunFilter(const std::string& command, const std::string& program, const std::string& input,
                const std::string& out_path, std::string* output, std::string* error);

@@ -10,17 +10,9 @@ namespace netrevive::support_kit {
 
 namespace {
 
-// An ending by its short name, as its section's "== ending:" line gives it,
-// linked; the title goes with it for the search result to show.
-std::string EndingName(const std::string& name) {
-  if (FindEnding(name) == nullptr) return "<code>" + Html(name) + "</code>";
-  return "<a class=\"ending\" href=\"#" + Anchor(name) + "\" title=\"" + Html(EndingTitle(name)) +
-         "\">" + Html(name) + "</a>";
-}
-
 std::string EndingNames(const std::set<std::string>& names) {
   std::string out;
-  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + EndingName(name);
+  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + ShortEnding(name);
   return out;
 }
 
@@ -127,7 +119,7 @@ bool CodeTable(std::string* md, std::string* error) {
       auto at = std::find(row_keys.begin(), row_keys.end(), key);
       if (at == row_keys.end()) {
         row_keys.push_back(key);
-        rows.push_back({ScreenHtml(step.screen), std::to_string(code), EndingName(ending)});
+        rows.push_back({ScreenHtml(step.screen), std::to_string(code), ShortEnding(ending)});
       } else {
         rows[static_cast<size_t>(at - row_keys.begin())][1] += ", " + std::to_string(code);
       }
@@ -419,7 +411,7 @@ std::string RowCell(const IndexRow& row, const std::map<std::string, size_t>& nu
   if (row.apart.empty()) return EndingNames(row.endings);
   std::string out;
   for (const ApartLine& apart : row.apart) {
-    out += std::string(out.empty() ? "" : "; ") + EndingName(apart.ending) + " ";
+    out += std::string(out.empty() ? "" : "; ") + ShortEnding(apart.ending) + " ";
     auto it = number.find(apart.line);
     out += apart.line.empty() || it == number.end()
                ? std::string("whole&nbsp;screen")
@@ -521,10 +513,7 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
     for (const auto& [ending, sim] : runs.endings) {
       const RunReport& run = sim.report.runs[static_cast<size_t>(ending->reach_run - 1)];
       if (!Contains(Flattened(run.output), Flattened(advice.screen))) continue;
-      auto last = runs.last_screens.find(ending->name);
-      const bool gone = last != runs.last_screens.end() && last->second.done.winsock2_missing;
-      if (advice.needs_winsock2 && !gone) continue;
-      where += (where.empty() ? "" : ", ") + EndingName(ending->name);
+      where += (where.empty() ? "" : ", ") + ShortEnding(ending->name);
     }
     if (where.empty()) continue;
     rows.push_back({ScreenHtml(advice.screen), where, Html(advice.holds_when),
@@ -534,7 +523,5 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
                   rows);
   return md + "\n";
 }
-
-namespace {}  // namespace
 
 }  // namespace netrevive::support_kit

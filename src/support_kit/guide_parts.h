@@ -77,7 +77,6 @@ std::string Html(const std::string& text);
 std::string ScreenHtml(const std::string& line);
 std::string Anchor(const std::string& ending);
 std::string EndingLink(const std::string& name);
-std::string EndingHtml(const std::string& name);
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,
                       const std::vector<std::vector<std::string>>& rows);
 std::string WideTable(const std::string& cls, const std::vector<int>& widths,
@@ -103,7 +102,6 @@ std::string WalkthroughDot(const std::vector<Stop>& stops, bool restarts);
 bool WriteDot(const std::string& dot, const std::string& svg_path, std::string* error);
 std::string Walkthrough(const GuideRuns& runs, const std::string& svg);
 std::string OtherPcs(const GuideRuns& runs);
-std::string WithRecipeLinks(const std::string& advice);
 std::string EndingsSection(const GuideRuns& runs);
 std::string BackupsSection();
 std::string PredictionSection();

@@ -193,19 +193,16 @@ const std::vector<StaleAdvice>& StaleAdvices() {
   static const std::vector<StaleAdvice> kAdvice = {
       {"run the fix again", "yes: a new run carries on a repair under way",
        "After a restart, start the program the same way: it keeps the first backups and goes on "
-       "where the repair stopped.",
-       false},
+       "where the repair stopped."},
       {"run this program again", "yes: a new run carries on a repair under way",
-       "After a restart, start the program the same way.", false},
+       "After a restart, start the program the same way."},
       {"reinstall DUN via add/remove programs", "always, but the screen does not say where",
        "Dial-Up Networking is not in the Install/Uninstall list: [install Dial-Up Networking "
-       "through Windows Setup](#recipe-install-dun).",
-       false},
+       "through Windows Setup](#recipe-install-dun)."},
       {"DUN 1.4, avialable from Microsoft's website",
        "no longer: the download is gone from that site",
-       "The MERX gives the upgrade on a floppy disk, at the very end of the repair.", false},
-      {"Please report this Error.", "always", "Have the caller read the whole screen to the MERX.",
-       false},
+       "The MERX gives the upgrade on a floppy disk, at the very end of the repair."},
+      {"Please report this Error.", "always", "Have the caller read the whole screen to the MERX."},
   };
   return kAdvice;
 }

@@ -56,10 +56,9 @@ const std::vector<UnreachedLine>& UnreachedLines();
 // Advice the program prints that stops being true once the repair has gone
 // past a point, and what to do instead.
 struct StaleAdvice {
-  const char* screen;          // the words on the screen
-  const char* holds_when;      // the condition under which it is still right
-  const char* instead;         // what to do instead, Markdown
-  bool needs_winsock2 = true;  // it holds only while the Winsock2 key is there
+  const char* screen;      // the words on the screen
+  const char* holds_when;  // the condition under which it is still right
+  const char* instead;     // what to do instead, Markdown
 };
 const std::vector<StaleAdvice>& StaleAdvices();
 

@@ -257,9 +257,9 @@ std::string OtherPcs(const GuideRuns& runs) {
     for (const auto& [name, earlier] : pcs) {
       bool all = earlier->report.runs.size() == sim.report.runs.size();
       for (size_t i = 0; all && i < sim.report.runs.size(); ++i) {
-        std::vector<std::string> items;
-        all = LineDifferences(earlier->report.runs[i], sim.report.runs[i], &items) &&
-              items.empty() && earlier->report.runs[i].argv == sim.report.runs[i].argv;
+        const RunReport& a = earlier->report.runs[i];
+        const RunReport& b = sim.report.runs[i];
+        all = a.ending == b.ending && a.argv == b.argv && ScreenLines(a) == ScreenLines(b);
       }
       if (all) {
         same = name;
@@ -308,7 +308,5 @@ std::string OtherPcs(const GuideRuns& runs) {
   return md + WideTable("other-pcs", {22, 78}, {"PC", "Its runs, against those above"}, rows) +
          "\n";
 }
-
-namespace {}  // namespace
 
 }  // namespace netrevive::support_kit

@@ -105,15 +105,6 @@ bool PcFacts::Complete() const {
   return changed && !winsock2_missing && !dun_missing && runonce.empty() && !marker && !record;
 }
 
-bool PcFacts::operator==(const PcFacts& other) const {
-  return changed == other.changed && backups == other.backups &&
-         winsock2_deleted == other.winsock2_deleted && winsock2_missing == other.winsock2_missing &&
-         winsock2_written == other.winsock2_written && upgrade_removed == other.upgrade_removed &&
-         upgrade_left == other.upgrade_left && dun_uninstalled == other.dun_uninstalled &&
-         dun_missing == other.dun_missing && dun_reinstalled == other.dun_reinstalled &&
-         runonce == other.runonce && marker == other.marker && record == other.record;
-}
-
 bool SafeToStop(const Stop& stop) {
   if (!stop.done.changed) return true;
   const rehearsal::Ending* ending = rehearsal::FindEnding(stop.ending);

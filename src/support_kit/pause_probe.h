@@ -38,8 +38,6 @@ struct PcFacts {
   // The repair is complete: something changed, the Winsock2 key and DUN are
   // there, and nothing is scheduled, authorised or under way.
   bool Complete() const;
-  bool operator==(const PcFacts& other) const;
-  bool operator!=(const PcFacts& other) const { return !(*this == other); }
 };
 
 // What the PC does after the caller closed the window (or the power went)
@@ -93,7 +91,7 @@ bool BuildSimulatedPc(const std::vector<std::string>& args, simulated_pc::SimMac
 // Plays the repair through the session player and lists its stops with
 // their facts. False with a message for arguments it does not take.
 bool ProbeStops(const std::vector<std::string>& args, std::vector<Stop>* stops, std::string* error);
-// The same on a machine built elsewhere (first_argv empty: its own path).
+// The same on a machine built elsewhere, played with the settings given.
 std::vector<Stop> ProbeMachine(const simulated_pc::SimMachine& machine,
                                rehearsal::SessionSettings settings);
 
