@@ -141,6 +141,34 @@ std::string EndingLink(const std::string& name) {
   return "[" + EndingTitle(name) + "](#" + Anchor(name) + ")";
 }
 
+// Hand-written Markdown (code spans, bold, links) as HTML for a table cell.
+std::string InlineHtml(const std::string& markdown) {
+  std::string html;
+  size_t at = 0;
+  while (at < markdown.size()) {
+    const char c = markdown[at];
+    size_t end;
+    if (c == '`' && (end = markdown.find('`', at + 1)) != std::string::npos) {
+      html += "<code>" + Html(markdown.substr(at + 1, end - at - 1)) + "</code>";
+      at = end + 1;
+    } else if (markdown.compare(at, 2, "**") == 0 &&
+               (end = markdown.find("**", at + 2)) != std::string::npos) {
+      html += "<b>" + InlineHtml(markdown.substr(at + 2, end - at - 2)) + "</b>";
+      at = end + 2;
+    } else if (c == '[' && (end = markdown.find("](", at)) != std::string::npos &&
+               markdown.find(')', end) != std::string::npos) {
+      const size_t close = markdown.find(')', end);
+      html += "<a href=\"" + Html(markdown.substr(end + 2, close - end - 2)) + "\">" +
+              InlineHtml(markdown.substr(at + 1, end - at - 1)) + "</a>";
+      at = close + 1;
+    } else {
+      html += Html(std::string(1, c));
+      ++at;
+    }
+  }
+  return html;
+}
+
 // A table as HTML, so that its rows can be broken into short lines and the
 // search box can find it: a row wrapped at blanks between cells and words.
 std::string HtmlTable(const std::string& cls, const std::vector<std::string>& heads,

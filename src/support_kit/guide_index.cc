@@ -21,21 +21,6 @@ std::string LineLink(size_t number) {
          std::to_string(number) + "</a>";
 }
 
-// Text with `code` spans, as HTML.
-std::string CodeHtml(const std::string& text) {
-  std::string out;
-  bool in_code = false;
-  for (char c : text) {
-    if (c != '`') {
-      out += Html(std::string(1, c));
-      continue;
-    }
-    out += in_code ? "</code>" : "<code>";
-    in_code = !in_code;
-  }
-  return out + (in_code ? "</code>" : "");
-}
-
 struct CodeStep {
   const char* step;
   const char* screen;  // the report's first words
@@ -128,7 +113,7 @@ bool CodeTable(std::string* md, std::string* error) {
   // The codes with the same action share a row.
   std::vector<std::vector<std::string>> meanings;
   for (int code : codes) {
-    const std::string action = CodeHtml(CodeAction(code));
+    const std::string action = InlineHtml(CodeAction(code));
     const std::string meaning = "<b>" + std::to_string(code) + "</b> " + Html(CodeMeaning(code));
     auto same = std::find_if(meanings.begin(), meanings.end(),
                              [&](const std::vector<std::string>& row) { return row[2] == action; });
@@ -159,6 +144,19 @@ std::string IndexLine(const std::string& line, bool after_uninstaller) {
   if (StartsWith(text, kUnknown)) return kUnknown + std::string("<uninstall text>");
   if (after_uninstaller && StartsWith(text, "\t")) return "\t<uninstall command>";
   return text;
+}
+
+// The lines of what a run printed after its banner as the index keeps them,
+// blank ones left out.
+std::vector<std::string> IndexLines(const std::string& output) {
+  std::vector<std::string> lines;
+  bool after_uninstaller = false;
+  for (const std::string& line : Lines(AfterBanner(output))) {
+    std::string text = IndexLine(line, after_uninstaller);
+    after_uninstaller = StartsWith(text, "Unable to start the upgrade's uninstaller");
+    if (text.find_first_not_of(" \t") != std::string::npos) lines.push_back(text);
+  }
+  return lines;
 }
 
 struct IndexedRun {
@@ -218,14 +216,7 @@ std::vector<IndexedRun> IndexedRuns(const GuideRuns& runs, const std::vector<Gui
   }
   std::vector<IndexedRun> out;
   for (const RunReport* run : all) {
-    IndexedRun indexed{run->ending_name, {}};
-    bool after_uninstaller = false;
-    for (const std::string& line : Lines(AfterBanner(run->output))) {
-      std::string text = IndexLine(line, after_uninstaller);
-      after_uninstaller = StartsWith(text, "Unable to start the upgrade's uninstaller");
-      if (text.find_first_not_of(" \t") != std::string::npos) indexed.lines.push_back(text);
-    }
-    out.push_back(indexed);
+    out.push_back({run->ending_name, IndexLines(run->output)});
   }
   return out;
 }
@@ -298,14 +289,9 @@ void FindStops(const GuideRuns& runs, IndexRow* row) {
   for (const auto& other : runs.other_stops) paths.push_back({other.first, &other.second});
   for (const auto& [preset, stops] : paths) {
     for (const Stop& stop : *stops) {
-      bool after_uninstaller = false;
-      for (const std::string& line : Lines(AfterBanner(stop.screen))) {
-        const std::string text = IndexLine(line, after_uninstaller);
-        after_uninstaller = StartsWith(text, "Unable to start the upgrade's uninstaller");
-        if (text == row->line) {
-          row->stops.push_back({preset, &stop});
-          break;
-        }
+      const std::vector<std::string> lines = IndexLines(stop.screen);
+      if (std::find(lines.begin(), lines.end(), row->line) != lines.end()) {
+        row->stops.push_back({preset, &stop});
       }
     }
     if (!row->stops.empty()) return;
@@ -472,25 +458,6 @@ bool LineIndex(const GuideRuns& runs, std::string* md, std::string* error) {
 }
 namespace {
 
-// Markdown links in a hand-written text made into HTML for a table cell.
-std::string MarkdownLinksToHtml(const std::string& text) {
-  std::string out;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t open = text.find('[', at);
-    const size_t mid = open == std::string::npos ? open : text.find("](", open);
-    const size_t close = mid == std::string::npos ? mid : text.find(')', mid);
-    if (close == std::string::npos) {
-      out += Html(text.substr(at));
-      break;
-    }
-    out += Html(text.substr(at, open - at)) + "<a href=\"" + text.substr(mid + 2, close - mid - 2) +
-           "\">" + Html(text.substr(open + 1, mid - open - 1)) + "</a>";
-    at = close + 1;
-  }
-  return out;
-}
-
 // Text as a sentence reads across the screen's line breaks: lower case,
 // each run of blanks and line ends one blank.
 std::string Flattened(const std::string& text) {
@@ -516,8 +483,8 @@ std::string StaleAdviceSection(const GuideRuns& runs) {
       where += (where.empty() ? "" : ", ") + ShortEnding(ending->name);
     }
     if (where.empty()) continue;
-    rows.push_back({ScreenHtml(advice.screen), where, Html(advice.holds_when),
-                    MarkdownLinksToHtml(advice.instead)});
+    rows.push_back(
+        {ScreenHtml(advice.screen), where, Html(advice.holds_when), InlineHtml(advice.instead)});
   }
   md += HtmlTable("stale", {"The screen says", "Where it no longer holds", "It holds", "Instead"},
                   rows);

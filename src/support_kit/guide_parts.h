@@ -74,6 +74,7 @@ std::string AfterBanner(const std::string& output);
 std::string Block(const std::string& text);
 std::string Wrap(const std::string& text, const std::string& indent = "");
 std::string Html(const std::string& text);
+std::string InlineHtml(const std::string& markdown);
 std::string ScreenHtml(const std::string& line);
 std::string Anchor(const std::string& ending);
 std::string EndingLink(const std::string& name);
